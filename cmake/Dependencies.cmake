@@ -1,0 +1,18 @@
+# Every external library is found once, here.
+find_package(Threads REQUIRED)
+find_package(PkgConfig REQUIRED)
+find_package(ICU 72 REQUIRED COMPONENTS uc i18n data)
+find_package(nlohmann_json 3.11 REQUIRED)
+find_package(OpenSSL REQUIRED)
+find_package(ZLIB REQUIRED)
+find_package(CURL REQUIRED)
+pkg_check_modules(OPENBLAS REQUIRED IMPORTED_TARGET openblas)
+
+if(VELMORA_BUILD_TESTS)
+    find_package(GTest REQUIRED)
+    include(GoogleTest)
+    find_path(HTTPLIB_INCLUDE_DIR httplib.h REQUIRED)
+endif()
+if(VELMORA_BUILD_BENCHMARKS)
+    find_package(benchmark REQUIRED)
+endif()
