@@ -1,0 +1,54 @@
+// orvane-config FILE.json MEMBER...
+// Reads a configuration or tokenizer file the way the model hub does and prints the description of a
+// chained member lookup, e.g. `orvane-config tokenizer.json model type` prints "BPE".
+
+#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace {
+
+constexpr const char* kUsage = "usage: orvane-config FILE.json [MEMBER...]\n"
+                               "Prints the value found by looking up each MEMBER in turn (camelCase names\n"
+                               "also find their snake_case keys); a missing member prints null.\n";
+
+bool readWhole(const char* path, std::string& contents) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    std::ostringstream buffer;
+    buffer << in.rdbuf();
+    contents = buffer.str();
+    return !in.bad();
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        (argc < 2 ? std::cerr : std::cout) << kUsage;
+        return argc < 2 ? 2 : 0;
+    }
+    std::string contents;
+    if (!readWhole(argv[1], contents)) {
+        std::cerr << "orvane-config: cannot read " << argv[1] << ": " << std::strerror(errno) << "\n";
+        return 1;
+    }
+    try {
+        orvane::Config config = orvane::BomPreservingJsonReader::bomPreservingJsonObject(contents);
+        const orvane::Config* current = &config;
+        for (int i = 2; i < argc; ++i) {
+            current = &(*current)[argv[i]];
+        }
+        std::cout << current->description() << "\n";
+    } catch (const orvane::BomPreservingJsonReader::ParseError& error) {
+        std::cerr << "orvane-config: " << argv[1] << " is not valid JSON: " << error.what() << "\n";
+        return 1;
+    }
+    return 0;
+}
