@@ -6,7 +6,6 @@
 #include "OrvaneCore/Text/Regex.h"
 
 #include <benchmark/benchmark.h>
-
 #include <string>
 
 namespace {
@@ -14,7 +13,8 @@ namespace {
 std::string sampleText() {
     std::string text;
     while (text.size() < 100 * 1024) {
-        text += "The quick brown fox's 42 jumps \u00FCber den faulen Hund; caf\u00E9 \u3053\u3093\u306B\u3061\u306F "
+        text += "The quick brown fox's 42 jumps \u00FCber den faulen Hund; caf\u00E9 "
+                "\u3053\u3093\u306B\u3061\u306F "
                 "\U0001F600!\n";
     }
     return text;

@@ -27,16 +27,18 @@ TEST(TextEncoding, InvalidSequencesBecomeOneReplacementPerMaximalSubpart) {
         std::string expected;
     };
     const Case cases[] = {
-        {"\xE3\x81", fffd},                           // truncated three-byte sequence: one
-        {"\xE3\x81" "a", fffd + "a"},                 // cut by an ASCII byte, which survives
-        {"\xFF", fffd},                               // never valid
-        {"\xC0\xAF", fffd + fffd},                    // overlong: each byte on its own
-        {"\xED\xA0\x80", fffd + fffd + fffd},         // encoded surrogate
+        {"\xE3\x81", fffd}, // truncated three-byte sequence: one
+        {"\xE3\x81"
+         "a",
+         fffd + "a"},                                    // cut by an ASCII byte, which survives
+        {"\xFF", fffd},                                  // never valid
+        {"\xC0\xAF", fffd + fffd},                       // overlong: each byte on its own
+        {"\xED\xA0\x80", fffd + fffd + fffd},            // encoded surrogate
         {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd}, // above U+10FFFF
-        {"\xF0\x9F\x98", fffd},                       // truncated emoji
-        {"\x80\x80", fffd + fffd},                    // stray continuation bytes
-        {"\xE3\x81\x82", "\xE3\x81\x82"},             // valid stays
-        {fffd, fffd},                                 // a real U+FFFD is valid text
+        {"\xF0\x9F\x98", fffd},                          // truncated emoji
+        {"\x80\x80", fffd + fffd},                       // stray continuation bytes
+        {"\xE3\x81\x82", "\xE3\x81\x82"},                // valid stays
+        {fffd, fffd},                                    // a real U+FFFD is valid text
     };
     for (const Case& c : cases) {
         EXPECT_EQ(decodeUtf8(c.bytes), c.expected) << testing::PrintToString(c.bytes);

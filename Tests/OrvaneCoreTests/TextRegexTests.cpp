@@ -3,16 +3,18 @@
 #include "OrvaneCore/Text/RegexError.h"
 
 #include <gtest/gtest.h>
-
 #include <thread>
 
 using namespace orvane::text;
 
 namespace {
 
-const char* byteLevelPattern = R"('s|'t|'re|'ve|'m|'ll|'d| ?\p{L}+| ?\p{N}+| ?[^\s\p{L}\p{N}]+|\s+(?!\S)|\s+)";
+const char* byteLevelPattern =
+    R"('s|'t|'re|'ve|'m|'ll|'d| ?\p{L}+| ?\p{N}+| ?[^\s\p{L}\p{N}]+|\s+(?!\S)|\s+)";
 
-std::vector<Utf16Range> ranges(const Regex& regex, std::u16string_view text) { return regex.findAllRanges(text); }
+std::vector<Utf16Range> ranges(const Regex& regex, std::u16string_view text) {
+    return regex.findAllRanges(text);
+}
 
 } // namespace
 
@@ -39,8 +41,7 @@ TEST(TextRegex, EachSearchAnchorsAtTheRestOfTheText) {
 
 TEST(TextRegex, EmptyMatchesAdvanceOneUserPerceivedCharacter) {
     const std::u16string text = toUtf16("e\u0301\U0001F600b");
-    EXPECT_EQ(ranges(Regex("x*"), text),
-              (std::vector<Utf16Range>{{0, 0}, {2, 2}, {4, 4}, {5, 5}}));
+    EXPECT_EQ(ranges(Regex("x*"), text), (std::vector<Utf16Range>{{0, 0}, {2, 2}, {4, 4}, {5, 5}}));
     EXPECT_TRUE(ranges(Regex("x*"), u"").size() == 1u);
 }
 
@@ -93,14 +94,15 @@ TEST(TextRegex, EscapedLiteralMatchesItselfOnly) {
     }
     const std::string literal = everyAscii + "\t\n<|end\u2581of\u2581text|>\u00E9";
     const Regex regex(Regex::escape(literal));
-    EXPECT_EQ(regex.matchedTexts("x" + literal + "y" + literal), (std::vector<std::string>{literal, literal}));
+    EXPECT_EQ(regex.matchedTexts("x" + literal + "y" + literal),
+              (std::vector<std::string>{literal, literal}));
     EXPECT_TRUE(Regex(Regex::escape("a.c")).matchedTexts("abc").empty());
 }
 
 TEST(TextRegex, ByteLevelExpressionSplitsAsTokenizersExpect) {
     EXPECT_EQ(Regex(byteLevelPattern).matchedTexts("Hello  world's 123 \u3053\u3093\u306B\u3061\u306F\uFF01"),
-              (std::vector<std::string>{"Hello", " ", " world", "'s", " 123", " \u3053\u3093\u306B\u3061\u306F",
-                                        "\uFF01"}));
+              (std::vector<std::string>{"Hello", " ", " world", "'s", " 123",
+                                        " \u3053\u3093\u306B\u3061\u306F", "\uFF01"}));
 }
 
 TEST(TextRegex, SharedInstanceGivesSameResultsFromManyThreads) {

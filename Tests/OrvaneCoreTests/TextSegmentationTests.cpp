@@ -9,12 +9,12 @@ using namespace orvane::text;
 TEST(TextGraphemes, CountsUserPerceivedCharacters) {
     EXPECT_EQ(graphemeCount(""), 0u);
     EXPECT_EQ(graphemeCount("abc"), 3u);
-    EXPECT_EQ(graphemeCount("a\r\nb"), 3u);                               // CR LF is one
-    EXPECT_EQ(graphemeCount("e\u0301"), 1u);                              // combining accent
+    EXPECT_EQ(graphemeCount("a\r\nb"), 3u);                                     // CR LF is one
+    EXPECT_EQ(graphemeCount("e\u0301"), 1u);                                    // combining accent
     EXPECT_EQ(graphemeCount("\U0001F468\u200D\U0001F469\u200D\U0001F467"), 1u); // ZWJ family
     EXPECT_EQ(graphemeCount("\U0001F1EF\U0001F1F5\U0001F1FA\U0001F1F8"), 2u);   // two flags
-    EXPECT_EQ(graphemeCount("\U0001F44D\U0001F3FD"), 1u);                  // skin-tone modifier
-    EXPECT_EQ(graphemeCount("\u1112\u1161\u11AB\uD55C"), 2u);              // conjoining jamo + precomposed
+    EXPECT_EQ(graphemeCount("\U0001F44D\U0001F3FD"), 1u);                       // skin-tone modifier
+    EXPECT_EQ(graphemeCount("\u1112\u1161\u11AB\uD55C"), 2u); // conjoining jamo + precomposed
     const std::string mixed = "a\U0001F600e\u0301\r\n";
     EXPECT_EQ(graphemeCount(toUtf16(mixed)), 4u);
     EXPECT_EQ(graphemes(mixed), (std::vector<std::string>{"a", "\U0001F600", "e\u0301", "\r\n"}));

@@ -67,3 +67,11 @@ TEST(TextProperties, CategoriesAndWhiteSpace) {
         EXPECT_FALSE(isWhiteSpace(c)) << std::hex << static_cast<unsigned>(c);
     }
 }
+
+TEST(TextCaseMapping, CapitalizesEachWordStart) {
+    EXPECT_EQ(capitalized("whisper"), "Whisper");
+    EXPECT_EQ(capitalized("WHISPER large"), "Whisper Large");
+    EXPECT_EQ(capitalized("xlm-roberta gpt_neox gpt2 t5"), "Xlm-Roberta Gpt_Neox Gpt2 T5");
+    EXPECT_EQ(capitalized("don't \u00DFtra\u00DFe \u01C6emal"), "Don't Sstra\u00DFe \u01C5emal");
+    EXPECT_EQ(capitalized(""), "");
+}

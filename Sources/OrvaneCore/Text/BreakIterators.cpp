@@ -1,11 +1,10 @@
 #include "OrvaneCore/Text/BreakIterators.h"
 
-#include <unicode/locid.h>
-
 #include <climits>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <unicode/locid.h>
 
 namespace orvane::text::detail {
 
@@ -17,7 +16,8 @@ std::unique_ptr<icu::BreakIterator> make(IteratorFactory factory, const char* ki
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::BreakIterator> iterator(factory(icu::Locale::getRoot(), status));
     if (U_FAILURE(status) || !iterator) {
-        throw std::runtime_error(std::string("Cannot create the ") + kind + " break iterator: " + u_errorName(status));
+        throw std::runtime_error(std::string("Cannot create the ") + kind +
+                                 " break iterator: " + u_errorName(status));
     }
     return iterator;
 }

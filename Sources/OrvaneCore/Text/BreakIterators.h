@@ -2,10 +2,9 @@
 // Per-thread ICU break iterators: creating one loads rule data and costs far more than using it, and an
 // iterator holds per-text state, so each thread keeps its own. Internal to the text layer.
 
+#include <string_view>
 #include <unicode/brkiter.h>
 #include <unicode/utext.h>
-
-#include <string_view>
 
 namespace orvane::text::detail {
 

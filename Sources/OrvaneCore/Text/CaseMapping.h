@@ -13,4 +13,8 @@ std::string lowercaseMapping(char32_t codePoint);
 /// UTF-8 text lower-cased one code point at a time, without context rules ("ΑΣ" -> "ασ").
 std::string lowercased(std::string_view utf8);
 
+/// Each letter that follows a cased letter lower-cased, every other letter title-cased, the way the
+/// platform capitalises words ("whisper" -> "Whisper", "xlm-roberta" -> "Xlm-Roberta", "gpt2" -> "Gpt2").
+std::string capitalized(std::string_view utf8);
+
 } // namespace orvane::text

@@ -7,15 +7,17 @@
 namespace orvane::text {
 
 /// Unicode general categories, named by their two-letter property values.
+// clang-format off
 enum class GeneralCategory : std::uint8_t {
-    Lu, Ll, Lt, Lm, Lo, // letters
-    Mn, Mc, Me,         // marks
-    Nd, Nl, No,         // numbers
+    Lu, Ll, Lt, Lm, Lo,         // letters
+    Mn, Mc, Me,                 // marks
+    Nd, Nl, No,                 // numbers
     Pc, Pd, Ps, Pe, Pi, Pf, Po, // punctuation
-    Sm, Sc, Sk, So,     // symbols
-    Zs, Zl, Zp,         // separators
-    Cc, Cf, Cs, Co, Cn, // other
+    Sm, Sc, Sk, So,             // symbols
+    Zs, Zl, Zp,                 // separators
+    Cc, Cf, Cs, Co, Cn,         // other
 };
+// clang-format on
 
 /// The general category of a code point (Cn for unassigned code points and values above U+10FFFF).
 GeneralCategory generalCategory(char32_t codePoint);

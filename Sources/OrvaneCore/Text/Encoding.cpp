@@ -8,22 +8,31 @@ namespace {
 // that overlong forms, surrogates and values above U+10FFFF are rejected at the earliest byte. Stopping
 // at the first byte that does not fit gives the maximal-subpart replacement policy.
 struct LeadInfo {
-    int trailing;           // continuation bytes that follow
+    int trailing;            // continuation bytes that follow
     unsigned char low, high; // allowed range of the first continuation byte
 };
 
 LeadInfo leadInfo(unsigned char b) {
-    if (b >= 0xC2 && b <= 0xDF) return {1, 0x80, 0xBF};
-    if (b == 0xE0) return {2, 0xA0, 0xBF};
-    if (b == 0xED) return {2, 0x80, 0x9F};
-    if (b >= 0xE1 && b <= 0xEF) return {2, 0x80, 0xBF};
-    if (b == 0xF0) return {3, 0x90, 0xBF};
-    if (b >= 0xF1 && b <= 0xF3) return {3, 0x80, 0xBF};
-    if (b == 0xF4) return {3, 0x80, 0x8F};
+    if (b >= 0xC2 && b <= 0xDF)
+        return {1, 0x80, 0xBF};
+    if (b == 0xE0)
+        return {2, 0xA0, 0xBF};
+    if (b == 0xED)
+        return {2, 0x80, 0x9F};
+    if (b >= 0xE1 && b <= 0xEF)
+        return {2, 0x80, 0xBF};
+    if (b == 0xF0)
+        return {3, 0x90, 0xBF};
+    if (b >= 0xF1 && b <= 0xF3)
+        return {3, 0x80, 0xBF};
+    if (b == 0xF4)
+        return {3, 0x80, 0x8F};
     return {-1, 0, 0}; // 80..C1 and F5..FF never start a sequence
 }
 
-bool isSurrogate(char32_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+bool isSurrogate(char32_t c) {
+    return c >= 0xD800 && c <= 0xDFFF;
+}
 
 } // namespace
 

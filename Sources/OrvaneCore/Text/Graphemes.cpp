@@ -84,7 +84,8 @@ std::size_t nextGraphemeBoundary(std::u16string_view utf16, std::size_t offset) 
         return utf16.size();
     }
     if (utf16[offset] < 0x80 && (offset + 1 == utf16.size() || utf16[offset + 1] < 0x80)) {
-        return offset + (utf16[offset] == u'\r' && offset + 1 < utf16.size() && utf16[offset + 1] == u'\n' ? 2 : 1);
+        return offset +
+               (utf16[offset] == u'\r' && offset + 1 < utf16.size() && utf16[offset + 1] == u'\n' ? 2 : 1);
     }
     const int32_t next = detail::characterIterator(utf16).following(static_cast<int32_t>(offset));
     return next == icu::BreakIterator::DONE ? utf16.size() : std::size_t(next);

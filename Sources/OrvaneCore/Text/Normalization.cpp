@@ -3,13 +3,12 @@
 #include "OrvaneCore/Text/CharacterProperties.h"
 #include "OrvaneCore/Text/Encoding.h"
 
-#include <unicode/bytestream.h>
-#include <unicode/normalizer2.h>
-#include <unicode/unistr.h>
-
 #include <algorithm>
 #include <climits>
 #include <stdexcept>
+#include <unicode/bytestream.h>
+#include <unicode/normalizer2.h>
+#include <unicode/unistr.h>
 
 namespace orvane::text {
 
@@ -19,13 +18,22 @@ const icu::Normalizer2& normalizer(NormalizationForm form) {
     UErrorCode status = U_ZERO_ERROR;
     const icu::Normalizer2* instance = nullptr;
     switch (form) {
-    case NormalizationForm::nfc: instance = icu::Normalizer2::getNFCInstance(status); break;
-    case NormalizationForm::nfd: instance = icu::Normalizer2::getNFDInstance(status); break;
-    case NormalizationForm::nfkc: instance = icu::Normalizer2::getNFKCInstance(status); break;
-    case NormalizationForm::nfkd: instance = icu::Normalizer2::getNFKDInstance(status); break;
+    case NormalizationForm::nfc:
+        instance = icu::Normalizer2::getNFCInstance(status);
+        break;
+    case NormalizationForm::nfd:
+        instance = icu::Normalizer2::getNFDInstance(status);
+        break;
+    case NormalizationForm::nfkc:
+        instance = icu::Normalizer2::getNFKCInstance(status);
+        break;
+    case NormalizationForm::nfkd:
+        instance = icu::Normalizer2::getNFKDInstance(status);
+        break;
     }
     if (U_FAILURE(status) || instance == nullptr) {
-        throw std::runtime_error(std::string("Unicode normalization data unavailable: ") + u_errorName(status));
+        throw std::runtime_error(std::string("Unicode normalization data unavailable: ") +
+                                 u_errorName(status));
     }
     return *instance;
 }
@@ -85,13 +93,15 @@ bool isNormalized(std::string_view utf8, NormalizationForm form) {
     }
     requireIcuLength(utf8.size());
     UErrorCode status = U_ZERO_ERROR;
-    const bool normalized =
-        normalizer(form).isNormalizedUTF8(icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())), status);
+    const bool normalized = normalizer(form).isNormalizedUTF8(
+        icu::StringPiece(utf8.data(), static_cast<int32_t>(utf8.size())), status);
     check(status);
     return normalized;
 }
 
-std::string canonicalKey(std::string_view utf8) { return normalize(utf8, NormalizationForm::nfc); }
+std::string canonicalKey(std::string_view utf8) {
+    return normalize(utf8, NormalizationForm::nfc);
+}
 
 bool canonicallyEquivalent(std::string_view a, std::string_view b) {
     return a == b || canonicalKey(a) == canonicalKey(b);

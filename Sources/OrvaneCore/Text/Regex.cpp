@@ -4,11 +4,10 @@
 #include "OrvaneCore/Text/Graphemes.h"
 #include "OrvaneCore/Text/RegexError.h"
 
-#include <unicode/regex.h>
-#include <unicode/utypes.h>
-
 #include <climits>
 #include <mutex>
+#include <unicode/regex.h>
+#include <unicode/utypes.h>
 
 namespace orvane::text {
 
@@ -146,7 +145,8 @@ Regex::Regex(std::string_view pattern) {
             icu::UnicodeString(false, units.data(), static_cast<int32_t>(units.size())), 0, parseError,
             status));
         if (U_FAILURE(status)) {
-            std::string message = "Invalid regular expression \"" + state->pattern + "\": " + u_errorName(status);
+            std::string message =
+                "Invalid regular expression \"" + state->pattern + "\": " + u_errorName(status);
             if (parseError.offset >= 0) {
                 message += " at offset " + std::to_string(parseError.offset);
             }
@@ -164,9 +164,13 @@ Regex::Regex(std::string_view pattern) {
     state_ = std::move(state);
 }
 
-const std::string& Regex::pattern() const { return state_->pattern; }
+const std::string& Regex::pattern() const {
+    return state_->pattern;
+}
 
-std::size_t Regex::groupCount() const { return state_->groupCount; }
+std::size_t Regex::groupCount() const {
+    return state_->groupCount;
+}
 
 std::optional<RegexMatch> Regex::firstMatch(std::u16string_view text, std::size_t from) const {
     if (!state_->compiled || from > text.size()) {
@@ -182,8 +186,9 @@ std::optional<RegexMatch> Regex::firstMatch(std::u16string_view text, std::size_
 
 std::vector<RegexMatch> Regex::findAll(std::u16string_view text) const {
     std::vector<RegexMatch> matches;
-    forEachMatch(*state_, text,
-                 [&](BorrowedMatcher& matcher, const Utf16Range&) { matches.push_back(currentMatch(matcher)); });
+    forEachMatch(*state_, text, [&](BorrowedMatcher& matcher, const Utf16Range&) {
+        matches.push_back(currentMatch(matcher));
+    });
     return matches;
 }
 
@@ -233,7 +238,8 @@ std::string Regex::replaceAll(std::string_view utf8, std::string_view replacemen
     if (!state_->compiled) {
         return std::string(utf8);
     }
-    return toUtf8(replaceAll(std::u16string_view(toUtf16(utf8)), std::u16string_view(toUtf16(replacementTemplate))));
+    return toUtf8(
+        replaceAll(std::u16string_view(toUtf16(utf8)), std::u16string_view(toUtf16(replacementTemplate))));
 }
 
 std::string Regex::escape(std::string_view literal) {
