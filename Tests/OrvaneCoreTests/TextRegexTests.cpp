@@ -88,11 +88,11 @@ TEST(TextRegex, ReplaceAllUsesDollarGroupTemplates) {
 }
 
 TEST(TextRegex, EscapedLiteralMatchesItselfOnly) {
-    std::string everyAscii;
-    for (char c = 0x20; c < 0x7F; ++c) {
-        everyAscii.push_back(c);
+    std::string literal;
+    for (int c = 0; c < 0x80; ++c) {
+        literal.push_back(static_cast<char>(c)); // every ASCII character, NUL and controls included
     }
-    const std::string literal = everyAscii + "\t\n<|end\u2581of\u2581text|>\u00E9";
+    literal += "<|end\u2581of\u2581text|>\u00E9";
     const Regex regex(Regex::escape(literal));
     EXPECT_EQ(regex.matchedTexts("x" + literal + "y" + literal),
               (std::vector<std::string>{literal, literal}));

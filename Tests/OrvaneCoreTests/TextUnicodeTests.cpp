@@ -1,6 +1,7 @@
 #include "OrvaneCore/Text/CaseMapping.h"
 #include "OrvaneCore/Text/CharacterProperties.h"
 #include "OrvaneCore/Text/Normalization.h"
+#include "OrvaneCore/Text/Trimming.h"
 
 #include <gtest/gtest.h>
 
@@ -74,4 +75,20 @@ TEST(TextCaseMapping, CapitalizesEachWordStart) {
     EXPECT_EQ(capitalized("xlm-roberta gpt_neox gpt2 t5"), "Xlm-Roberta Gpt_Neox Gpt2 T5");
     EXPECT_EQ(capitalized("don't \u00DFtra\u00DFe \u01C6emal"), "Don't Sstra\u00DFe \u01C5emal");
     EXPECT_EQ(capitalized(""), "");
+}
+
+TEST(TextProperties, PlatformWhiteSpaceSetsAndTrimming) {
+    EXPECT_TRUE(isHorizontalWhiteSpace(U'\t'));
+    EXPECT_TRUE(isHorizontalWhiteSpace(U'\u3000'));
+    EXPECT_FALSE(isHorizontalWhiteSpace(U'\n')); // line breaks do not split words
+    EXPECT_FALSE(isHorizontalWhiteSpace(U'\v'));
+    for (char32_t c : {U'\n', U'\v', U'\r', U'\u0085', U'\u2028', U'\u2029', U'\u00A0'}) {
+        EXPECT_TRUE(isWhiteSpaceOrNewline(c)) << std::hex << static_cast<unsigned>(c);
+    }
+    EXPECT_FALSE(isWhiteSpaceOrNewline(U'\u200B'));
+
+    EXPECT_EQ(trimmedWhiteSpaceAndNewlines(" \r\n\u3000a b\u2029\t"), "a b");
+    EXPECT_EQ(trimmedWhiteSpaceAndNewlines(" \n "), "");
+    EXPECT_EQ(trimmed("\t a \n", isHorizontalWhiteSpace), "a \n");
+    EXPECT_EQ(trimmed("\xFF a", isWhiteSpace), "\xFF a"); // invalid bytes are kept, not trimmed
 }

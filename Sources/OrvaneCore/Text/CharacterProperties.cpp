@@ -81,6 +81,18 @@ bool isWhiteSpace(char32_t codePoint) {
     return codePoint <= 0x10FFFF && u_isUWhiteSpace(static_cast<UChar32>(codePoint));
 }
 
+bool isHorizontalWhiteSpace(char32_t codePoint) {
+    return codePoint == U'\t' || generalCategory(codePoint) == GeneralCategory::Zs;
+}
+
+bool isWhiteSpaceOrNewline(char32_t codePoint) {
+    if ((codePoint >= U'\t' && codePoint <= U'\r') || codePoint == U'\u0085') {
+        return true;
+    }
+    const GeneralCategory c = generalCategory(codePoint);
+    return c >= GeneralCategory::Zs && c <= GeneralCategory::Zp;
+}
+
 bool isPunctuation(char32_t codePoint) {
     const GeneralCategory c = generalCategory(codePoint);
     return c >= GeneralCategory::Pc && c <= GeneralCategory::Po;

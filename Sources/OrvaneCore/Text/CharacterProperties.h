@@ -25,6 +25,12 @@ GeneralCategory generalCategory(char32_t codePoint);
 /// True for the White_Space property (space, tab, line breaks, U+0085, U+00A0, U+3000, ...).
 bool isWhiteSpace(char32_t codePoint);
 
+/// True for general category Zs and U+0009 TAB: the platform's "whitespace" set (line breaks excluded).
+bool isHorizontalWhiteSpace(char32_t codePoint);
+
+/// True for general categories Z*, U+0009 to U+000D and U+0085: the platform's "whitespace and newlines" set.
+bool isWhiteSpaceOrNewline(char32_t codePoint);
+
 /// True for general categories P* (note: "$", "+", "<", "^" are symbols, not punctuation).
 bool isPunctuation(char32_t codePoint);
 
