@@ -1,0 +1,77 @@
+#include "OrvaneCore/External/Tokenizers/TokenizerModel.h"
+
+#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Tokenizers/BPETokenizer.h"
+#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
+
+#include <iostream>
+
+namespace orvane {
+namespace {
+
+template <typename Model>
+std::unique_ptr<TokenizingModel> build(const Config& tokenizerConfig, const Config& tokenizerData,
+                                       const AddedTokenIds& addedTokens) {
+    return std::make_unique<Model>(tokenizerConfig, tokenizerData, addedTokens);
+}
+
+// Word-piece and unigram models are not part of this build yet: their class names stay registered
+// (so they are never mistaken for byte-pair encoding) but cannot be built.
+TokenizerModel::Builder notYetBuilt(const std::string& name) {
+    return [name](const Config&, const Config&, const AddedTokenIds&) -> std::unique_ptr<TokenizingModel> {
+        throw TokenizerError::unsupportedTokenizer(name);
+    };
+}
+
+std::string withoutFast(std::string name) {
+    // One left-to-right pass, like a plain text replacement: "FaFastst" becomes "Fast".
+    for (std::size_t at = 0; (at = name.find("Fast", at)) != std::string::npos;) name.erase(at, 4);
+    return name;
+}
+
+} // namespace
+
+std::map<std::string, TokenizerModel::Builder> TokenizerModel::registeredModels() {
+    std::map<std::string, Builder> models;
+    for (const char* name : {"BertTokenizer", "DistilbertTokenizer", "DistilBertTokenizer"}) {
+        models[name] = notYetBuilt(name);
+    }
+    models["T5Tokenizer"] = notYetBuilt("T5Tokenizer");
+    models["XLMRobertaTokenizer"] = notYetBuilt("XLMRobertaTokenizer");
+    for (const char* name : {"CodeGenTokenizer", "CodeLlamaTokenizer", "CohereTokenizer", "FalconTokenizer",
+                             "GemmaTokenizer", "GPT2Tokenizer", "LlamaTokenizer", "RobertaTokenizer",
+                             "TokenizersBackend", "PreTrainedTokenizer", "Qwen2Tokenizer", "WhisperTokenizer"}) {
+        models[name] = build<BPETokenizer>;
+    }
+    return models;
+}
+
+std::unique_ptr<TokenizingModel> TokenizerModel::from(const Config& tokenizerConfig, const Config& tokenizerData,
+                                                      const AddedTokenIds& addedTokens, bool strict) {
+    auto className = tokenizerConfig["tokenizerClass"].string();
+    if (!className) throw TokenizerError::missingTokenizerClassInConfig();
+    std::string name = withoutFast(*className);
+    auto models = registeredModels();
+    auto found = models.find(name);
+    if (found == models.end()) {
+        if (strict) throw TokenizerError::unsupportedTokenizer(name);
+        std::cout << "Warning: Tokenizer model class " << name
+                  << " is not registered, falling back to a standard BPE implementation." << std::endl;
+        return build<BPETokenizer>(tokenizerConfig, tokenizerData, addedTokens);
+    }
+    return found->second(tokenizerConfig, tokenizerData, addedTokens);
+}
+
+std::optional<std::string> TokenizerModel::unknownToken(const Config& tokenizerConfig) {
+    const Config& token = tokenizerConfig["unkToken"];
+    if (auto content = token["content"].string()) return content;
+    return token.string();
+}
+
+std::optional<std::string> addedTokenAsString(const Config* config) {
+    if (!config) return std::nullopt;
+    if (auto text = config->string()) return text;
+    return (*config)["content"].string();
+}
+
+} // namespace orvane
