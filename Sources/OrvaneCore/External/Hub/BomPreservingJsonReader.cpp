@@ -2,6 +2,8 @@
 
 #include "OrvaneCore/External/Hub/ConfigJson.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <nlohmann/json.hpp>
 
 namespace orvane {
@@ -25,21 +27,41 @@ public:
     bool string(string_t& text) override { return place(Config(text)); }
     bool binary(binary_t&) override { return place(Config()); }
 
-    bool start_object(std::size_t) override { return open(Config(Config::Dictionary{})); }
+    bool start_object(std::size_t) override {
+        open_.push_back({insert(Config(Config::Dictionary{})), {}});
+        return true;
+    }
     bool key(string_t& text) override {
         key_ = BinaryDistinctString(text);
         return true;
     }
-    bool end_object() override { return close(); }
-    bool start_array(std::size_t) override { return open(Config(Config::Array{})); }
-    bool end_array() override { return close(); }
+    bool end_object() override {
+        finishDictionary(open_.back());
+        open_.pop_back();
+        return true;
+    }
+    bool start_array(std::size_t) override {
+        open_.push_back({insert(Config(Config::Array{})), {}});
+        return true;
+    }
+    bool end_array() override {
+        open_.pop_back();
+        return true;
+    }
 
     bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) override {
         throw BomPreservingJsonReader::ParseError(readable(error.what()));
     }
 
 private:
-    std::vector<Config*> open_;
+    using Entry = std::pair<BinaryDistinctString, Config>;
+    // A container being filled. A dictionary's entries wait in document order and go into the map
+    // sorted, all at once: inserting a large vocabulary key by key costs several times more.
+    struct Open {
+        Config* container;
+        std::vector<Entry> entries;
+    };
+    std::vector<Open> open_;
     BinaryDistinctString key_;
 
     // nlohmann prefixes its messages with "[json.exception.<kind>.<id>] ", which tells a reader nothing.
@@ -52,33 +74,47 @@ private:
         return message;
     }
 
+    // Where the value goes; its address stays valid while it is open, because its parent gains nothing
+    // until the value is closed.
     Config* insert(Config value) {
         if (open_.empty()) {
             result = std::move(value);
             return &result;
         }
-        Config& parent = *open_.back();
-        if (auto* entries = std::get_if<Config::Dictionary>(&parent.value)) {
-            // The last of duplicate keys wins, as in a dictionary literal.
-            return &entries->insert_or_assign(std::move(key_), std::move(value)).first->second;
+        Open& parent = open_.back();
+        if (auto* elements = std::get_if<Config::Array>(&parent.container->value)) {
+            elements->push_back(std::move(value));
+            return &elements->back();
         }
-        // The element's address stays valid while it is open: its parent gains nothing until it closes.
-        auto& elements = std::get<Config::Array>(parent.value);
-        elements.push_back(std::move(value));
-        return &elements.back();
+        parent.entries.emplace_back(std::move(key_), std::move(value));
+        return &parent.entries.back().second;
     }
 
     bool place(Config value) {
         insert(std::move(value));
         return true;
     }
-    bool open(Config container) {
-        open_.push_back(insert(std::move(container)));
-        return true;
-    }
-    bool close() {
-        open_.pop_back();
-        return true;
+
+    static void finishDictionary(Open& open) {
+        auto& entries = open.entries;
+        // Sorting positions instead of entries spares moving every key and value several times.
+        std::vector<std::uint32_t> order(entries.size());
+        for (std::uint32_t i = 0; i < order.size(); ++i) {
+            order[i] = i;
+        }
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            auto byKey = entries[a].first <=> entries[b].first;
+            return byKey != 0 ? byKey < 0 : a < b;
+        });
+        auto& map = std::get<Config::Dictionary>(open.container->value);
+        for (std::size_t k = 0; k < order.size(); ++k) {
+            Entry& entry = entries[order[k]];
+            // The last of duplicate keys wins, as in a dictionary literal.
+            if (k + 1 < order.size() && entries[order[k + 1]].first == entry.first) {
+                continue;
+            }
+            map.emplace_hint(map.end(), std::move(entry.first), std::move(entry.second));
+        }
     }
 };
 

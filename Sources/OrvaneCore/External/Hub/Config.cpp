@@ -1,7 +1,10 @@
 #include "OrvaneCore/External/Hub/Config.h"
 
+#include "OrvaneCore/Text/CaseMapping.h"
+#include "OrvaneCore/Text/CharacterProperties.h"
+#include "OrvaneCore/Text/Encoding.h"
+
 #include <charconv>
-#include <unicode/uchar.h>
 #include <unicode/utf16.h>
 
 namespace orvane {
@@ -9,8 +12,8 @@ namespace orvane {
 namespace {
 
 bool isUppercaseLetter(UChar32 c) {
-    int8_t category = u_charType(c);
-    return category == U_UPPERCASE_LETTER || category == U_TITLECASE_LETTER;
+    const text::GeneralCategory category = text::generalCategory(static_cast<char32_t>(c));
+    return category == text::GeneralCategory::Lu || category == text::GeneralCategory::Lt;
 }
 
 bool hasUppercaseLetter(std::u16string_view units) {
@@ -121,7 +124,7 @@ BinaryDistinctString Config::uncamelCase(const BinaryDistinctString& key) {
             if (previousWasNotUppercase) {
                 out.push_back(u'_');
             }
-            out += BinaryDistinctString(scalar).lowercased().value();
+            out += text::toUtf16(text::lowercaseMapping(static_cast<char32_t>(c)));
         } else {
             out.append(scalar);
         }
