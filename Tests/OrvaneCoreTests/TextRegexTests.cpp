@@ -105,6 +105,13 @@ TEST(TextRegex, ByteLevelExpressionSplitsAsTokenizersExpect) {
                                         " \u3053\u3093\u306B\u3061\u306F", "\uFF01"}));
 }
 
+TEST(TextRegex, LongMatchOfRepeatedGroupIsNotDropped) {
+    // Far past the engine's default backtracking stack: the match must still be found, not
+    // reported as "no match".
+    const std::u16string text = std::u16string(300000, u'a') + u" b";
+    EXPECT_EQ(ranges(Regex("(a|b)+"), text), (std::vector<Utf16Range>{{0, 300000}, {300001, 300002}}));
+}
+
 TEST(TextRegex, SharedInstanceGivesSameResultsFromManyThreads) {
     const Regex regex(byteLevelPattern);
     std::string text;

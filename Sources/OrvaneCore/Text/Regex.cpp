@@ -26,6 +26,24 @@ namespace {
 
 constexpr std::size_t maxPooledMatchers = 16;
 
+void throwIfFailed(const std::string& pattern, UErrorCode status) {
+    if (U_FAILURE(status)) {
+        throw RegexError(pattern, u_errorName(status),
+                         "Regular expression \"" + pattern + "\" failed: " + u_errorName(status));
+    }
+}
+
+std::unique_ptr<icu::RegexMatcher> newMatcher(const Regex::State& state) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<icu::RegexMatcher> matcher(state.compiled->matcher(status));
+    throwIfFailed(state.pattern, status);
+    // The default backtracking limit (8 MB) makes a long match of a repeated group fail, and a failed
+    // search would end the match list early and drop the rest of the text; memory is the only bound.
+    matcher->setStackLimit(0, status);
+    throwIfFailed(state.pattern, status);
+    return matcher;
+}
+
 // Borrows a matcher bound to `text` for one search and returns it to the pool afterwards.
 class BorrowedMatcher {
 public:
@@ -38,10 +56,8 @@ public:
                 state.pool.pop_back();
             }
         }
-        UErrorCode status = U_ZERO_ERROR;
         if (!matcher_) {
-            matcher_.reset(state.compiled->matcher(status));
-            check(status);
+            matcher_ = newMatcher(state);
         }
         matcher_->reset(input_);
     }
@@ -59,12 +75,7 @@ public:
     icu::RegexMatcher& operator*() { return *matcher_; }
     icu::RegexMatcher* operator->() { return matcher_.get(); }
 
-    void check(UErrorCode status) const {
-        if (U_FAILURE(status)) {
-            throw RegexError(state_.pattern, u_errorName(status),
-                             "Regular expression \"" + state_.pattern + "\" failed: " + u_errorName(status));
-        }
-    }
+    void check(UErrorCode status) const { throwIfFailed(state_.pattern, status); }
 
 private:
     const Regex::State& state_;
@@ -84,7 +95,9 @@ bool findInRest(BorrowedMatcher& matcher, std::size_t from, std::size_t length) 
     UErrorCode status = U_ZERO_ERROR;
     matcher->region(static_cast<int64_t>(from), static_cast<int64_t>(length), status);
     matcher.check(status);
-    return matcher->find(status) && U_SUCCESS(status);
+    const bool found = matcher->find(status);
+    matcher.check(status); // a search that gave up must not pass for "no more matches"
+    return found;
 }
 
 Utf16Range groupRange(BorrowedMatcher& matcher, int32_t group, bool& participated) {
@@ -153,11 +166,7 @@ Regex::Regex(std::string_view pattern) {
             throw RegexError(state->pattern, u_errorName(status), message);
         }
         // The first matcher tells the group count and starts the pool.
-        std::unique_ptr<icu::RegexMatcher> matcher(state->compiled->matcher(status));
-        if (U_FAILURE(status)) {
-            throw RegexError(state->pattern, u_errorName(status),
-                             "Regular expression \"" + state->pattern + "\" failed: " + u_errorName(status));
-        }
+        std::unique_ptr<icu::RegexMatcher> matcher = newMatcher(*state);
         state->groupCount = std::size_t(matcher->groupCount());
         state->pool.push_back(std::move(matcher));
     }
