@@ -90,7 +90,7 @@ void requireIcuLength(std::size_t length) {
 }
 
 // Searches [from, end of text) as a region; anchoring bounds on and transparent bounds off are the
-// region defaults, which make "^" match at `from` and keep look-behind from seeing before it.
+// region defaults, which make "^" and "\b" treat `from` as the start of the text.
 bool findInRest(BorrowedMatcher& matcher, std::size_t from, std::size_t length) {
     UErrorCode status = U_ZERO_ERROR;
     matcher->region(static_cast<int64_t>(from), static_cast<int64_t>(length), status);
