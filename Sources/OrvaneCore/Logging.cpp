@@ -111,9 +111,18 @@ void Logging::deliver(const Sink& sink, LogType type, const std::string& text) {
         (*sink.callback)(text);
         return;
     }
+    writeToSystemLog(type, text);
+}
+
+void Logging::writeToSystemLog(LogType type, std::string_view text, std::string_view category) {
     std::string line;
-    line.reserve(text.size() + 24);
-    line += "[Orvane] [";
+    line.reserve(text.size() + category.size() + 16);
+    if (!category.empty()) {
+        line += '[';
+        line += category;
+        line += "] ";
+    }
+    line += '[';
     line += logTypeName(type);
     line += "] ";
     line += text;

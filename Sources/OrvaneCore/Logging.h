@@ -85,6 +85,10 @@ public:
         shared().log(LogType::error, format, items...);
     }
 
+    /// Writes one entry to the stand-in for the system log (standard error) whatever the level:
+    /// "[<category>] [<type>] <text>", or "[<type>] <text>" for the default logger with no category.
+    static void writeToSystemLog(LogType type, std::string_view text, std::string_view category = "Orvane");
+
     /// Logs "<prefix> - Memory usage: <MiB> MB" at debug type.
     static void logCurrentMemoryUsage(std::string_view prefix);
     /// The process's resident size in whole mebibytes; 0 when it cannot be read.

@@ -154,6 +154,14 @@ TEST_F(LoggingTest, CallbackReplacesStandardErrorUntilCleared) {
     EXPECT_EQ(messages.size(), 1u);
 }
 
+TEST_F(LoggingTest, DefaultLoggerWithoutCategoryIgnoresLevelAndCallback) {
+    collect();
+    auto written = captureStandardError(
+        [] { Logging::writeToSystemLog(Type::error, "Invalid metadata file x: y. Removing it", ""); });
+    EXPECT_EQ(written, "[error] Invalid metadata file x: y. Removing it\n");
+    EXPECT_TRUE(messages.empty());
+}
+
 TEST_F(LoggingTest, CallbackMayLogAndChangeTheLevelWithoutDeadlock) {
     Logging::updateLogLevel(Level::debug);
     Logging::updateCallback([this](const std::string& text) {
