@@ -43,6 +43,8 @@ template <class T> std::string describing(const T& value) {
         return value ? "true" : "false";
     } else if constexpr (std::is_same_v<T, char>) {
         return std::string(1, value);
+    } else if constexpr (std::is_same_v<T, const char*> || std::is_same_v<T, char*>) {
+        return value ? std::string(value) : std::string("nil");
     } else if constexpr (std::is_convertible_v<const T&, std::string_view>) {
         return std::string(std::string_view(value));
     } else if constexpr (std::is_integral_v<T>) {

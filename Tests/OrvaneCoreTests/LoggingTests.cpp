@@ -92,8 +92,10 @@ TEST_F(LoggingTest, TextIsTheItemsJoinedBySeparatorPlusOptionalTerminator) {
     Logging::info(Logging::Format{", ", "\n"}, "a", "b");
     Logging::info(Logging::Format{"", std::nullopt}, 'x', 2.0f, -7LL, std::string("y"));
     Logging::error(Logging::Format{" ", ""}, "no newline");
+    const char* missing = nullptr;
+    Logging::info("name:", missing);
     EXPECT_EQ(messages, (std::vector<std::string>{"Found chunk from 1.5 to 3 true", "", "a, b\n", "x2.0-7y",
-                                                  "no newline"}));
+                                                  "no newline", "name: nil"}));
 }
 
 TEST_F(LoggingTest, DroppedMessagesAreNeverRendered) {
