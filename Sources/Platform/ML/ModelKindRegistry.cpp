@@ -1,0 +1,64 @@
+#include "Platform/ML/ModelKindRegistry.h"
+
+#include "Platform/ML/MelSpectrogramModel.h"
+#include "Platform/ML/ModelLoadError.h"
+
+namespace ml {
+
+void registerBuiltinModelKinds(ModelKindRegistry& registry) {
+    registry.add(MelSpectrogramModel::kKind,
+                 [](const ModelFolder& folder) { return std::make_unique<MelSpectrogramModel>(folder); });
+}
+
+ModelKindRegistry& ModelKindRegistry::shared() {
+    static ModelKindRegistry* registry = [] {
+        auto* made = new ModelKindRegistry();
+        registerBuiltinModelKinds(*made);
+        return made;
+    }();
+    return *registry;
+}
+
+void ModelKindRegistry::add(const std::string& kind, ModelKindFactory factory) {
+    std::lock_guard lock(mutex_);
+    factories_.insert_or_assign(kind, std::move(factory));
+}
+
+bool ModelKindRegistry::contains(const std::string& kind) const {
+    std::lock_guard lock(mutex_);
+    return factories_.count(kind) != 0;
+}
+
+std::vector<std::string> ModelKindRegistry::kinds() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> names;
+    for (const auto& entry : factories_) {
+        names.push_back(entry.first);
+    }
+    return names;
+}
+
+std::unique_ptr<ModelKind> ModelKindRegistry::create(const ModelFolder& folder) const {
+    ModelKindFactory factory;
+    {
+        std::lock_guard lock(mutex_);
+        auto found = factories_.find(folder.kind());
+        if (found == factories_.end()) {
+            std::string known;
+            for (const auto& entry : factories_) {
+                known += (known.empty() ? "" : ", ") + entry.first;
+            }
+            throw ModelLoadError(folder.location(), "unknown model kind \"" + folder.kind() + "\" (known: " + known + ")");
+        }
+        factory = found->second;
+    }
+    try {
+        return factory(folder);
+    } catch (const ModelLoadError&) {
+        throw;
+    } catch (const std::exception& error) {
+        throw ModelLoadError(folder.location(), error.what());
+    }
+}
+
+} // namespace ml

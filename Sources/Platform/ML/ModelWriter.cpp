@@ -1,0 +1,31 @@
+#include "Platform/ML/ModelWriter.h"
+
+#include <fstream>
+#include <stdexcept>
+
+#include "Platform/ML/ModelCompiler.h"
+#include "Platform/ML/ModelFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace ml {
+
+void ModelWriter::writeCompiled(const fs::path& folder) const {
+    writeFiles(folder / ModelFolder::kDescriptionFileName, folder / ModelFolder::kWeightsFileName);
+}
+
+void ModelWriter::writePackage(const fs::path& folder) const {
+    writeFiles(folder / ModelCompiler::kPackageDescriptionPath, folder / ModelCompiler::kPackageWeightsPath);
+}
+
+void ModelWriter::writeFiles(const fs::path& descriptionFile, const fs::path& weightsFile) const {
+    fs::create_directories(descriptionFile.parent_path());
+    weights_.write(weightsFile);
+    std::ofstream out(descriptionFile, std::ios::binary | std::ios::trunc);
+    out << ModelFolder::descriptionJson(kind_, parameters_, description_);
+    if (!out) {
+        throw std::runtime_error("cannot write " + descriptionFile.string());
+    }
+}
+
+} // namespace ml
