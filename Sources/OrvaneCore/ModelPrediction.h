@@ -1,0 +1,25 @@
+#pragma once
+// The one prediction call the engine's model stages use, and the names of compute-unit choices.
+
+#include <memory>
+#include <string>
+
+#include "Platform/ML/ComputeUnits.h"
+#include "Platform/ML/FeatureProvider.h"
+#include "Platform/ML/Model.h"
+#include "Platform/ML/PredictionOptions.h"
+
+namespace orvane {
+
+/// Runs the model's prediction and returns its outputs; the runtime's error reaches the caller unchanged.
+/// Blocking: it runs on the caller's thread (the caller picks the thread, as for every long call here).
+std::shared_ptr<ml::FeatureProvider> asyncPrediction(const ml::Model& model, const ml::FeatureProvider& input,
+                                                     const ml::PredictionOptions& options = {});
+
+/// "cpuOnly", "cpuAndGPU", "all", "cpuAndNeuralEngine"; "unknown" for any other value.
+std::string description(ml::ComputeUnits computeUnits);
+
+/// "CPU", "GPU", "All", "Neural Engine"; "Unknown" for any other value.
+std::string displayName(ml::ComputeUnits computeUnits);
+
+} // namespace orvane
