@@ -1,12 +1,9 @@
-// Reading a whole tokenizer.json into a Config, as the model hub does before a tokenizer is built:
-// the byte-level BPE vocabulary and merges of the project's gpt2 copy, or the file named by
-// VELMORA_BENCH_CONFIG_FILE (for example a larger multilingual tokenizer).
+// Reading a whole tokenizer.json into a Config, as the model hub does before a tokenizer is built
+// (vocabulary, merges and added tokens), for the project's byte-level BPE copies.
 
 #include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
 
 #include <benchmark/benchmark.h>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -14,12 +11,9 @@
 
 namespace {
 
-std::string documentText() {
-    const char* chosen = std::getenv("VELMORA_BENCH_CONFIG_FILE");
-    const std::filesystem::path path =
-        chosen != nullptr ? std::filesystem::path(chosen)
-                          : std::filesystem::path(__FILE__).parent_path().parent_path() /
-                                "Tests/Data/tokenizers/gpt2/tokenizer.json";
+std::string tokenizerDocument(const std::string& folder) {
+    const std::filesystem::path path = std::filesystem::path(__FILE__).parent_path().parent_path() /
+                                       "Tests/Data/tokenizers" / folder / "tokenizer.json";
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read " + path.string());
@@ -29,18 +23,21 @@ std::string documentText() {
     return text.str();
 }
 
-void readTokenizerDocument(benchmark::State& state) {
-    const std::string text = documentText();
+void readTokenizerDocument(benchmark::State& state, const std::string& folder) {
+    const std::string text = tokenizerDocument(folder);
     for (auto _ : state) {
         orvane::Config config = orvane::BomPreservingJsonReader::bomPreservingJsonObject(text);
         benchmark::DoNotOptimize(config);
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * text.size()));
 }
-BENCHMARK(readTokenizerDocument)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readTokenizerDocument, gpt2, std::string("gpt2"))->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(readTokenizerDocument, whisperLargeV3, std::string("whisper-large-v3"))
+    ->Unit(benchmark::kMillisecond);
 
 void lookUpMembers(benchmark::State& state) {
-    const orvane::Config config = orvane::BomPreservingJsonReader::bomPreservingJsonObject(documentText());
+    const orvane::Config config =
+        orvane::BomPreservingJsonReader::bomPreservingJsonObject(tokenizerDocument("gpt2"));
     for (auto _ : state) {
         benchmark::DoNotOptimize(config["model"]["type"].string());
         benchmark::DoNotOptimize(config["addedTokens"].array());

@@ -17,8 +17,12 @@ ToolRun orvaneConfig(const std::string& arguments) {
     return run;
 }
 
+std::string tokenizerFile(const std::string& folder, const std::string& file) {
+    return "'" + testsupport::dataPath("tokenizers/" + folder + "/" + file).string() + "'";
+}
+
 std::string gpt2(const std::string& file) {
-    return "'" + testsupport::dataPath("tokenizers/gpt2/" + file).string() + "'";
+    return tokenizerFile("gpt2", file);
 }
 
 } // namespace
@@ -28,6 +32,10 @@ TEST(OrvaneConfigTool, PrintsTheDescriptionOfAChainedLookup) {
     EXPECT_EQ(orvaneConfig(gpt2("tokenizer.json") + " preTokenizer addPrefixSpace").output, "0\n");
     EXPECT_EQ(orvaneConfig(gpt2("tokenizer.json") + " model vocab hello").output, "31373\n");
     EXPECT_EQ(orvaneConfig(gpt2("tokenizer_config.json") + " tokenizerClass").output, "\"GPT2Tokenizer\"\n");
+    // This file writes "no length limit" as an integer beyond 64 bits.
+    EXPECT_EQ(
+        orvaneConfig(tokenizerFile("whisper-large-v3", "tokenizer_config.json") + " modelMaxLength").output,
+        "1e+30\n");
     ToolRun missing = orvaneConfig(gpt2("tokenizer_config.json") + " no such member");
     EXPECT_EQ(missing.status, 0);
     EXPECT_EQ(missing.output, "null\n");

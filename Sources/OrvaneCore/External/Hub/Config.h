@@ -97,6 +97,9 @@ public:
     std::optional<bool> boolean() const;
     const Array* array() const { return std::get_if<Array>(&value); }
     const Dictionary* dictionary() const { return std::get_if<Dictionary>(&value); }
+    /// Writable forms, for callers that rewrite a document (a loader adding a chat template).
+    Array* array() { return std::get_if<Array>(&value); }
+    Dictionary* dictionary() { return std::get_if<Dictionary>(&value); }
     /// A token value, or an array of exactly [text, integer] (the order of tokenizer files) as
     /// (id, text). A negative integer is no id and gives nothing.
     std::optional<std::pair<std::uint64_t, std::string>> token() const;
