@@ -1,0 +1,37 @@
+#pragma once
+// Helpers of the tokenizer tests: configurations written as JSON text, and tokenizers built from the
+// real tokenizer files under Tests/Data/tokenizers.
+
+#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Tokenizers/PreTrainedTokenizer.h"
+
+#include "Support/TestSupport.h"
+
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tokenizertest {
+
+/// A configuration value read from JSON text the way configuration files are read.
+inline orvane::Config json(std::string_view text) {
+    return orvane::BomPreservingJsonReader::bomPreservingJsonObject(text);
+}
+
+inline orvane::Config jsonFile(const std::string& relative) {
+    return json(testsupport::readFile(testsupport::dataPath("tokenizers/" + relative)));
+}
+
+/// The tokenizer of a folder under Tests/Data/tokenizers, built once per test program.
+inline const orvane::PreTrainedTokenizer& fixtureTokenizer(const std::string& name) {
+    static std::map<std::string, std::unique_ptr<orvane::PreTrainedTokenizer>> built;
+    auto& tokenizer = built[name];
+    if (!tokenizer) {
+        tokenizer = std::make_unique<orvane::PreTrainedTokenizer>(jsonFile(name + "/tokenizer_config.json"),
+                                                                  jsonFile(name + "/tokenizer.json"), true);
+    }
+    return *tokenizer;
+}
+
+} // namespace tokenizertest
