@@ -1,6 +1,7 @@
 #include "FolderTokenizer.h"
 
 #include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Tokenizers/PreTrainedTokenizerClasses.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 #include "OrvaneCore/Text/CaseMapping.h"
 
@@ -55,8 +56,10 @@ std::unique_ptr<orvane::PreTrainedTokenizer> loadFolder(const std::filesystem::p
 
     if (classFromConfig) {
         if (auto className = config["tokenizerClass"].string()) {
-            // The general class is the only one in this build; named classes join here.
-            (void)withoutFast(*className);
+            const auto& classes = orvane::PreTrainedTokenizerClasses::tokenizerClasses();
+            if (auto found = classes.find(withoutFast(*className)); found != classes.end()) {
+                return found->second(config, *tokenizerData, strict);
+            }
         }
     }
     return std::make_unique<orvane::PreTrainedTokenizer>(config, *tokenizerData, strict);

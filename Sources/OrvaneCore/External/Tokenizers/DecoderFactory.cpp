@@ -1,7 +1,14 @@
 #include "OrvaneCore/External/Tokenizers/DecoderFactory.h"
 
 #include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Tokenizers/ByteFallbackDecoder.h"
 #include "OrvaneCore/External/Tokenizers/ByteLevelDecoder.h"
+#include "OrvaneCore/External/Tokenizers/DecoderSequence.h"
+#include "OrvaneCore/External/Tokenizers/FuseDecoder.h"
+#include "OrvaneCore/External/Tokenizers/MetaspaceDecoder.h"
+#include "OrvaneCore/External/Tokenizers/ReplaceDecoder.h"
+#include "OrvaneCore/External/Tokenizers/StripDecoder.h"
+#include "OrvaneCore/External/Tokenizers/WordPieceDecoder.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 
 namespace orvane {
@@ -20,7 +27,14 @@ std::shared_ptr<Decoder> makeByteLevel(const Config&, const std::unordered_set<s
 
 const std::map<std::string, DecoderFactory::Builder>& DecoderFactory::builders() {
     static const std::map<std::string, Builder> table{
+        {"Sequence", make<DecoderSequence>},
+        {"WordPiece", make<WordPieceDecoder>},
         {"ByteLevel", makeByteLevel},
+        {"Replace", make<ReplaceDecoder>},
+        {"ByteFallback", make<ByteFallbackDecoder>},
+        {"Fuse", make<FuseDecoder>},
+        {"Strip", make<StripDecoder>},
+        {"Metaspace", make<MetaspaceDecoder>},
     };
     return table;
 }

@@ -1,7 +1,10 @@
 #include "OrvaneCore/External/Tokenizers/PostProcessorFactory.h"
 
 #include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Tokenizers/BertProcessing.h"
 #include "OrvaneCore/External/Tokenizers/ByteLevelPostProcessor.h"
+#include "OrvaneCore/External/Tokenizers/RobertaProcessing.h"
+#include "OrvaneCore/External/Tokenizers/SequenceProcessing.h"
 #include "OrvaneCore/External/Tokenizers/TemplateProcessing.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 
@@ -18,6 +21,9 @@ const std::map<std::string, PostProcessorFactory::Builder>& PostProcessorFactory
     static const std::map<std::string, Builder> table{
         {"TemplateProcessing", make<TemplateProcessing>},
         {"ByteLevel", make<ByteLevelPostProcessor>},
+        {"RobertaProcessing", make<RobertaProcessing>},
+        {"BertProcessing", make<BertProcessing>},
+        {"Sequence", make<SequenceProcessing>},
     };
     return table;
 }

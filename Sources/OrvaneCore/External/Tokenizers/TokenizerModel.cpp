@@ -2,6 +2,9 @@
 
 #include "OrvaneCore/External/Hub/Config.h"
 #include "OrvaneCore/External/Tokenizers/BPETokenizer.h"
+#include "OrvaneCore/External/Tokenizers/BertTokenizer.h"
+#include "OrvaneCore/External/Tokenizers/T5Tokenizer.h"
+#include "OrvaneCore/External/Tokenizers/UnigramTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 
 #include <iostream>
@@ -15,14 +18,6 @@ std::unique_ptr<TokenizingModel> build(const Config& tokenizerConfig, const Conf
     return std::make_unique<Model>(tokenizerConfig, tokenizerData, addedTokens);
 }
 
-// Word-piece and unigram models are not part of this build yet: their class names stay registered
-// (so they are never mistaken for byte-pair encoding) but cannot be built.
-TokenizerModel::Builder notYetBuilt(const std::string& name) {
-    return [name](const Config&, const Config&, const AddedTokenIds&) -> std::unique_ptr<TokenizingModel> {
-        throw TokenizerError::unsupportedTokenizer(name);
-    };
-}
-
 std::string withoutFast(std::string name) {
     // One left-to-right pass, like a plain text replacement: "FaFastst" becomes "Fast".
     for (std::size_t at = 0; (at = name.find("Fast", at)) != std::string::npos;) name.erase(at, 4);
@@ -34,10 +29,10 @@ std::string withoutFast(std::string name) {
 std::map<std::string, TokenizerModel::Builder> TokenizerModel::registeredModels() {
     std::map<std::string, Builder> models;
     for (const char* name : {"BertTokenizer", "DistilbertTokenizer", "DistilBertTokenizer"}) {
-        models[name] = notYetBuilt(name);
+        models[name] = build<BertTokenizer>;
     }
-    models["T5Tokenizer"] = notYetBuilt("T5Tokenizer");
-    models["XLMRobertaTokenizer"] = notYetBuilt("XLMRobertaTokenizer");
+    models["T5Tokenizer"] = build<T5Tokenizer>;
+    models["XLMRobertaTokenizer"] = build<UnigramTokenizer>;
     for (const char* name : {"CodeGenTokenizer", "CodeLlamaTokenizer", "CohereTokenizer", "FalconTokenizer",
                              "GemmaTokenizer", "GPT2Tokenizer", "LlamaTokenizer", "RobertaTokenizer",
                              "TokenizersBackend", "PreTrainedTokenizer", "Qwen2Tokenizer", "WhisperTokenizer"}) {

@@ -1,0 +1,45 @@
+#include "OrvaneCore/External/Tokenizers/WordpieceTokenizer.h"
+
+#include "OrvaneCore/Text/Graphemes.h"
+#include "OrvaneCore/Text/Normalization.h"
+
+namespace orvane {
+
+WordpieceTokenizer::WordpieceTokenizer(std::shared_ptr<const CanonicalVocabulary> vocab, std::string unkToken,
+                                       std::size_t maxInputCharsPerWord)
+    : vocab_(std::move(vocab)), unkToken_(std::move(unkToken)), maxInputCharsPerWord_(maxInputCharsPerWord) {}
+
+std::vector<std::string> WordpieceTokenizer::tokenize(std::string_view word) const {
+    const std::vector<std::string> characters = text::graphemes(word);
+    if (characters.size() > maxInputCharsPerWord_) {
+        return {unkToken_};
+    }
+    // Byte offset of each character boundary, so candidates are plain substrings of the word.
+    std::vector<std::size_t> boundaries{0};
+    for (const std::string& character : characters) {
+        boundaries.push_back(boundaries.back() + character.size());
+    }
+    std::vector<std::string> pieces;
+    for (std::size_t start = 0; start < characters.size();) {
+        std::size_t end = characters.size();
+        std::string found;
+        for (; end > start; --end) {
+            std::string candidate(word.substr(boundaries[start], boundaries[end] - boundaries[start]));
+            if (start > 0) {
+                candidate.insert(0, "##");
+            }
+            if (vocab_->find(candidate)) {
+                found = std::move(candidate);
+                break;
+            }
+        }
+        if (end == start) {
+            return {unkToken_};
+        }
+        pieces.push_back(std::move(found));
+        start = end;
+    }
+    return pieces;
+}
+
+} // namespace orvane
