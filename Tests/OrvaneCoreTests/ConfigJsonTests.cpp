@@ -63,6 +63,16 @@ TEST(ConfigFileReading, ReportsUnreadableDocumentsAsParseErrorsWithAReason) {
     EXPECT_NE(parseErrorOf("{\"a\": \"\xff\"}"), "(no error)");
 }
 
+TEST(ConfigFileReading, RefusesNestingDeepEnoughToExhaustTheStack) {
+    const auto nested = [](std::size_t depth) { return std::string(depth, '[') + std::string(depth, ']'); };
+    EXPECT_NO_THROW(read(nested(orvane::maximumConfigDepth)));
+    EXPECT_NE(parseErrorOf(nested(orvane::maximumConfigDepth + 1)).find("too many nested"),
+              std::string::npos);
+    EXPECT_NE(parseErrorOf(nested(200000)).find("too many nested"), std::string::npos);
+    EXPECT_THROW(nlohmann::json::parse(nested(orvane::maximumConfigDepth + 1)).get<Config>(),
+                 std::invalid_argument);
+}
+
 TEST(ConfigFileReading, KeepsAByteOrderMarkThatStartsAStringExactlyOnce) {
     const std::string bom = "\xEF\xBB\xBF";
     Config config = read(bom + R"({"vocab": {")" + bom + R"(": 5}, "text": ")" + bom + bom +

@@ -27,10 +27,7 @@ public:
     bool string(string_t& text) override { return place(Config(text)); }
     bool binary(binary_t&) override { return place(Config()); }
 
-    bool start_object(std::size_t) override {
-        open_.push_back({insert(Config(Config::Dictionary{})), {}});
-        return true;
-    }
+    bool start_object(std::size_t) override { return open(Config(Config::Dictionary{})); }
     bool key(string_t& text) override {
         key_ = BinaryDistinctString(text);
         return true;
@@ -40,10 +37,7 @@ public:
         open_.pop_back();
         return true;
     }
-    bool start_array(std::size_t) override {
-        open_.push_back({insert(Config(Config::Array{})), {}});
-        return true;
-    }
+    bool start_array(std::size_t) override { return open(Config(Config::Array{})); }
     bool end_array() override {
         open_.pop_back();
         return true;
@@ -92,6 +86,15 @@ private:
 
     bool place(Config value) {
         insert(std::move(value));
+        return true;
+    }
+
+    bool open(Config container) {
+        if (open_.size() >= maximumConfigDepth) {
+            throw BomPreservingJsonReader::ParseError("too many nested arrays or objects (more than " +
+                                                      std::to_string(maximumConfigDepth) + " levels)");
+        }
+        open_.push_back({insert(std::move(container)), {}});
         return true;
     }
 

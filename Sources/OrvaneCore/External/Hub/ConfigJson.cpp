@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 #include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
 
 namespace orvane {
 
@@ -23,9 +25,13 @@ bool isTokenPair(const nlohmann::json& json) {
     return id.is_number_unsigned() || (id.is_number_integer() && id.get<std::int64_t>() >= 0);
 }
 
-Config convertTree(const nlohmann::json& json, Mode mode);
+Config convertTree(const nlohmann::json& json, Mode mode, std::size_t depth);
 
-Config convertContainer(const nlohmann::json& json, Mode mode) {
+Config convertContainer(const nlohmann::json& json, Mode mode, std::size_t depth) {
+    if (depth >= maximumConfigDepth) {
+        throw std::invalid_argument("too many nested arrays or objects (more than " +
+                                    std::to_string(maximumConfigDepth) + " levels)");
+    }
     if (mode == Mode::decoding && isTokenPair(json)) {
         return Config(Config::Token{json[0].get<std::uint64_t>(),
                                     BinaryDistinctString(json[1].get_ref<const std::string&>())});
@@ -33,24 +39,25 @@ Config convertContainer(const nlohmann::json& json, Mode mode) {
     if (json.is_object()) {
         Config::Dictionary entries;
         for (const auto& [key, element] : json.items()) {
-            entries.emplace_hint(entries.end(), BinaryDistinctString(key), convertTree(element, mode));
+            entries.emplace_hint(entries.end(), BinaryDistinctString(key),
+                                 convertTree(element, mode, depth + 1));
         }
         return Config(std::move(entries));
     }
     Config::Array elements;
     elements.reserve(json.size());
     for (const auto& element : json) {
-        elements.push_back(convertTree(element, mode));
+        elements.push_back(convertTree(element, mode, depth + 1));
     }
     return Config(std::move(elements));
 }
 
-Config convertTree(const nlohmann::json& json, Mode mode) {
+Config convertTree(const nlohmann::json& json, Mode mode, std::size_t depth) {
     using Type = nlohmann::json::value_t;
     switch (json.type()) {
     case Type::object:
     case Type::array:
-        return convertContainer(json, mode);
+        return convertContainer(json, mode, depth);
     case Type::string:
         return Config(json.get_ref<const std::string&>());
     case Type::boolean:
@@ -99,7 +106,7 @@ Config configFromJsonNumber(double number) {
 }
 
 Config configFromJsonObject(const nlohmann::json& tree) {
-    return convertTree(tree, Mode::configurationFile);
+    return convertTree(tree, Mode::configurationFile, 0);
 }
 
 void to_json(nlohmann::json& json, const Config& config) {
@@ -140,7 +147,7 @@ void to_json(nlohmann::json& json, const Config& config) {
 }
 
 void from_json(const nlohmann::json& json, Config& config) {
-    config = convertTree(json, Mode::decoding);
+    config = convertTree(json, Mode::decoding, 0);
 }
 
 } // namespace orvane

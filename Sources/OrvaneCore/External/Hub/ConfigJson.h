@@ -4,14 +4,21 @@
 
 #include "OrvaneCore/External/Hub/Config.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <nlohmann/json_fwd.hpp>
 
 namespace orvane {
 
+/// How deeply arrays and objects may nest in a document read into a Config. Values are released, compared
+/// and described recursively, so a hostile document nested hundreds of thousands of levels would overflow
+/// the stack; no configuration file comes close.
+inline constexpr std::size_t maximumConfigDepth = 512;
+
 /// The reading of configuration files: a JSON boolean becomes integer 1 or 0, every integral number (2,
 /// 2.0, 2e0) becomes integer, any other number the nearest 32-bit float. Integers outside the signed
 /// 64-bit range (tokenizer_config.json files hold 1e30 as an integer) also become the nearest float.
+/// Deeper trees than maximumConfigDepth throw std::invalid_argument (so does from_json).
 Config configFromJsonObject(const nlohmann::json& tree);
 
 /// The number rules of configFromJsonObject, for readers that build a Config without a JSON tree.
