@@ -58,5 +58,9 @@ TEST(OrvaneConfigTool, FailsWithAReadableMessageOnAMissingOrMalformedFile) {
     EXPECT_NE(overflow.status, 0);
     EXPECT_NE(overflow.output.find("1e400"), std::string::npos) << overflow.output;
 
+    ToolRun folderGiven = orvaneConfig("'" + folder.path().string() + "'");
+    EXPECT_NE(folderGiven.status, 0);
+    EXPECT_NE(folderGiven.output.find("Is a directory"), std::string::npos) << folderGiven.output;
+
     EXPECT_NE(orvaneConfig("").status, 0);
 }

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -17,6 +18,11 @@ constexpr const char* kUsage = "usage: orvane-config FILE.json [MEMBER...]\n"
                                "also find their snake_case keys); a missing member prints null.\n";
 
 bool readWhole(const char* path, std::string& contents) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored)) {
+        errno = EISDIR; // a folder opens as a stream, then reads as nothing
+        return false;
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         return false;
