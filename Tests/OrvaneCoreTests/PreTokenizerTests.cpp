@@ -84,6 +84,10 @@ TEST(PreTokenizer, MetaspaceMarksWordStarts) {
                               "prepend_scheme": "never"})", "Hi"), Strings{"Hi"});
     EXPECT_EQ(preTokenize(R"({"type": "Metaspace", "replacement": "▁", "prepend_scheme": "sometimes"})", "a b"),
               (Strings{"a", "▁b"}));
+    // Newer files give a scheme but no add_prefix_space, which defaults to false: no marker in front.
+    EXPECT_EQ(preTokenize(R"({"type": "Metaspace", "replacement": "▁", "prepend_scheme": "first", "split": false})",
+                          "Hello world"),
+              (Strings{"Hello", "▁world"}));
     // The default marker is a blank: the text is cut before each blank.
     EXPECT_EQ(preTokenize(R"({"type": "Metaspace"})", "a b  c"), (Strings{"a", " b", " ", " c"}));
 }

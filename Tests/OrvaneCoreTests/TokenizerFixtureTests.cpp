@@ -156,4 +156,16 @@ TEST(OrvaneTokenizeTool, ExplainsFoldersItCannotBuildFrom) {
     EXPECT_EQ(status, 0);
 }
 
+TEST(OrvaneTokenizeTool, ClassFromConfigPicksTheWordMarkerVariant) {
+    testsupport::TemporaryDirectory directory;
+    testsupport::writeFile(directory / "tokenizer_config.json",
+                           R"({"tokenizer_class": "LlamaTokenizerFast", "legacy": false})");
+    testsupport::writeFile(directory / "tokenizer.json", R"({"model": {"type": "BPE", "merges": ["▁ a", "▁ b"],
+        "vocab": {"▁": 0, "a": 1, "b": 2, "▁a": 3, "▁b": 4}}})");
+    std::string folder = "--folder " + directory.path().string();
+    // A folder gets the general class; the hub's choice rewrites the data for word markers.
+    EXPECT_EQ(runTool(folder + " --encode 'a b'"), "1 2\n");
+    EXPECT_EQ(runTool(folder + " --class-from-config --encode 'a b'"), "3 4\n");
+}
+
 } // namespace

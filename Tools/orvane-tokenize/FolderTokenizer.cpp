@@ -2,6 +2,7 @@
 
 #include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Tokenizers/PreTrainedTokenizerClasses.h"
+#include "OrvaneCore/External/Tokenizers/PreTrainedTokenizerClasses.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 #include "OrvaneCore/Text/CaseMapping.h"
 
