@@ -1,0 +1,99 @@
+#include "Platform/ML/Kernels/Gemm.h"
+
+#include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Kernels/ThreadPool.h"
+
+#include <algorithm>
+#include <cblas.h>
+#include <cstring>
+
+namespace ml::kernels {
+namespace {
+
+// Below this many multiply-adds a product is not worth spreading over threads.
+constexpr double kSerialWork = 1 << 18;
+
+void keepOpenBlasSingleThreaded() {
+    static const bool once = [] {
+        openblas_set_num_threads(1);
+        return true;
+    }();
+    (void)once;
+}
+
+struct Tiling {
+    size_t parts;
+    bool splitRows; // split M (rows of C), else N
+};
+
+Tiling tilingFor(size_t M, size_t N, size_t K) {
+    const size_t threads = ThreadPool::shared().threadCount();
+    if (double(M) * double(N) * double(K) < kSerialWork || threads == 1)
+        return {1, true};
+    // Split the longer side, so each partition still has a well-shaped product.
+    return {threads, M >= N};
+}
+
+} // namespace
+
+void gemmSerial(bool transA, bool transB, size_t M, size_t N, size_t K, float alpha, const float* A, size_t lda,
+                const float* B, size_t ldb, float beta, float* C, size_t ldc) {
+    keepOpenBlasSingleThreaded();
+    if (M == 0 || N == 0)
+        return;
+    cblas_sgemm(CblasRowMajor, transA ? CblasTrans : CblasNoTrans, transB ? CblasTrans : CblasNoTrans, int(M),
+                int(N), int(K), alpha, A, int(lda), B, int(ldb), beta, C, int(ldc));
+}
+
+void gemm(bool transA, bool transB, size_t M, size_t N, size_t K, float alpha, const float* A, size_t lda,
+          const float* B, size_t ldb, float beta, float* C, size_t ldc) {
+    keepOpenBlasSingleThreaded();
+    const Tiling tiling = tilingFor(M, N, K);
+    ThreadPool::shared().parallelFor(tiling.parts, [&](size_t part) {
+        size_t begin, end;
+        if (tiling.splitRows) {
+            partitionRange(M, tiling.parts, part, 16, begin, end);
+            const float* a = transA ? A + begin : A + begin * lda;
+            gemmSerial(transA, transB, end - begin, N, K, alpha, a, lda, B, ldb, beta, C + begin * ldc, ldc);
+        } else {
+            partitionRange(N, tiling.parts, part, 16, begin, end);
+            const float* b = transB ? B + begin * ldb : B + begin;
+            gemmSerial(transA, transB, M, end - begin, K, alpha, A, lda, b, ldb, beta, C + begin, ldc);
+        }
+    });
+}
+
+void linear(const float* x, size_t rows, size_t in, const float* W, const float* bias, size_t out, float* y,
+            bool accumulate, Epilogue epilogue) {
+    keepOpenBlasSingleThreaded();
+    const KernelTable& k = kernels();
+    const Tiling tiling = tilingFor(rows, out, in);
+    ThreadPool::shared().parallelFor(tiling.parts, [&](size_t part) {
+        size_t r0 = 0, r1 = rows, c0 = 0, c1 = out;
+        if (tiling.splitRows)
+            partitionRange(rows, tiling.parts, part, 16, r0, r1);
+        else
+            partitionRange(out, tiling.parts, part, 16, c0, c1);
+        if (r0 == r1 || c0 == c1)
+            return;
+        const size_t width = c1 - c0;
+        float beta = 0.0f;
+        if (accumulate) {
+            beta = 1.0f;
+            if (bias)
+                for (size_t r = r0; r < r1; ++r)
+                    k.add(y + r * out + c0, bias + c0, width);
+        } else if (bias) {
+            beta = 1.0f;
+            for (size_t r = r0; r < r1; ++r)
+                std::memcpy(y + r * out + c0, bias + c0, width * sizeof(float));
+        }
+        gemmSerial(false, true, r1 - r0, width, in, 1.0f, x + r0 * in, in, W + c0 * in, in, beta,
+                   y + r0 * out + c0, out);
+        if (epilogue == Epilogue::gelu)
+            for (size_t r = r0; r < r1; ++r)
+                k.gelu(y + r * out + c0, width);
+    });
+}
+
+} // namespace ml::kernels

@@ -1,0 +1,67 @@
+#include "Platform/ML/Kernels/KernelTable.h"
+
+namespace ml::kernels {
+namespace {
+
+bool cpuSupports(Isa isa) {
+    __builtin_cpu_init();
+    switch (isa) {
+    case Isa::generic:
+        return true;
+    case Isa::avx2:
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("f16c");
+    case Isa::avx512:
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
+               __builtin_cpu_supports("f16c");
+    }
+    return false;
+}
+
+KernelTable build(Isa isa) {
+    KernelTable table;
+    switch (isa) {
+    case Isa::generic:
+        table.name = "generic";
+        fillElementwise_generic(table);
+        fillHalfGemv_generic(table);
+        break;
+    case Isa::avx2:
+        table.name = "avx2";
+        fillElementwise_avx2(table);
+        fillHalfGemv_avx2(table);
+        break;
+    case Isa::avx512:
+        table.name = "avx512";
+        fillElementwise_avx512(table);
+        fillHalfGemv_avx512(table);
+        break;
+    }
+    table.isa = isa;
+    return table;
+}
+
+} // namespace
+
+const KernelTable* kernelsFor(Isa isa) {
+    // A table is only built where it can run: even the filling code of an instruction set's file
+    // may use that instruction set.
+    static const KernelTable generic = build(Isa::generic);
+    static const KernelTable avx2 = cpuSupports(Isa::avx2) ? build(Isa::avx2) : KernelTable{};
+    static const KernelTable avx512 = cpuSupports(Isa::avx512) ? build(Isa::avx512) : KernelTable{};
+    if (!cpuSupports(isa))
+        return nullptr;
+    return isa == Isa::generic ? &generic : isa == Isa::avx2 ? &avx2 : &avx512;
+}
+
+const KernelTable& kernels() {
+    static const KernelTable* best = [] {
+        for (Isa isa : {Isa::avx512, Isa::avx2})
+            if (const KernelTable* table = kernelsFor(isa))
+                return table;
+        return kernelsFor(Isa::generic);
+    }();
+    return *best;
+}
+
+} // namespace ml::kernels

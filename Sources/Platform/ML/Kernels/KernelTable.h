@@ -1,0 +1,53 @@
+#pragma once
+// The kernels' private dispatch table: one signature per operation, filled once from the CPU's
+// features. Kernel files are named operation-plus-instruction-set (Elementwise_avx512.cpp, ...);
+// tests compare every variant the machine can run with the generic one.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace ml::kernels {
+
+enum class Isa { generic, avx2, avx512 };
+
+struct KernelTable {
+    Isa isa = Isa::generic;
+    const char* name = "generic";
+
+    // One row: y = (x - mean) / sqrt(var + eps) * gamma + beta. y may equal x.
+    void (*layerNorm)(const float* x, float* y, size_t width, const float* gamma, const float* beta,
+                      float eps) = nullptr;
+    // In place, the exact form 0.5 x (1 + erf(x / sqrt 2)).
+    void (*gelu)(float* x, size_t n) = nullptr;
+    // In place over one row; -inf entries become 0 (soft-max) or -inf (log-soft-max).
+    void (*softmax)(float* x, size_t n) = nullptr;
+    void (*logSoftmax)(float* x, size_t n) = nullptr;
+    // y += x (residual connections); y = x * s (scaling).
+    void (*add)(float* y, const float* x, size_t n) = nullptr;
+    void (*scale)(float* x, float s, size_t n) = nullptr;
+    // Bulk IEEE half conversion (F16C where present), round to nearest even.
+    void (*halfToFloat)(const uint16_t* src, float* dst, size_t n) = nullptr;
+    void (*floatToHalf)(const float* src, uint16_t* dst, size_t n) = nullptr;
+    // y[r] = dot(W row r, x) for `rows` rows of half weights with row stride ldw.
+    void (*halfGemv)(const uint16_t* w, size_t ldw, const float* x, size_t in, float* y, size_t rows) = nullptr;
+    // y += a * x over half x; and the dot product of half x with float y.
+    void (*halfAxpy)(float a, const uint16_t* x, float* y, size_t n) = nullptr;
+    float (*halfDot)(const uint16_t* x, const float* y, size_t n) = nullptr;
+};
+
+/// The table for the best instruction set this processor supports (filled on first use).
+const KernelTable& kernels();
+
+/// The table of one instruction set, or nullptr when this processor cannot run it (for tests).
+const KernelTable* kernelsFor(Isa isa);
+
+// Filled by the per-instruction-set files.
+void fillElementwise_generic(KernelTable& table);
+void fillElementwise_avx2(KernelTable& table);
+void fillElementwise_avx512(KernelTable& table);
+void fillHalfGemv_generic(KernelTable& table);
+void fillHalfGemv_avx2(KernelTable& table);
+void fillHalfGemv_avx512(KernelTable& table);
+
+} // namespace ml::kernels

@@ -1,0 +1,104 @@
+#include "Platform/ML/Kernels/ThreadPool.h"
+
+#include <algorithm>
+
+namespace ml::kernels {
+namespace {
+thread_local bool insideJob = false;
+}
+
+ThreadPool& ThreadPool::shared() {
+    static ThreadPool pool(std::max(1u, std::thread::hardware_concurrency()));
+    return pool;
+}
+
+ThreadPool::ThreadPool(size_t threads) {
+    for (size_t i = 1; i < threads; ++i)
+        workers_.emplace_back([this] { workerLoop(); });
+}
+
+ThreadPool::~ThreadPool() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+        generation_.fetch_add(1);
+    }
+    wake_.notify_all();
+    for (auto& worker : workers_)
+        worker.join();
+}
+
+void ThreadPool::work(Job& job) {
+    insideJob = true;
+    for (size_t i = job.next.fetch_add(1); i < job.count; i = job.next.fetch_add(1)) {
+        try {
+            job.trampoline(job.body, i);
+        } catch (...) {
+            std::lock_guard lock(mutex_);
+            if (!job.error)
+                job.error = std::current_exception();
+        }
+        if (job.finished.fetch_add(1) + 1 == job.count) {
+            std::lock_guard lock(mutex_);
+            done_.notify_all();
+        }
+    }
+    insideJob = false;
+}
+
+void ThreadPool::workerLoop() {
+    // Jobs are told apart by generation; a thread that starts late must still see every one, so
+    // it starts from the generation at construction (0), not from whatever it finds.
+    size_t seen = 0;
+    for (;;) {
+        // A short spin first: decoder steps start many small jobs back to back, and a sleeping
+        // thread takes tens of microseconds to wake.
+        for (int spin = 0; spin < 20000 && generation_.load(std::memory_order_acquire) == seen; ++spin)
+            __builtin_ia32_pause();
+        Job* job;
+        {
+            std::unique_lock lock(mutex_);
+            wake_.wait(lock, [&] { return stopping_ || generation_.load() != seen; });
+            seen = generation_.load();
+            if (stopping_)
+                return;
+            job = job_;
+            if (!job)
+                continue;
+            job->users.fetch_add(1);
+        }
+        work(*job);
+        job->users.fetch_sub(1, std::memory_order_release); // the last touch of *job
+    }
+}
+
+void ThreadPool::run(size_t count, Trampoline trampoline, void* body) {
+    if (count == 0)
+        return;
+    if (insideJob || workers_.empty() || count == 1) {
+        for (size_t i = 0; i < count; ++i)
+            trampoline(body, i);
+        return;
+    }
+    std::lock_guard jobLock(jobMutex_);
+    Job job{trampoline, body, count};
+    {
+        std::lock_guard lock(mutex_);
+        job_ = &job;
+        generation_.fetch_add(1, std::memory_order_release);
+    }
+    wake_.notify_all();
+    work(job);
+    {
+        std::unique_lock lock(mutex_);
+        done_.wait(lock, [&] { return job.finished.load() == count; });
+        job_ = nullptr;
+    }
+    // Late workers may still be inside work() (finding nothing left); the job lives on this stack.
+    while (job.users.load(std::memory_order_acquire) != 0)
+        __builtin_ia32_pause();
+    if (job.error)
+        std::rethrow_exception(job.error);
+}
+
+} // namespace ml::kernels

@@ -1,0 +1,72 @@
+#pragma once
+// The runtime's one pool of compute threads. Every parallel kernel runs on it, and OpenBLAS is kept
+// single-threaded and called from inside the pool's partitions, so the two never compete for cores.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace ml::kernels {
+
+class ThreadPool {
+public:
+    /// The process-wide pool: one thread per hardware thread (the caller counts as one).
+    static ThreadPool& shared();
+
+    explicit ThreadPool(size_t threads);
+    ~ThreadPool();
+    ThreadPool(const ThreadPool&) = delete;
+    ThreadPool& operator=(const ThreadPool&) = delete;
+
+    /// Threads that work on a job, the calling thread included.
+    size_t threadCount() const { return workers_.size() + 1; }
+
+    /// Runs body(i) for every i in [0, count) and returns when all are done; the first exception
+    /// thrown by a body is rethrown here. Safe to call from several threads at once (jobs take
+    /// turns) and from inside a body (the nested job runs on the calling thread).
+    template <class Body> void parallelFor(size_t count, Body&& body) {
+        run(count, &invoke<std::remove_reference_t<Body>>, &body);
+    }
+
+private:
+    using Trampoline = void (*)(void*, size_t);
+    template <class Body> static void invoke(void* body, size_t i) { (*static_cast<Body*>(body))(i); }
+
+    struct Job {
+        Trampoline trampoline;
+        void* body;
+        size_t count;
+        std::atomic<size_t> next{0};
+        std::atomic<size_t> finished{0};
+        std::atomic<size_t> users{0}; // workers holding a pointer to this job
+        std::exception_ptr error;     // guarded by mutex_
+    };
+
+    void run(size_t count, Trampoline trampoline, void* body);
+    void workerLoop();
+    void work(Job& job);
+
+    std::vector<std::thread> workers_;
+    std::mutex jobMutex_; // one job at a time
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable done_;
+    bool stopping_ = false;
+    std::atomic<size_t> generation_{0};
+    Job* job_ = nullptr; // guarded by mutex_
+};
+
+/// Splits [0, total) into `parts` near-equal ranges; range `part` as [begin, end), begin/end
+/// rounded to multiples of `align` (except at the end).
+inline void partitionRange(size_t total, size_t parts, size_t part, size_t align, size_t& begin, size_t& end) {
+    size_t blocks = (total + align - 1) / align;
+    begin = std::min(total, blocks * part / parts * align);
+    end = std::min(total, blocks * (part + 1) / parts * align);
+}
+
+} // namespace ml::kernels

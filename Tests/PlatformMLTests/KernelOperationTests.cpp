@@ -1,0 +1,205 @@
+// The pooled operations (products, attention, convolution, cache update, pool) against naive
+// references, at sizes large enough to be split over threads.
+#include "KernelTestSupport.h"
+#include "Platform/ML/Kernels/Attention.h"
+#include "Platform/ML/Kernels/Conv1d.h"
+#include "Platform/ML/Kernels/Elementwise.h"
+#include "Platform/ML/Kernels/Gemm.h"
+#include "Platform/ML/Kernels/HalfLinear.h"
+#include "Platform/ML/Kernels/KeyValueCache.h"
+#include "Platform/ML/Kernels/ThreadPool.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <stdexcept>
+#include <thread>
+
+using namespace ml::kernels;
+using namespace kerneltest;
+
+TEST(KernelGemm, EveryTransposeAndBothSplitDirections) {
+    // 200 x 90 splits rows, 40 x 300 splits columns; both over K = 70 with padded leading dimensions.
+    for (auto [M, N] : {std::pair<size_t, size_t>{200, 90}, {40, 300}})
+        for (bool ta : {false, true})
+            for (bool tb : {false, true}) {
+                const size_t K = 70, lda = (ta ? M : K) + 5, ldb = (tb ? K : N) + 3, ldc = N + 2;
+                auto A = randomVector((ta ? K : M) * lda, 1), B = randomVector((tb ? N : K) * ldb, 2);
+                auto C = randomVector(M * ldc, 3), C0 = C;
+                gemm(ta, tb, M, N, K, 0.5f, A.data(), lda, B.data(), ldb, 2.0f, C.data(), ldc);
+                auto ref = naiveGemm(ta, tb, M, N, K, A.data(), lda, B.data(), ldb);
+                for (size_t i = 0; i < M; ++i) {
+                    for (size_t j = 0; j < N; ++j)
+                        ASSERT_NEAR(C[i * ldc + j], 0.5 * ref[i * N + j] + 2.0 * C0[i * ldc + j], 1e-3)
+                            << ta << tb << " " << i << "," << j;
+                    for (size_t j = N; j < ldc; ++j) // padding untouched
+                        ASSERT_EQ(C[i * ldc + j], C0[i * ldc + j]);
+                }
+            }
+}
+
+TEST(KernelGemm, LinearWithBiasAccumulateAndGelu) {
+    const size_t rows = 150, in = 64, out = 200;
+    auto x = randomVector(rows * in, 4), W = randomVector(out * in, 5, 0.2f), b = randomVector(out, 6);
+    auto ref = naiveGemm(false, true, rows, out, in, x.data(), in, W.data(), in);
+    std::vector<float> y(rows * out);
+    linear(x.data(), rows, in, W.data(), b.data(), out, y.data(), false, Epilogue::gelu);
+    for (size_t i = 0; i < y.size(); ++i)
+        ASSERT_NEAR(y[i], naiveGelu(ref[i] + b[i % out]), 1e-4);
+    auto residual = randomVector(rows * out, 7), acc = residual;
+    linear(x.data(), rows, in, W.data(), b.data(), out, acc.data(), true);
+    for (size_t i = 0; i < acc.size(); ++i)
+        ASSERT_NEAR(acc[i], residual[i] + ref[i] + b[i % out], 1e-4);
+    linear(x.data(), rows, in, W.data(), nullptr, out, y.data());
+    for (size_t i = 0; i < y.size(); ++i)
+        ASSERT_NEAR(y[i], ref[i], 1e-4);
+}
+
+TEST(KernelGemm, HalfLinearMatchesWidenedWeights) {
+    const size_t in = 96, out = 1001;
+    auto Wf = randomVector(out * in, 8, 0.1f), x = randomVector(in, 9), b = randomVector(out, 10);
+    std::vector<uint16_t> W(Wf.size());
+    floatToHalf(Wf.data(), W.data(), W.size());
+    halfToFloat(W.data(), Wf.data(), W.size());
+    std::vector<float> y(out, 1.0f), acc(out, 1.0f);
+    halfLinear(x.data(), in, W.data(), b.data(), out, y.data());
+    halfLinear(x.data(), in, W.data(), b.data(), out, acc.data(), true);
+    for (size_t r = 0; r < out; ++r) {
+        double s = b[r];
+        for (size_t i = 0; i < in; ++i)
+            s += double(Wf[r * in + i]) * x[i];
+        ASSERT_NEAR(y[r], s, 1e-4);
+        ASSERT_NEAR(acc[r], s + 1.0, 1e-4);
+    }
+}
+
+namespace {
+
+// Naive multi-head attention over [tokens, heads * 64] matrices.
+std::vector<double> naiveAttention(const AttentionArgs& a) {
+    std::vector<double> out(a.queries * a.heads * a.headSize);
+    const double scale = 1.0 / std::sqrt(double(a.headSize));
+    for (size_t h = 0; h < a.heads; ++h)
+        for (size_t i = 0; i < a.queries; ++i) {
+            std::vector<double> s(a.keys);
+            for (size_t j = 0; j < a.keys; ++j) {
+                double d = 0;
+                for (size_t c = 0; c < a.headSize; ++c)
+                    d += double(a.q[i * a.ldq + h * a.headSize + c]) * a.k[j * a.ldk + h * a.headSize + c];
+                s[j] = d * scale + (a.keyMask ? a.keyMask[j] : 0.0);
+                if (a.causal && j > i + (a.keys - a.queries))
+                    s[j] = -INFINITY;
+            }
+            auto p = naiveSoftmax(s);
+            for (size_t c = 0; c < a.headSize; ++c) {
+                double v = 0;
+                for (size_t j = 0; j < a.keys; ++j)
+                    v += p[j] * a.v[j * a.ldv + h * a.headSize + c];
+                out[i * a.heads * a.headSize + h * a.headSize + c] = v;
+            }
+        }
+    return out;
+}
+
+} // namespace
+
+TEST(KernelAttention, FullCausalAndMaskedVariantsMatchReference) {
+    const size_t heads = 3, width = heads * 64, keys = 150;
+    auto q = randomVector(keys * width, 11), k = randomVector(keys * width, 12), v = randomVector(keys * width, 13);
+    std::vector<float> mask(keys, 0.0f);
+    for (size_t j = 0; j < keys; j += 3)
+        mask[j] = -10000.0f;
+    for (int variant = 0; variant < 3; ++variant) {
+        // 130 queries leave a partial block of 64; causal uses fewer queries than keys (a prefix).
+        const size_t queries = variant == 1 ? 100 : 130;
+        std::vector<float> out(queries * width, NAN);
+        AttentionArgs args{q.data(), width, k.data(), width, v.data(), width, out.data(), width, queries, keys,
+                           heads};
+        args.causal = variant == 1;
+        args.keyMask = variant == 2 ? mask.data() : nullptr;
+        attention(args);
+        auto ref = naiveAttention(args);
+        for (size_t i = 0; i < out.size(); ++i)
+            ASSERT_NEAR(out[i], ref[i], 1e-4) << "variant " << variant << " at " << i;
+    }
+}
+
+TEST(KernelConv1d, StrideOneAndTwoInBothLayouts) {
+    const size_t cin = 5, cout = 7, length = 37;
+    auto x = randomVector(cin * length, 14), w = randomVector(cout * cin * 3, 15), b = randomVector(cout, 16);
+    for (size_t stride : {1, 2})
+        for (bool channelMajor : {true, false}) {
+            std::vector<float> input(cin * length);
+            for (size_t c = 0; c < cin; ++c)
+                for (size_t t = 0; t < length; ++t)
+                    input[channelMajor ? c * length + t : t * cin + c] = x[c * length + t];
+            Conv1dArgs args{input.data(), channelMajor ? length : 1, channelMajor ? 1 : cin, cin, length,
+                            w.data(), b.data(), cout, stride, stride == 2};
+            const size_t outLength = conv1dOutputLength(length, stride);
+            ASSERT_EQ(outLength, stride == 1 ? 37u : 19u);
+            std::vector<float> out(outLength * cout);
+            conv1d(args, out.data());
+            for (size_t t = 0; t < outLength; ++t)
+                for (size_t o = 0; o < cout; ++o) {
+                    double s = b[o];
+                    for (size_t c = 0; c < cin; ++c)
+                        for (size_t tap = 0; tap < 3; ++tap) {
+                            long src = long(t * stride + tap) - 1;
+                            if (src >= 0 && src < long(length))
+                                s += double(w[(o * cin + c) * 3 + tap]) * x[c * length + size_t(src)];
+                        }
+                    ASSERT_NEAR(out[t * cout + o], stride == 2 ? naiveGelu(s) : s, 1e-4) << stride << channelMajor;
+                }
+        }
+}
+
+TEST(KernelKeyValueCache, WritesOnlyTheInsertedPositions) {
+    const size_t E = 9, S = 12;
+    std::vector<uint16_t> keys(E * S), values(E * S);
+    for (size_t i = 0; i < keys.size(); ++i) {
+        keys[i] = uint16_t(i);
+        values[i] = uint16_t(1000 + i);
+    }
+    // A [1, E, 1, 2] update with padded strides (channel stride 3, position stride 1).
+    std::vector<uint16_t> keyUpdate(E * 3), valueUpdate(E * 3);
+    for (size_t c = 0; c < E; ++c)
+        for (size_t j = 0; j < 2; ++j) {
+            keyUpdate[c * 3 + j] = uint16_t(50000 + c * 10 + j);
+            valueUpdate[c * 3 + j] = uint16_t(60000 + c * 10 + j);
+        }
+    updateKeyValueCache({keys.data(), S, 1}, {values.data(), S, 1}, keyUpdate.data(), valueUpdate.data(), 3, 1,
+                        E, 2, 5);
+    for (size_t c = 0; c < E; ++c)
+        for (size_t s = 0; s < S; ++s) {
+            const bool written = s == 5 || s == 6;
+            EXPECT_EQ(keys[c * S + s], written ? 50000 + c * 10 + (s - 5) : c * S + s);
+            EXPECT_EQ(values[c * S + s], written ? 60000 + c * 10 + (s - 5) : 1000 + c * S + s);
+        }
+}
+
+TEST(KernelThreadPool, RunsEveryIndexOnceNestsAndRethrows) {
+    ThreadPool pool(4);
+    std::vector<std::atomic<int>> hits(1000);
+    pool.parallelFor(hits.size(), [&](size_t i) {
+        hits[i]++;
+        pool.parallelFor(3, [&](size_t) {}); // nested: runs inline, must not deadlock
+    });
+    for (auto& h : hits)
+        ASSERT_EQ(h.load(), 1);
+    EXPECT_THROW(pool.parallelFor(100,
+                                  [&](size_t i) {
+                                      if (i == 42)
+                                          throw std::runtime_error("boom");
+                                  }),
+                 std::runtime_error);
+    // Several callers at once take turns and each sees its own job complete.
+    std::atomic<long> total{0};
+    std::vector<std::thread> callers;
+    for (int c = 0; c < 4; ++c)
+        callers.emplace_back([&] {
+            for (int round = 0; round < 50; ++round)
+                pool.parallelFor(64, [&](size_t i) { total += long(i); });
+        });
+    for (auto& t : callers)
+        t.join();
+    EXPECT_EQ(total.load(), 4L * 50 * (63 * 64 / 2));
+}
