@@ -22,8 +22,17 @@ public:
     const Config::Array& pair() const { return pair_; }
 
 private:
+    // A template item as read once: a special token's text, sequence "A" or "B", or nothing.
+    struct Item {
+        enum class Kind { special, first, second, none } kind;
+        std::string text;
+    };
+    static std::vector<Item> items(const Config::Array& configuration);
+
     Config::Array single_;
     Config::Array pair_;
+    std::vector<Item> singleItems_;
+    std::vector<Item> pairItems_;
 };
 
 } // namespace orvane
