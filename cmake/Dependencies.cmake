@@ -12,6 +12,8 @@ if(VELMORA_BUILD_TESTS)
     find_package(GTest REQUIRED)
     include(GoogleTest)
     find_path(HTTPLIB_INCLUDE_DIR httplib.h REQUIRED)
+    # Debian builds cpp-httplib as a library: its header alone does not link.
+    pkg_check_modules(CPPHTTPLIB REQUIRED IMPORTED_TARGET cpp-httplib)
 endif()
 if(VELMORA_BUILD_BENCHMARKS)
     find_package(benchmark REQUIRED)
