@@ -144,6 +144,8 @@ struct FakeHub::Impl {
             }
             requests.push_back(std::move(recorded));
         }
+        // Every answer ends its connection, so that stopping the hub never waits for idle clients.
+        response.set_header("Connection", "close");
         std::optional<Fault> fault = takeFault(request);
         if (fault && fault->delay.count() > 0) {
             std::this_thread::sleep_for(fault->delay);
@@ -296,9 +298,6 @@ FakeHub::FakeHub() : impl_(std::make_unique<Impl>()) {
         const_cast<httplib::Request&>(request).ranges.clear();
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    // Idle connections are closed at once, so that stopping the hub never waits for them; clients
-    // simply connect again.
-    impl.server.set_keep_alive_timeout(0);
     impl.port = impl.server.bind_to_any_port("127.0.0.1");
     if (impl.port <= 0) {
         throw std::runtime_error("the fake hub could not bind to 127.0.0.1");
