@@ -86,15 +86,24 @@ void BPETokenizer::build(Parts parts) {
         if (merge.size() < 2) continue;
         std::string a = canonicalText(merge[0]);
         std::string b = canonicalText(merge[1]);
-        std::int32_t merged = internSymbol(canonicalText(a + b));
         std::int32_t first = internSymbol(a);
         std::int32_t second = internSymbol(b);
+        std::int32_t merged = internSymbol(canonicalText(a += b));
         // A pair listed twice keeps its later rank.
         merges_[pairKey(first, second)] = Merge{static_cast<int>(rank), merged};
     }
 
     tokensToIds_ = std::move(parts.vocab);
-    idsToTokens_ = Utils::invert(tokensToIds_);
+    // When two texts share an id, the later one in iteration order is kept, as inverting the map would.
+    const std::size_t denseLimit = tokensToIds_.size() * 2 + 1024;
+    for (const auto& [text, id] : tokensToIds_) {
+        if (id >= 0 && static_cast<std::size_t>(id) < denseLimit) {
+            if (static_cast<std::size_t>(id) >= idsToTokens_.size()) idsToTokens_.resize(id + 1, nullptr);
+            idsToTokens_[id] = &text;
+        } else {
+            sparseIdsToTokens_[id] = &text;
+        }
+    }
 
     auto idOf = [this](const std::optional<std::string>& token) -> std::optional<TokenId> {
         if (!token) return std::nullopt;
@@ -112,8 +121,11 @@ void BPETokenizer::build(Parts parts) {
 }
 
 std::int32_t BPETokenizer::internSymbol(const std::string& canonical) {
-    auto [it, inserted] = symbolIds_.try_emplace(canonical, static_cast<std::int32_t>(symbolIds_.size()));
-    return it->second;
+    auto found = symbolIds_.find(canonical);
+    if (found != symbolIds_.end()) return found->second;
+    auto id = static_cast<std::int32_t>(symbolIds_.size());
+    symbolIds_.emplace(canonical, id);
+    return id;
 }
 
 std::int32_t BPETokenizer::symbolId(std::string_view text) const {
@@ -270,9 +282,13 @@ std::optional<TokenId> BPETokenizer::convertTokenToId(const std::string& token) 
 }
 
 std::optional<std::string> BPETokenizer::convertIdToToken(TokenId id) const {
-    auto found = idsToTokens_.find(id);
-    if (found == idsToTokens_.end()) return std::nullopt;
-    return found->second;
+    if (id >= 0 && static_cast<std::size_t>(id) < idsToTokens_.size()) {
+        if (const std::string* text = idsToTokens_[id]) return *text;
+        return std::nullopt;
+    }
+    auto found = sparseIdsToTokens_.find(id);
+    if (found == sparseIdsToTokens_.end()) return std::nullopt;
+    return *found->second;
 }
 
 } // namespace orvane

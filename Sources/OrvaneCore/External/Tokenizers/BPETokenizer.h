@@ -86,7 +86,9 @@ private:
     std::unordered_map<std::string, std::int32_t> symbolIds_;
     std::unordered_map<std::uint64_t, Merge> merges_;
     std::unordered_map<std::string, TokenId> tokensToIds_;
-    std::unordered_map<TokenId, std::string> idsToTokens_;
+    // The inverse of tokensToIds_, pointing at its keys: a table for the usual dense ids, a map for others.
+    std::vector<const std::string*> idsToTokens_;
+    std::unordered_map<TokenId, const std::string*> sparseIdsToTokens_;
     std::optional<std::string> bosToken_;
     std::optional<TokenId> bosTokenId_;
     std::optional<std::string> eosToken_;
