@@ -146,6 +146,21 @@ TEST(BPETokenizer, ConcurrentTokenizingAgreesWithSequential) {
     EXPECT_EQ(mismatches, 0);
 }
 
+TEST(MergeTable, FindsEveryPairThroughGrowthAndReplacement) {
+    orvane::MergeTable table;
+    EXPECT_EQ(table.find(0, 0), nullptr);
+    for (int i = 0; i < 20000; ++i) table.set(i % 137, i, {i, i + 1});
+    table.set(5, 5, {-7, 0});
+    EXPECT_EQ(table.size(), 20000u);
+    for (int i = 0; i < 20000; ++i) {
+        const auto* merge = table.find(i % 137, i);
+        ASSERT_NE(merge, nullptr) << i;
+        EXPECT_EQ(merge->rank, i == 5 ? -7 : i);
+        EXPECT_EQ(table.find(i, i % 137 + 20000), nullptr);
+    }
+    EXPECT_EQ(table.find(-1, 3), nullptr);
+}
+
 TEST(ByteTables, MapEveryByteToOnePrintableCharacterAndBack) {
     const auto& encoder = orvane::byteEncoder();
     const auto& decoder = orvane::byteDecoder();

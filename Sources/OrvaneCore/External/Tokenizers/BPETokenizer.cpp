@@ -5,7 +5,7 @@
 #include "OrvaneCore/External/Tokenizers/TextPieces.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerModel.h"
-#include "OrvaneCore/External/Tokenizers/Utils.h"
+#include "OrvaneCore/Text/Encoding.h"
 
 #include <cstdio>
 #include <queue>
@@ -16,10 +16,6 @@ namespace {
 
 constexpr std::size_t cacheLimit = 200'000;
 constexpr std::size_t cacheablePieceLength = 256;
-
-std::uint64_t pairKey(std::int32_t a, std::int32_t b) {
-    return (static_cast<std::uint64_t>(static_cast<std::uint32_t>(a)) << 32) | static_cast<std::uint32_t>(b);
-}
 
 } // namespace
 
@@ -90,7 +86,13 @@ void BPETokenizer::build(Parts parts) {
         std::int32_t second = internSymbol(b);
         std::int32_t merged = internSymbol(canonicalText(a += b));
         // A pair listed twice keeps its later rank.
-        merges_[pairKey(first, second)] = Merge{static_cast<int>(rank), merged};
+        merges_.set(first, second, Merge{static_cast<int>(rank), merged});
+    }
+
+    smallSymbolIds_.assign(0x300, -1);
+    for (char32_t codePoint = 0; codePoint < 0x300; ++codePoint) {
+        auto found = symbolIds_.find(text::utf8(codePoint));
+        if (found != symbolIds_.end()) smallSymbolIds_[codePoint] = found->second;
     }
 
     tokensToIds_ = std::move(parts.vocab);
@@ -129,14 +131,19 @@ std::int32_t BPETokenizer::internSymbol(const std::string& canonical) {
 }
 
 std::int32_t BPETokenizer::symbolId(std::string_view text) const {
+    if (!text.empty()) {
+        auto lead = static_cast<unsigned char>(text[0]);
+        if (text.size() == 1 && lead < 0x80) return smallSymbolIds_[lead];
+        if (text.size() == 2 && lead >= 0xC2 && lead < 0xCC) {
+            return smallSymbolIds_[((lead & 0x1F) << 6) | (static_cast<unsigned char>(text[1]) & 0x3F)];
+        }
+    }
     auto found = symbolIds_.find(canonicalText(text));
     return found == symbolIds_.end() ? -1 : found->second;
 }
 
 const BPETokenizer::Merge* BPETokenizer::findMerge(std::int32_t a, std::int32_t b) const {
-    if (a < 0 || b < 0) return nullptr;
-    auto found = merges_.find(pairKey(a, b));
-    return found == merges_.end() ? nullptr : &found->second;
+    return merges_.find(a, b);
 }
 
 std::optional<int> BPETokenizer::mergeRank(std::string_view a, std::string_view b) const {

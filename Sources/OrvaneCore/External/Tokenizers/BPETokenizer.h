@@ -6,6 +6,7 @@
 //
 // Immutable after construction and safe to share between threads (the per-piece cache is internal).
 
+#include "OrvaneCore/External/Tokenizers/MergeTable.h"
 #include "OrvaneCore/External/Tokenizers/TokenizingModel.h"
 
 #include <cstdint>
@@ -67,10 +68,7 @@ public:
     std::optional<int> mergeRank(std::string_view a, std::string_view b) const;
 
 private:
-    struct Merge {
-        int rank;
-        std::int32_t merged; // symbol id of the concatenation
-    };
+    using Merge = MergeTable::Merge;
     struct Span {
         std::size_t start;
         std::size_t end;
@@ -84,7 +82,9 @@ private:
     std::vector<std::string> tokenizeUncached(std::string_view piece) const;
 
     std::unordered_map<std::string, std::int32_t> symbolIds_;
-    std::unordered_map<std::uint64_t, Merge> merges_;
+    // Symbol ids of the single code points below U+0300 (every byte-level character), or -1.
+    std::vector<std::int32_t> smallSymbolIds_;
+    MergeTable merges_;
     std::unordered_map<std::string, TokenId> tokensToIds_;
     // The inverse of tokensToIds_, pointing at its keys: a table for the usual dense ids, a map for others.
     std::vector<const std::string*> idsToTokens_;
