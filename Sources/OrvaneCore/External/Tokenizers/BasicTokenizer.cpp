@@ -1,9 +1,9 @@
 #include "OrvaneCore/External/Tokenizers/BasicTokenizer.h"
 
+#include "OrvaneCore/External/Tokenizers/TextPieces.h"
 #include "OrvaneCore/Text/CaseMapping.h"
 #include "OrvaneCore/Text/CharacterProperties.h"
 #include "OrvaneCore/Text/Encoding.h"
-#include "OrvaneCore/Text/Graphemes.h"
 #include "OrvaneCore/Text/Normalization.h"
 
 #include <algorithm>
@@ -49,14 +49,14 @@ std::vector<std::string> BasicTokenizer::tokenize(std::string_view input) const 
             component = text::lowercased(component);
         }
         std::string word;
-        for (std::string& character : text::graphemes(component)) {
+        for (std::string_view character : characters(component)) {
             std::size_t offset = 0;
             if (isPunctuation(text::nextCodePoint(character, offset))) {
                 if (!word.empty()) {
                     words.push_back(std::move(word));
                     word.clear();
                 }
-                words.push_back(std::move(character));
+                words.emplace_back(character);
             } else {
                 word += character;
             }

@@ -4,8 +4,8 @@
 #include "OrvaneCore/External/Tokenizers/CjkSpacing.h"
 #include "OrvaneCore/Text/CaseMapping.h"
 #include "OrvaneCore/Text/CharacterProperties.h"
+#include "OrvaneCore/External/Tokenizers/TextPieces.h"
 #include "OrvaneCore/Text/Encoding.h"
-#include "OrvaneCore/Text/Graphemes.h"
 #include "OrvaneCore/Text/Normalization.h"
 
 namespace orvane {
@@ -16,7 +16,7 @@ namespace {
 std::string cleanText(const std::string& input) {
     std::string out;
     out.reserve(input.size());
-    for (const std::string& character : text::graphemes(input)) {
+    for (std::string_view character : characters(input)) {
         std::size_t offset = 0;
         const char32_t first = text::nextCodePoint(character, offset);
         if (first == U'\t' || first == U'\n' || first == U'\r') {

@@ -1,18 +1,18 @@
 #include "OrvaneCore/External/Tokenizers/CanonicalVocabulary.h"
 
-#include "OrvaneCore/Text/Normalization.h"
+#include "OrvaneCore/External/Tokenizers/TextPieces.h"
 
 namespace orvane {
 
 void CanonicalVocabulary::set(const std::string& token, TokenId id) {
-    auto [entry, inserted] = entries_.try_emplace(text::canonicalKey(token), Entry{token, id});
+    auto [entry, inserted] = entries_.try_emplace(canonicalText(token), Entry{token, id});
     if (!inserted) {
         entry->second.id = id;
     }
 }
 
 std::optional<TokenId> CanonicalVocabulary::find(std::string_view token) const {
-    if (auto entry = entries_.find(text::canonicalKey(token)); entry != entries_.end()) {
+    if (auto entry = entries_.find(canonicalText(token)); entry != entries_.end()) {
         return entry->second.id;
     }
     return std::nullopt;

@@ -1,7 +1,7 @@
 #include "OrvaneCore/External/Tokenizers/CjkSpacing.h"
 
+#include "OrvaneCore/External/Tokenizers/TextPieces.h"
 #include "OrvaneCore/Text/Encoding.h"
-#include "OrvaneCore/Text/Graphemes.h"
 
 namespace orvane {
 
@@ -13,7 +13,7 @@ bool isCjkIdeograph(char32_t c) {
 std::string spacingCjkIdeographs(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (const std::string& character : text::graphemes(text)) {
+    for (std::string_view character : characters(text)) {
         std::size_t offset = 0;
         if (isCjkIdeograph(text::nextCodePoint(character, offset))) {
             out += ' ';

@@ -2,7 +2,6 @@
 
 #include "OrvaneCore/External/Hub/Config.h"
 #include "OrvaneCore/External/Tokenizers/WhitespaceTrimming.h"
-#include "OrvaneCore/Text/Graphemes.h"
 
 namespace orvane {
 
@@ -11,20 +10,7 @@ StripNormalizer::StripNormalizer(const Config& config)
       rightStrip_(config["stripRight"].boolean().value_or(true)) {}
 
 std::string StripNormalizer::normalize(const std::string& input) const {
-    const std::vector<std::string> characters = text::graphemes(input);
-    std::size_t begin = 0;
-    std::size_t end = characters.size();
-    while (leftStrip_ && begin < end && isWhitespaceCharacter(characters[begin])) {
-        ++begin;
-    }
-    while (rightStrip_ && end > begin && isWhitespaceCharacter(characters[end - 1])) {
-        --end;
-    }
-    std::string out;
-    for (std::size_t i = begin; i < end; ++i) {
-        out += characters[i];
-    }
-    return out;
+    return trimmingWhitespace(input, leftStrip_, rightStrip_);
 }
 
 } // namespace orvane

@@ -39,6 +39,14 @@ std::vector<std::size_t> characterBoundaries(std::string_view utf8) {
     return bounds;
 }
 
+std::vector<std::string_view> characters(std::string_view utf8) {
+    const std::vector<std::size_t> bounds = characterBoundaries(utf8);
+    std::vector<std::string_view> out;
+    out.reserve(bounds.size() - 1);
+    for (std::size_t i = 1; i < bounds.size(); ++i) out.push_back(utf8.substr(bounds[i - 1], bounds[i] - bounds[i - 1]));
+    return out;
+}
+
 std::string canonicalText(std::string_view utf8) {
     if (belowCombiningMarks(utf8)) return std::string(utf8);
     return text::canonicalKey(utf8);

@@ -14,6 +14,9 @@ namespace orvane {
 /// text's size included ({0} for empty text).
 std::vector<std::size_t> characterBoundaries(std::string_view utf8);
 
+/// The user-perceived characters of well-formed UTF-8 text, as views into it.
+std::vector<std::string_view> characters(std::string_view utf8);
+
 /// The canonical (NFC) form, so canonically equivalent texts give the same key.
 std::string canonicalText(std::string_view utf8);
 

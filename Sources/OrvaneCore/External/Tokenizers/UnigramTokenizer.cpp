@@ -3,17 +3,21 @@
 #include "OrvaneCore/External/Hub/Config.h"
 #include "OrvaneCore/External/Tokenizers/TokenLattice.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-#include "OrvaneCore/Text/Graphemes.h"
-#include "OrvaneCore/Text/Normalization.h"
+#include "OrvaneCore/External/Tokenizers/TextPieces.h"
 
 namespace orvane {
 namespace {
 
-std::vector<std::string> canonicalCharacters(const std::vector<std::string>& characters) {
+std::vector<std::string> characterTexts(std::string_view text) {
+    const std::vector<std::string_view> views = characters(text);
+    return {views.begin(), views.end()};
+}
+
+template <typename Characters> std::vector<std::string> canonicalCharacters(const Characters& texts) {
     std::vector<std::string> keys;
-    keys.reserve(characters.size());
-    for (const std::string& character : characters) {
-        keys.push_back(text::canonicalKey(character));
+    keys.reserve(texts.size());
+    for (std::string_view character : texts) {
+        keys.push_back(canonicalText(character));
     }
     return keys;
 }
@@ -76,14 +80,14 @@ UnigramTokenizer::UnigramTokenizer(std::vector<SentencePieceToken> vocab, TokenI
         }
     }
     for (std::size_t id = 0; id < vocab_.size(); ++id) {
-        trie_.insert(canonicalCharacters(text::graphemes(vocab_[id].token)), static_cast<TokenId>(id));
+        trie_.insert(canonicalCharacters(characters(vocab_[id].token)), static_cast<TokenId>(id));
     }
 }
 
 std::vector<std::string> UnigramTokenizer::tokenize(const std::string& text) const {
-    std::vector<std::string> characters = text::graphemes(text);
-    const std::vector<std::string> keys = canonicalCharacters(characters);
-    TokenLattice lattice(std::move(characters), bosTokenId_.value_or(0), eosTokenId_.value_or(0));
+    std::vector<std::string> pieceCharacters = characterTexts(text);
+    const std::vector<std::string> keys = canonicalCharacters(pieceCharacters);
+    TokenLattice lattice(std::move(pieceCharacters), bosTokenId_.value_or(0), eosTokenId_.value_or(0));
     for (std::size_t start = 0; start < keys.size(); ++start) {
         bool foundSingleCharacter = false;
         LeavesWithCommonPrefixIterator<std::string> walk(trie_, keys, start);
@@ -104,7 +108,7 @@ std::optional<TokenId> UnigramTokenizer::convertTokenToId(const std::string& tok
         return found->second;
     }
     // A piece that tokenize found in another canonically equivalent form keeps its id.
-    const std::vector<std::string> keys = canonicalCharacters(text::graphemes(token));
+    const std::vector<std::string> keys = canonicalCharacters(characters(token));
     LeavesWithCommonPrefixIterator<std::string> walk(trie_, keys);
     while (auto leaf = walk.next()) {
         if (leaf->length == keys.size()) {

@@ -1,8 +1,8 @@
 #include "OrvaneCore/External/Tokenizers/WhitespaceTrimming.h"
 
+#include "OrvaneCore/External/Tokenizers/TextPieces.h"
 #include "OrvaneCore/Text/CharacterProperties.h"
 #include "OrvaneCore/Text/Encoding.h"
-#include "OrvaneCore/Text/Graphemes.h"
 
 #include <vector>
 
@@ -19,12 +19,25 @@ bool isBlankCharacter(std::string_view character) {
     return c == U'\t' || text::generalCategory(c) == text::GeneralCategory::Zs;
 }
 
-std::string joined(const std::vector<std::string>& characters, std::size_t begin, std::size_t end) {
-    std::string out;
-    for (std::size_t i = begin; i < end; ++i) {
-        out += characters[i];
+// The text of characters [begin, end), which are views into one text.
+std::string joined(const std::vector<std::string_view>& pieces, std::size_t begin, std::size_t end) {
+    if (begin >= end) {
+        return {};
     }
-    return out;
+    return std::string(pieces[begin].data(), pieces[end - 1].data() + pieces[end - 1].size());
+}
+
+std::string trimming(std::string_view text, bool (*isTrimmed)(std::string_view), bool left, bool right) {
+    const std::vector<std::string_view> pieces = characters(text);
+    std::size_t begin = 0;
+    std::size_t end = pieces.size();
+    while (left && begin < end && isTrimmed(pieces[begin])) {
+        ++begin;
+    }
+    while (right && end > begin && isTrimmed(pieces[end - 1])) {
+        --end;
+    }
+    return joined(pieces, begin, end);
 }
 
 } // namespace
@@ -33,35 +46,28 @@ bool isWhitespaceCharacter(std::string_view character) {
     return !character.empty() && text::isWhiteSpace(firstCodePoint(character));
 }
 
-std::string trimmingExtraSpaces(const std::string& token) {
-    const std::vector<std::string> characters = text::graphemes(token);
+std::string trimmingWhitespace(std::string_view text, bool left, bool right) {
+    return trimming(text, isWhitespaceCharacter, left, right);
+}
+
+std::string trimmingExtraSpaces(std::string_view token) {
+    const std::vector<std::string_view> pieces = characters(token);
     std::size_t leading = 0;
-    while (leading < characters.size() && isWhitespaceCharacter(characters[leading])) {
+    while (leading < pieces.size() && isWhitespaceCharacter(pieces[leading])) {
         ++leading;
     }
-    if (leading == characters.size()) {
-        return characters.empty() ? std::string() : characters.front();
+    if (leading == pieces.size()) {
+        return pieces.empty() ? std::string() : std::string(pieces.front());
     }
     std::size_t trailing = 0;
-    while (isWhitespaceCharacter(characters[characters.size() - 1 - trailing])) {
+    while (isWhitespaceCharacter(pieces[pieces.size() - 1 - trailing])) {
         ++trailing;
     }
     const std::size_t begin = leading > 0 ? leading - 1 : 0;
-    const std::size_t end = characters.size() - (trailing > 0 ? trailing - 1 : 0);
-    return joined(characters, begin, end);
+    const std::size_t end = pieces.size() - (trailing > 0 ? trailing - 1 : 0);
+    return joined(pieces, begin, end);
 }
 
-std::string trimmingBlanks(const std::string& token) {
-    const std::vector<std::string> characters = text::graphemes(token);
-    std::size_t begin = 0;
-    std::size_t end = characters.size();
-    while (begin < end && isBlankCharacter(characters[begin])) {
-        ++begin;
-    }
-    while (end > begin && isBlankCharacter(characters[end - 1])) {
-        --end;
-    }
-    return joined(characters, begin, end);
-}
+std::string trimmingBlanks(std::string_view token) { return trimming(token, isBlankCharacter, true, true); }
 
 } // namespace orvane

@@ -1,7 +1,6 @@
 #include "OrvaneCore/External/Tokenizers/WordpieceTokenizer.h"
 
-#include "OrvaneCore/Text/Graphemes.h"
-#include "OrvaneCore/Text/Normalization.h"
+#include "OrvaneCore/External/Tokenizers/TextPieces.h"
 
 namespace orvane {
 
@@ -10,18 +9,15 @@ WordpieceTokenizer::WordpieceTokenizer(std::shared_ptr<const CanonicalVocabulary
     : vocab_(std::move(vocab)), unkToken_(std::move(unkToken)), maxInputCharsPerWord_(maxInputCharsPerWord) {}
 
 std::vector<std::string> WordpieceTokenizer::tokenize(std::string_view word) const {
-    const std::vector<std::string> characters = text::graphemes(word);
-    if (characters.size() > maxInputCharsPerWord_) {
+    // Byte offset of each character boundary, so candidates are plain substrings of the word.
+    const std::vector<std::size_t> boundaries = characterBoundaries(word);
+    const std::size_t count = boundaries.size() - 1;
+    if (count > maxInputCharsPerWord_) {
         return {unkToken_};
     }
-    // Byte offset of each character boundary, so candidates are plain substrings of the word.
-    std::vector<std::size_t> boundaries{0};
-    for (const std::string& character : characters) {
-        boundaries.push_back(boundaries.back() + character.size());
-    }
     std::vector<std::string> pieces;
-    for (std::size_t start = 0; start < characters.size();) {
-        std::size_t end = characters.size();
+    for (std::size_t start = 0; start < count;) {
+        std::size_t end = count;
         std::string found;
         for (; end > start; --end) {
             std::string candidate(word.substr(boundaries[start], boundaries[end] - boundaries[start]));
