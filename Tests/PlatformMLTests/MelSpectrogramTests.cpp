@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <future>
 #include <gtest/gtest.h>
 #include <numbers>
 #include <random>
@@ -219,5 +220,30 @@ TEST(MelSpectrogramModel, AcceptsOtherElementTypesAndRefusesWrongDescriptions) {
         FAIL();
     } catch (const std::exception& error) {
         EXPECT_NE(std::string(error.what()).find("melspectrogram_features"), std::string::npos) << error.what();
+    }
+}
+
+TEST(MelSpectrogramModel, WindowsRunAtOnceGiveTheSameFeaturesAsOneByOne) {
+    testsupport::TemporaryDirectory temporary;
+    const auto folder = temporary / "MelSpectrogram.mlmodelc";
+    ml::MelSpectrogramModel::writer(128).writeCompiled(folder);
+    auto model = ml::Model::load(folder);
+    std::vector<std::shared_ptr<ml::DictionaryFeatureProvider>> inputs;
+    std::vector<ml::MultiArray> serial;
+    for (int w = 0; w < 4; ++w) {
+        auto input = std::make_shared<ml::DictionaryFeatureProvider>();
+        input->set("audio", ml::FeatureValue(std::make_shared<ml::MultiArray>(
+                                ml::MultiArray::fromFloats({kSamples}, tone(300.0 + 700.0 * w, 0.2)))));
+        serial.push_back(*model->predict(*input)->multiArray("melspectrogram_features"));
+        inputs.push_back(std::move(input));
+    }
+    std::vector<std::future<std::shared_ptr<ml::FeatureProvider>>> running;
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& input : inputs) {
+            running.push_back(model->predictAsync(input));
+        }
+    }
+    for (std::size_t i = 0; i < running.size(); ++i) {
+        EXPECT_EQ(*running[i].get()->multiArray("melspectrogram_features"), serial[i % serial.size()]) << i;
     }
 }

@@ -1,11 +1,11 @@
 #include "Platform/ML/MelSpectrogramModel.h"
 
 #include <algorithm>
-#include <cblas.h>
 #include <cmath>
 #include <numbers>
 #include <stdexcept>
 
+#include "Platform/ML/Kernels/Gemm.h"
 #include "Platform/ML/MelFilterBank.h"
 #include "Platform/ML/PredictionError.h"
 
@@ -86,9 +86,9 @@ std::vector<float> MelSpectrogramModel::logMel(const float* samples) const {
 
     const int64_t width = 2 * bins_;
     std::vector<float> spectrum(static_cast<std::size_t>(frames_ * width));
-    cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasNoTrans, static_cast<int>(frames_), static_cast<int>(width),
-                static_cast<int>(fftSize_), 1.0f, frames.data(), static_cast<int>(fftSize_), basis_.data(),
-                static_cast<int>(width), 0.0f, spectrum.data(), static_cast<int>(width));
+    kernels::gemm(false, false, static_cast<size_t>(frames_), static_cast<size_t>(width),
+                  static_cast<size_t>(fftSize_), 1.0f, frames.data(), static_cast<size_t>(fftSize_), basis_.data(),
+                  static_cast<size_t>(width), 0.0f, spectrum.data(), static_cast<size_t>(width));
 
     std::vector<float> power(static_cast<std::size_t>(frames_ * bins_));
     for (int64_t t = 0; t < frames_; ++t) {
@@ -101,9 +101,9 @@ std::vector<float> MelSpectrogramModel::logMel(const float* samples) const {
 
     // mel [n_mels, frames] = filters [n_mels, bins] x power^T [bins, frames]
     std::vector<float> mel(static_cast<std::size_t>(melCount_ * frames_));
-    cblas_sgemm(CblasRowMajor, CblasNoTrans, CblasTrans, static_cast<int>(melCount_), static_cast<int>(frames_),
-                static_cast<int>(bins_), 1.0f, filters_.data(), static_cast<int>(bins_), power.data(),
-                static_cast<int>(bins_), 0.0f, mel.data(), static_cast<int>(frames_));
+    kernels::gemm(false, true, static_cast<size_t>(melCount_), static_cast<size_t>(frames_),
+                  static_cast<size_t>(bins_), 1.0f, filters_.data(), static_cast<size_t>(bins_), power.data(),
+                  static_cast<size_t>(bins_), 0.0f, mel.data(), static_cast<size_t>(frames_));
 
     float maximum = -INFINITY;
     for (float& value : mel) {
