@@ -13,17 +13,22 @@
 
 namespace {
 
+std::vector<float> randomValues(std::size_t count) {
+    std::vector<float> values(count);
+    std::mt19937 random(1);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    for (float& x : values) x = value(random);
+    return values;
+}
+
 void BM_Sgemm(benchmark::State& state) {
     const int m = static_cast<int>(state.range(0));
     const int n = static_cast<int>(state.range(1));
     const int k = static_cast<int>(state.range(2));
     const int threads = static_cast<int>(state.range(3));
-    std::vector<float> a(static_cast<std::size_t>(m) * k), b(static_cast<std::size_t>(k) * n),
-        c(static_cast<std::size_t>(m) * n);
-    std::mt19937 random(1);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    for (float& x : a) x = value(random);
-    for (float& x : b) x = value(random);
+    const std::vector<float> a = randomValues(static_cast<std::size_t>(m) * k);
+    const std::vector<float> b = randomValues(static_cast<std::size_t>(k) * n);
+    std::vector<float> c(static_cast<std::size_t>(m) * n);
     openblas_set_num_threads(threads);
     for (auto _ : state) {
         // Activations [m, k] times a weight stored [n, k] (out x in), as linear layers run.
@@ -40,11 +45,8 @@ void BM_RuntimeGemm(benchmark::State& state) {
     const size_t m = static_cast<size_t>(state.range(0));
     const size_t n = static_cast<size_t>(state.range(1));
     const size_t k = static_cast<size_t>(state.range(2));
-    std::vector<float> a(m * k), b(k * n), c(m * n);
-    std::mt19937 random(1);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    for (float& x : a) x = value(random);
-    for (float& x : b) x = value(random);
+    const std::vector<float> a = randomValues(m * k), b = randomValues(k * n);
+    std::vector<float> c(m * n);
     for (auto _ : state) {
         ml::kernels::gemm(false, true, m, n, k, 1.0f, a.data(), k, b.data(), k, 0.0f, c.data(), n);
         benchmark::DoNotOptimize(c.data());

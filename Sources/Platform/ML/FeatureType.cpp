@@ -1,12 +1,11 @@
 #include "Platform/ML/FeatureType.h"
 
-#include <array>
-#include <utility>
+#include "Platform/ML/EnumNames.h"
 
 namespace ml {
 
 namespace {
-constexpr std::array<std::pair<FeatureType, std::string_view>, 9> kNames{{
+constexpr EnumNameTable<FeatureType, 9> kNames{{
     {FeatureType::Invalid, "invalid"},
     {FeatureType::Int64, "int64"},
     {FeatureType::Double, "double"},
@@ -19,22 +18,8 @@ constexpr std::array<std::pair<FeatureType, std::string_view>, 9> kNames{{
 }};
 } // namespace
 
-std::string featureTypeName(FeatureType type) {
-    for (const auto& [value, name] : kNames) {
-        if (value == type) {
-            return std::string(name);
-        }
-    }
-    return "invalid";
-}
+std::string featureTypeName(FeatureType type) { return std::string(nameIn(kNames, type).value_or("invalid")); }
 
-std::optional<FeatureType> featureTypeNamed(std::string_view name) {
-    for (const auto& [value, known] : kNames) {
-        if (known == name) {
-            return value;
-        }
-    }
-    return std::nullopt;
-}
+std::optional<FeatureType> featureTypeNamed(std::string_view name) { return valueIn(kNames, name); }
 
 } // namespace ml

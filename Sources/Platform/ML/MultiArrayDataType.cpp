@@ -1,12 +1,11 @@
 #include "Platform/ML/MultiArrayDataType.h"
 
-#include <array>
-#include <utility>
+#include "Platform/ML/EnumNames.h"
 
 namespace ml {
 
 namespace {
-constexpr std::array<std::pair<MultiArrayDataType, std::string_view>, 5> kNames{{
+constexpr EnumNameTable<MultiArrayDataType, 5> kNames{{
     {MultiArrayDataType::Float16, "Float16"},
     {MultiArrayDataType::Float32, "Float32"},
     {MultiArrayDataType::Float64, "Float64"},
@@ -21,21 +20,12 @@ std::size_t elementSize(MultiArrayDataType type) {
 }
 
 std::string dataTypeName(MultiArrayDataType type) {
-    for (const auto& [value, name] : kNames) {
-        if (value == type) {
-            return std::string(name);
-        }
+    if (auto name = nameIn(kNames, type)) {
+        return std::string(*name);
     }
     return "Unknown(" + std::to_string(static_cast<int32_t>(type)) + ")";
 }
 
-std::optional<MultiArrayDataType> dataTypeNamed(std::string_view name) {
-    for (const auto& [value, known] : kNames) {
-        if (known == name) {
-            return value;
-        }
-    }
-    return std::nullopt;
-}
+std::optional<MultiArrayDataType> dataTypeNamed(std::string_view name) { return valueIn(kNames, name); }
 
 } // namespace ml
