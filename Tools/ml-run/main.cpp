@@ -1,6 +1,7 @@
 // ml-run: loads a model and describes it or runs one prediction from .npy files.
 //   ml-run MODEL --describe
 //   ml-run MODEL --input NAME=FILE.npy [--input NAME=FILE.npy ...] --output DIR [--compute-units N]
+// (compute units are recorded with the model; everything runs on the CPU)
 // Each output is written as DIR/NAME.npy in the model's element type, exactly as the runtime returned it.
 
 #include <filesystem>
@@ -52,7 +53,12 @@ Arguments parse(int argc, char** argv) {
         } else if (word == "--output") {
             arguments.outputDirectory = value();
         } else if (word == "--compute-units") {
-            arguments.computeUnits = static_cast<ml::ComputeUnits>(std::stoll(value()));
+            const std::string& units = value();
+            try {
+                arguments.computeUnits = static_cast<ml::ComputeUnits>(std::stoll(units));
+            } catch (const std::exception&) {
+                throw UsageError("--compute-units needs a number (0 cpuOnly, 1 cpuAndGPU, 2 all, 3 cpuAndNeuralEngine)");
+            }
         } else if (word.rfind("--", 0) == 0) {
             throw UsageError("unknown option " + word);
         } else if (arguments.model.empty()) {
