@@ -1,12 +1,15 @@
 #pragma once
 // The textual description of a value, as log messages render their items: text as is, numbers in
-// their shortest exact decimal form (a whole floating value keeps ".0"), Booleans as true/false,
-// types with a `description()` member through it, errors by what(), anything else through operator<<.
+// their shortest exact decimal form (a whole floating value keeps ".0"; exponent form only for very large
+// or small values), Booleans as true/false, types with a `description()` member through it, errors by
+// what(), anything else through operator<<.
 
 #include <charconv>
+#include <cmath>
 #include <concepts>
 #include <exception>
 #include <filesystem>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -26,12 +29,26 @@ concept Streamable = requires(std::ostream& stream, const T& value) {
     stream << value;
 };
 
+// Decimal notation from 1e-4 up to the largest power of two below which every integer is exact (2^24 for
+// float, 2^53 for double), exponent notation outside it, as the engine's platform prints numbers. The
+// shortest form alone would write a whole 1000000.0 as "1e+06" and lose the ".0" a whole value shows.
 template <std::floating_point T> std::string describeFloating(T value) {
     char buffer[64];
-    auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    std::string text(buffer, result.ptr);
-    if (text.find_first_of(".eni") == std::string::npos) {
-        text += ".0"; // "inf" and "nan" carry an 'n' or 'i' and stay as they are
+    auto scientific = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific);
+    std::string text(buffer, scientific.ptr);
+    const auto exponentAt = text.find('e');
+    if (exponentAt == std::string::npos) {
+        return text; // "inf", "-inf", "nan"
+    }
+    const int exponent = std::stoi(text.substr(exponentAt + 1));
+    const T exactIntegerLimit = std::ldexp(T(1), std::numeric_limits<T>::digits);
+    if (value != 0 && (exponent < -4 || (value < 0 ? -value : value) > exactIntegerLimit)) {
+        return text;
+    }
+    auto fixed = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    text.assign(buffer, fixed.ptr);
+    if (text.find('.') == std::string::npos) {
+        text += ".0";
     }
     return text;
 }

@@ -70,8 +70,9 @@ std::string_view Logging::logTypeName(LogType type) {
 }
 
 Logging& Logging::shared() {
-    static Logging instance;
-    return instance;
+    // Never destroyed: threads and static objects may still log while the process exits.
+    static Logging* instance = new Logging();
+    return *instance;
 }
 
 Logging::LogLevel Logging::logLevel() const {

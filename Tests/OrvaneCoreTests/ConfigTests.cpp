@@ -167,6 +167,13 @@ TEST(ConfigDescription, WritesFloatsInTheirShortestFormWithIntegralOnesKeepingPo
     EXPECT_EQ(Config(-3.0f).description(), "-3.0");
     EXPECT_EQ(Config(0.1f).description(), "0.1");
     EXPECT_EQ(Config(0.5f).description(), "0.5");
+    EXPECT_EQ(Config(-0.0f).description(), "-0.0");
+    // Whole values keep ".0" up to 2^24; exponent form only beyond that and below 1e-4.
+    EXPECT_EQ(Config(1e6f).description(), "1000000.0");
+    EXPECT_EQ(Config(16777216.0f).description(), "16777216.0");
+    EXPECT_EQ(Config(1e8f).description(), "1e+08");
+    EXPECT_EQ(Config(0.0001f).description(), "0.0001");
+    EXPECT_EQ(Config(0.00001f).description(), "1e-05");
     EXPECT_EQ(Config(1e30f).description(), "1e+30");
     EXPECT_EQ(Config(std::numeric_limits<float>::infinity()).description(), "inf");
 }

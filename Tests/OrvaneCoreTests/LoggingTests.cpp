@@ -87,14 +87,14 @@ TEST_F(LoggingTest, MessagesBelowTheLevelAreDroppedAndFaultCountsAsError) {
 TEST_F(LoggingTest, TextIsTheItemsJoinedBySeparatorPlusOptionalTerminator) {
     collect();
     Logging::updateLogLevel(Level::debug);
-    Logging::debug("Found chunk from", 1.5, "to", 3, true);
+    Logging::debug("Found chunk from", 1.5, "to", 3, true, 1e6);
     Logging::debug();
     Logging::info(Logging::Format{", ", "\n"}, "a", "b");
     Logging::info(Logging::Format{"", std::nullopt}, 'x', 2.0f, -7LL, std::string("y"));
     Logging::error(Logging::Format{" ", ""}, "no newline");
     const char* missing = nullptr;
     Logging::info("name:", missing);
-    EXPECT_EQ(messages, (std::vector<std::string>{"Found chunk from 1.5 to 3 true", "", "a, b\n", "x2.0-7y",
+    EXPECT_EQ(messages, (std::vector<std::string>{"Found chunk from 1.5 to 3 true 1000000.0", "", "a, b\n", "x2.0-7y",
                                                   "no newline", "name: nil"}));
 }
 

@@ -1,10 +1,10 @@
 #include "OrvaneCore/External/Hub/Config.h"
 
+#include "OrvaneCore/Describing.h"
 #include "OrvaneCore/Text/CaseMapping.h"
 #include "OrvaneCore/Text/CharacterProperties.h"
 #include "OrvaneCore/Text/Encoding.h"
 
-#include <charconv>
 #include <unicode/utf16.h>
 
 namespace orvane {
@@ -25,16 +25,6 @@ bool hasUppercaseLetter(std::u16string_view units) {
         }
     }
     return false;
-}
-
-std::string floatText(float number) {
-    char buffer[64];
-    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, number);
-    std::string text(buffer, end);
-    if (text.find_first_of(".eni") == std::string::npos) {
-        text += ".0";
-    }
-    return text;
 }
 
 template <typename Range, typename Item> std::string listText(const Range& range, Item item) {
@@ -215,7 +205,7 @@ std::string Config::description() const {
     case Kind::boolean:
         return std::get<bool>(value) ? "true" : "false";
     case Kind::floating:
-        return floatText(std::get<float>(value));
+        return describing(std::get<float>(value));
     case Kind::dictionary: {
         const auto& entries = std::get<Dictionary>(value);
         // An empty map's list text is "[:]".
