@@ -157,6 +157,12 @@ TEST_F(ModelLoading, RejectedPackagesLeaveNothingInTheCache) {
     fs::create_directories(configuration.compiledModelCacheDirectory);
     EXPECT_TRUE(fs::is_empty(configuration.compiledModelCacheDirectory));
 
+    scaleWriter().writePackage(package);
+    testsupport::writeFile(temporary / "occupied", "a file, not a folder");
+    ml::ModelConfiguration blocked = configuration;
+    blocked.compiledModelCacheDirectory = temporary / "occupied" / "cache";
+    EXPECT_THAT(loadError(package, blocked), HasSubstr("cannot create the compiled-model cache"));
+
     fs::remove(package / "Data/com.apple.CoreML/weights.safetensors");
     EXPECT_THAT(loadError(package, configuration), HasSubstr("missing weights file"));
 }
