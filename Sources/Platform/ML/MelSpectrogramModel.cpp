@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "Platform/ML/Kernels/Gemm.h"
+#include "Platform/ML/Kernels/ThreadPool.h"
 #include "Platform/ML/MelFilterBank.h"
 #include "Platform/ML/PredictionError.h"
 
@@ -60,6 +61,21 @@ ModelWriter MelSpectrogramModel::writer(int64_t melCount, int64_t sampleCount) {
     return writer;
 }
 
+namespace {
+
+// Runs body(begin, end) over [0, total) in a few chunks per pool thread.
+template <class Body> void parallelChunks(int64_t total, Body&& body) {
+    kernels::ThreadPool& pool = kernels::ThreadPool::shared();
+    const auto chunks = static_cast<int64_t>(std::min<std::size_t>(pool.threadCount() * 2, static_cast<std::size_t>(total)));
+    pool.parallelFor(static_cast<std::size_t>(chunks), [&](std::size_t chunk) {
+        const int64_t begin = total * static_cast<int64_t>(chunk) / chunks;
+        const int64_t end = total * (static_cast<int64_t>(chunk) + 1) / chunks;
+        body(begin, end);
+    });
+}
+
+} // namespace
+
 std::vector<float> MelSpectrogramModel::logMel(const float* samples) const {
     const int64_t pad = fftSize_ / 2;
     auto sampleAt = [&](int64_t i) {
@@ -71,6 +87,7 @@ std::vector<float> MelSpectrogramModel::logMel(const float* samples) const {
         }
         return samples[i];
     };
+    // Cheap passes (copies, squares) stay on the calling thread: a fork-join costs more than they do.
     std::vector<float> frames(static_cast<std::size_t>(frames_ * fftSize_));
     for (int64_t t = 0; t < frames_; ++t) {
         const int64_t start = t * hop_ - pad;
@@ -105,12 +122,20 @@ std::vector<float> MelSpectrogramModel::logMel(const float* samples) const {
                   static_cast<size_t>(bins_), 1.0f, filters_.data(), static_cast<size_t>(bins_), power.data(),
                   static_cast<size_t>(bins_), 0.0f, mel.data(), static_cast<size_t>(frames_));
 
-    float maximum = -INFINITY;
-    for (float& value : mel) {
-        value = std::log10(std::max(value, 1e-10f));
-        maximum = std::max(maximum, value);
-    }
-    const float floor = maximum - 8.0f;
+    // The logarithms are the one costly element-wise pass. The clamp needs the maximum over the whole
+    // window, so it is a second pass.
+    std::vector<float> rowMaximum(static_cast<std::size_t>(melCount_), -INFINITY);
+    parallelChunks(melCount_, [&](int64_t first, int64_t last) {
+        for (int64_t m = first; m < last; ++m) {
+            float maximum = -INFINITY;
+            for (float* value = mel.data() + m * frames_; value < mel.data() + (m + 1) * frames_; ++value) {
+                *value = std::log10(std::max(*value, 1e-10f));
+                maximum = std::max(maximum, *value);
+            }
+            rowMaximum[m] = maximum;
+        }
+    });
+    const float floor = *std::max_element(rowMaximum.begin(), rowMaximum.end()) - 8.0f;
     for (float& value : mel) {
         value = (std::max(value, floor) + 4.0f) / 4.0f;
     }
