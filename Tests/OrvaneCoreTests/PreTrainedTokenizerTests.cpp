@@ -62,6 +62,15 @@ TEST(PreTrainedTokenizer, CutsAddedTokensOutLongestFirst) {
     EXPECT_EQ(tokenizer.specialTokens(), (std::unordered_map<std::string, orvane::TokenId>{{"<abc>", 8}, {"<s>", 9}}));
 }
 
+TEST(PreTrainedTokenizer, LongBlankRunsBeforeAStrippingTokenStayLinear) {
+    auto tokenizer = make(data(addedTokens));
+    std::string blanks(300000, ' ');
+    // Every blank before "<s>" belongs to it; a run not followed by it stays ordinary text.
+    EXPECT_EQ(tokenizer.tokenize("a" + blanks + "<s>" + blanks + "b"), (Strings{"a", "<s>", "b"}));
+    EXPECT_EQ(tokenizer.tokenize("a" + blanks + "b"), (Strings{"a", "b"}));
+    EXPECT_EQ(tokenizer.tokenize("a \t<s>\n b"), (Strings{"a", "<s>", "b"}));
+}
+
 TEST(PreTrainedTokenizer, AddedTokenPatternOrderAndEscaping) {
     auto tokenizer = make(data(R"([{"id": 7, "content": "<a>"}, {"id": 8, "content": "<abc>"},
                                    {"id": 9, "content": "x.y"}, {"id": 10, "content": "<b>"}])"));

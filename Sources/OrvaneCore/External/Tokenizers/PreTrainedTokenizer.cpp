@@ -41,7 +41,10 @@ std::optional<text::Regex> addedTokensExpression(const Config::Array& list) {
     std::string pattern;
     for (const auto& entry : entries) {
         if (!pattern.empty()) pattern += '|';
-        if (entry.prefix) pattern += R"(\s*)";
+        // "\s*" may only start where a run of blanks starts: the matches are the same (a match inside a
+        // run also matches from its start, which the search reaches first), but a long run of blanks no
+        // longer makes the search retry the whole run from every position in it (quadratic time).
+        if (entry.prefix) pattern += R"((?<!\s)\s*)";
         pattern += '(' + text::Regex::escape(entry.content) + ')';
         if (entry.suffix) pattern += R"(\s*)";
     }
