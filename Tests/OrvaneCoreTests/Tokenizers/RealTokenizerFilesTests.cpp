@@ -26,15 +26,6 @@ struct Fixture {
     std::set<std::size_t> differentTokenTexts;
 };
 
-std::vector<nlohmann::json> expectedLines(const std::string& name) {
-    std::istringstream lines(testsupport::readFile(testsupport::dataPath("tokenizers/expected/" + name + ".jsonl")));
-    std::vector<nlohmann::json> expected;
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty()) expected.push_back(nlohmann::json::parse(line));
-    }
-    return expected;
-}
-
 std::vector<nlohmann::json> toolAnswers(const Fixture& fixture, const std::vector<nlohmann::json>& expected) {
     testsupport::TemporaryDirectory directory;
     std::string input;
