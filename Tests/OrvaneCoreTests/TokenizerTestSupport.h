@@ -7,13 +7,10 @@
 
 #include "Support/TestSupport.h"
 
-#include <nlohmann/json_fwd.hpp>
-
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace tokenizertest {
 
@@ -36,8 +33,5 @@ inline const orvane::PreTrainedTokenizer& fixtureTokenizer(const std::string& na
     }
     return *tokenizer;
 }
-
-/// The reference outputs of Tests/Data/tokenizers/expected/<name>.jsonl, one object per line.
-std::vector<nlohmann::json> expectedLines(const std::string& name);
 
 } // namespace tokenizertest

@@ -18,3 +18,9 @@ struct ModelGenerator {
 const std::vector<ModelGenerator>& modelGenerators();
 
 ml::ModelWriter makeMelModel(const ToolOptions& options);
+ml::ModelWriter makeEncoderModel(const ToolOptions& options);
+ml::ModelWriter makeDecoderModel(const ToolOptions& options);
+ml::ModelWriter makeScriptedDecoderModel(const ToolOptions& options);
+
+/// --preset NAME --out DIR: the mel, encoder and decoder models of a model size, full shape, random weights.
+void writePreset(const ToolOptions& options);

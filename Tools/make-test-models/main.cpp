@@ -1,5 +1,6 @@
 // make-test-models: writes small models with fixed-seed weights for tests and benchmarks.
 //   make-test-models --kind mel --mels 80|128 --out DIR/MelSpectrogram.mlmodelc [--seed S]
+//   make-test-models --preset tiny|base|small|turbo --out DIR [--vocab V] [--seed S]
 // An --out ending in ".mlpackage" writes the package form instead of the compiled one.
 
 #include <filesystem>
@@ -14,6 +15,7 @@ void printUsage() {
     for (const auto& generator : modelGenerators()) {
         std::cerr << "  make-test-models " << generator.usage << "\n";
     }
+    std::cerr << "  make-test-models --preset tiny|base|small|turbo --out DIR [--vocab V] [--seed S]\n";
 }
 
 } // namespace
@@ -21,6 +23,10 @@ void printUsage() {
 int main(int argc, char** argv) {
     try {
         ToolOptions options(argc, argv);
+        if (options.has("preset")) {
+            writePreset(options);
+            return 0;
+        }
         const std::string kind = options.text("kind");
         const std::filesystem::path out = options.text("out");
         for (const auto& generator : modelGenerators()) {

@@ -1,13 +1,22 @@
 #include "Platform/ML/ModelKindRegistry.h"
 
+#include "Platform/ML/AudioEncoderModel.h"
 #include "Platform/ML/MelSpectrogramModel.h"
 #include "Platform/ML/ModelLoadError.h"
+#include "Platform/ML/ScriptedTextDecoderModel.h"
+#include "Platform/ML/TextDecoderModel.h"
 
 namespace ml {
 
 void registerBuiltinModelKinds(ModelKindRegistry& registry) {
     registry.add(MelSpectrogramModel::kKind,
                  [](const ModelFolder& folder) { return std::make_unique<MelSpectrogramModel>(folder); });
+    registry.add(AudioEncoderModel::kKind,
+                 [](const ModelFolder& folder) { return std::make_unique<AudioEncoderModel>(folder); });
+    registry.add(TextDecoderModel::kKind,
+                 [](const ModelFolder& folder) { return std::make_unique<TextDecoderModel>(folder); });
+    registry.add(ScriptedTextDecoderModel::kKind,
+                 [](const ModelFolder& folder) { return std::make_unique<ScriptedTextDecoderModel>(folder); });
 }
 
 ModelKindRegistry& ModelKindRegistry::shared() {

@@ -1,5 +1,6 @@
 #include "OrvaneCore/External/Tokenizers/PreTokenizerFactory.h"
 
+#include "OrvaneCore/External/Hub/Config.h"
 #include "OrvaneCore/External/Tokenizers/BertPreTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/ByteLevelPreTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/DigitsPreTokenizer.h"
@@ -7,13 +8,15 @@
 #include "OrvaneCore/External/Tokenizers/PreTokenizerSequence.h"
 #include "OrvaneCore/External/Tokenizers/PunctuationPreTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/SplitPreTokenizer.h"
-#include "OrvaneCore/External/Tokenizers/StageFactory.h"
+#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 #include "OrvaneCore/External/Tokenizers/WhitespacePreTokenizer.h"
 
 namespace orvane {
 namespace {
 
-template <typename Type> constexpr auto make = makeStage<PreTokenizer, Type>;
+template <typename Stage> std::shared_ptr<PreTokenizer> make(const Config& config) {
+    return std::make_shared<Stage>(config);
+}
 
 } // namespace
 
@@ -33,7 +36,11 @@ const std::map<std::string, PreTokenizerFactory::Builder>& PreTokenizerFactory::
 }
 
 std::shared_ptr<PreTokenizer> PreTokenizerFactory::fromConfig(const Config& config) {
-    return buildStage(builders(), "PreTokenizer", config);
+    auto type = config["type"].string();
+    if (!type) return nullptr;
+    auto found = builders().find(*type);
+    if (found == builders().end()) throw TokenizerError::mismatchedConfig("Unsupported PreTokenizer type: " + *type);
+    return found->second(config);
 }
 
 } // namespace orvane

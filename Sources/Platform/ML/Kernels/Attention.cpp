@@ -18,7 +18,7 @@ void attention(const AttentionArgs& a) {
         throw std::invalid_argument("attention needs at least one head of non-zero size");
     if (a.causal && a.queries > a.keys)
         throw std::invalid_argument("causal attention needs at least as many keys as queries");
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     const float scale = 1.0f / std::sqrt(float(a.headSize));
     const size_t blocks = (a.queries + kQueryBlock - 1) / kQueryBlock;
     const size_t offset = a.keys - (a.causal ? a.queries : 0);

@@ -28,35 +28,35 @@ template <class Row> void forRows(size_t rows, size_t width, Row&& row) {
 
 void layerNorm(const float* x, float* y, size_t rows, size_t width, const float* gamma, const float* beta,
                float eps) {
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     forRows(rows, width, [&](size_t r) { k.layerNorm(x + r * width, y + r * width, width, gamma, beta, eps); });
 }
 
 void gelu(float* x, size_t n) {
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     constexpr size_t chunk = 4096;
     forRows((n + chunk - 1) / chunk, chunk, [&](size_t c) { k.gelu(x + c * chunk, std::min(chunk, n - c * chunk)); });
 }
 
 void softmax(float* x, size_t rows, size_t width) {
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     forRows(rows, width, [&](size_t r) { k.softmax(x + r * width, width); });
 }
 
 void logSoftmax(float* x, size_t rows, size_t width) {
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     forRows(rows, width, [&](size_t r) { k.logSoftmax(x + r * width, width); });
 }
 
 void halfToFloat(const uint16_t* src, float* dst, size_t n) {
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     constexpr size_t chunk = 1 << 16;
     forRows((n + chunk - 1) / chunk, chunk,
             [&](size_t c) { k.halfToFloat(src + c * chunk, dst + c * chunk, std::min(chunk, n - c * chunk)); });
 }
 
 void floatToHalf(const float* src, uint16_t* dst, size_t n) {
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     constexpr size_t chunk = 1 << 16;
     forRows((n + chunk - 1) / chunk, chunk,
             [&](size_t c) { k.floatToHalf(src + c * chunk, dst + c * chunk, std::min(chunk, n - c * chunk)); });
@@ -75,7 +75,7 @@ uint16_t floatToHalf(float f) {
 }
 
 void transposeToHalf(const float* src, size_t rows, size_t cols, uint16_t* dst) {
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     // Tiles of 64 rows: read a tile's columns once while they are in cache.
     constexpr size_t tile = 64;
     const size_t tiles = (rows + tile - 1) / tile;
@@ -91,7 +91,7 @@ void transposeToHalf(const float* src, size_t rows, size_t cols, uint16_t* dst) 
 }
 
 void transposeFromHalf(const uint16_t* src, size_t srcStride, size_t rows, size_t cols, float* dst) {
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     constexpr size_t tile = 64;
     const size_t tiles = (rows + tile - 1) / tile;
     ThreadPool::shared().parallelFor(tiles, [&](size_t t) {

@@ -45,6 +45,13 @@ void gemmSerial(bool transA, bool transB, size_t M, size_t N, size_t K, float al
                 int(N), int(K), alpha, A, int(lda), B, int(ldb), beta, C, int(ldc));
 }
 
+void gemvSerial(bool trans, size_t M, size_t N, float alpha, const float* A, size_t lda, const float* x,
+                float beta, float* y) {
+    keepOpenBlasSingleThreaded();
+    cblas_sgemv(CblasRowMajor, trans ? CblasTrans : CblasNoTrans, int(M), int(N), alpha, A, int(lda), x, 1, beta,
+                y, 1);
+}
+
 void gemm(bool transA, bool transB, size_t M, size_t N, size_t K, float alpha, const float* A, size_t lda,
           const float* B, size_t ldb, float beta, float* C, size_t ldc) {
     keepOpenBlasSingleThreaded();
@@ -66,7 +73,7 @@ void gemm(bool transA, bool transB, size_t M, size_t N, size_t K, float alpha, c
 void linear(const float* x, size_t rows, size_t in, const float* W, const float* bias, size_t out, float* y,
             bool accumulate, Epilogue epilogue) {
     keepOpenBlasSingleThreaded();
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     const Tiling tiling = tilingFor(rows, out, in);
     ThreadPool::shared().parallelFor(tiling.parts, [&](size_t part) {
         size_t r0 = 0, r1 = rows, c0 = 0, c1 = out;

@@ -10,7 +10,7 @@ namespace ml::kernels {
 
 void halfLinear(const float* x, size_t in, const uint16_t* W, const float* bias, size_t out, float* y,
                 bool accumulate) {
-    const KernelTable& k = kernels();
+    const KernelTable& k = activeKernels();
     // About 64 KB of weights per task at the least; several tasks per thread to balance.
     const size_t minRows = std::max<size_t>(4, (size_t(1) << 15) / std::max<size_t>(in, 1));
     const size_t tasks = std::clamp<size_t>(out / minRows, 1, ThreadPool::shared().threadCount() * 4);

@@ -54,7 +54,7 @@ const KernelTable* kernelsFor(Isa isa) {
     return isa == Isa::generic ? &generic : isa == Isa::avx2 ? &avx2 : &avx512;
 }
 
-const KernelTable& kernels() {
+const KernelTable& activeKernels() {
     static const KernelTable* best = [] {
         for (Isa isa : {Isa::avx512, Isa::avx2})
             if (const KernelTable* table = kernelsFor(isa))

@@ -37,7 +37,7 @@ struct KernelTable {
 };
 
 /// The table for the best instruction set this processor supports (filled on first use).
-const KernelTable& kernels();
+const KernelTable& activeKernels();
 
 /// The table of one instruction set, or nullptr when this processor cannot run it (for tests).
 const KernelTable* kernelsFor(Isa isa);

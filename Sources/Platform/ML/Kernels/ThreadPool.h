@@ -37,6 +37,7 @@ private:
     template <class Body> static void invoke(void* body, size_t i) { (*static_cast<Body*>(body))(i); }
 
     struct Job {
+        Job(Trampoline t, void* b, size_t n) : trampoline(t), body(b), count(n) {}
         Trampoline trampoline;
         void* body;
         size_t count;

@@ -1,0 +1,179 @@
+#include "Platform/ML/AudioEncoderModel.h"
+
+#include <chrono>
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "Platform/ML/Kernels/Attention.h"
+#include "Platform/ML/Kernels/Conv1d.h"
+#include "Platform/ML/Kernels/Elementwise.h"
+#include "Platform/ML/Kernels/Gemm.h"
+#include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/PredictionError.h"
+
+namespace ml {
+namespace {
+
+constexpr int64_t kHeadSize = 64;
+
+class StageTimer {
+public:
+    explicit StageTimer(double& total) : total_(total), start_(std::chrono::steady_clock::now()) {}
+    ~StageTimer() { total_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
+
+private:
+    double& total_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+void requireAttentionShape(int64_t width, int64_t heads) {
+    if (heads < 1 || width != heads * kHeadSize)
+        throw std::invalid_argument("attention needs a width of 64 per head, got width " + std::to_string(width) +
+                                    " with " + std::to_string(heads) + " heads");
+}
+
+} // namespace
+
+AudioEncoderModel::Profile& AudioEncoderModel::threadProfile() {
+    thread_local Profile profile;
+    return profile;
+}
+
+AudioEncoderModel::AudioEncoderModel(const ModelFolder& folder) {
+    const ModelParameters& p = folder.parameters();
+    shape_ = {p.integer("n_mels"), p.integer("n_audio_state"), p.integer("n_audio_layer"),
+              p.integer("n_audio_head"), p.integer("n_audio_ctx", 1500)};
+    const int64_t d = shape_.width;
+    if (shape_.mels < 1 || shape_.layers < 0 || shape_.frames < 1)
+        throw std::invalid_argument("audio encoder needs positive n_mels and n_audio_ctx");
+    requireAttentionShape(d, shape_.heads);
+    folder.requireInput(kInputName, MultiArrayDataType::Float16, {1, shape_.mels, 1, 2 * shape_.frames});
+    folder.requireOutput(kOutputName, MultiArrayDataType::Float16, {1, d, 1, shape_.frames});
+
+    const SafeTensorsFile& w = folder.weights();
+    conv1Weight_ = readFloats(w, "encoder.conv1.weight", {d, shape_.mels, 3});
+    conv1Bias_ = readFloats(w, "encoder.conv1.bias", {d});
+    conv2Weight_ = readFloats(w, "encoder.conv2.weight", {d, d, 3});
+    conv2Bias_ = readFloats(w, "encoder.conv2.bias", {d});
+    positions_ = readFloats(w, "encoder.embed_positions.weight", {shape_.frames, d});
+    const auto f32 = MultiArrayDataType::Float32;
+    for (int64_t l = 0; l < shape_.layers; ++l) {
+        const std::string prefix = "encoder.layers." + std::to_string(l);
+        Layer layer;
+        layer.attentionNorm = readLayerNorm(w, prefix + ".self_attn_layer_norm", d);
+        const LinearWeights q = readLinear(w, prefix + ".self_attn.q_proj", d, d, f32);
+        const LinearWeights k = readLinear(w, prefix + ".self_attn.k_proj", d, d, f32, false);
+        const LinearWeights v = readLinear(w, prefix + ".self_attn.v_proj", d, d, f32);
+        layer.qkv = stackLinear({&q, &k, &v});
+        layer.out = readLinear(w, prefix + ".self_attn.out_proj", d, d, f32);
+        layer.mlpNorm = readLayerNorm(w, prefix + ".final_layer_norm", d);
+        layer.fc1 = readLinear(w, prefix + ".fc1", 4 * d, d, f32);
+        layer.fc2 = readLinear(w, prefix + ".fc2", d, 4 * d, f32);
+        layers_.push_back(std::move(layer));
+    }
+    finalNorm_ = readLayerNorm(w, "encoder.layer_norm", d);
+}
+
+ModelWriter AudioEncoderModel::writer(const AudioEncoderShape& shape, uint64_t seed) {
+    requireAttentionShape(shape.width, shape.heads);
+    const int64_t d = shape.width;
+    ModelWriter writer(kKind);
+    writer.parameters().set("n_mels", shape.mels);
+    writer.parameters().set("n_audio_ctx", shape.frames);
+    writer.parameters().set("n_audio_state", d);
+    writer.parameters().set("n_audio_head", shape.heads);
+    writer.parameters().set("n_audio_layer", shape.layers);
+    writer.description().inputs.push_back(FeatureDescription::multiArray(
+        kInputName, MultiArrayDataType::Float16, {1, shape.mels, 1, 2 * shape.frames}));
+    writer.description().outputs.push_back(
+        FeatureDescription::multiArray(kOutputName, MultiArrayDataType::Float16, {1, d, 1, shape.frames}));
+    RandomWeightWriter random(writer, seed);
+    random.matrix("encoder.conv1.weight", {d, shape.mels, 3}, std::sqrt(3.0f / float(3 * shape.mels)));
+    random.matrix("encoder.conv1.bias", {d}, 0.02f);
+    random.matrix("encoder.conv2.weight", {d, d, 3}, std::sqrt(3.0f / float(3 * d)));
+    random.matrix("encoder.conv2.bias", {d}, 0.02f);
+    random.matrix("encoder.embed_positions.weight", {shape.frames, d}, 0.5f);
+    for (int64_t l = 0; l < shape.layers; ++l) {
+        const std::string prefix = "encoder.layers." + std::to_string(l);
+        random.layerNorm(prefix + ".self_attn_layer_norm", d);
+        random.attention(prefix + ".self_attn", d);
+        random.layerNorm(prefix + ".final_layer_norm", d);
+        random.linear(prefix + ".fc1", 4 * d, d);
+        random.linear(prefix + ".fc2", d, 4 * d);
+    }
+    random.layerNorm("encoder.layer_norm", d);
+    return writer;
+}
+
+void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionOptions&,
+                                DictionaryFeatureProvider& outputs) const {
+    using namespace kernels;
+    Profile& profile = threadProfile();
+    const auto features = inputs.multiArray(kInputName);
+    if (!features)
+        throw PredictionError(std::string("missing input \"") + kInputName + "\"");
+    const size_t d = size_t(shape_.width), frames = size_t(shape_.frames), melFrames = 2 * frames;
+    const size_t mels = size_t(shape_.mels);
+
+    std::vector<float> mel(mels * melFrames);
+    std::vector<float> conv(melFrames * d);
+    std::vector<float> x(frames * d), h(frames * d), qkv(frames * 3 * d), attended(frames * d), mlp(frames * 4 * d);
+    {
+        StageTimer timer(profile.other);
+        if (features->dataType() == MultiArrayDataType::Float16)
+            halfToFloat(static_cast<const uint16_t*>(features->data()), mel.data(), mel.size());
+        else
+            mel = features->toFloats();
+    }
+    {
+        StageTimer timer(profile.products);
+        conv1d({mel.data(), melFrames, 1, mels, melFrames, conv1Weight_.data(), conv1Bias_.data(), d, 1, true},
+               conv.data());
+        conv1d({conv.data(), 1, d, d, melFrames, conv2Weight_.data(), conv2Bias_.data(), d, 2, true}, x.data());
+    }
+    const KernelTable& k = activeKernels();
+    {
+        StageTimer timer(profile.other);
+        k.add(x.data(), positions_.data(), x.size());
+    }
+    for (const Layer& layer : layers_) {
+        {
+            StageTimer timer(profile.other);
+            layerNorm(x.data(), h.data(), frames, d, layer.attentionNorm.gamma.data(), layer.attentionNorm.beta.data());
+        }
+        {
+            StageTimer timer(profile.products);
+            linear(h.data(), frames, d, layer.qkv.floats(), layer.qkv.bias.data(), 3 * d, qkv.data());
+        }
+        {
+            StageTimer timer(profile.attention);
+            attention({qkv.data(), 3 * d, qkv.data() + d, 3 * d, qkv.data() + 2 * d, 3 * d, attended.data(), d, frames,
+                       frames, d / kHeadSize});
+        }
+        {
+            StageTimer timer(profile.products);
+            linear(attended.data(), frames, d, layer.out.floats(), layer.out.bias.data(), d, x.data(), true);
+        }
+        {
+            StageTimer timer(profile.other);
+            layerNorm(x.data(), h.data(), frames, d, layer.mlpNorm.gamma.data(), layer.mlpNorm.beta.data());
+        }
+        {
+            StageTimer timer(profile.products);
+            linear(h.data(), frames, d, layer.fc1.floats(), layer.fc1.bias.data(), 4 * d, mlp.data(), false,
+                   Epilogue::gelu);
+            linear(mlp.data(), frames, 4 * d, layer.fc2.floats(), layer.fc2.bias.data(), d, x.data(), true);
+        }
+    }
+    auto output = std::make_shared<MultiArray>(std::vector<int64_t>{1, shape_.width, 1, shape_.frames},
+                                               MultiArrayDataType::Float16);
+    {
+        StageTimer timer(profile.other);
+        layerNorm(x.data(), x.data(), frames, d, finalNorm_.gamma.data(), finalNorm_.beta.data());
+        transposeToHalf(x.data(), frames, d, static_cast<uint16_t*>(output->data()));
+    }
+    outputs.set(kOutputName, FeatureValue(output));
+}
+
+} // namespace ml

@@ -1,0 +1,331 @@
+#include "Platform/ML/TextDecoderModel.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
+
+#include "Platform/ML/Kernels/Elementwise.h"
+#include "Platform/ML/Kernels/Gemm.h"
+#include "Platform/ML/Kernels/HalfLinear.h"
+#include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Kernels/ThreadPool.h"
+#include "Platform/ML/PredictionError.h"
+
+namespace ml {
+namespace {
+
+constexpr int64_t kHeadSize = 64;
+constexpr float kHiddenMask = -10000.0f; // at or below: the position is not attended and not read
+
+const char* const kInputIds = "input_ids";
+const char* const kCacheLength = "cache_length";
+const char* const kKeyCache = "key_cache";
+const char* const kValueCache = "value_cache";
+const char* const kUpdateMask = "kv_cache_update_mask";
+const char* const kEncoderOutput = "encoder_output_embeds";
+const char* const kPaddingMask = "decoder_key_padding_mask";
+const char* const kLogits = "logits";
+const char* const kKeyUpdates = "key_cache_updates";
+const char* const kValueUpdates = "value_cache_updates";
+const char* const kAlignment = "alignment_heads_weights";
+
+std::shared_ptr<MultiArray> requireArray(const FeatureProvider& inputs, const char* name) {
+    auto array = inputs.multiArray(name);
+    if (!array)
+        throw PredictionError(std::string("missing input \"") + name + "\"");
+    return array;
+}
+
+const uint16_t* requireHalves(const MultiArray& array, const char* name) {
+    if (array.dataType() != MultiArrayDataType::Float16)
+        throw PredictionError(std::string("input \"") + name + "\" must be Float16");
+    return static_cast<const uint16_t*>(array.data());
+}
+
+// Visible cache positions other than the current one, as runs of consecutive positions; `offset` is
+// where the run starts among the visible positions.
+struct Run {
+    size_t start, length, offset;
+};
+
+} // namespace
+
+TextDecoderModel::TextDecoderModel(const ModelFolder& folder) {
+    const ModelParameters& p = folder.parameters();
+    shape_.vocabulary = p.integer("n_vocab");
+    shape_.width = p.integer("n_text_state");
+    shape_.heads = p.integer("n_text_head");
+    shape_.layers = p.integer("n_text_layer");
+    shape_.textContext = p.integer("n_text_ctx", 448);
+    shape_.audioFrames = p.integer("n_audio_ctx", 1500);
+    shape_.cacheLength = p.integer("kv_cache_length", 224);
+    const int64_t d = shape_.width;
+    if (shape_.vocabulary < 1 || shape_.layers < 1 || shape_.textContext < 1 || shape_.audioFrames < 1 ||
+        shape_.cacheLength < 1)
+        throw std::invalid_argument("text decoder needs positive n_vocab, n_text_layer, n_text_ctx, n_audio_ctx "
+                                    "and kv_cache_length");
+    if (shape_.heads < 1 || d != shape_.heads * kHeadSize)
+        throw std::invalid_argument("attention needs a width of 64 per head, got width " + std::to_string(d) +
+                                    " with " + std::to_string(shape_.heads) + " heads");
+    if (p.contains("alignment_heads"))
+        for (const auto& row : p.integerRows("alignment_heads")) {
+            if (row.size() != 2 || row[0] < 0 || row[0] >= shape_.layers || row[1] < 0 || row[1] >= shape_.heads)
+                throw std::invalid_argument("alignment_heads must be [layer, head] pairs of existing heads");
+            shape_.alignmentHeads.emplace_back(row[0], row[1]);
+        }
+    const int64_t e = shape_.layers * d, s = shape_.cacheLength, w = shape_.audioFrames;
+    folder.requireInput(kInputIds, MultiArrayDataType::Int32, {1});
+    folder.requireInput(kCacheLength, MultiArrayDataType::Int32, {1});
+    folder.requireInput(kKeyCache, MultiArrayDataType::Float16, {1, e, 1, s});
+    folder.requireInput(kValueCache, MultiArrayDataType::Float16, {1, e, 1, s});
+    folder.requireInput(kUpdateMask, MultiArrayDataType::Int32, {1, s});
+    folder.requireInput(kEncoderOutput, MultiArrayDataType::Float16, {1, d, 1, w});
+    folder.requireInput(kPaddingMask, MultiArrayDataType::Float16, {1, s});
+    folder.requireOutput(kLogits, MultiArrayDataType::Float16, {1, 1, shape_.vocabulary});
+    folder.requireOutput(kKeyUpdates, MultiArrayDataType::Float16, {1, e, 1, 1});
+    folder.requireOutput(kValueUpdates, MultiArrayDataType::Float16, {1, e, 1, 1});
+    if (!shape_.alignmentHeads.empty())
+        folder.requireOutput(kAlignment, MultiArrayDataType::Float16, {1, w});
+
+    const SafeTensorsFile& file = folder.weights();
+    const auto f16 = MultiArrayDataType::Float16, f32 = MultiArrayDataType::Float32;
+    tokenEmbedding_ = file.array("decoder.embed_tokens.weight", {shape_.vocabulary, d}, f16);
+    positions_ = readFloats(file, "decoder.embed_positions.weight", {shape_.textContext, d});
+    for (int64_t l = 0; l < shape_.layers; ++l) {
+        const std::string prefix = "decoder.layers." + std::to_string(l);
+        Layer layer;
+        layer.selfNorm = readLayerNorm(file, prefix + ".self_attn_layer_norm", d);
+        const LinearWeights q = readLinear(file, prefix + ".self_attn.q_proj", d, d, f16);
+        const LinearWeights k = readLinear(file, prefix + ".self_attn.k_proj", d, d, f16, false);
+        const LinearWeights v = readLinear(file, prefix + ".self_attn.v_proj", d, d, f16);
+        layer.selfQkv = stackLinear({&q, &k, &v});
+        layer.selfOut = readLinear(file, prefix + ".self_attn.out_proj", d, d, f16);
+        layer.crossNorm = readLayerNorm(file, prefix + ".encoder_attn_layer_norm", d);
+        layer.crossQuery = readLinear(file, prefix + ".encoder_attn.q_proj", d, d, f16);
+        layer.crossKey = readLinear(file, prefix + ".encoder_attn.k_proj", d, d, f32, false);
+        layer.crossValue = readLinear(file, prefix + ".encoder_attn.v_proj", d, d, f32);
+        layer.crossOut = readLinear(file, prefix + ".encoder_attn.out_proj", d, d, f16);
+        layer.mlpNorm = readLayerNorm(file, prefix + ".final_layer_norm", d);
+        layer.fc1 = readLinear(file, prefix + ".fc1", 4 * d, d, f16);
+        layer.fc2 = readLinear(file, prefix + ".fc2", d, 4 * d, f16);
+        layers_.push_back(std::move(layer));
+    }
+    finalNorm_ = readLayerNorm(file, "decoder.layer_norm", d);
+}
+
+void TextDecoderModel::describe(const TextDecoderShape& shape, ModelWriter& writer) {
+    const int64_t d = shape.width, e = shape.layers * d, s = shape.cacheLength, w = shape.audioFrames;
+    auto input = [&](const char* name, MultiArrayDataType type, std::vector<int64_t> dims) {
+        writer.description().inputs.push_back(FeatureDescription::multiArray(name, type, std::move(dims)));
+    };
+    auto output = [&](const char* name, std::vector<int64_t> dims) {
+        writer.description().outputs.push_back(
+            FeatureDescription::multiArray(name, MultiArrayDataType::Float16, std::move(dims)));
+    };
+    input(kInputIds, MultiArrayDataType::Int32, {1});
+    input(kCacheLength, MultiArrayDataType::Int32, {1});
+    input(kKeyCache, MultiArrayDataType::Float16, {1, e, 1, s});
+    input(kValueCache, MultiArrayDataType::Float16, {1, e, 1, s});
+    input(kUpdateMask, MultiArrayDataType::Int32, {1, s});
+    input(kEncoderOutput, MultiArrayDataType::Float16, {1, d, 1, w});
+    input(kPaddingMask, MultiArrayDataType::Float16, {1, s});
+    output(kLogits, {1, 1, shape.vocabulary});
+    output(kKeyUpdates, {1, e, 1, 1});
+    output(kValueUpdates, {1, e, 1, 1});
+    if (!shape.alignmentHeads.empty())
+        output(kAlignment, {1, w});
+}
+
+ModelWriter TextDecoderModel::writer(const TextDecoderShape& shape, uint64_t seed) {
+    const int64_t d = shape.width;
+    ModelWriter writer(kKind);
+    ModelParameters& p = writer.parameters();
+    p.set("n_vocab", shape.vocabulary);
+    p.set("n_text_state", d);
+    p.set("n_text_head", shape.heads);
+    p.set("n_text_layer", shape.layers);
+    p.set("n_text_ctx", shape.textContext);
+    p.set("n_audio_ctx", shape.audioFrames);
+    p.set("kv_cache_length", shape.cacheLength);
+    if (!shape.alignmentHeads.empty()) {
+        std::vector<std::vector<int64_t>> rows;
+        for (auto [layer, head] : shape.alignmentHeads)
+            rows.push_back({layer, head});
+        p.set("alignment_heads", rows);
+    }
+    describe(shape, writer);
+    RandomWeightWriter random(writer, seed);
+    random.matrix("decoder.embed_tokens.weight", {shape.vocabulary, d}, 1.0f);
+    random.matrix("decoder.embed_positions.weight", {shape.textContext, d}, 0.5f);
+    for (int64_t l = 0; l < shape.layers; ++l) {
+        const std::string prefix = "decoder.layers." + std::to_string(l);
+        random.layerNorm(prefix + ".self_attn_layer_norm", d);
+        random.attention(prefix + ".self_attn", d);
+        random.layerNorm(prefix + ".encoder_attn_layer_norm", d);
+        random.attention(prefix + ".encoder_attn", d);
+        random.layerNorm(prefix + ".final_layer_norm", d);
+        random.linear(prefix + ".fc1", 4 * d, d);
+        random.linear(prefix + ".fc2", d, 4 * d);
+    }
+    random.layerNorm("decoder.layer_norm", d);
+    return writer;
+}
+
+void TextDecoderModel::computeCrossAttention(const MultiArray& encoderOutput,
+                                             CrossAttentionCache::Entry& entry) const {
+    const size_t d = size_t(shape_.width), w = size_t(shape_.audioFrames);
+    std::vector<float> frames(w * d); // [W, D]
+    if (encoderOutput.dataType() == MultiArrayDataType::Float16) {
+        kernels::transposeFromHalf(static_cast<const uint16_t*>(encoderOutput.data()), w, w, d, frames.data());
+    } else {
+        const std::vector<float> channels = encoderOutput.toFloats();
+        for (size_t c = 0; c < d; ++c)
+            for (size_t t = 0; t < w; ++t)
+                frames[t * d + c] = channels[c * w + t];
+    }
+    for (const Layer& layer : layers_) {
+        std::vector<float> keys(w * d), values(w * d);
+        kernels::linear(frames.data(), w, d, layer.crossKey.floats(), nullptr, d, keys.data());
+        kernels::linear(frames.data(), w, d, layer.crossValue.floats(), layer.crossValue.bias.data(), d,
+                        values.data());
+        entry.keys.push_back(std::move(keys));
+        entry.values.push_back(std::move(values));
+    }
+}
+
+void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOptions&,
+                               DictionaryFeatureProvider& outputs) const {
+    using namespace kernels;
+    const KernelTable& k = activeKernels();
+    ThreadPool& pool = ThreadPool::shared();
+    const size_t d = size_t(shape_.width), heads = size_t(shape_.heads), s = size_t(shape_.cacheLength);
+    const size_t w = size_t(shape_.audioFrames), e = size_t(shape_.layers) * d;
+
+    const int64_t token = int64_t(requireArray(inputs, kInputIds)->value(0));
+    const int64_t position = int64_t(requireArray(inputs, kCacheLength)->value(0));
+    if (token < 0 || token >= shape_.vocabulary)
+        throw PredictionError("input_ids holds " + std::to_string(token) + ", outside the vocabulary of " +
+                              std::to_string(shape_.vocabulary));
+    if (position < 0 || position >= shape_.cacheLength || position >= shape_.textContext)
+        throw PredictionError("cache_length " + std::to_string(position) + " is outside the cache of " +
+                              std::to_string(shape_.cacheLength) + " positions");
+    const auto keyArray = requireArray(inputs, kKeyCache), valueArray = requireArray(inputs, kValueCache);
+    const uint16_t* keyCache = requireHalves(*keyArray, kKeyCache);
+    const uint16_t* valueCache = requireHalves(*valueArray, kValueCache);
+    const auto paddingArray = requireArray(inputs, kPaddingMask);
+    const auto encoderOutput = requireArray(inputs, kEncoderOutput);
+    const size_t t = size_t(position);
+
+    // Which positions this step attends to, read once: every run of visible past positions, then t.
+    std::vector<float> mask(s);
+    std::vector<Run> runs;
+    size_t visible = 0;
+    for (size_t i = 0; i < s; ++i) {
+        mask[i] = float(paddingArray->value(int64_t(i)));
+        if (i == t || !(mask[i] > kHiddenMask))
+            continue;
+        if (!runs.empty() && runs.back().start + runs.back().length == i)
+            ++runs.back().length;
+        else
+            runs.push_back({i, 1, visible});
+        ++visible;
+    }
+    const bool selfVisible = mask[t] > kHiddenMask;
+    const size_t attended = visible + (selfVisible ? 1 : 0);
+
+    auto cross = crossCache_.get(*encoderOutput, [this](const MultiArray& output, CrossAttentionCache::Entry& entry) {
+        computeCrossAttention(output, entry);
+    });
+
+    auto keyUpdates = std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(e), 1, 1}, MultiArrayDataType::Float16);
+    auto valueUpdates = std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(e), 1, 1}, MultiArrayDataType::Float16);
+    std::vector<float> x(d), h(d), qkv(3 * d), attention(d), query(d), mlp(4 * d);
+    std::vector<float> scores(heads * std::max(attended, w));
+    std::vector<double> alignment(w, 0.0);
+    const float scale = 1.0f / std::sqrt(float(kHeadSize));
+
+    halfToFloat(static_cast<const uint16_t*>(tokenEmbedding_.data()) + size_t(token) * d, x.data(), d);
+    k.add(x.data(), positions_.data() + t * d, d);
+
+    for (size_t l = 0; l < layers_.size(); ++l) {
+        const Layer& layer = layers_[l];
+        // Self-attention over the caller's cache plus this step's fresh key and value.
+        k.layerNorm(x.data(), h.data(), d, layer.selfNorm.gamma.data(), layer.selfNorm.beta.data(), 1e-5f);
+        halfLinear(h.data(), d, layer.selfQkv.halves(), layer.selfQkv.bias.data(), 3 * d, qkv.data());
+        const float* q = qkv.data();
+        const float* freshKey = qkv.data() + d;
+        const float* freshValue = qkv.data() + 2 * d;
+        floatToHalf(freshKey, static_cast<uint16_t*>(keyUpdates->data()) + l * d, d);
+        floatToHalf(freshValue, static_cast<uint16_t*>(valueUpdates->data()) + l * d, d);
+        pool.parallelFor(heads, [&](size_t head) {
+            float* p = scores.data() + head * attended;
+            std::fill(p, p + attended, 0.0f);
+            const size_t channel0 = l * d + head * kHeadSize;
+            for (size_t i = 0; i < size_t(kHeadSize); ++i) {
+                const uint16_t* column = keyCache + (channel0 + i) * s;
+                for (const Run& run : runs)
+                    k.halfAxpy(q[head * kHeadSize + i], column + run.start, p + run.offset, run.length);
+            }
+            for (const Run& run : runs)
+                for (size_t j = 0; j < run.length; ++j)
+                    p[run.offset + j] = p[run.offset + j] * scale + mask[run.start + j];
+            if (selfVisible) {
+                float dot = 0;
+                for (size_t i = 0; i < size_t(kHeadSize); ++i)
+                    dot += q[head * kHeadSize + i] * freshKey[head * kHeadSize + i];
+                p[visible] = dot * scale + mask[t];
+            }
+            k.softmax(p, attended);
+            for (size_t i = 0; i < size_t(kHeadSize); ++i) {
+                const uint16_t* column = valueCache + (channel0 + i) * s;
+                float sum = selfVisible ? p[visible] * freshValue[head * kHeadSize + i] : 0.0f;
+                for (const Run& run : runs)
+                    sum += k.halfDot(column + run.start, p + run.offset, run.length);
+                attention[head * kHeadSize + i] = sum;
+            }
+        });
+        halfLinear(attention.data(), d, layer.selfOut.halves(), layer.selfOut.bias.data(), d, x.data(), true);
+
+        // Cross-attention over the window's encoder output.
+        k.layerNorm(x.data(), h.data(), d, layer.crossNorm.gamma.data(), layer.crossNorm.beta.data(), 1e-5f);
+        halfLinear(h.data(), d, layer.crossQuery.halves(), layer.crossQuery.bias.data(), d, query.data());
+        const float* keys = cross->keys[l].data();
+        const float* values = cross->values[l].data();
+        pool.parallelFor(heads, [&](size_t head) {
+            float* p = scores.data() + head * w;
+            gemvSerial(false, w, kHeadSize, scale, keys + head * kHeadSize, d, query.data() + head * kHeadSize, 0.0f, p);
+            k.softmax(p, w);
+            gemvSerial(true, w, kHeadSize, 1.0f, values + head * kHeadSize, d, p, 0.0f,
+                       attention.data() + head * kHeadSize);
+        });
+        for (auto [alignLayer, alignHead] : shape_.alignmentHeads)
+            if (size_t(alignLayer) == l)
+                for (size_t f = 0; f < w; ++f)
+                    alignment[f] += scores[size_t(alignHead) * w + f];
+        halfLinear(attention.data(), d, layer.crossOut.halves(), layer.crossOut.bias.data(), d, x.data(), true);
+
+        k.layerNorm(x.data(), h.data(), d, layer.mlpNorm.gamma.data(), layer.mlpNorm.beta.data(), 1e-5f);
+        halfLinear(h.data(), d, layer.fc1.halves(), layer.fc1.bias.data(), 4 * d, mlp.data());
+        k.gelu(mlp.data(), mlp.size());
+        halfLinear(mlp.data(), 4 * d, layer.fc2.halves(), layer.fc2.bias.data(), d, x.data(), true);
+    }
+    k.layerNorm(x.data(), x.data(), d, finalNorm_.gamma.data(), finalNorm_.beta.data(), 1e-5f);
+
+    std::vector<float> logits(size_t(shape_.vocabulary));
+    halfLinear(x.data(), d, static_cast<const uint16_t*>(tokenEmbedding_.data()), nullptr, logits.size(), logits.data());
+    auto logitsArray = std::make_shared<MultiArray>(std::vector<int64_t>{1, 1, shape_.vocabulary}, MultiArrayDataType::Float16);
+    floatToHalf(logits.data(), static_cast<uint16_t*>(logitsArray->data()), logits.size());
+    outputs.set(kLogits, FeatureValue(logitsArray));
+    outputs.set(kKeyUpdates, FeatureValue(keyUpdates));
+    outputs.set(kValueUpdates, FeatureValue(valueUpdates));
+    if (!shape_.alignmentHeads.empty()) {
+        std::vector<float> mean(w);
+        for (size_t f = 0; f < w; ++f)
+            mean[f] = float(alignment[f] / double(shape_.alignmentHeads.size()));
+        auto alignmentArray = std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(w)}, MultiArrayDataType::Float16);
+        floatToHalf(mean.data(), static_cast<uint16_t*>(alignmentArray->data()), w);
+        outputs.set(kAlignment, FeatureValue(alignmentArray));
+    }
+}
+
+} // namespace ml

@@ -1,0 +1,82 @@
+#include "Platform/ML/TransformerWeights.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace ml {
+
+std::vector<float> readFloats(const SafeTensorsFile& file, const std::string& name,
+                              const std::vector<int64_t>& shape) {
+    return file.array(name, shape, MultiArrayDataType::Float32).toFloats();
+}
+
+LayerNormWeights readLayerNorm(const SafeTensorsFile& file, const std::string& prefix, int64_t width) {
+    return {readFloats(file, prefix + ".weight", {width}), readFloats(file, prefix + ".bias", {width})};
+}
+
+LinearWeights readLinear(const SafeTensorsFile& file, const std::string& prefix, int64_t out, int64_t in,
+                         MultiArrayDataType type, bool hasBias) {
+    LinearWeights linear;
+    linear.in = in;
+    linear.out = out;
+    linear.weight = file.array(prefix + ".weight", {out, in}, type);
+    linear.bias = hasBias ? readFloats(file, prefix + ".bias", {out}) : std::vector<float>(size_t(out), 0.0f);
+    return linear;
+}
+
+LinearWeights stackLinear(const std::vector<const LinearWeights*>& parts) {
+    LinearWeights stacked;
+    stacked.in = parts.front()->in;
+    for (const LinearWeights* part : parts)
+        stacked.out += part->out;
+    stacked.weight = MultiArray({stacked.out, stacked.in}, parts.front()->weight.dataType());
+    auto* destination = static_cast<std::byte*>(stacked.weight.data());
+    for (const LinearWeights* part : parts) {
+        std::memcpy(destination, part->weight.data(), part->weight.byteCount());
+        destination += part->weight.byteCount();
+        stacked.bias.insert(stacked.bias.end(), part->bias.begin(), part->bias.end());
+    }
+    return stacked;
+}
+
+float RandomWeightWriter::next() {
+    // xorshift64*: fast enough for the billion weights of a full-size benchmark model.
+    state_ ^= state_ >> 12;
+    state_ ^= state_ << 25;
+    state_ ^= state_ >> 27;
+    const uint64_t bits = (state_ * 0x2545F4914F6CDD1Dull) >> 40; // 24 bits
+    return float(bits) * (2.0f / 16777216.0f) - 1.0f;           // uniform in [-1, 1)
+}
+
+void RandomWeightWriter::matrix(const std::string& name, std::vector<int64_t> shape, float spread) {
+    MultiArray values(shape, MultiArrayDataType::Float32);
+    float* data = static_cast<float*>(values.data());
+    for (int64_t i = 0; i < values.count(); ++i)
+        data[i] = next() * spread;
+    writer_.addTensor(name, values.converted(MultiArrayDataType::Float16));
+}
+
+void RandomWeightWriter::linear(const std::string& prefix, int64_t out, int64_t in, bool hasBias) {
+    // Uniform [-a, a] has standard deviation a / sqrt(3): a = sqrt(3 / in) keeps activations at unit scale.
+    matrix(prefix + ".weight", {out, in}, std::sqrt(3.0f / float(in)));
+    if (hasBias)
+        matrix(prefix + ".bias", {out}, 0.02f);
+}
+
+void RandomWeightWriter::layerNorm(const std::string& prefix, int64_t width) {
+    MultiArray gamma({width}, MultiArrayDataType::Float32);
+    float* g = static_cast<float*>(gamma.data());
+    for (int64_t i = 0; i < width; ++i)
+        g[i] = 1.0f + 0.1f * next();
+    writer_.addTensor(prefix + ".weight", gamma.converted(MultiArrayDataType::Float16));
+    matrix(prefix + ".bias", {width}, 0.05f);
+}
+
+void RandomWeightWriter::attention(const std::string& prefix, int64_t d) {
+    linear(prefix + ".q_proj", d, d);
+    linear(prefix + ".k_proj", d, d, false);
+    linear(prefix + ".v_proj", d, d);
+    linear(prefix + ".out_proj", d, d);
+}
+
+} // namespace ml

@@ -1,0 +1,62 @@
+#pragma once
+// Weights of the transformer blocks shared by the audio encoder and text decoder kinds, read from a
+// model's weights file under the names of public Whisper checkpoints ("<prefix>.q_proj.weight", ...),
+// and the random-weight generator that writes them for test and benchmark models.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Platform/ML/ModelWriter.h"
+#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/SafeTensorsFile.h"
+
+namespace ml {
+
+struct LayerNormWeights {
+    std::vector<float> gamma;
+    std::vector<float> beta;
+};
+
+/// A linear layer: weight [out, in] (Float32 or Float16, as the kind asks) and a Float32 bias [out]
+/// (all zeros when the checkpoint has none, as for the attention key projection).
+struct LinearWeights {
+    int64_t in = 0;
+    int64_t out = 0;
+    MultiArray weight;
+    std::vector<float> bias;
+
+    const float* floats() const { return static_cast<const float*>(weight.data()); }
+    const uint16_t* halves() const { return static_cast<const uint16_t*>(weight.data()); }
+};
+
+/// Reads and checks the shapes of "<prefix>.weight" and "<prefix>.bias".
+LayerNormWeights readLayerNorm(const SafeTensorsFile& file, const std::string& prefix, int64_t width);
+LinearWeights readLinear(const SafeTensorsFile& file, const std::string& prefix, int64_t out, int64_t in,
+                         MultiArrayDataType type, bool hasBias = true);
+/// Several layers over the same input stacked into one (query, key and value into one product).
+LinearWeights stackLinear(const std::vector<const LinearWeights*>& parts);
+/// A Float32 copy of a tensor of the expected shape.
+std::vector<float> readFloats(const SafeTensorsFile& file, const std::string& name,
+                              const std::vector<int64_t>& shape);
+
+/// Writes random weights (fixed seed, uniform with the spread of a trained layer: 1/sqrt(in) for
+/// matrices) into a model writer, stored as half floats.
+class RandomWeightWriter {
+public:
+    RandomWeightWriter(ModelWriter& writer, uint64_t seed) : writer_(writer), state_(seed * 2654435761u + 1) {}
+
+    void matrix(const std::string& name, std::vector<int64_t> shape, float spread);
+    void linear(const std::string& prefix, int64_t out, int64_t in, bool hasBias = true);
+    void layerNorm(const std::string& prefix, int64_t width);
+    /// The attention block "<prefix>.{q,k,v,out}_proj" of width d (no key bias).
+    void attention(const std::string& prefix, int64_t d);
+
+private:
+    float next();
+
+    ModelWriter& writer_;
+    uint64_t state_;
+};
+
+} // namespace ml

@@ -1,0 +1,69 @@
+// The audio encoder kind against the naive reference, on a small model with a short window.
+#include "NaiveTransformer.h"
+#include "Platform/ML/AudioEncoderModel.h"
+#include "Platform/ML/DictionaryFeatureProvider.h"
+#include "Platform/ML/Model.h"
+#include "Platform/ML/ModelLoadError.h"
+#include "Support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <random>
+
+namespace {
+
+const ml::AudioEncoderShape kShape{6, 128, 2, 2, 20};
+
+std::shared_ptr<ml::MultiArray> randomMel(ml::MultiArrayDataType type) {
+    auto mel = std::make_shared<ml::MultiArray>(std::vector<int64_t>{1, kShape.mels, 1, 2 * kShape.frames}, type);
+    std::mt19937 random(9);
+    std::uniform_real_distribution<float> value(-1.5f, 1.5f);
+    for (int64_t i = 0; i < mel->count(); ++i)
+        mel->setValue(i, double(ml::Float16(value(random)))); // the same values in either type
+    return mel;
+}
+
+} // namespace
+
+TEST(AudioEncoderModel, MatchesNaiveReferenceForHalfAndFloatFeatures) {
+    testsupport::TemporaryDirectory dir;
+    const auto folder = dir / "AudioEncoder.mlmodelc";
+    ml::AudioEncoderModel::writer(kShape, 5).writeCompiled(folder);
+    auto model = ml::Model::load(folder);
+    const auto output = model->description().findOutput("encoder_output_embeds");
+    ASSERT_NE(output, nullptr);
+    EXPECT_EQ(output->multiArrayConstraint->shape, (std::vector<int64_t>{1, 128, 1, 20}));
+
+    auto weights = ml::SafeTensorsFile::open(folder / "weights.safetensors");
+    auto mel = randomMel(ml::MultiArrayDataType::Float16);
+    const auto melFloats = mel->toFloats();
+    const auto reference = naive::encoder(*weights, naive::Matrix(melFloats.begin(), melFloats.end()),
+                                          size_t(kShape.mels), size_t(kShape.frames), 128, 2);
+    for (auto type : {ml::MultiArrayDataType::Float16, ml::MultiArrayDataType::Float32}) {
+        ml::DictionaryFeatureProvider input;
+        input.set("melspectrogram_features", ml::FeatureValue(randomMel(type)));
+        auto embeds = model->predict(input)->multiArray("encoder_output_embeds");
+        ASSERT_EQ(embeds->dataType(), ml::MultiArrayDataType::Float16);
+        ASSERT_EQ(embeds->shape(), (std::vector<int64_t>{1, 128, 1, 20}));
+        // Output layout [1, D, 1, T]: channel-major.
+        for (int64_t c = 0; c < 128; ++c)
+            for (int64_t t = 0; t < kShape.frames; ++t) {
+                const double expected = reference[size_t(t * 128 + c)];
+                ASSERT_NEAR(embeds->value({0, c, 0, t}), expected, 4e-3 + 2e-3 * std::abs(expected))
+                    << "channel " << c << " frame " << t;
+            }
+    }
+}
+
+TEST(AudioEncoderModel, RejectsWidthsThatAreNotWholeHeadsAndMissingWeights) {
+    EXPECT_THROW(ml::AudioEncoderModel::writer({6, 100, 1, 2, 20}, 1), std::invalid_argument);
+    testsupport::TemporaryDirectory dir;
+    ml::ModelWriter writer = ml::AudioEncoderModel::writer({6, 64, 1, 1, 4}, 1);
+    writer.parameters().set("n_audio_layer", int64_t(2)); // the weights only hold one block
+    writer.writeCompiled(dir / "AudioEncoder.mlmodelc");
+    try {
+        ml::Model::load(dir / "AudioEncoder.mlmodelc");
+        FAIL() << "a model without its second block loaded";
+    } catch (const ml::ModelLoadError& error) {
+        EXPECT_NE(std::string(error.what()).find("encoder.layers.1"), std::string::npos) << error.what();
+    }
+}

@@ -1,0 +1,166 @@
+// The text decoder kind against a naive full recomputation: step by step through the caller-owned
+// cache (as the engine drives it), with two windows interleaved, reused memory and concurrent windows.
+#include "NaiveTransformer.h"
+#include "Platform/ML/DictionaryFeatureProvider.h"
+#include "Platform/ML/ModelFolder.h"
+#include "Platform/ML/PredictionError.h"
+#include "Platform/ML/TextDecoderModel.h"
+#include "Support/TestSupport.h"
+
+#include <cstring>
+#include <gtest/gtest.h>
+#include <random>
+#include <thread>
+
+namespace {
+
+constexpr int64_t kWidth = 128, kLayers = 2, kFrames = 30, kCache = 12, kVocabulary = 300;
+const std::vector<std::pair<int, int>> kAlignmentHeads{{1, 0}, {1, 1}};
+
+std::shared_ptr<ml::MultiArray> array(std::vector<int64_t> shape, ml::MultiArrayDataType type, double fill = 0.0) {
+    return std::make_shared<ml::MultiArray>(ml::MultiArray::filled(std::move(shape), type, fill));
+}
+
+// One window's decoding state, kept and advanced the way the engine keeps it.
+struct Window {
+    std::shared_ptr<ml::MultiArray> encoderOutput;
+    naive::Matrix encoderFrames; // [frames, width]
+    std::shared_ptr<ml::MultiArray> keyCache, valueCache, updateMask, paddingMask;
+    std::vector<int> tokens;
+
+    explicit Window(unsigned seed) {
+        encoderOutput = array({1, kWidth, 1, kFrames}, ml::MultiArrayDataType::Float16);
+        std::mt19937 random(seed);
+        std::uniform_real_distribution<float> value(-2.0f, 2.0f);
+        for (int64_t i = 0; i < encoderOutput->count(); ++i)
+            encoderOutput->setValue(i, value(random));
+        encoderFrames.resize(size_t(kFrames * kWidth));
+        for (int64_t c = 0; c < kWidth; ++c)
+            for (int64_t t = 0; t < kFrames; ++t)
+                encoderFrames[size_t(t * kWidth + c)] = encoderOutput->value({0, c, 0, t});
+        // Stale garbage (NaN) in every cache column: reading a hidden position would poison the result.
+        keyCache = array({1, kLayers * kWidth, 1, kCache}, ml::MultiArrayDataType::Float16, NAN);
+        valueCache = array({1, kLayers * kWidth, 1, kCache}, ml::MultiArrayDataType::Float16, NAN);
+        updateMask = array({1, kCache}, ml::MultiArrayDataType::Int32);
+        paddingMask = array({1, kCache}, ml::MultiArrayDataType::Float16, -10000.0);
+    }
+
+    ml::DictionaryFeatureProvider input(int token, int64_t t) const {
+        ml::DictionaryFeatureProvider input;
+        input.set("input_ids", ml::FeatureValue(array({1}, ml::MultiArrayDataType::Int32, token)));
+        input.set("cache_length", ml::FeatureValue(array({1}, ml::MultiArrayDataType::Int32, double(t))));
+        input.set("key_cache", ml::FeatureValue(keyCache));
+        input.set("value_cache", ml::FeatureValue(valueCache));
+        input.set("kv_cache_update_mask", ml::FeatureValue(updateMask));
+        input.set("encoder_output_embeds", ml::FeatureValue(encoderOutput));
+        input.set("decoder_key_padding_mask", ml::FeatureValue(paddingMask));
+        return input;
+    }
+
+    // Feeds `token` at the next position; returns the step's outputs after copying its cache columns.
+    std::shared_ptr<ml::DictionaryFeatureProvider> step(const ml::TextDecoderModel& model, int token) {
+        const int64_t t = int64_t(tokens.size());
+        tokens.push_back(token);
+        updateMask->fill(0);
+        updateMask->setValue(t, 1);
+        paddingMask->setValue(t, 0.0);
+        auto output = std::make_shared<ml::DictionaryFeatureProvider>();
+        model.predict(input(token, t), {}, *output);
+        auto keys = output->multiArray("key_cache_updates"), values = output->multiArray("value_cache_updates");
+        for (int64_t c = 0; c < kLayers * kWidth; ++c) {
+            keyCache->setValue({0, c, 0, t}, keys->value(c));
+            valueCache->setValue({0, c, 0, t}, values->value(c));
+        }
+        return output;
+    }
+};
+
+class TextDecoderModelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ml::TextDecoderShape shape{kVocabulary, kWidth, kLayers, 2, 448, kFrames, kCache, {}};
+        for (auto [layer, head] : kAlignmentHeads)
+            shape.alignmentHeads.emplace_back(layer, head);
+        ml::TextDecoderModel::writer(shape, 11).writeCompiled(dir / "TextDecoder.mlmodelc");
+        folder = std::make_unique<ml::ModelFolder>(ml::ModelFolder::read(dir / "TextDecoder.mlmodelc"));
+        model = std::make_unique<ml::TextDecoderModel>(*folder);
+    }
+
+    // The step's logits and alignment equal the naive decoder run over the whole sequence so far.
+    void expectMatchesReference(const Window& window, const ml::DictionaryFeatureProvider& output) {
+        const auto reference = naive::decoder(folder->weights(), window.tokens, window.encoderFrames, kFrames, kWidth,
+                                              kLayers, kAlignmentHeads);
+        auto logits = output.multiArray("logits");
+        ASSERT_EQ(logits->shape(), (std::vector<int64_t>{1, 1, kVocabulary}));
+        for (int64_t v = 0; v < kVocabulary; ++v)
+            ASSERT_NEAR(logits->value(v), reference.logits[size_t(v)], 2e-2 + 2e-3 * std::abs(reference.logits[size_t(v)]))
+                << "token " << v << " at step " << window.tokens.size();
+        auto alignment = output.multiArray("alignment_heads_weights");
+        ASSERT_EQ(alignment->shape(), (std::vector<int64_t>{1, kFrames}));
+        for (int64_t f = 0; f < kFrames; ++f)
+            ASSERT_NEAR(alignment->value(f), reference.alignment[size_t(f)], 1e-3);
+    }
+
+    testsupport::TemporaryDirectory dir;
+    std::unique_ptr<ml::ModelFolder> folder;
+    std::unique_ptr<ml::TextDecoderModel> model;
+};
+
+const int kTokens[] = {7, 250, 3, 99, 42, 150, 8};
+
+} // namespace
+
+TEST_F(TextDecoderModelTest, StepsThroughTheCacheMatchFullRecomputationWithTwoWindowsInterleaved) {
+    Window first(1), second(2);
+    for (int token : kTokens) {
+        expectMatchesReference(first, *first.step(*model, token));
+        expectMatchesReference(second, *second.step(*model, token + 1));
+    }
+    EXPECT_EQ(model->crossAttentionComputations(), 2u); // once per window, not per token
+}
+
+TEST_F(TextDecoderModelTest, ANewWindowInReusedMemoryIsNeverServedStaleCrossAttention) {
+    Window window(3);
+    window.step(*model, 5);
+    // The engine may hand over the next window's encoder output in the same array object.
+    const Window next(4);
+    std::memcpy(window.encoderOutput->data(), next.encoderOutput->data(), window.encoderOutput->byteCount());
+    window.encoderFrames = next.encoderFrames;
+    window.tokens.clear();
+    window.paddingMask->fill(-10000.0);
+    expectMatchesReference(window, *window.step(*model, 5));
+    EXPECT_EQ(model->crossAttentionComputations(), 2u);
+}
+
+TEST_F(TextDecoderModelTest, ConcurrentWindowsGetTheirOwnResults) {
+    std::vector<std::thread> threads;
+    std::vector<std::vector<double>> results(4);
+    for (unsigned w = 0; w < 4; ++w)
+        threads.emplace_back([&, w] {
+            Window window(10 + w % 2); // two windows, two threads each
+            std::shared_ptr<ml::DictionaryFeatureProvider> output;
+            for (int token : kTokens)
+                output = window.step(*model, token);
+            const auto logits = output->multiArray("logits")->toFloats();
+            results[w].assign(logits.begin(), logits.end());
+        });
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_EQ(results[0], results[2]);
+    EXPECT_EQ(results[1], results[3]);
+    EXPECT_NE(results[0], results[1]);
+    Window check(10);
+    for (size_t i = 0; i + 1 < std::size(kTokens); ++i)
+        check.step(*model, kTokens[i]);
+    expectMatchesReference(check, *check.step(*model, kTokens[std::size(kTokens) - 1]));
+}
+
+TEST_F(TextDecoderModelTest, RejectsTokensAndPositionsOutsideTheModel) {
+    Window window(5);
+    ml::DictionaryFeatureProvider output;
+    EXPECT_THROW(model->predict(window.input(int(kVocabulary), 0), {}, output), ml::PredictionError);
+    EXPECT_THROW(model->predict(window.input(-1, 0), {}, output), ml::PredictionError);
+    EXPECT_THROW(model->predict(window.input(1, kCache), {}, output), ml::PredictionError);
+    EXPECT_THROW(model->predict(window.input(1, -1), {}, output), ml::PredictionError);
+    EXPECT_NO_THROW(model->predict(window.input(1, kCache - 1), {}, output));
+}
