@@ -12,15 +12,6 @@ namespace {
 
 using namespace tokenizertest;
 
-std::vector<nlohmann::json> expectedLines(const std::string& name) {
-    std::istringstream lines(testsupport::readFile(testsupport::dataPath("tokenizers/expected/" + name + ".jsonl")));
-    std::vector<nlohmann::json> expected;
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty()) expected.push_back(nlohmann::json::parse(line));
-    }
-    return expected;
-}
-
 class ByteLevelFixture : public testing::TestWithParam<std::string> {};
 
 TEST_P(ByteLevelFixture, MatchesExpectedIdsTokensAndDecodedText) {

@@ -7,10 +7,13 @@
 
 #include "Support/TestSupport.h"
 
+#include <nlohmann/json_fwd.hpp>
+
 #include <map>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tokenizertest {
 
@@ -33,5 +36,8 @@ inline const orvane::PreTrainedTokenizer& fixtureTokenizer(const std::string& na
     }
     return *tokenizer;
 }
+
+/// The reference outputs of Tests/Data/tokenizers/expected/<name>.jsonl, one object per line.
+std::vector<nlohmann::json> expectedLines(const std::string& name);
 
 } // namespace tokenizertest

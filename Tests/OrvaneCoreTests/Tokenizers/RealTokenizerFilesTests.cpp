@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <set>
+#include <thread>
 #include <sstream>
 
 namespace {
@@ -25,15 +26,6 @@ struct Fixture {
     /// Lines where only the token texts differ (the ids agree).
     std::set<std::size_t> differentTokenTexts;
 };
-
-std::vector<nlohmann::json> expectedLines(const std::string& name) {
-    std::istringstream lines(testsupport::readFile(testsupport::dataPath("tokenizers/expected/" + name + ".jsonl")));
-    std::vector<nlohmann::json> expected;
-    for (std::string line; std::getline(lines, line);) {
-        if (!line.empty()) expected.push_back(nlohmann::json::parse(line));
-    }
-    return expected;
-}
 
 std::vector<nlohmann::json> toolAnswers(const Fixture& fixture, const std::vector<nlohmann::json>& expected) {
     testsupport::TemporaryDirectory directory;
@@ -143,6 +135,34 @@ TEST(RealTokenizerFiles, TinyLlamaMetaspaceKeepsItsOwnPreTokenizerWithoutAPrefix
     EXPECT_EQ(tokenizer.tokenize("Hello world"), (Tokens{"Hello", "\u2581world"}));
     EXPECT_EQ(tokenizer.tokenize(" Hello"), (Tokens{"\u2581Hello"}));
     EXPECT_EQ(tokenizer.decode(tokenizer.encode("Hello world")), "<s>Hello world");
+}
+
+// Built tokenizers are shared read-only between threads; concurrent use must give the sequential answers.
+TEST(RealTokenizerFiles, ConcurrentEncodingAgreesWithSequential) {
+    const auto& unigram = fixtureTokenizer("t5-small");
+    const auto& llama = llamaTokenizer("tinyllama");
+    const auto lines = expectedLines("t5-small");
+    std::vector<Ids> unigramIds;
+    std::vector<Ids> llamaIds;
+    for (const auto& line : lines) {
+        unigramIds.push_back(unigram.encode(line["text"].get<std::string>()));
+        llamaIds.push_back(llama.encode(line["text"].get<std::string>()));
+    }
+    std::vector<int> mismatches(4, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 10; ++round) {
+                for (std::size_t i = 0; i < lines.size(); ++i) {
+                    const std::string text = lines[i]["text"].get<std::string>();
+                    mismatches[t] += unigram.encode(text) != unigramIds[i];
+                    mismatches[t] += llama.encode(text) != llamaIds[i];
+                }
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
 } // namespace

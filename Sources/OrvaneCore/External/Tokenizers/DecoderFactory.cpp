@@ -1,23 +1,19 @@
 #include "OrvaneCore/External/Tokenizers/DecoderFactory.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
 #include "OrvaneCore/External/Tokenizers/ByteFallbackDecoder.h"
 #include "OrvaneCore/External/Tokenizers/ByteLevelDecoder.h"
 #include "OrvaneCore/External/Tokenizers/DecoderSequence.h"
 #include "OrvaneCore/External/Tokenizers/FuseDecoder.h"
 #include "OrvaneCore/External/Tokenizers/MetaspaceDecoder.h"
 #include "OrvaneCore/External/Tokenizers/ReplaceDecoder.h"
+#include "OrvaneCore/External/Tokenizers/StageFactory.h"
 #include "OrvaneCore/External/Tokenizers/StripDecoder.h"
 #include "OrvaneCore/External/Tokenizers/WordPieceDecoder.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 
 namespace orvane {
 namespace {
 
-template <typename Stage>
-std::shared_ptr<Decoder> make(const Config& config, const std::unordered_set<std::string>*) {
-    return std::make_shared<Stage>(config);
-}
+template <typename Type> constexpr auto make = makeStage<Decoder, Type, const std::unordered_set<std::string>*>;
 
 std::shared_ptr<Decoder> makeByteLevel(const Config&, const std::unordered_set<std::string>* addedTokens) {
     return std::make_shared<ByteLevelDecoder>(addedTokens ? *addedTokens : std::unordered_set<std::string>{});
@@ -41,11 +37,7 @@ const std::map<std::string, DecoderFactory::Builder>& DecoderFactory::builders()
 
 std::shared_ptr<Decoder> DecoderFactory::fromConfig(const Config& config,
                                                     const std::unordered_set<std::string>* addedTokens) {
-    auto type = config["type"].string();
-    if (!type) return nullptr;
-    auto found = builders().find(*type);
-    if (found == builders().end()) throw TokenizerError::mismatchedConfig("Unsupported Decoder type: " + *type);
-    return found->second(config, addedTokens);
+    return buildStage(builders(), "Decoder", config, addedTokens);
 }
 
 } // namespace orvane

@@ -1,6 +1,5 @@
 #include "OrvaneCore/External/Tokenizers/NormalizerFactory.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
 #include "OrvaneCore/External/Tokenizers/BertNormalizer.h"
 #include "OrvaneCore/External/Tokenizers/LowercaseNormalizer.h"
 #include "OrvaneCore/External/Tokenizers/NFCNormalizer.h"
@@ -11,16 +10,14 @@
 #include "OrvaneCore/External/Tokenizers/PrecompiledNormalizer.h"
 #include "OrvaneCore/External/Tokenizers/PrependNormalizer.h"
 #include "OrvaneCore/External/Tokenizers/ReplaceNormalizer.h"
+#include "OrvaneCore/External/Tokenizers/StageFactory.h"
 #include "OrvaneCore/External/Tokenizers/StripAccentsNormalizer.h"
 #include "OrvaneCore/External/Tokenizers/StripNormalizer.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 
 namespace orvane {
 namespace {
 
-template <typename Stage> std::shared_ptr<Normalizer> make(const Config& config) {
-    return std::make_shared<Stage>(config);
-}
+template <typename Type> constexpr auto make = makeStage<Normalizer, Type>;
 
 } // namespace
 
@@ -44,11 +41,7 @@ const std::map<std::string, NormalizerFactory::Builder>& NormalizerFactory::buil
 }
 
 std::shared_ptr<Normalizer> NormalizerFactory::fromConfig(const Config& config) {
-    auto type = config["type"].string();
-    if (!type) return nullptr;
-    auto found = builders().find(*type);
-    if (found == builders().end()) throw TokenizerError::mismatchedConfig("Unsupported Normalizer type: " + *type);
-    return found->second(config);
+    return buildStage(builders(), "Normalizer", config);
 }
 
 } // namespace orvane

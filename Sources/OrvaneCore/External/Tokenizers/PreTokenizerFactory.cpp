@@ -1,6 +1,5 @@
 #include "OrvaneCore/External/Tokenizers/PreTokenizerFactory.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
 #include "OrvaneCore/External/Tokenizers/BertPreTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/ByteLevelPreTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/DigitsPreTokenizer.h"
@@ -8,15 +7,13 @@
 #include "OrvaneCore/External/Tokenizers/PreTokenizerSequence.h"
 #include "OrvaneCore/External/Tokenizers/PunctuationPreTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/SplitPreTokenizer.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
+#include "OrvaneCore/External/Tokenizers/StageFactory.h"
 #include "OrvaneCore/External/Tokenizers/WhitespacePreTokenizer.h"
 
 namespace orvane {
 namespace {
 
-template <typename Stage> std::shared_ptr<PreTokenizer> make(const Config& config) {
-    return std::make_shared<Stage>(config);
-}
+template <typename Type> constexpr auto make = makeStage<PreTokenizer, Type>;
 
 } // namespace
 
@@ -36,11 +33,7 @@ const std::map<std::string, PreTokenizerFactory::Builder>& PreTokenizerFactory::
 }
 
 std::shared_ptr<PreTokenizer> PreTokenizerFactory::fromConfig(const Config& config) {
-    auto type = config["type"].string();
-    if (!type) return nullptr;
-    auto found = builders().find(*type);
-    if (found == builders().end()) throw TokenizerError::mismatchedConfig("Unsupported PreTokenizer type: " + *type);
-    return found->second(config);
+    return buildStage(builders(), "PreTokenizer", config);
 }
 
 } // namespace orvane

@@ -1,19 +1,15 @@
 #include "OrvaneCore/External/Tokenizers/Tokenizer.h"
 
+#include "OrvaneCore/External/Tokenizers/Mapped.h"
+
 namespace orvane {
 
 std::vector<std::optional<TokenId>> Tokenizer::convertTokensToIds(const std::vector<std::string>& tokens) const {
-    std::vector<std::optional<TokenId>> ids;
-    ids.reserve(tokens.size());
-    for (const auto& token : tokens) ids.push_back(convertTokenToId(token));
-    return ids;
+    return mapped(tokens, [this](const std::string& token) { return convertTokenToId(token); });
 }
 
 std::vector<std::optional<std::string>> Tokenizer::convertIdsToTokens(const std::vector<TokenId>& ids) const {
-    std::vector<std::optional<std::string>> tokens;
-    tokens.reserve(ids.size());
-    for (TokenId id : ids) tokens.push_back(convertIdToToken(id));
-    return tokens;
+    return mapped(ids, [this](TokenId id) { return convertIdToToken(id); });
 }
 
 } // namespace orvane

@@ -13,14 +13,8 @@ std::vector<std::string> characterTexts(std::string_view text) {
     return {views.begin(), views.end()};
 }
 
-template <typename Characters> std::vector<std::string> canonicalCharacters(const Characters& texts) {
-    std::vector<std::string> keys;
-    keys.reserve(texts.size());
-    for (std::string_view character : texts) {
-        keys.push_back(canonicalText(character));
-    }
-    return keys;
-}
+// Stands for a character that no piece holds, so a walk leaves the trie there.
+constexpr std::uint32_t absentCharacter = UINT32_MAX;
 
 std::vector<UnigramTokenizer::SentencePieceToken> vocabFromConfig(const Config& tokenizerData) {
     const Config::Array* entries = tokenizerData["model"]["vocab"].array();
@@ -80,17 +74,36 @@ UnigramTokenizer::UnigramTokenizer(std::vector<SentencePieceToken> vocab, TokenI
         }
     }
     for (std::size_t id = 0; id < vocab_.size(); ++id) {
-        trie_.insert(canonicalCharacters(characters(vocab_[id].token)), static_cast<TokenId>(id));
+        std::vector<std::uint32_t> keys;
+        for (std::string_view character : characters(vocab_[id].token)) {
+            auto [entry, added] = characterIds_.try_emplace(canonicalText(character), 0);
+            if (added) {
+                entry->second = static_cast<std::uint32_t>(characterIds_.size() - 1);
+            }
+            keys.push_back(entry->second);
+        }
+        trie_.insert(keys, static_cast<TokenId>(id));
     }
+}
+
+template <typename Characters>
+std::vector<std::uint32_t> UnigramTokenizer::characterKeys(const Characters& texts) const {
+    std::vector<std::uint32_t> keys;
+    keys.reserve(texts.size());
+    for (std::string_view character : texts) {
+        auto found = characterIds_.find(canonicalText(character));
+        keys.push_back(found == characterIds_.end() ? absentCharacter : found->second);
+    }
+    return keys;
 }
 
 std::vector<std::string> UnigramTokenizer::tokenize(const std::string& text) const {
     std::vector<std::string> pieceCharacters = characterTexts(text);
-    const std::vector<std::string> keys = canonicalCharacters(pieceCharacters);
+    const std::vector<std::uint32_t> keys = characterKeys(pieceCharacters);
     TokenLattice lattice(std::move(pieceCharacters), bosTokenId_.value_or(0), eosTokenId_.value_or(0));
     for (std::size_t start = 0; start < keys.size(); ++start) {
         bool foundSingleCharacter = false;
-        LeavesWithCommonPrefixIterator<std::string> walk(trie_, keys, start);
+        LeavesWithCommonPrefixIterator<std::uint32_t> walk(trie_, keys, start);
         while (auto leaf = walk.next()) {
             lattice.insert(static_cast<int>(start), static_cast<int>(leaf->length), vocab_[leaf->value].score,
                            leaf->value);
@@ -108,8 +121,8 @@ std::optional<TokenId> UnigramTokenizer::convertTokenToId(const std::string& tok
         return found->second;
     }
     // A piece that tokenize found in another canonically equivalent form keeps its id.
-    const std::vector<std::string> keys = canonicalCharacters(characters(token));
-    LeavesWithCommonPrefixIterator<std::string> walk(trie_, keys);
+    const std::vector<std::uint32_t> keys = characterKeys(characters(token));
+    LeavesWithCommonPrefixIterator<std::uint32_t> walk(trie_, keys);
     while (auto leaf = walk.next()) {
         if (leaf->length == keys.size()) {
             return leaf->value;

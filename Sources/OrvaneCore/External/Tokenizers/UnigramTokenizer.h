@@ -5,6 +5,7 @@
 #include "OrvaneCore/External/Tokenizers/TokenizingModel.h"
 #include "OrvaneCore/External/Tokenizers/Trie.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -56,9 +57,13 @@ private:
     std::optional<TokenId> bosTokenId_;
     std::optional<std::string> eosToken_;
     std::optional<TokenId> eosTokenId_;
-    // Characters are keyed by their canonical form, so a piece matches canonically equivalent text;
-    // each stored piece keeps its id, so a piece found in either form has one.
-    Trie<std::string> trie_;
+    template <typename Characters> std::vector<std::uint32_t> characterKeys(const Characters& texts) const;
+
+    // Every character of the vocabulary by its canonical form, so a piece matches canonically equivalent
+    // text, numbered so that walking the trie compares numbers; each stored piece keeps its id, so a
+    // piece found in either form has one.
+    std::unordered_map<std::string, std::uint32_t> characterIds_;
+    Trie<std::uint32_t> trie_;
 };
 
 } // namespace orvane
