@@ -1,8 +1,10 @@
 #include "OrvaneCore/ModelManager.h"
 
+#include "OrvaneCore/ErrorDescription.h"
 #include "OrvaneCore/Logging.h"
 #include "OrvaneCore/OrvaneCoreError.h"
 
+#include <cstdlib>
 #include <cxxabi.h>
 #include <exception>
 #include <future>
@@ -19,17 +21,6 @@ using Type = Logging::LogType;
 /// One line "[<logger name>] <text>", a single item as every model-management line is.
 void log(Type type, const std::string& loggerName, const std::string& text) {
     Logging::shared().log(type, {}, "[" + loggerName + "] " + text);
-}
-
-/// A caught error as a log line shows it.
-std::string describeCurrentException() {
-    try {
-        throw;
-    } catch (const std::exception& error) {
-        return error.what();
-    } catch (...) {
-        return "unknown error";
-    }
 }
 
 /// "ns::Outer::Name" → "Name"; qualifiers inside template arguments or parameter lists are kept.
