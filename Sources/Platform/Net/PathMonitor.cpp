@@ -21,6 +21,14 @@ void PathMonitor::setHandler(Handler handler) {
 }
 
 void PathMonitor::start() {
+    {
+        std::lock_guard guard(lock_);
+        if (watcher_.joinable()) {
+            return;
+        }
+    }
+    // The first report is delivered before start() returns, so no later report can be overtaken by it.
+    deliver(NetworkPath::current());
     std::lock_guard guard(lock_);
     if (watcher_.joinable()) {
         return;
@@ -82,7 +90,6 @@ void PathMonitor::watch(std::stop_token stop) {
             socketFd = -1;
         }
     }
-    deliver(NetworkPath::current());
     // Without a netlink socket (a restricted sandbox) the first report is all there will be.
     std::array<pollfd, 2> fds{pollfd{wakeFd, POLLIN, 0}, pollfd{socketFd, POLLIN, 0}};
     std::array<char, 8192> buffer{};

@@ -1,6 +1,6 @@
 #pragma once
 // Watches the machine's network interfaces (rtnetlink) and reports the NetworkPath to a handler:
-// once when started, then whenever it changes. Reports come from the monitor's own thread; the
+// once inside start(), then whenever it changes. Reports come from the monitor's own thread; the
 // handler must not call back into the monitor.
 
 #include "Platform/Net/NetworkPath.h"

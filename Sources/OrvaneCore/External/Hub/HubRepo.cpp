@@ -1,0 +1,14 @@
+#include "OrvaneCore/External/Hub/HubRepo.h"
+
+#include "OrvaneCore/External/Hub/RepoJson.h"
+
+namespace orvane {
+
+std::string HubRepo::toJson() const { return encodeRepoJson(id, rawValue(type)); }
+
+HubRepo HubRepo::fromJson(std::string_view json) {
+    auto [id, type] = decodeRepoJson(json);
+    return HubRepo{std::move(id), type};
+}
+
+} // namespace orvane
