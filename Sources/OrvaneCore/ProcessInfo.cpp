@@ -1,6 +1,7 @@
 #include "OrvaneCore/ProcessInfo.h"
 
 #include "OrvaneCore/Text/Encoding.h"
+#include "OrvaneCore/Text/Trimming.h"
 
 #include <fstream>
 #include <iterator>
@@ -15,14 +16,6 @@ namespace {
 std::string readWholeFile(const char* path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-std::string_view trimmed(std::string_view value) {
-    const auto first = value.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    return value.substr(first, value.find_last_not_of(" \t\r\n") - first + 1);
 }
 
 // /proc/cpuinfo holds one "key<TAB>: value" line per fact and a blank line between processors.
@@ -41,7 +34,8 @@ template <class Visit> void forEachLine(std::string_view cpuInfo, Visit visit) {
         std::string_view line = cpuInfo.substr(start, end - start);
         const auto colon = line.find(':');
         if (colon != std::string_view::npos) {
-            visit(CpuInfoLine{trimmed(line.substr(0, colon)), trimmed(line.substr(colon + 1))});
+            visit(CpuInfoLine{text::trimmedWhiteSpaceAndNewlines(line.substr(0, colon)),
+                              text::trimmedWhiteSpaceAndNewlines(line.substr(colon + 1))});
         } else {
             visit(CpuInfoLine{});
         }
@@ -88,7 +82,7 @@ std::string asText(const std::string& bytes) {
 }
 
 std::string hardwareModel() {
-    std::string model(trimmed(readWholeFile("/sys/class/dmi/id/product_name")));
+    std::string model(text::trimmedWhiteSpaceAndNewlines(readWholeFile("/sys/class/dmi/id/product_name")));
     if (model.empty()) {
         model = readWholeFile("/sys/firmware/devicetree/base/model");
     }
