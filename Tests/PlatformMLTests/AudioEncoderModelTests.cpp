@@ -14,7 +14,8 @@ namespace {
 const ml::AudioEncoderShape kShape{6, 128, 2, 2, 20};
 
 std::shared_ptr<ml::MultiArray> randomMel(ml::MultiArrayDataType type) {
-    auto mel = std::make_shared<ml::MultiArray>(std::vector<int64_t>{1, kShape.mels, 1, 2 * kShape.frames}, type);
+    auto mel =
+        std::make_shared<ml::MultiArray>(std::vector<int64_t>{1, kShape.mels, 1, 2 * kShape.frames}, type);
     std::mt19937 random(9);
     std::uniform_real_distribution<float> value(-1.5f, 1.5f);
     for (int64_t i = 0; i < mel->count(); ++i)

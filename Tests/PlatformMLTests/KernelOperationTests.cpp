@@ -104,7 +104,8 @@ std::vector<double> naiveAttention(const AttentionArgs& a) {
 
 TEST(KernelAttention, FullCausalAndMaskedVariantsMatchReference) {
     const size_t heads = 3, width = heads * 64, keys = 150;
-    auto q = randomVector(keys * width, 11), k = randomVector(keys * width, 12), v = randomVector(keys * width, 13);
+    auto q = randomVector(keys * width, 11), k = randomVector(keys * width, 12),
+         v = randomVector(keys * width, 13);
     std::vector<float> mask(keys, 0.0f);
     for (size_t j = 0; j < keys; j += 3)
         mask[j] = -10000.0f;
@@ -112,8 +113,8 @@ TEST(KernelAttention, FullCausalAndMaskedVariantsMatchReference) {
         // 130 queries leave a partial block of 64; causal uses fewer queries than keys (a prefix).
         const size_t queries = variant == 1 ? 100 : 130;
         std::vector<float> out(queries * width, NAN);
-        AttentionArgs args{q.data(), width, k.data(), width, v.data(), width, out.data(), width, queries, keys,
-                           heads};
+        AttentionArgs args{q.data(),   width, k.data(), width, v.data(), width,
+                           out.data(), width, queries,  keys,  heads};
         args.causal = variant == 1;
         args.keyMask = variant == 2 ? mask.data() : nullptr;
         attention(args);
@@ -132,8 +133,16 @@ TEST(KernelConv1d, StrideOneAndTwoInBothLayouts) {
             for (size_t c = 0; c < cin; ++c)
                 for (size_t t = 0; t < length; ++t)
                     input[channelMajor ? c * length + t : t * cin + c] = x[c * length + t];
-            Conv1dArgs args{input.data(), channelMajor ? length : 1, channelMajor ? 1 : cin, cin, length,
-                            w.data(), b.data(), cout, stride, stride == 2};
+            Conv1dArgs args{input.data(),
+                            channelMajor ? length : 1,
+                            channelMajor ? 1 : cin,
+                            cin,
+                            length,
+                            w.data(),
+                            b.data(),
+                            cout,
+                            stride,
+                            stride == 2};
             const size_t outLength = conv1dOutputLength(length, stride);
             ASSERT_EQ(outLength, stride == 1 ? 37u : 19u);
             std::vector<float> out(outLength * cout);
@@ -147,7 +156,8 @@ TEST(KernelConv1d, StrideOneAndTwoInBothLayouts) {
                             if (src >= 0 && src < long(length))
                                 s += double(w[(o * cin + c) * 3 + tap]) * x[c * length + size_t(src)];
                         }
-                    ASSERT_NEAR(out[t * cout + o], stride == 2 ? naiveGelu(s) : s, 1e-4) << stride << channelMajor;
+                    ASSERT_NEAR(out[t * cout + o], stride == 2 ? naiveGelu(s) : s, 1e-4)
+                        << stride << channelMajor;
                 }
         }
 }
@@ -166,8 +176,8 @@ TEST(KernelKeyValueCache, WritesOnlyTheInsertedPositions) {
             keyUpdate[c * 3 + j] = uint16_t(50000 + c * 10 + j);
             valueUpdate[c * 3 + j] = uint16_t(60000 + c * 10 + j);
         }
-    updateKeyValueCache({keys.data(), S, 1}, {values.data(), S, 1}, keyUpdate.data(), valueUpdate.data(), 3, 1,
-                        E, 2, 5);
+    updateKeyValueCache({keys.data(), S, 1}, {values.data(), S, 1}, keyUpdate.data(), valueUpdate.data(), 3,
+                        1, E, 2, 5);
     for (size_t c = 0; c < E; ++c)
         for (size_t s = 0; s < S; ++s) {
             const bool written = s == 5 || s == 6;

@@ -140,13 +140,13 @@ TEST(KernelVariants, HalfConversionAgreesWithGenericOnEveryBitPattern) {
 }
 
 TEST(KernelVariants, FloatToHalfRoundsToNearestEven) {
-    const float cases[] = {1.0f + std::ldexp(1.0f, -11),         // tie: stays at 1.0 (even)
-                           1.0f + 3 * std::ldexp(1.0f, -11),     // tie: rounds up to even
-                           65519.0f,                             // largest that rounds to 65504
-                           65520.0f,                             // rounds to infinity
-                           std::ldexp(1.0f, -25),                // tie with 0: rounds to 0
-                           std::ldexp(1.5f, -25),                // above the tie: smallest subnormal
-                           -std::ldexp(3.0f, -24),               // subnormal exactly
+    const float cases[] = {1.0f + std::ldexp(1.0f, -11),     // tie: stays at 1.0 (even)
+                           1.0f + 3 * std::ldexp(1.0f, -11), // tie: rounds up to even
+                           65519.0f,                         // largest that rounds to 65504
+                           65520.0f,                         // rounds to infinity
+                           std::ldexp(1.0f, -25),            // tie with 0: rounds to 0
+                           std::ldexp(1.5f, -25),            // above the tie: smallest subnormal
+                           -std::ldexp(3.0f, -24),           // subnormal exactly
                            1e-10f};
     const uint16_t expected[] = {0x3C00, 0x3C02, 0x7BFF, 0x7C00, 0x0000, 0x0001, 0x8003, 0x0000};
     for (const KernelTable* t : runnableTables()) {
@@ -177,7 +177,8 @@ TEST(KernelVariants, HalfGemvAxpyAndDotMatchReference) {
                 for (size_t i = 0; i < in; ++i)
                     s += double(wf[r * ldw + i]) * x[i];
                 ASSERT_NEAR(y[r], s, 1e-4 * (1 + std::sqrt(double(in)))) << t->name << " in=" << in;
-                ASSERT_NEAR(t->halfDot(w.data() + r * ldw, x.data(), in), s, 1e-4 * (1 + std::sqrt(double(in))));
+                ASSERT_NEAR(t->halfDot(w.data() + r * ldw, x.data(), in), s,
+                            1e-4 * (1 + std::sqrt(double(in))));
             }
             auto acc = randomVector(in, 8), expected = acc;
             t->halfAxpy(0.5f, w.data(), acc.data(), in);

@@ -4,9 +4,12 @@
 
 namespace naive {
 
-double roundToHalf(double x) { return double(float(ml::Float16(float(x)))); }
+double roundToHalf(double x) {
+    return double(float(ml::Float16(float(x))));
+}
 
-Matrix linear(const ml::SafeTensorsFile& file, const std::string& prefix, const Matrix& x, size_t rows, bool bias) {
+Matrix linear(const ml::SafeTensorsFile& file, const std::string& prefix, const Matrix& x, size_t rows,
+              bool bias) {
     const Matrix w = weight(file, prefix + ".weight");
     const Matrix b = bias ? weight(file, prefix + ".bias") : Matrix();
     const size_t in = x.size() / rows, out = w.size() / in;
@@ -77,8 +80,8 @@ Matrix attention(const Matrix& q, const Matrix& k, const Matrix& v, size_t queri
 
 namespace {
 
-Matrix conv(const ml::SafeTensorsFile& file, const std::string& prefix, const Matrix& x, size_t in, size_t length,
-            size_t stride, bool channelMajor) {
+Matrix conv(const ml::SafeTensorsFile& file, const std::string& prefix, const Matrix& x, size_t in,
+            size_t length, size_t stride, bool channelMajor) {
     const Matrix w = weight(file, prefix + ".weight"), b = weight(file, prefix + ".bias");
     const size_t out = b.size(), outLength = (length - 1) / stride + 1;
     Matrix y(outLength * out);
@@ -89,7 +92,8 @@ Matrix conv(const ml::SafeTensorsFile& file, const std::string& prefix, const Ma
                 for (size_t tap = 0; tap < 3; ++tap) {
                     const long src = long(t * stride + tap) - 1;
                     if (src >= 0 && src < long(length))
-                        s += w[(o * in + c) * 3 + tap] * (channelMajor ? x[c * length + size_t(src)] : x[size_t(src) * in + c]);
+                        s += w[(o * in + c) * 3 + tap] *
+                             (channelMajor ? x[c * length + size_t(src)] : x[size_t(src) * in + c]);
                 }
             y[t * out + o] = gelu(s);
         }
@@ -117,14 +121,16 @@ Matrix encoder(const ml::SafeTensorsFile& file, const Matrix& mel, size_t mels, 
         const Matrix q = linear(file, p + ".self_attn.q_proj", h, frames);
         const Matrix k = linear(file, p + ".self_attn.k_proj", h, frames, false);
         const Matrix v = linear(file, p + ".self_attn.v_proj", h, frames);
-        addInPlace(x, linear(file, p + ".self_attn.out_proj", attention(q, k, v, frames, frames, width, false), frames));
+        addInPlace(x, linear(file, p + ".self_attn.out_proj",
+                             attention(q, k, v, frames, frames, width, false), frames));
         mlp(file, p, x, frames);
     }
     return layerNorm(file, "encoder.layer_norm", x, frames);
 }
 
-DecoderResult decoder(const ml::SafeTensorsFile& file, const std::vector<int>& tokens, const Matrix& encoderOutput,
-                      size_t frames, size_t width, size_t layers, const std::vector<std::pair<int, int>>& alignmentHeads) {
+DecoderResult decoder(const ml::SafeTensorsFile& file, const std::vector<int>& tokens,
+                      const Matrix& encoderOutput, size_t frames, size_t width, size_t layers,
+                      const std::vector<std::pair<int, int>>& alignmentHeads) {
     const size_t n = tokens.size();
     const Matrix embedding = weight(file, "decoder.embed_tokens.weight");
     const Matrix positions = weight(file, "decoder.embed_positions.weight");
@@ -153,11 +159,13 @@ DecoderResult decoder(const ml::SafeTensorsFile& file, const std::vector<int>& t
         const Matrix ck = linear(file, p + ".encoder_attn.k_proj", encoderOutput, frames, false);
         const Matrix cv = linear(file, p + ".encoder_attn.v_proj", encoderOutput, frames);
         std::vector<double> weights;
-        addInPlace(x, linear(file, p + ".encoder_attn.out_proj", attention(cq, ck, cv, n, frames, width, false, &weights), n));
+        addInPlace(x, linear(file, p + ".encoder_attn.out_proj",
+                             attention(cq, ck, cv, n, frames, width, false, &weights), n));
         for (auto [layer, head] : alignmentHeads)
             if (size_t(layer) == l)
                 for (size_t f = 0; f < frames; ++f)
-                    result.alignment[f] += weights[(size_t(head) * n + (n - 1)) * frames + f] / double(alignmentHeads.size());
+                    result.alignment[f] +=
+                        weights[(size_t(head) * n + (n - 1)) * frames + f] / double(alignmentHeads.size());
         mlp(file, p, x, n);
     }
     x = layerNorm(file, "decoder.layer_norm", x, n);

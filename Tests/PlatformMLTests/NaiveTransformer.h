@@ -2,12 +2,12 @@
 // A plain double-precision Whisper encoder and decoder written from the weights file, the reference
 // the model kinds are tested against. Matrices are row-major std::vector<double>, [rows, width].
 
+#include "Platform/ML/SafeTensorsFile.h"
+
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
-
-#include "Platform/ML/SafeTensorsFile.h"
 
 namespace naive {
 
@@ -18,7 +18,9 @@ inline Matrix weight(const ml::SafeTensorsFile& file, const std::string& name) {
     return Matrix(floats.begin(), floats.end());
 }
 
-inline double gelu(double x) { return 0.5 * x * (1.0 + std::erf(x / std::sqrt(2.0))); }
+inline double gelu(double x) {
+    return 0.5 * x * (1.0 + std::erf(x / std::sqrt(2.0)));
+}
 
 /// Rounds through IEEE half precision, as the caches and outputs store values.
 double roundToHalf(double x);
@@ -45,7 +47,8 @@ struct DecoderResult {
     std::vector<double> logits;
     std::vector<double> alignment;
 };
-DecoderResult decoder(const ml::SafeTensorsFile& file, const std::vector<int>& tokens, const Matrix& encoderOutput,
-                      size_t frames, size_t width, size_t layers, const std::vector<std::pair<int, int>>& alignmentHeads);
+DecoderResult decoder(const ml::SafeTensorsFile& file, const std::vector<int>& tokens,
+                      const Matrix& encoderOutput, size_t frames, size_t width, size_t layers,
+                      const std::vector<std::pair<int, int>>& alignmentHeads);
 
 } // namespace naive

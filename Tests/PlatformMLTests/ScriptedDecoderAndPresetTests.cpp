@@ -11,21 +11,23 @@ namespace {
 
 std::string makeModels(const std::string& arguments) {
     std::string output;
-    const int status =
-        testsupport::runCommand(testsupport::toolPath("make-test-models").string() + " " + arguments + " 2>&1", &output);
+    const int status = testsupport::runCommand(
+        testsupport::toolPath("make-test-models").string() + " " + arguments + " 2>&1", &output);
     return status == 0 ? "" : output.empty() ? "failed" : output;
 }
 
 std::shared_ptr<ml::MultiArray> scalar(double value) {
-    return std::make_shared<ml::MultiArray>(ml::MultiArray::filled({1}, ml::MultiArrayDataType::Int32, value));
+    return std::make_shared<ml::MultiArray>(
+        ml::MultiArray::filled({1}, ml::MultiArrayDataType::Int32, value));
 }
 
 // Decoder inputs for one step: the cache contents do not matter to the scripted decoder.
 ml::DictionaryFeatureProvider stepInput(const ml::Model& model, int token, int position) {
     ml::DictionaryFeatureProvider input;
     for (const auto& description : model.description().inputs)
-        input.set(description.name, ml::FeatureValue(std::make_shared<ml::MultiArray>(
-                                        description.multiArrayConstraint->shape, description.multiArrayConstraint->dataType)));
+        input.set(description.name,
+                  ml::FeatureValue(std::make_shared<ml::MultiArray>(
+                      description.multiArrayConstraint->shape, description.multiArrayConstraint->dataType)));
     input.set("input_ids", ml::FeatureValue(scalar(token)));
     input.set("cache_length", ml::FeatureValue(scalar(position)));
     return input;
@@ -45,10 +47,11 @@ TEST(ScriptedDecoder, AnswersFromItsTableAndMarksEveryStep) {
     testsupport::TemporaryDirectory dir;
     const auto path = dir / "TextDecoder.mlmodelc";
     // 50258 at any position -> 50259; at position 3 it is 777 with alignment frame 40; 12 is flat.
-    ASSERT_EQ(makeModels("--kind scripted-decoder --vocab 51865 --width 64 --layers 2 --script 50258:-1:50259,"
-                         "50258:3:777:40 --flat 12:-1 --default-next 50257 --alignment-frame 7 --out " +
-                         path.string()),
-              "");
+    ASSERT_EQ(
+        makeModels("--kind scripted-decoder --vocab 51865 --width 64 --layers 2 --script 50258:-1:50259,"
+                   "50258:3:777:40 --flat 12:-1 --default-next 50257 --alignment-frame 7 --out " +
+                   path.string()),
+        "");
     auto model = ml::Model::load(path);
     auto step = [&](int token, int position) { return model->predict(stepInput(*model, token, position)); };
 
@@ -105,11 +108,13 @@ TEST(ModelPresets, WriteTheThreeModelsOfAVariantWithItsSizes) {
     EXPECT_NE(decoder->description().findOutput("alignment_heads_weights"), nullptr);
 
     // The encoder accepts the mel model's output as it is, and the decoder takes the encoder's.
-    auto audio = std::make_shared<ml::MultiArray>(std::vector<int64_t>{480000}, ml::MultiArrayDataType::Float32);
+    auto audio =
+        std::make_shared<ml::MultiArray>(std::vector<int64_t>{480000}, ml::MultiArrayDataType::Float32);
     ml::DictionaryFeatureProvider melInput;
     melInput.set("audio", ml::FeatureValue(audio));
     ml::DictionaryFeatureProvider encoderInput;
-    encoderInput.set("melspectrogram_features", mel->predict(melInput)->featureValue("melspectrogram_features").value());
+    encoderInput.set("melspectrogram_features",
+                     mel->predict(melInput)->featureValue("melspectrogram_features").value());
     auto embeds = encoder->predict(encoderInput)->multiArray("encoder_output_embeds");
     auto input = stepInput(*decoder, 50257, 0);
     input.set("encoder_output_embeds", ml::FeatureValue(embeds));

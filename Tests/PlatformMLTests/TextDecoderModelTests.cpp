@@ -17,7 +17,8 @@ namespace {
 constexpr int64_t kWidth = 128, kLayers = 2, kFrames = 30, kCache = 12, kVocabulary = 300;
 const std::vector<std::pair<int, int>> kAlignmentHeads{{1, 0}, {1, 1}};
 
-std::shared_ptr<ml::MultiArray> array(std::vector<int64_t> shape, ml::MultiArrayDataType type, double fill = 0.0) {
+std::shared_ptr<ml::MultiArray> array(std::vector<int64_t> shape, ml::MultiArrayDataType type,
+                                      double fill = 0.0) {
     return std::make_shared<ml::MultiArray>(ml::MultiArray::filled(std::move(shape), type, fill));
 }
 
@@ -66,7 +67,8 @@ struct Window {
         paddingMask->setValue(t, 0.0);
         auto output = std::make_shared<ml::DictionaryFeatureProvider>();
         model.predict(input(token, t), {}, *output);
-        auto keys = output->multiArray("key_cache_updates"), values = output->multiArray("value_cache_updates");
+        auto keys = output->multiArray("key_cache_updates"),
+             values = output->multiArray("value_cache_updates");
         for (int64_t c = 0; c < kLayers * kWidth; ++c) {
             keyCache->setValue({0, c, 0, t}, keys->value(c));
             valueCache->setValue({0, c, 0, t}, values->value(c));
@@ -88,12 +90,13 @@ protected:
 
     // The step's logits and alignment equal the naive decoder run over the whole sequence so far.
     void expectMatchesReference(const Window& window, const ml::DictionaryFeatureProvider& output) {
-        const auto reference = naive::decoder(folder->weights(), window.tokens, window.encoderFrames, kFrames, kWidth,
-                                              kLayers, kAlignmentHeads);
+        const auto reference = naive::decoder(folder->weights(), window.tokens, window.encoderFrames, kFrames,
+                                              kWidth, kLayers, kAlignmentHeads);
         auto logits = output.multiArray("logits");
         ASSERT_EQ(logits->shape(), (std::vector<int64_t>{1, 1, kVocabulary}));
         for (int64_t v = 0; v < kVocabulary; ++v)
-            ASSERT_NEAR(logits->value(v), reference.logits[size_t(v)], 2e-2 + 2e-3 * std::abs(reference.logits[size_t(v)]))
+            ASSERT_NEAR(logits->value(v), reference.logits[size_t(v)],
+                        2e-2 + 2e-3 * std::abs(reference.logits[size_t(v)]))
                 << "token " << v << " at step " << window.tokens.size();
         auto alignment = output.multiArray("alignment_heads_weights");
         ASSERT_EQ(alignment->shape(), (std::vector<int64_t>{1, kFrames}));

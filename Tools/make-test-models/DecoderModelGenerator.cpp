@@ -1,9 +1,9 @@
-#include <sstream>
-#include <stdexcept>
-
 #include "ModelGenerators.h"
 #include "Platform/ML/ScriptedTextDecoderModel.h"
 #include "Platform/ML/TextDecoderModel.h"
+
+#include <sstream>
+#include <stdexcept>
 
 namespace {
 
@@ -35,7 +35,8 @@ std::vector<std::vector<int64_t>> integerRows(const std::string& text, size_t mi
                 used = 0;
             }
             if (used == 0 || used != field.size())
-                throw std::invalid_argument("--" + flag + " has a field that is not an integer: \"" + item + "\"");
+                throw std::invalid_argument("--" + flag + " has a field that is not an integer: \"" + item +
+                                            "\"");
         }
         if (row.size() < minimum || row.size() > maximum)
             throw std::invalid_argument("--" + flag + " has an item of the wrong length: \"" + item + "\"");
@@ -64,6 +65,7 @@ ml::ModelWriter makeScriptedDecoderModel(const ToolOptions& options) {
     const int64_t timestamps = options.integer("word-timestamps", 1);
     if (timestamps != 0 && timestamps != 1)
         throw std::invalid_argument("--word-timestamps must be 0 or 1");
-    return ml::ScriptedTextDecoderModel::writer(decoderShape(options), rules, options.integer("default-next", -1),
+    return ml::ScriptedTextDecoderModel::writer(decoderShape(options), rules,
+                                                options.integer("default-next", -1),
                                                 options.integer("alignment-frame", 0), timestamps == 1);
 }

@@ -1,9 +1,9 @@
-#include <filesystem>
-#include <stdexcept>
-
 #include "ModelGenerators.h"
 #include "Platform/ML/MelSpectrogramModel.h"
 #include "Platform/ML/WhisperPreset.h"
+
+#include <filesystem>
+#include <stdexcept>
 
 void writePreset(const ToolOptions& options) {
     const std::string name = options.text("preset");

@@ -1,16 +1,16 @@
 #include "Platform/ML/AudioEncoderModel.h"
 
-#include <chrono>
-#include <cmath>
-#include <stdexcept>
-#include <string>
-
 #include "Platform/ML/Kernels/Attention.h"
 #include "Platform/ML/Kernels/Conv1d.h"
 #include "Platform/ML/Kernels/Elementwise.h"
 #include "Platform/ML/Kernels/Gemm.h"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/PredictionError.h"
+
+#include <chrono>
+#include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace ml {
 namespace {
@@ -20,7 +20,9 @@ constexpr int64_t kHeadSize = 64;
 class StageTimer {
 public:
     explicit StageTimer(double& total) : total_(total), start_(std::chrono::steady_clock::now()) {}
-    ~StageTimer() { total_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
+    ~StageTimer() {
+        total_ += std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    }
 
 private:
     double& total_;
@@ -29,8 +31,8 @@ private:
 
 void requireAttentionShape(int64_t width, int64_t heads) {
     if (heads < 1 || width != heads * kHeadSize)
-        throw std::invalid_argument("attention needs a width of 64 per head, got width " + std::to_string(width) +
-                                    " with " + std::to_string(heads) + " heads");
+        throw std::invalid_argument("attention needs a width of 64 per head, got width " +
+                                    std::to_string(width) + " with " + std::to_string(heads) + " heads");
 }
 
 } // namespace
@@ -118,7 +120,8 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
 
     std::vector<float> mel(mels * melFrames);
     std::vector<float> conv(melFrames * d);
-    std::vector<float> x(frames * d), h(frames * d), qkv(frames * 3 * d), attended(frames * d), mlp(frames * 4 * d);
+    std::vector<float> x(frames * d), h(frames * d), qkv(frames * 3 * d), attended(frames * d),
+        mlp(frames * 4 * d);
     {
         StageTimer timer(profile.other);
         if (features->dataType() == MultiArrayDataType::Float16)
@@ -128,9 +131,11 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
     }
     {
         StageTimer timer(profile.products);
-        conv1d({mel.data(), melFrames, 1, mels, melFrames, conv1Weight_.data(), conv1Bias_.data(), d, 1, true},
-               conv.data());
-        conv1d({conv.data(), 1, d, d, melFrames, conv2Weight_.data(), conv2Bias_.data(), d, 2, true}, x.data());
+        conv1d(
+            {mel.data(), melFrames, 1, mels, melFrames, conv1Weight_.data(), conv1Bias_.data(), d, 1, true},
+            conv.data());
+        conv1d({conv.data(), 1, d, d, melFrames, conv2Weight_.data(), conv2Bias_.data(), d, 2, true},
+               x.data());
     }
     const KernelTable& k = activeKernels();
     {
@@ -140,7 +145,8 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
     for (const Layer& layer : layers_) {
         {
             StageTimer timer(profile.other);
-            layerNorm(x.data(), h.data(), frames, d, layer.attentionNorm.gamma.data(), layer.attentionNorm.beta.data());
+            layerNorm(x.data(), h.data(), frames, d, layer.attentionNorm.gamma.data(),
+                      layer.attentionNorm.beta.data());
         }
         {
             StageTimer timer(profile.products);
@@ -148,8 +154,8 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
         }
         {
             StageTimer timer(profile.attention);
-            attention({qkv.data(), 3 * d, qkv.data() + d, 3 * d, qkv.data() + 2 * d, 3 * d, attended.data(), d, frames,
-                       frames, d / kHeadSize});
+            attention({qkv.data(), 3 * d, qkv.data() + d, 3 * d, qkv.data() + 2 * d, 3 * d, attended.data(),
+                       d, frames, frames, d / kHeadSize});
         }
         {
             StageTimer timer(profile.products);

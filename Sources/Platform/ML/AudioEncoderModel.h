@@ -5,13 +5,13 @@
 // GELU -> + stored positions -> pre-LayerNorm blocks (self-attention, head size 64; MLP 4D with GELU)
 // -> final LayerNorm. Weights are kept as floats: every product here is a large matrix product.
 
-#include <cstdint>
-#include <vector>
-
 #include "Platform/ML/ModelFolder.h"
 #include "Platform/ML/ModelKind.h"
 #include "Platform/ML/ModelWriter.h"
 #include "Platform/ML/TransformerWeights.h"
+
+#include <cstdint>
+#include <vector>
 
 namespace ml {
 

@@ -5,14 +5,14 @@
 // served an old window's values, whatever memory its array happens to reuse. Several windows decoded at
 // once each keep their own entry; the least recently used entry goes first.
 
+#include "Platform/ML/MultiArray.h"
+
 #include <cstddef>
 #include <functional>
 #include <list>
 #include <memory>
 #include <mutex>
 #include <vector>
-
-#include "Platform/ML/MultiArray.h"
 
 namespace ml {
 

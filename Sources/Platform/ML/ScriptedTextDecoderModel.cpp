@@ -1,9 +1,9 @@
 #include "Platform/ML/ScriptedTextDecoderModel.h"
 
+#include "Platform/ML/PredictionError.h"
+
 #include <stdexcept>
 #include <string>
-
-#include "Platform/ML/PredictionError.h"
 
 namespace ml {
 
@@ -37,8 +37,9 @@ ScriptedTextDecoderModel::ScriptedTextDecoderModel(const ModelFolder& folder) {
     if (p.contains("script"))
         for (const auto& row : p.integerRows("script")) {
             if (row.size() != 3 && row.size() != 4)
-                throw std::invalid_argument("script rows are [input, position, next] or [input, position, next, "
-                                            "frame]");
+                throw std::invalid_argument(
+                    "script rows are [input, position, next] or [input, position, next, "
+                    "frame]");
             rules_.push_back({row[0], row[1], row[2], row.size() == 4 ? row[3] : -1});
         }
     if (p.contains("flat"))
@@ -53,8 +54,9 @@ ScriptedTextDecoderModel::ScriptedTextDecoderModel(const ModelFolder& folder) {
         checkFrame(rule.alignmentFrame);
     }
     if (wordTimestamps_ != (folder.description().findOutput("alignment_heads_weights") != nullptr))
-        throw std::invalid_argument("scripted decoder: \"alignment_heads_weights\" must be declared exactly when "
-                                    "word_timestamps is on");
+        throw std::invalid_argument(
+            "scripted decoder: \"alignment_heads_weights\" must be declared exactly when "
+            "word_timestamps is on");
     shape_.alignmentHeads.clear();
     if (wordTimestamps_)
         shape_.alignmentHeads.emplace_back(0, 0);
@@ -62,13 +64,16 @@ ScriptedTextDecoderModel::ScriptedTextDecoderModel(const ModelFolder& folder) {
     ModelWriter expected(kKind);
     TextDecoderModel::describe(shape_, expected);
     for (const auto& input : expected.description().inputs)
-        folder.requireInput(input.name, input.multiArrayConstraint->dataType, input.multiArrayConstraint->shape);
+        folder.requireInput(input.name, input.multiArrayConstraint->dataType,
+                            input.multiArrayConstraint->shape);
     for (const auto& output : expected.description().outputs)
-        folder.requireOutput(output.name, output.multiArrayConstraint->dataType, output.multiArrayConstraint->shape);
+        folder.requireOutput(output.name, output.multiArrayConstraint->dataType,
+                             output.multiArrayConstraint->shape);
 }
 
 ModelWriter ScriptedTextDecoderModel::writer(const TextDecoderShape& shape, const std::vector<Rule>& rules,
-                                             int64_t defaultNextToken, int64_t alignmentFrame, bool wordTimestamps) {
+                                             int64_t defaultNextToken, int64_t alignmentFrame,
+                                             bool wordTimestamps) {
     ModelWriter writer(kKind);
     ModelParameters& p = writer.parameters();
     p.set("n_vocab", shape.vocabulary);
@@ -126,7 +131,8 @@ void ScriptedTextDecoderModel::predict(const FeatureProvider& inputs, const Pred
 
     const Rule* rule = find(token, position);
     const int64_t next = rule ? rule->nextToken : defaultNextToken_;
-    auto logits = std::make_shared<MultiArray>(MultiArray::filled({1, 1, shape_.vocabulary}, MultiArrayDataType::Float16, 0.0));
+    auto logits = std::make_shared<MultiArray>(
+        MultiArray::filled({1, 1, shape_.vocabulary}, MultiArrayDataType::Float16, 0.0));
     if (next >= 0)
         logits->setValue(next, peakLogit_);
 
@@ -143,7 +149,8 @@ void ScriptedTextDecoderModel::predict(const FeatureProvider& inputs, const Pred
     outputs.set("value_cache_updates", FeatureValue(values));
     if (wordTimestamps_) {
         const int64_t frame = rule && rule->alignmentFrame >= 0 ? rule->alignmentFrame : alignmentFrame_;
-        auto alignment = std::make_shared<MultiArray>(std::vector<int64_t>{1, shape_.audioFrames}, MultiArrayDataType::Float16);
+        auto alignment = std::make_shared<MultiArray>(std::vector<int64_t>{1, shape_.audioFrames},
+                                                      MultiArrayDataType::Float16);
         alignment->setValue(frame, 1.0);
         outputs.set("alignment_heads_weights", FeatureValue(alignment));
     }

@@ -10,13 +10,13 @@
 // [input token / 1024, input token % 1024, position] and value updates holding the same negated, so a
 // test can tell which step wrote a cache column; alignment weights 1 at the frame, 0 elsewhere.
 
-#include <cstdint>
-#include <vector>
-
 #include "Platform/ML/ModelFolder.h"
 #include "Platform/ML/ModelKind.h"
 #include "Platform/ML/ModelWriter.h"
 #include "Platform/ML/TextDecoderModel.h"
+
+#include <cstdint>
+#include <vector>
 
 namespace ml {
 
@@ -27,8 +27,8 @@ public:
 
     struct Rule {
         int64_t inputToken;
-        int64_t position; // kAnyPosition for any
-        int64_t nextToken; // -1: flat logits
+        int64_t position;       // kAnyPosition for any
+        int64_t nextToken;      // -1: flat logits
         int64_t alignmentFrame; // -1: the model's default frame
     };
 
@@ -37,7 +37,8 @@ public:
     /// A writer for a scripted decoder of this shape (its alignment heads are not used; any non-empty
     /// list, or wordTimestamps, gives the alignment output).
     static ModelWriter writer(const TextDecoderShape& shape, const std::vector<Rule>& rules,
-                              int64_t defaultNextToken = -1, int64_t alignmentFrame = 0, bool wordTimestamps = true);
+                              int64_t defaultNextToken = -1, int64_t alignmentFrame = 0,
+                              bool wordTimestamps = true);
 
     void predict(const FeatureProvider& inputs, const PredictionOptions& options,
                  DictionaryFeatureProvider& outputs) const override;

@@ -1,15 +1,15 @@
 #include "Platform/ML/TextDecoderModel.h"
 
-#include <cmath>
-#include <stdexcept>
-#include <string>
-
 #include "Platform/ML/Kernels/Elementwise.h"
 #include "Platform/ML/Kernels/Gemm.h"
 #include "Platform/ML/Kernels/HalfLinear.h"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 #include "Platform/ML/PredictionError.h"
+
+#include <cmath>
+#include <stdexcept>
+#include <string>
 
 namespace ml {
 namespace {
@@ -62,14 +62,16 @@ TextDecoderModel::TextDecoderModel(const ModelFolder& folder) {
     const int64_t d = shape_.width;
     if (shape_.vocabulary < 1 || shape_.layers < 1 || shape_.textContext < 1 || shape_.audioFrames < 1 ||
         shape_.cacheLength < 1)
-        throw std::invalid_argument("text decoder needs positive n_vocab, n_text_layer, n_text_ctx, n_audio_ctx "
-                                    "and kv_cache_length");
+        throw std::invalid_argument(
+            "text decoder needs positive n_vocab, n_text_layer, n_text_ctx, n_audio_ctx "
+            "and kv_cache_length");
     if (shape_.heads < 1 || d != shape_.heads * kHeadSize)
         throw std::invalid_argument("attention needs a width of 64 per head, got width " + std::to_string(d) +
                                     " with " + std::to_string(shape_.heads) + " heads");
     if (p.contains("alignment_heads"))
         for (const auto& row : p.integerRows("alignment_heads")) {
-            if (row.size() != 2 || row[0] < 0 || row[0] >= shape_.layers || row[1] < 0 || row[1] >= shape_.heads)
+            if (row.size() != 2 || row[0] < 0 || row[0] >= shape_.layers || row[1] < 0 ||
+                row[1] >= shape_.heads)
                 throw std::invalid_argument("alignment_heads must be [layer, head] pairs of existing heads");
             shape_.alignmentHeads.emplace_back(row[0], row[1]);
         }
@@ -176,7 +178,8 @@ void TextDecoderModel::computeCrossAttention(const MultiArray& encoderOutput,
     const size_t d = size_t(shape_.width), w = size_t(shape_.audioFrames);
     std::vector<float> frames(w * d); // [W, D]
     if (encoderOutput.dataType() == MultiArrayDataType::Float16) {
-        kernels::transposeFromHalf(static_cast<const uint16_t*>(encoderOutput.data()), w, w, d, frames.data());
+        kernels::transposeFromHalf(static_cast<const uint16_t*>(encoderOutput.data()), w, w, d,
+                                   frames.data());
     } else {
         const std::vector<float> channels = encoderOutput.toFloats();
         for (size_t c = 0; c < d; ++c)
@@ -233,12 +236,15 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
     const bool selfVisible = mask[t] > kHiddenMask;
     const size_t attended = visible + (selfVisible ? 1 : 0);
 
-    auto cross = crossCache_.get(*encoderOutput, [this](const MultiArray& output, CrossAttentionCache::Entry& entry) {
-        computeCrossAttention(output, entry);
-    });
+    auto cross =
+        crossCache_.get(*encoderOutput, [this](const MultiArray& output, CrossAttentionCache::Entry& entry) {
+            computeCrossAttention(output, entry);
+        });
 
-    auto keyUpdates = std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(e), 1, 1}, MultiArrayDataType::Float16);
-    auto valueUpdates = std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(e), 1, 1}, MultiArrayDataType::Float16);
+    auto keyUpdates =
+        std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(e), 1, 1}, MultiArrayDataType::Float16);
+    auto valueUpdates =
+        std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(e), 1, 1}, MultiArrayDataType::Float16);
     std::vector<float> x(d), h(d), qkv(3 * d), attention(d), query(d), mlp(4 * d);
     std::vector<float> scores(heads * std::max(attended, w));
     std::vector<double> alignment(w, 0.0);
@@ -293,7 +299,8 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         const float* values = cross->values[l].data();
         pool.parallelFor(heads, [&](size_t head) {
             float* p = scores.data() + head * w;
-            gemvSerial(false, w, kHeadSize, scale, keys + head * kHeadSize, d, query.data() + head * kHeadSize, 0.0f, p);
+            gemvSerial(false, w, kHeadSize, scale, keys + head * kHeadSize, d,
+                       query.data() + head * kHeadSize, 0.0f, p);
             k.softmax(p, w);
             gemvSerial(true, w, kHeadSize, 1.0f, values + head * kHeadSize, d, p, 0.0f,
                        attention.data() + head * kHeadSize);
@@ -302,7 +309,8 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
             if (size_t(alignLayer) == l)
                 for (size_t f = 0; f < w; ++f)
                     alignment[f] += scores[size_t(alignHead) * w + f];
-        halfLinear(attention.data(), d, layer.crossOut.halves(), layer.crossOut.bias.data(), d, x.data(), true);
+        halfLinear(attention.data(), d, layer.crossOut.halves(), layer.crossOut.bias.data(), d, x.data(),
+                   true);
 
         k.layerNorm(x.data(), h.data(), d, layer.mlpNorm.gamma.data(), layer.mlpNorm.beta.data(), 1e-5f);
         halfLinear(h.data(), d, layer.fc1.halves(), layer.fc1.bias.data(), 4 * d, mlp.data());
@@ -312,8 +320,10 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
     k.layerNorm(x.data(), x.data(), d, finalNorm_.gamma.data(), finalNorm_.beta.data(), 1e-5f);
 
     std::vector<float> logits(size_t(shape_.vocabulary));
-    halfLinear(x.data(), d, static_cast<const uint16_t*>(tokenEmbedding_.data()), nullptr, logits.size(), logits.data());
-    auto logitsArray = std::make_shared<MultiArray>(std::vector<int64_t>{1, 1, shape_.vocabulary}, MultiArrayDataType::Float16);
+    halfLinear(x.data(), d, static_cast<const uint16_t*>(tokenEmbedding_.data()), nullptr, logits.size(),
+               logits.data());
+    auto logitsArray = std::make_shared<MultiArray>(std::vector<int64_t>{1, 1, shape_.vocabulary},
+                                                    MultiArrayDataType::Float16);
     floatToHalf(logits.data(), static_cast<uint16_t*>(logitsArray->data()), logits.size());
     outputs.set(kLogits, FeatureValue(logitsArray));
     outputs.set(kKeyUpdates, FeatureValue(keyUpdates));
@@ -322,7 +332,8 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         std::vector<float> mean(w);
         for (size_t f = 0; f < w; ++f)
             mean[f] = float(alignment[f] / double(shape_.alignmentHeads.size()));
-        auto alignmentArray = std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(w)}, MultiArrayDataType::Float16);
+        auto alignmentArray =
+            std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(w)}, MultiArrayDataType::Float16);
         floatToHalf(mean.data(), static_cast<uint16_t*>(alignmentArray->data()), w);
         outputs.set(kAlignment, FeatureValue(alignmentArray));
     }

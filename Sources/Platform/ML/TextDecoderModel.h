@@ -12,15 +12,15 @@
 // may be stale); hidden positions are never read. Per-token work is bound by reading weights, so the
 // matrices are kept as half floats; cross-attention keys and values are computed once per window.
 
-#include <cstdint>
-#include <utility>
-#include <vector>
-
 #include "Platform/ML/CrossAttentionCache.h"
 #include "Platform/ML/ModelFolder.h"
 #include "Platform/ML/ModelKind.h"
 #include "Platform/ML/ModelWriter.h"
 #include "Platform/ML/TransformerWeights.h"
+
+#include <cstdint>
+#include <utility>
+#include <vector>
 
 namespace ml {
 
@@ -29,9 +29,9 @@ struct TextDecoderShape {
     int64_t width = 384;
     int64_t layers = 4;
     int64_t heads = 6;
-    int64_t textContext = 448;   // learned positions
-    int64_t audioFrames = 1500;  // W
-    int64_t cacheLength = 224;   // S
+    int64_t textContext = 448;  // learned positions
+    int64_t audioFrames = 1500; // W
+    int64_t cacheLength = 224;  // S
     std::vector<std::pair<int64_t, int64_t>> alignmentHeads;
 };
 
@@ -59,7 +59,7 @@ private:
         LinearWeights selfOut;
         LayerNormWeights crossNorm;
         LinearWeights crossQuery;
-        LinearWeights crossKey;   // float weights: used once per window in a large product
+        LinearWeights crossKey; // float weights: used once per window in a large product
         LinearWeights crossValue;
         LinearWeights crossOut;
         LayerNormWeights mlpNorm;

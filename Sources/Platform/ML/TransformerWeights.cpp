@@ -45,7 +45,7 @@ float RandomWeightWriter::next() {
     state_ ^= state_ << 25;
     state_ ^= state_ >> 27;
     const uint64_t bits = (state_ * 0x2545F4914F6CDD1Dull) >> 40; // 24 bits
-    return float(bits) * (2.0f / 16777216.0f) - 1.0f;           // uniform in [-1, 1)
+    return float(bits) * (2.0f / 16777216.0f) - 1.0f;             // uniform in [-1, 1)
 }
 
 void RandomWeightWriter::matrix(const std::string& name, std::vector<int64_t> shape, float spread) {

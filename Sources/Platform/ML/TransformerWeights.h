@@ -3,13 +3,13 @@
 // model's weights file under the names of public Whisper checkpoints ("<prefix>.q_proj.weight", ...),
 // and the random-weight generator that writes them for test and benchmark models.
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
 #include "Platform/ML/ModelWriter.h"
 #include "Platform/ML/MultiArray.h"
 #include "Platform/ML/SafeTensorsFile.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
 
 namespace ml {
 
@@ -44,7 +44,8 @@ std::vector<float> readFloats(const SafeTensorsFile& file, const std::string& na
 /// matrices) into a model writer, stored as half floats.
 class RandomWeightWriter {
 public:
-    RandomWeightWriter(ModelWriter& writer, uint64_t seed) : writer_(writer), state_(seed * 2654435761u + 1) {}
+    RandomWeightWriter(ModelWriter& writer, uint64_t seed)
+        : writer_(writer), state_(seed * 2654435761u + 1) {}
 
     void matrix(const std::string& name, std::vector<int64_t> shape, float spread);
     void linear(const std::string& prefix, int64_t out, int64_t in, bool hasBias = true);

@@ -16,7 +16,9 @@ WhisperPreset make(const std::string& name, int64_t mels, int64_t width, int64_t
 
 } // namespace
 
-std::vector<std::string> WhisperPreset::names() { return {"tiny", "base", "small", "turbo"}; }
+std::vector<std::string> WhisperPreset::names() {
+    return {"tiny", "base", "small", "turbo"};
+}
 
 std::optional<WhisperPreset> WhisperPreset::named(const std::string& name) {
     if (name == "tiny")

@@ -2,12 +2,12 @@
 // The shapes of the public Whisper model sizes we build random-weight models of (test fixtures and
 // benchmarks): the mel band count, the encoder and the decoder.
 
+#include "Platform/ML/AudioEncoderModel.h"
+#include "Platform/ML/TextDecoderModel.h"
+
 #include <optional>
 #include <string>
 #include <vector>
-
-#include "Platform/ML/AudioEncoderModel.h"
-#include "Platform/ML/TextDecoderModel.h"
 
 namespace ml {
 

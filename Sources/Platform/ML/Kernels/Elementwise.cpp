@@ -29,13 +29,15 @@ template <class Row> void forRows(size_t rows, size_t width, Row&& row) {
 void layerNorm(const float* x, float* y, size_t rows, size_t width, const float* gamma, const float* beta,
                float eps) {
     const KernelTable& k = activeKernels();
-    forRows(rows, width, [&](size_t r) { k.layerNorm(x + r * width, y + r * width, width, gamma, beta, eps); });
+    forRows(rows, width,
+            [&](size_t r) { k.layerNorm(x + r * width, y + r * width, width, gamma, beta, eps); });
 }
 
 void gelu(float* x, size_t n) {
     const KernelTable& k = activeKernels();
     constexpr size_t chunk = 4096;
-    forRows((n + chunk - 1) / chunk, chunk, [&](size_t c) { k.gelu(x + c * chunk, std::min(chunk, n - c * chunk)); });
+    forRows((n + chunk - 1) / chunk, chunk,
+            [&](size_t c) { k.gelu(x + c * chunk, std::min(chunk, n - c * chunk)); });
 }
 
 void softmax(float* x, size_t rows, size_t width) {
@@ -51,15 +53,17 @@ void logSoftmax(float* x, size_t rows, size_t width) {
 void halfToFloat(const uint16_t* src, float* dst, size_t n) {
     const KernelTable& k = activeKernels();
     constexpr size_t chunk = 1 << 16;
-    forRows((n + chunk - 1) / chunk, chunk,
-            [&](size_t c) { k.halfToFloat(src + c * chunk, dst + c * chunk, std::min(chunk, n - c * chunk)); });
+    forRows((n + chunk - 1) / chunk, chunk, [&](size_t c) {
+        k.halfToFloat(src + c * chunk, dst + c * chunk, std::min(chunk, n - c * chunk));
+    });
 }
 
 void floatToHalf(const float* src, uint16_t* dst, size_t n) {
     const KernelTable& k = activeKernels();
     constexpr size_t chunk = 1 << 16;
-    forRows((n + chunk - 1) / chunk, chunk,
-            [&](size_t c) { k.floatToHalf(src + c * chunk, dst + c * chunk, std::min(chunk, n - c * chunk)); });
+    forRows((n + chunk - 1) / chunk, chunk, [&](size_t c) {
+        k.floatToHalf(src + c * chunk, dst + c * chunk, std::min(chunk, n - c * chunk));
+    });
 }
 
 float halfToFloat(uint16_t h) {

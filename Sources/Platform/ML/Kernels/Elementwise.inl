@@ -1,5 +1,8 @@
 // Element-wise kernel bodies, written once in the vocabulary of Simd.h and compiled per instruction
-// set by Elementwise_<isa>.cpp. Not a header of its own: include only after Simd.h.
+// set by Elementwise_<isa>.cpp (not a header of its own: each of those files includes it once).
+
+#include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Kernels/Simd.h"
 
 namespace ml::kernels::VELMORA_ISA {
 namespace {

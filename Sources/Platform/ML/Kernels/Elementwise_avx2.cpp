@@ -1,12 +1,13 @@
 // Elementwise kernels for avx2; the bodies are shared (Elementwise.inl), the instruction set comes from this
 // file's compile flags.
+#include "Platform/ML/Kernels/Elementwise.inl"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Simd.h"
 
-#include "Platform/ML/Kernels/Elementwise.inl"
-
 namespace ml::kernels {
 
-void fillElementwise_avx2(KernelTable& table) { avx2::fillElementwise(table); }
+void fillElementwise_avx2(KernelTable& table) {
+    avx2::fillElementwise(table);
+}
 
 } // namespace ml::kernels

@@ -36,8 +36,8 @@ Tiling tilingFor(size_t M, size_t N, size_t K) {
 
 } // namespace
 
-void gemmSerial(bool transA, bool transB, size_t M, size_t N, size_t K, float alpha, const float* A, size_t lda,
-                const float* B, size_t ldb, float beta, float* C, size_t ldc) {
+void gemmSerial(bool transA, bool transB, size_t M, size_t N, size_t K, float alpha, const float* A,
+                size_t lda, const float* B, size_t ldb, float beta, float* C, size_t ldc) {
     keepOpenBlasSingleThreaded();
     if (M == 0 || N == 0)
         return;
@@ -48,8 +48,8 @@ void gemmSerial(bool transA, bool transB, size_t M, size_t N, size_t K, float al
 void gemvSerial(bool trans, size_t M, size_t N, float alpha, const float* A, size_t lda, const float* x,
                 float beta, float* y) {
     keepOpenBlasSingleThreaded();
-    cblas_sgemv(CblasRowMajor, trans ? CblasTrans : CblasNoTrans, int(M), int(N), alpha, A, int(lda), x, 1, beta,
-                y, 1);
+    cblas_sgemv(CblasRowMajor, trans ? CblasTrans : CblasNoTrans, int(M), int(N), alpha, A, int(lda), x, 1,
+                beta, y, 1);
 }
 
 void gemm(bool transA, bool transB, size_t M, size_t N, size_t K, float alpha, const float* A, size_t lda,

@@ -1,12 +1,13 @@
 // HalfGemv kernels for avx2; the bodies are shared (HalfGemv.inl), the instruction set comes from this
 // file's compile flags.
+#include "Platform/ML/Kernels/HalfGemv.inl"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Simd.h"
 
-#include "Platform/ML/Kernels/HalfGemv.inl"
-
 namespace ml::kernels {
 
-void fillHalfGemv_avx2(KernelTable& table) { avx2::fillHalfGemv(table); }
+void fillHalfGemv_avx2(KernelTable& table) {
+    avx2::fillHalfGemv(table);
+}
 
 } // namespace ml::kernels

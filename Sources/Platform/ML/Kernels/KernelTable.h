@@ -30,7 +30,8 @@ struct KernelTable {
     void (*halfToFloat)(const uint16_t* src, float* dst, size_t n) = nullptr;
     void (*floatToHalf)(const float* src, uint16_t* dst, size_t n) = nullptr;
     // y[r] = dot(W row r, x) for `rows` rows of half weights with row stride ldw.
-    void (*halfGemv)(const uint16_t* w, size_t ldw, const float* x, size_t in, float* y, size_t rows) = nullptr;
+    void (*halfGemv)(const uint16_t* w, size_t ldw, const float* x, size_t in, float* y,
+                     size_t rows) = nullptr;
     // y += a * x over half x; and the dot product of half x with float y.
     void (*halfAxpy)(float a, const uint16_t* x, float* y, size_t n) = nullptr;
     float (*halfDot)(const uint16_t* x, const float* y, size_t n) = nullptr;

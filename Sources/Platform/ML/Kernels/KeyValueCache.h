@@ -10,7 +10,7 @@ namespace ml::kernels {
 
 struct CacheColumns {
     uint16_t* data;
-    size_t channelStride; // stride of dimension 1
+    size_t channelStride;  // stride of dimension 1
     size_t positionStride; // stride of dimension 3
 };
 

@@ -83,69 +83,131 @@ inline uint16_t floatToHalfBits(float f) {
     return uint16_t(sign | half);
 }
 
-inline float scalarGelu(float x) { return 0.5f * x * (1.0f + std::erf(x * 0.70710678118654752f)); }
+inline float scalarGelu(float x) {
+    return 0.5f * x * (1.0f + std::erf(x * 0.70710678118654752f));
+}
 
 #if defined(__AVX512F__)
 
 using vf = __m512;
 constexpr size_t kWidth = 16;
-inline vf vload(const float* p) { return _mm512_loadu_ps(p); }
-inline void vstore(float* p, vf v) { _mm512_storeu_ps(p, v); }
-inline vf vloadHalf(const uint16_t* p) { return _mm512_cvtph_ps(_mm256_loadu_si256((const __m256i*)p)); }
+inline vf vload(const float* p) {
+    return _mm512_loadu_ps(p);
+}
+inline void vstore(float* p, vf v) {
+    _mm512_storeu_ps(p, v);
+}
+inline vf vloadHalf(const uint16_t* p) {
+    return _mm512_cvtph_ps(_mm256_loadu_si256((const __m256i*)p));
+}
 inline void vstoreHalf(uint16_t* p, vf v) {
     _mm256_storeu_si256((__m256i*)p, _mm512_cvtps_ph(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
 }
-inline vf vset(float x) { return _mm512_set1_ps(x); }
-inline vf vadd(vf a, vf b) { return _mm512_add_ps(a, b); }
-inline vf vsub(vf a, vf b) { return _mm512_sub_ps(a, b); }
-inline vf vmul(vf a, vf b) { return _mm512_mul_ps(a, b); }
-inline vf vdiv(vf a, vf b) { return _mm512_div_ps(a, b); }
-inline vf vfma(vf a, vf b, vf c) { return _mm512_fmadd_ps(a, b, c); }
-inline vf vmax(vf a, vf b) { return _mm512_max_ps(a, b); }
-inline vf vmin(vf a, vf b) { return _mm512_min_ps(a, b); }
-inline vf vabs(vf a) { return _mm512_abs_ps(a); }
+inline vf vset(float x) {
+    return _mm512_set1_ps(x);
+}
+inline vf vadd(vf a, vf b) {
+    return _mm512_add_ps(a, b);
+}
+inline vf vsub(vf a, vf b) {
+    return _mm512_sub_ps(a, b);
+}
+inline vf vmul(vf a, vf b) {
+    return _mm512_mul_ps(a, b);
+}
+inline vf vdiv(vf a, vf b) {
+    return _mm512_div_ps(a, b);
+}
+inline vf vfma(vf a, vf b, vf c) {
+    return _mm512_fmadd_ps(a, b, c);
+}
+inline vf vmax(vf a, vf b) {
+    return _mm512_max_ps(a, b);
+}
+inline vf vmin(vf a, vf b) {
+    return _mm512_min_ps(a, b);
+}
+inline vf vabs(vf a) {
+    return _mm512_abs_ps(a);
+}
 inline vf vcopysign(vf magnitude, vf sign) {
     const __m512i s = _mm512_set1_epi32(int(0x80000000));
     return _mm512_castsi512_ps(_mm512_or_si512(_mm512_andnot_si512(s, _mm512_castps_si512(magnitude)),
                                                _mm512_and_si512(s, _mm512_castps_si512(sign))));
 }
-inline vf vround(vf a) { return _mm512_roundscale_ps(a, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
-inline vf vscale2(vf a, vf n) { return _mm512_scalef_ps(a, n); } // a * 2^n
+inline vf vround(vf a) {
+    return _mm512_roundscale_ps(a, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+}
+inline vf vscale2(vf a, vf n) {
+    return _mm512_scalef_ps(a, n);
+} // a * 2^n
 inline vf vzeroBelow(vf a, vf x, float limit) {
     return _mm512_maskz_mov_ps(_mm512_cmp_ps_mask(x, vset(limit), _CMP_GE_OQ), a);
 }
-inline float vsum(vf a) { return _mm512_reduce_add_ps(a); }
-inline float vhmax(vf a) { return _mm512_reduce_max_ps(a); }
+inline float vsum(vf a) {
+    return _mm512_reduce_add_ps(a);
+}
+inline float vhmax(vf a) {
+    return _mm512_reduce_max_ps(a);
+}
 
 #elif defined(__AVX2__)
 
 using vf = __m256;
 constexpr size_t kWidth = 8;
-inline vf vload(const float* p) { return _mm256_loadu_ps(p); }
-inline void vstore(float* p, vf v) { _mm256_storeu_ps(p, v); }
-inline vf vloadHalf(const uint16_t* p) { return _mm256_cvtph_ps(_mm_loadu_si128((const __m128i*)p)); }
+inline vf vload(const float* p) {
+    return _mm256_loadu_ps(p);
+}
+inline void vstore(float* p, vf v) {
+    _mm256_storeu_ps(p, v);
+}
+inline vf vloadHalf(const uint16_t* p) {
+    return _mm256_cvtph_ps(_mm_loadu_si128((const __m128i*)p));
+}
 inline void vstoreHalf(uint16_t* p, vf v) {
     _mm_storeu_si128((__m128i*)p, _mm256_cvtps_ph(v, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC));
 }
-inline vf vset(float x) { return _mm256_set1_ps(x); }
-inline vf vadd(vf a, vf b) { return _mm256_add_ps(a, b); }
-inline vf vsub(vf a, vf b) { return _mm256_sub_ps(a, b); }
-inline vf vmul(vf a, vf b) { return _mm256_mul_ps(a, b); }
-inline vf vdiv(vf a, vf b) { return _mm256_div_ps(a, b); }
-inline vf vfma(vf a, vf b, vf c) { return _mm256_fmadd_ps(a, b, c); }
-inline vf vmax(vf a, vf b) { return _mm256_max_ps(a, b); }
-inline vf vmin(vf a, vf b) { return _mm256_min_ps(a, b); }
-inline vf vabs(vf a) { return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a); }
+inline vf vset(float x) {
+    return _mm256_set1_ps(x);
+}
+inline vf vadd(vf a, vf b) {
+    return _mm256_add_ps(a, b);
+}
+inline vf vsub(vf a, vf b) {
+    return _mm256_sub_ps(a, b);
+}
+inline vf vmul(vf a, vf b) {
+    return _mm256_mul_ps(a, b);
+}
+inline vf vdiv(vf a, vf b) {
+    return _mm256_div_ps(a, b);
+}
+inline vf vfma(vf a, vf b, vf c) {
+    return _mm256_fmadd_ps(a, b, c);
+}
+inline vf vmax(vf a, vf b) {
+    return _mm256_max_ps(a, b);
+}
+inline vf vmin(vf a, vf b) {
+    return _mm256_min_ps(a, b);
+}
+inline vf vabs(vf a) {
+    return _mm256_andnot_ps(_mm256_set1_ps(-0.0f), a);
+}
 inline vf vcopysign(vf magnitude, vf sign) {
     const vf s = _mm256_set1_ps(-0.0f);
     return _mm256_or_ps(_mm256_andnot_ps(s, magnitude), _mm256_and_ps(s, sign));
 }
-inline vf vround(vf a) { return _mm256_round_ps(a, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC); }
+inline vf vround(vf a) {
+    return _mm256_round_ps(a, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+}
 inline vf vscale2(vf a, vf n) { // n is integral and within the normal exponent range here
     __m256i e = _mm256_slli_epi32(_mm256_add_epi32(_mm256_cvtps_epi32(n), _mm256_set1_epi32(127)), 23);
     return _mm256_mul_ps(a, _mm256_castsi256_ps(e));
 }
-inline vf vzeroBelow(vf a, vf x, float limit) { return _mm256_and_ps(a, _mm256_cmp_ps(x, vset(limit), _CMP_GE_OQ)); }
+inline vf vzeroBelow(vf a, vf x, float limit) {
+    return _mm256_and_ps(a, _mm256_cmp_ps(x, vset(limit), _CMP_GE_OQ));
+}
 inline float vsum(vf a) {
     __m128 s = _mm_add_ps(_mm256_castps256_ps128(a), _mm256_extractf128_ps(a, 1));
     s = _mm_add_ps(s, _mm_movehl_ps(s, s));
@@ -164,20 +226,48 @@ inline float vhmax(vf a) {
 // The portable fallback is scalar: one lane, the standard library's exp and erf.
 using vf = float;
 constexpr size_t kWidth = 1;
-inline vf vload(const float* p) { return *p; }
-inline void vstore(float* p, vf v) { *p = v; }
-inline vf vloadHalf(const uint16_t* p) { return halfBitsToFloat(*p); }
-inline void vstoreHalf(uint16_t* p, vf v) { *p = floatToHalfBits(v); }
-inline vf vset(float x) { return x; }
-inline vf vadd(vf a, vf b) { return a + b; }
-inline vf vsub(vf a, vf b) { return a - b; }
-inline vf vmul(vf a, vf b) { return a * b; }
-inline vf vdiv(vf a, vf b) { return a / b; }
-inline vf vfma(vf a, vf b, vf c) { return a * b + c; }
-inline vf vmax(vf a, vf b) { return a > b ? a : b; }
-inline vf vmin(vf a, vf b) { return a < b ? a : b; }
-inline float vsum(vf a) { return a; }
-inline float vhmax(vf a) { return a; }
+inline vf vload(const float* p) {
+    return *p;
+}
+inline void vstore(float* p, vf v) {
+    *p = v;
+}
+inline vf vloadHalf(const uint16_t* p) {
+    return halfBitsToFloat(*p);
+}
+inline void vstoreHalf(uint16_t* p, vf v) {
+    *p = floatToHalfBits(v);
+}
+inline vf vset(float x) {
+    return x;
+}
+inline vf vadd(vf a, vf b) {
+    return a + b;
+}
+inline vf vsub(vf a, vf b) {
+    return a - b;
+}
+inline vf vmul(vf a, vf b) {
+    return a * b;
+}
+inline vf vdiv(vf a, vf b) {
+    return a / b;
+}
+inline vf vfma(vf a, vf b, vf c) {
+    return a * b + c;
+}
+inline vf vmax(vf a, vf b) {
+    return a > b ? a : b;
+}
+inline vf vmin(vf a, vf b) {
+    return a < b ? a : b;
+}
+inline float vsum(vf a) {
+    return a;
+}
+inline float vhmax(vf a) {
+    return a;
+}
 
 #endif
 
@@ -213,8 +303,12 @@ inline vf verf(vf x) {
     return vcopysign(y, x);
 }
 #else
-inline vf vexp(vf x) { return std::exp(x); }
-inline vf verf(vf x) { return std::erf(x); }
+inline vf vexp(vf x) {
+    return std::exp(x);
+}
+inline vf verf(vf x) {
+    return std::erf(x);
+}
 #endif
 
 } // namespace

@@ -64,7 +64,8 @@ private:
 
 /// Splits [0, total) into `parts` near-equal ranges; range `part` as [begin, end), begin/end
 /// rounded to multiples of `align` (except at the end).
-inline void partitionRange(size_t total, size_t parts, size_t part, size_t align, size_t& begin, size_t& end) {
+inline void partitionRange(size_t total, size_t parts, size_t part, size_t align, size_t& begin,
+                           size_t& end) {
     size_t blocks = (total + align - 1) / align;
     begin = std::min(total, blocks * part / parts * align);
     end = std::min(total, blocks * (part + 1) / parts * align);
