@@ -76,7 +76,7 @@ void BM_TextDecoderToken(benchmark::State& state) {
 
     const double d = double(s.width), layers = double(s.layers);
     const double weights = 2.0 * (layers * 14 * d * d + double(s.vocabulary) * d);
-    const double cross = layers * 2 * double(s.audioFrames) * d * 4;
+    const double cross = layers * 2 * double(s.audioFrames) * d * 2;
     const double cache = layers * 2 * d * double(position) * 2;
     state.counters["GB/s"] =
         benchmark::Counter((weights + cross + cache) * 1e-9, benchmark::Counter::kIsIterationInvariantRate);

@@ -8,6 +8,7 @@
 #include "Platform/ML/MultiArray.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <list>
 #include <memory>
@@ -18,13 +19,14 @@ namespace ml {
 
 class CrossAttentionCache {
 public:
-    /// Per decoder layer: keys and values of every encoder frame, [frames, width] row-major.
+    /// Per decoder layer: keys and values of every encoder frame, [frames, width] row-major, as half
+    /// floats (each token reads them all: half the bytes is half the time).
     struct Entry {
         std::vector<std::byte> source; // the encoder output the values were computed from
         std::vector<int64_t> shape;
         MultiArrayDataType dataType;
-        std::vector<std::vector<float>> keys;
-        std::vector<std::vector<float>> values;
+        std::vector<std::vector<uint16_t>> keys;
+        std::vector<std::vector<uint16_t>> values;
     };
     using Compute = std::function<void(const MultiArray& encoderOutput, Entry& entry)>;
 

@@ -186,13 +186,15 @@ void TextDecoderModel::computeCrossAttention(const MultiArray& encoderOutput,
             for (size_t t = 0; t < w; ++t)
                 frames[t * d + c] = channels[c * w + t];
     }
+    std::vector<float> keys(w * d), values(w * d);
     for (const Layer& layer : layers_) {
-        std::vector<float> keys(w * d), values(w * d);
         kernels::linear(frames.data(), w, d, layer.crossKey.floats(), nullptr, d, keys.data());
         kernels::linear(frames.data(), w, d, layer.crossValue.floats(), layer.crossValue.bias.data(), d,
                         values.data());
-        entry.keys.push_back(std::move(keys));
-        entry.values.push_back(std::move(values));
+        entry.keys.emplace_back(w * d);
+        entry.values.emplace_back(w * d);
+        kernels::floatToHalf(keys.data(), entry.keys.back().data(), w * d);
+        kernels::floatToHalf(values.data(), entry.values.back().data(), w * d);
     }
 }
 
@@ -295,15 +297,18 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         // Cross-attention over the window's encoder output.
         k.layerNorm(x.data(), h.data(), d, layer.crossNorm.gamma.data(), layer.crossNorm.beta.data(), 1e-5f);
         halfLinear(h.data(), d, layer.crossQuery.halves(), layer.crossQuery.bias.data(), d, query.data());
-        const float* keys = cross->keys[l].data();
-        const float* values = cross->values[l].data();
+        const uint16_t* keys = cross->keys[l].data();
+        const uint16_t* values = cross->values[l].data();
         pool.parallelFor(heads, [&](size_t head) {
             float* p = scores.data() + head * w;
-            gemvSerial(false, w, kHeadSize, scale, keys + head * kHeadSize, d,
-                       query.data() + head * kHeadSize, 0.0f, p);
+            const float* q = query.data() + head * kHeadSize;
+            for (size_t f = 0; f < w; ++f)
+                p[f] = k.halfDot(keys + f * d + head * kHeadSize, q, kHeadSize) * scale;
             k.softmax(p, w);
-            gemvSerial(true, w, kHeadSize, 1.0f, values + head * kHeadSize, d, p, 0.0f,
-                       attention.data() + head * kHeadSize);
+            float* out = attention.data() + head * kHeadSize;
+            std::fill(out, out + kHeadSize, 0.0f);
+            for (size_t f = 0; f < w; ++f)
+                k.halfAxpy(p[f], values + f * d + head * kHeadSize, out, kHeadSize);
         });
         for (auto [alignLayer, alignHead] : shape_.alignmentHeads)
             if (size_t(alignLayer) == l)

@@ -15,10 +15,6 @@ void gemm(bool transA, bool transB, size_t M, size_t N, size_t K, float alpha, c
 void gemmSerial(bool transA, bool transB, size_t M, size_t N, size_t K, float alpha, const float* A,
                 size_t lda, const float* B, size_t ldb, float beta, float* C, size_t ldc);
 
-/// y = alpha * op(A) x + beta * y with A [M, N] (op(A) = A^T when `trans`), on the calling thread.
-void gemvSerial(bool trans, size_t M, size_t N, float alpha, const float* A, size_t lda, const float* x,
-                float beta, float* y);
-
 enum class Epilogue { none, gelu };
 
 /// A linear layer as checkpoints store it: y[rows, out] = x[rows, in] * W[out, in]^T + bias (bias may
