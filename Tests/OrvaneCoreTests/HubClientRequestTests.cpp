@@ -1,8 +1,7 @@
+#include "HubTestSupport.h"
 #include "OrvaneCore/DecodingError.h"
 #include "OrvaneCore/External/Hub/HubApi.h"
 #include "Platform/Net/UrlError.h"
-
-#include "HubTestSupport.h"
 
 using orvane::HubApi;
 using orvane::Hub::HubClientError;
@@ -30,8 +29,9 @@ protected:
 
 TEST_F(HubRequests, ListsEveryFileOrEachMatchingFileOnce) {
     HubApi api = client();
-    EXPECT_EQ(api.getFilenames(repo), (std::vector<std::string>{"config.json", "tokenizer.json",
-                                                                 "weights/deeper/extra.bin", "weights/model.bin"}));
+    EXPECT_EQ(api.getFilenames(repo),
+              (std::vector<std::string>{"config.json", "tokenizer.json", "weights/deeper/extra.bin",
+                                        "weights/model.bin"}));
     // "*" crosses "/"; two patterns matching the same file give it once.
     EXPECT_EQ(api.getFilenames(repo, "main", {"*.json", "config.*", "weights/*"}),
               (std::vector<std::string>{"config.json", "tokenizer.json", "weights/deeper/extra.bin",
@@ -60,10 +60,13 @@ TEST_F(HubRequests, StatusesBecomeTheirErrors) {
     for (int status : {401, 403}) {
         hub.clearFaults();
         hub.addFault(FakeHub::Fault::on("/").answer(status));
-        expectError<HubClientError>([&] { api.getFilenames(repo); }, [](const HubClientError& error) {
-            EXPECT_EQ(error.kind(), HubClientError::Kind::authorizationRequired);
-            EXPECT_STREQ(error.what(), "Authentication required. Please provide a valid Hugging Face token.");
-        });
+        expectError<HubClientError>(
+            [&] { api.getFilenames(repo); },
+            [](const HubClientError& error) {
+                EXPECT_EQ(error.kind(), HubClientError::Kind::authorizationRequired);
+                EXPECT_STREQ(error.what(),
+                             "Authentication required. Please provide a valid Hugging Face token.");
+            });
         expectError<HubClientError>([&] { api.httpHead(*net::Url::parse(resolveUrl("config.json") + "?x")); },
                                     [](const HubClientError& error) {
                                         EXPECT_EQ(error.kind(), HubClientError::Kind::authorizationRequired);
@@ -71,18 +74,21 @@ TEST_F(HubRequests, StatusesBecomeTheirErrors) {
     }
     hub.clearFaults();
     hub.addFault(FakeHub::Fault::on("/api/").answer(404));
-    expectError<HubClientError>([&] { api.getFilenames(repo, "main"); }, [](const HubClientError& error) {
-        EXPECT_EQ(error.kind(), HubClientError::Kind::fileNotFound);
-        EXPECT_STREQ(error.what(), "File not found: main");
-    });
-    expectError<HubClientError>([&] { api.httpHead(*net::Url::parse(resolveUrl("weights/missing.bin"))); },
-                                [](const HubClientError& error) { EXPECT_STREQ(error.what(), "File not found: missing.bin"); });
+    expectError<HubClientError>([&] { api.getFilenames(repo, "main"); },
+                                [](const HubClientError& error) {
+                                    EXPECT_EQ(error.kind(), HubClientError::Kind::fileNotFound);
+                                    EXPECT_STREQ(error.what(), "File not found: main");
+                                });
+    expectError<HubClientError>(
+        [&] { api.httpHead(*net::Url::parse(resolveUrl("weights/missing.bin"))); },
+        [](const HubClientError& error) { EXPECT_STREQ(error.what(), "File not found: missing.bin"); });
     hub.clearFaults();
     hub.addFault(FakeHub::Fault::on("/api/").answer(500));
-    expectError<HubClientError>([&] { api.getFilenames(repo); }, [](const HubClientError& error) {
-        EXPECT_EQ(error.statusCode(), 500);
-        EXPECT_STREQ(error.what(), "HTTP error with status code: 500");
-    });
+    expectError<HubClientError>([&] { api.getFilenames(repo); },
+                                [](const HubClientError& error) {
+                                    EXPECT_EQ(error.statusCode(), 500);
+                                    EXPECT_STREQ(error.what(), "HTTP error with status code: 500");
+                                });
 }
 
 TEST_F(HubRequests, GetFollowsRedirectsButAFinalRedirectAnswerIsAnError) {
@@ -109,9 +115,11 @@ TEST_F(HubRequests, TransportFailuresAreDownloadErrorsForGetButPassUnwrappedForH
         closedPort = gone.port();
     }
     HubApi api(home.path(), std::nullopt, "http://127.0.0.1:" + std::to_string(closedPort));
-    expectError<HubClientError>([&] { api.getFilenames(repo); }, [](const HubClientError& error) {
-        EXPECT_STREQ(error.what(), "Download failed: Could not connect to the server.");
-    });
+    expectError<HubClientError>([&] { api.getFilenames(repo); },
+                                [](const HubClientError& error) {
+                                    EXPECT_STREQ(error.what(),
+                                                 "Download failed: Could not connect to the server.");
+                                });
     EXPECT_THROW(api.httpHead(api.endpointUrl().appendingPath("x")), net::UrlError);
 }
 
@@ -148,7 +156,8 @@ TEST_F(HubRequests, HeadStopsAtARedirectToAnotherHost) {
 }
 
 TEST_F(HubRequests, HeadFollowsARelativeRedirectAsAHeadWithTheSameHeadersAndLocation) {
-    hub.addFault(FakeHub::Fault::on("/old/").only("HEAD").redirect("/owner/name/resolve/main/weights/model.bin", 307));
+    hub.addFault(
+        FakeHub::Fault::on("/old/").only("HEAD").redirect("/owner/name/resolve/main/weights/model.bin", 307));
     HubApi api = client(std::string("secret"));
     auto url = *net::Url::parse(hub.endpoint() + "/old/model.bin?dropped=1");
     net::HttpResponse response = api.httpHead(url);
@@ -178,7 +187,8 @@ TEST_F(HubRequests, FileMetadataReadsTheProbeHeaders) {
     EXPECT_EQ(metadata.size, 100);
     EXPECT_EQ(metadata.location, url.absoluteString());
 
-    hub.addFault(FakeHub::Fault::on("model.bin").header("X-Linked-Etag", "W/\"abc\"").header("X-Linked-Size", "7"));
+    hub.addFault(
+        FakeHub::Fault::on("model.bin").header("X-Linked-Etag", "W/\"abc\"").header("X-Linked-Size", "7"));
     metadata = api.getFileMetadata(url);
     EXPECT_EQ(metadata.etag, "abc");
     EXPECT_EQ(metadata.size, 7);

@@ -1,6 +1,5 @@
-#include "OrvaneCore/External/Hub/HubApi.h"
-
 #include "HubTestSupport.h"
+#include "OrvaneCore/External/Hub/HubApi.h"
 
 using orvane::HubApi;
 
@@ -91,5 +90,6 @@ TEST_F(HubSetup, DefaultsForTheMirrorAndTheEndpoint) {
     HubApi api(home.path() / "base");
     HubApi::Repo dataset{"owner/name", HubApi::RepoType::datasets};
     EXPECT_EQ(api.localRepoLocation(dataset), home.path() / "base/datasets/owner/name");
-    EXPECT_EQ(api.metadataFolder(HubApi::Repo{"solo"}), home.path() / "base/models/solo/.cache/huggingface/download");
+    EXPECT_EQ(api.metadataFolder(HubApi::Repo{"solo"}),
+              home.path() / "base/models/solo/.cache/huggingface/download");
 }

@@ -1,12 +1,10 @@
 #include "OrvaneCore/External/Hub/HubApi.h"
-
 #include "Support/TestSupport.h"
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <gtest/gtest.h>
 
 using orvane::HubApi;
 using orvane::HubEnvironmentError;
@@ -16,7 +14,8 @@ namespace {
 class HubMetadata : public ::testing::Test {
 protected:
     // Reads a record written as `text`; returns the result and what was logged.
-    std::optional<HubApi::LocalDownloadFileMetadata> readText(const std::string& text, std::string* log = nullptr) {
+    std::optional<HubApi::LocalDownloadFileMetadata> readText(const std::string& text,
+                                                              std::string* log = nullptr) {
         testsupport::writeFile(file, text);
         testing::internal::CaptureStderr();
         auto record = api.readDownloadMetadata(file);
@@ -32,7 +31,9 @@ protected:
     HubApi api{folder.path(), std::string("")};
 };
 
-double now() { return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count(); }
+double now() {
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
+}
 
 } // namespace
 
@@ -69,8 +70,8 @@ TEST_F(HubMetadata, DamagedRecordsAreLoggedRemovedAndReadAsNothing) {
         std::string log;
         EXPECT_FALSE(readText(c.text, &log)) << c.text;
         EXPECT_FALSE(std::filesystem::exists(file)) << c.text;
-        EXPECT_NE(log.find("Invalid metadata file file://" + file.string() + ": Invalid metadata: " + c.reason +
-                           ". Removing it from disk and continuing."),
+        EXPECT_NE(log.find("Invalid metadata file file://" + file.string() +
+                           ": Invalid metadata: " + c.reason + ". Removing it from disk and continuing."),
                   std::string::npos)
             << log;
     }
@@ -99,9 +100,10 @@ TEST_F(HubMetadata, AFailedWriteNamesThePathAndKeepsTheOldRecord) {
         FAIL() << "no error";
     } catch (const HubEnvironmentError& error) {
         EXPECT_EQ(error.kind(), HubEnvironmentError::Kind::fileWriteError);
-        EXPECT_EQ(std::string(error.what()).rfind("Failed to write file: Failed to write metadata to " +
-                                                      (folder / "blocker/x.metadata").string() + ": ",
-                                                  0),
+        EXPECT_EQ(std::string(error.what())
+                      .rfind("Failed to write file: Failed to write metadata to " +
+                                 (folder / "blocker/x.metadata").string() + ": ",
+                             0),
                   0u)
             << error.what();
     }

@@ -1,13 +1,11 @@
 #include "OrvaneCore/External/Hub/HubApi.h"
 #include "OrvaneCore/External/Hub/RedirectDelegate.h"
 #include "OrvaneCore/FileManager.h"
-
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
+#include <gtest/gtest.h>
 
 using orvane::HubApi;
 using orvane::RedirectDelegate;
@@ -75,9 +73,14 @@ TEST(HubRedirects, OnlyHostlessLocationsAreFollowedOnTheSameServer) {
     EXPECT_EQ(withoutQuery->url.absoluteString(), "https://hub.example:8443/plain");
     EXPECT_TRUE(RedirectDelegate::decide(redirectTo(399, "/p"), original));
 
-    for (auto [status, location] : std::vector<std::pair<int, std::optional<std::string>>>{
-             {302, "https://other.example/x"}, {302, "//other.example/x"}, {302, std::nullopt},
-             {302, "not a url"}, {302, "relative/path"}, {299, "/x"}, {400, "/x"}}) {
+    for (auto [status, location] :
+         std::vector<std::pair<int, std::optional<std::string>>>{{302, "https://other.example/x"},
+                                                                 {302, "//other.example/x"},
+                                                                 {302, std::nullopt},
+                                                                 {302, "not a url"},
+                                                                 {302, "relative/path"},
+                                                                 {299, "/x"},
+                                                                 {400, "/x"}}) {
         EXPECT_FALSE(RedirectDelegate::decide(redirectTo(status, location), original))
             << status << " " << location.value_or("(none)");
     }

@@ -2,11 +2,9 @@
 #include "OrvaneCore/External/Hub/FileReadError.h"
 #include "OrvaneCore/External/Hub/HubApi.h"
 #include "OrvaneCore/External/Hub/HubApiWrapper.h"
-
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <unordered_set>
 
 using orvane::HubApi;
@@ -49,7 +47,8 @@ TEST(HubRepoReferences, JsonFormHasExactlyIdAndType) {
 TEST(HubConfigurationFiles, ObjectsBecomeConfigsAndEverythingElseIsAnError) {
     testsupport::TemporaryDirectory folder;
     HubApi api(folder.path(), std::string(""));
-    testsupport::writeFile(folder / "config.json", "{\"model_type\":\"whisper\",\"token\":\"\xEF\xBB\xBFx\"}");
+    testsupport::writeFile(folder / "config.json",
+                           "{\"model_type\":\"whisper\",\"token\":\"\xEF\xBB\xBFx\"}");
     orvane::Config config = api.configuration(folder / "config.json");
     EXPECT_EQ(config["modelType"].string(), "whisper");
     EXPECT_EQ(config["token"].string(), "\xEF\xBB\xBFx"); // the mark inside a value stays
@@ -68,8 +67,9 @@ TEST(HubConfigurationFiles, ObjectsBecomeConfigsAndEverythingElseIsAnError) {
     } catch (const orvane::Hub::HubClientError& error) {
         EXPECT_EQ(error.kind(), orvane::Hub::HubClientError::Kind::jsonSerialization);
         EXPECT_EQ(error.fileURL(), folder / "broken.json");
-        EXPECT_EQ(std::string(error.what()), "JSON Serialization failed for file://" + (folder / "broken.json").string() +
-                                                 ". Please verify that you have set the HF_TOKEN environment variable.");
+        EXPECT_EQ(std::string(error.what()),
+                  "JSON Serialization failed for file://" + (folder / "broken.json").string() +
+                      ". Please verify that you have set the HF_TOKEN environment variable.");
     }
     try {
         api.configuration(folder / "missing.json");
@@ -80,8 +80,8 @@ TEST(HubConfigurationFiles, ObjectsBecomeConfigsAndEverythingElseIsAnError) {
 }
 
 TEST(HubErrors, DescriptionsAreTheDocumentedTexts) {
-    using orvane::Hub::HubClientError;
     using orvane::HubEnvironmentError;
+    using orvane::Hub::HubClientError;
     EXPECT_STREQ(HubClientError::httpStatusCode(404).what(), "HTTP error with status code: 404");
     EXPECT_STREQ(HubClientError::jsonSerialization("x", "just this").what(), "just this");
     EXPECT_STREQ(HubClientError::networkError("The network connection was lost.").what(),

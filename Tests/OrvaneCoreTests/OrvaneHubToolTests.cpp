@@ -7,7 +7,8 @@ protected:
     int run(const std::string& arguments, std::string* output) {
         // HOME points at the test's own folder, so no token file of the machine is read.
         return testsupport::runCommand("HOME='" + home.path().string() + "' " +
-                                           testsupport::toolPath("orvane-hub").string() + " " + arguments + " 2>&1",
+                                           testsupport::toolPath("orvane-hub").string() + " " + arguments +
+                                           " 2>&1",
                                        output);
     }
 };
@@ -20,9 +21,10 @@ TEST_F(OrvaneHubTool, ListsTheRepositoryFromTheCommandLine) {
     std::string output;
     EXPECT_EQ(run("list --endpoint " + hub.endpoint() + " --repo owner/name", &output), 0);
     EXPECT_EQ(output, "config.json\nweights/model.bin\n");
-    EXPECT_EQ(run("list --endpoint " + hub.endpoint() + " --repo owner/name --revision refs/pr/1 --pattern '*.bin'",
-                  &output),
-              0);
+    EXPECT_EQ(
+        run("list --endpoint " + hub.endpoint() + " --repo owner/name --revision refs/pr/1 --pattern '*.bin'",
+            &output),
+        0);
     EXPECT_EQ(output, "weights/model.bin\n");
     EXPECT_EQ(hub.requests().back().target, "/api/models/owner/name/revision/refs%2Fpr%2F1");
 
@@ -35,8 +37,9 @@ TEST_F(OrvaneHubTool, HeadSha256AndMetadataPrintWhatTheClientReads) {
     testsupport::writeFile(repository / "model.bin", "content");
     std::string output;
     EXPECT_EQ(run("head " + resolveUrl("model.bin"), &output), 0);
-    EXPECT_EQ(output, "Status: 200\nX-Repo-Commit: " + hub.commit() + "\nEtag: " +
-                          hub.etagFor("owner/name", "model.bin") + "\nSize: 7\nLocation: " + resolveUrl("model.bin") + "\n");
+    EXPECT_EQ(output, "Status: 200\nX-Repo-Commit: " + hub.commit() +
+                          "\nEtag: " + hub.etagFor("owner/name", "model.bin") +
+                          "\nSize: 7\nLocation: " + resolveUrl("model.bin") + "\n");
 
     EXPECT_EQ(run("sha256 " + (repository / "model.bin").string(), &output), 0);
     EXPECT_EQ(output, testsupport::FakeHub::sha256Hex("content") + "\n");

@@ -1,12 +1,11 @@
 #include "Platform/Net/HttpSession.h"
 #include "Platform/Net/UrlError.h"
-
 #include "Support/FakeHub.h"
+#include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 
-#include <gtest/gtest.h>
-
 #include <atomic>
+#include <gtest/gtest.h>
 #include <thread>
 
 using net::HttpRequest;
@@ -172,8 +171,9 @@ TEST_F(HttpSessionTest, AStopRequestEndsATransferPromptly) {
         stop.request_stop();
     });
     auto begin = std::chrono::steady_clock::now();
-    expectUrlError([&] { HttpSession::shared().stream(HttpRequest(resolve("big.bin")), handler, stop.get_token()); },
-                   UrlError::Code::cancelled);
+    expectUrlError(
+        [&] { HttpSession::shared().stream(HttpRequest(resolve("big.bin")), handler, stop.get_token()); },
+        UrlError::Code::cancelled);
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(5));
 }
 
@@ -183,8 +183,12 @@ TEST_F(HttpSessionTest, TransportFailuresMapToTheirCodes) {
         FakeHub gone;
         closedPort = gone.port();
     }
-    expectUrlError([&] { HttpSession::shared().send(HttpRequest(*Url::parse("http://127.0.0.1:" + std::to_string(closedPort) + "/"))); },
-                   UrlError::Code::cannotConnectToHost);
+    expectUrlError(
+        [&] {
+            HttpSession::shared().send(
+                HttpRequest(*Url::parse("http://127.0.0.1:" + std::to_string(closedPort) + "/")));
+        },
+        UrlError::Code::cannotConnectToHost);
     expectUrlError([&] { HttpSession::shared().send(HttpRequest(*Url::parse("ftp://127.0.0.1/x"))); },
                    UrlError::Code::unsupportedURL);
 }
@@ -196,7 +200,8 @@ TEST_F(HttpSessionTest, ManyThreadsShareTheSessionSafely) {
         for (int t = 0; t < 8; ++t) {
             threads.emplace_back([&] {
                 for (int i = 0; i < 10; ++i) {
-                    auto data = HttpSession::shared().send(HttpRequest(resolve(i % 2 ? "small.txt" : "big.bin")));
+                    auto data =
+                        HttpSession::shared().send(HttpRequest(resolve(i % 2 ? "small.txt" : "big.bin")));
                     if (data.body == (i % 2 ? std::string("hello") : bigContent)) {
                         ++good;
                     }
@@ -205,4 +210,24 @@ TEST_F(HttpSessionTest, ManyThreadsShareTheSessionSafely) {
         }
     }
     EXPECT_EQ(good, 80);
+}
+
+TEST_F(HttpSessionTest, ProxySettingsFromTheEnvironmentAreRespected) {
+    testsupport::ScopedEnvironment environment;
+    environment.set("http_proxy", hub.endpoint());
+    environment.unset("no_proxy");
+    environment.unset("NO_PROXY");
+    HttpSession::shared().send(HttpRequest(*Url::parse("http://hub.invalid/owner/name/resolve/main/small.txt")));
+    // A proxy receives the whole address as the request target.
+    EXPECT_EQ(hub.requests().back().target, "http://hub.invalid/owner/name/resolve/main/small.txt");
+
+    // Hosts in no_proxy go direct, even while the proxy is gone.
+    int closedPort = 0;
+    {
+        FakeHub gone;
+        closedPort = gone.port();
+    }
+    environment.set("http_proxy", "http://127.0.0.1:" + std::to_string(closedPort));
+    environment.set("no_proxy", "127.0.0.1");
+    EXPECT_EQ(HttpSession::shared().send(HttpRequest(resolve("small.txt"))).body, "hello");
 }

@@ -1,8 +1,7 @@
 #include "Platform/Net/PathMonitor.h"
 
-#include <gtest/gtest.h>
-
 #include <condition_variable>
+#include <gtest/gtest.h>
 #include <mutex>
 #include <vector>
 

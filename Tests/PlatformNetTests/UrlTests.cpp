@@ -38,8 +38,8 @@ TEST(Url, TellsReferencesWithAndWithoutAHostApart) {
 }
 
 TEST(Url, RefusesTextThatIsNoAddress) {
-    for (const char* text : {"", "http://host/a b", "http://host/%zz", "http://host:99999/", "http://host:8x/",
-                             "http://host/\n", "http://h\xc3\xa9/", "http://host/{x}"}) {
+    for (const char* text : {"", "http://host/a b", "http://host/%zz", "http://host:99999/",
+                             "http://host:8x/", "http://host/\n", "http://h\xc3\xa9/", "http://host/{x}"}) {
         EXPECT_FALSE(Url::parse(text)) << text;
     }
 }
@@ -51,7 +51,8 @@ TEST(Url, AppendsOneSegmentWithItsSlashesEscaped) {
     EXPECT_EQ(base.appendingPathComponent("a b?#%").absoluteString(), "https://hub.example/a%20b%3F%23%25");
     // A base with a trailing slash or a path of its own keeps it, with one separator.
     EXPECT_EQ(Url::parse("http://h/")->appendingPathComponent("x").absoluteString(), "http://h/x");
-    EXPECT_EQ(Url::parse("http://h/mirror")->appendingPathComponent("x").absoluteString(), "http://h/mirror/x");
+    EXPECT_EQ(Url::parse("http://h/mirror")->appendingPathComponent("x").absoluteString(),
+              "http://h/mirror/x");
     EXPECT_EQ(base.appendingPathComponent("refs/pr/1").lastPathComponent(), "refs/pr/1");
 }
 

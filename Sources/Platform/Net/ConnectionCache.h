@@ -4,9 +4,8 @@
 // connections are reused across requests and threads without libcurl ever touching one connection
 // from two threads. Internal to the HTTP layer.
 
-#include <curl/curl.h>
-
 #include <array>
+#include <curl/curl.h>
 #include <mutex>
 #include <vector>
 

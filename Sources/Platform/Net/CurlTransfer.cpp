@@ -3,10 +3,9 @@
 #include "Platform/Net/ConnectionCache.h"
 #include "Platform/Net/UrlError.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <chrono>
+#include <curl/curl.h>
 #include <exception>
 #include <memory>
 
@@ -174,7 +173,8 @@ void CurlTransfer::run(const HttpRequest& request, bool followRedirects, int max
     curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, followRedirects ? 1L : 0L);
     curl_easy_setopt(e, CURLOPT_MAXREDIRS, static_cast<long>(maxRedirects));
-    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(std::max<long long>(1, request.timeout.count())));
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(std::max<long long>(1, request.timeout.count())));
     if (request.method == "HEAD") {
         curl_easy_setopt(e, CURLOPT_NOBODY, 1L);
     } else if (request.method != "GET") {
@@ -205,7 +205,8 @@ void CurlTransfer::run(const HttpRequest& request, bool followRedirects, int max
                 break;
             }
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(request.timeout - idle).count();
-            curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::clamp<long long>(left, 1, 1000)), nullptr);
+            curl_multi_poll(multi, nullptr, 0, static_cast<int>(std::clamp<long long>(left, 1, 1000)),
+                            nullptr);
         }
         int pending = 0;
         while (CURLMsg* message = curl_multi_info_read(multi, &pending)) {

@@ -10,7 +10,8 @@
 namespace net {
 
 struct HttpRequest {
-    explicit HttpRequest(Url url, std::string method = "GET") : method(std::move(method)), url(std::move(url)) {}
+    explicit HttpRequest(Url url, std::string method = "GET")
+        : method(std::move(method)), url(std::move(url)) {}
 
     std::string method;
     Url url;

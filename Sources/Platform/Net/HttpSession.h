@@ -51,7 +51,8 @@ public:
     HttpData send(const HttpRequest& request, std::stop_token stop = {}) const;
 
     /// Sends the request and hands the body over piece by piece instead of keeping it.
-    HttpResponse stream(const HttpRequest& request, const BodyHandler& handler, std::stop_token stop = {}) const;
+    HttpResponse stream(const HttpRequest& request, const BodyHandler& handler,
+                        std::stop_token stop = {}) const;
 
     static constexpr int maxRedirects = 16;
 

@@ -1,5 +1,8 @@
 #include "Platform/Net/PathMonitor.h"
 
+#include <array>
+#include <cerrno>
+#include <cstdint>
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 #include <poll.h>
@@ -7,13 +10,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <array>
-#include <cerrno>
-#include <cstdint>
-
 namespace net {
 
-PathMonitor::~PathMonitor() { cancel(); }
+PathMonitor::~PathMonitor() {
+    cancel();
+}
 
 void PathMonitor::setHandler(Handler handler) {
     std::lock_guard guard(lock_);
@@ -59,7 +60,9 @@ void PathMonitor::cancel() {
     }
 }
 
-void PathMonitor::injectPathForTesting(const NetworkPath& path) { deliver(path); }
+void PathMonitor::injectPathForTesting(const NetworkPath& path) {
+    deliver(path);
+}
 
 void PathMonitor::deliver(const NetworkPath& path) {
     Handler handler;
@@ -83,8 +86,8 @@ void PathMonitor::watch(std::stop_token stop) {
     if (socketFd >= 0) {
         sockaddr_nl address{};
         address.nl_family = AF_NETLINK;
-        address.nl_groups = RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE |
-                            RTMGRP_IPV6_ROUTE;
+        address.nl_groups =
+            RTMGRP_LINK | RTMGRP_IPV4_IFADDR | RTMGRP_IPV6_IFADDR | RTMGRP_IPV4_ROUTE | RTMGRP_IPV6_ROUTE;
         if (bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
             close(socketFd);
             socketFd = -1;

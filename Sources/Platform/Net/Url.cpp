@@ -7,7 +7,9 @@ namespace net {
 
 namespace {
 
-bool isHexDigit(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
+bool isHexDigit(char c) {
+    return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+}
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') {
@@ -26,22 +28,25 @@ bool isForbidden(unsigned char c) {
 
 bool escapesAreWellFormed(std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2]))) {
+        if (text[i] == '%' &&
+            (i + 2 >= text.size() || !isHexDigit(text[i + 1]) || !isHexDigit(text[i + 2]))) {
             return false;
         }
     }
     return true;
 }
 
-bool isSchemeStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
+bool isSchemeStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
 bool isSchemeChar(char c) {
     return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '+' || c == '-' || c == '.';
 }
 
 // The platform's path-allowed set without "/": unreserved, sub-delimiters except ";", ":" and "@".
 bool isSegmentChar(unsigned char c) {
-    return std::isalnum(c) != 0 || std::string_view("-._~!$&'()*+,=:@").find(static_cast<char>(c)) !=
-                                       std::string_view::npos;
+    return std::isalnum(c) != 0 ||
+           std::string_view("-._~!$&'()*+,=:@").find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 } // namespace
@@ -161,8 +166,8 @@ std::optional<Url> Url::parse(std::string_view text) {
     rest.remove_prefix(pathEnd == std::string_view::npos ? rest.size() : pathEnd);
     if (!rest.empty() && rest.front() == '?') {
         size_t queryEnd = rest.find('#');
-        url.query_ = std::string(rest.substr(1, queryEnd == std::string_view::npos ? std::string_view::npos
-                                                                                   : queryEnd - 1));
+        url.query_ = std::string(
+            rest.substr(1, queryEnd == std::string_view::npos ? std::string_view::npos : queryEnd - 1));
         rest.remove_prefix(queryEnd == std::string_view::npos ? rest.size() : queryEnd);
     }
     if (!rest.empty() && rest.front() == '#') {
@@ -205,8 +210,8 @@ Url Url::appendingPath(std::string_view relativePath) const {
     size_t start = 0;
     while (start <= relativePath.size()) {
         size_t slash = relativePath.find('/', start);
-        std::string_view segment =
-            relativePath.substr(start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
+        std::string_view segment = relativePath.substr(
+            start, slash == std::string_view::npos ? std::string_view::npos : slash - start);
         if (!segment.empty()) {
             result = result.appendingPathComponent(segment);
         }

@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvane {

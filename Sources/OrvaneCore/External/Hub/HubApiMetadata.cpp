@@ -1,12 +1,9 @@
-#include "OrvaneCore/External/Hub/HubApi.h"
-
 #include "OrvaneCore/External/Hub/AtomicFile.h"
 #include "OrvaneCore/External/Hub/FileReadError.h"
+#include "OrvaneCore/External/Hub/HubApi.h"
 #include "OrvaneCore/Logging.h"
 #include "OrvaneCore/Text/Encoding.h"
 #include "OrvaneCore/Text/Trimming.h"
-
-#include <openssl/evp.h>
 
 #include <cctype>
 #include <charconv>
@@ -16,6 +13,7 @@
 #include <fstream>
 #include <locale.h>
 #include <memory>
+#include <openssl/evp.h>
 #include <vector>
 
 namespace orvane {
@@ -24,7 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool isNewline(char32_t c) { return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029; }
+bool isNewline(char32_t c) {
+    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
 
 // Every newline character is one separator, so CR LF gives an empty piece between its two halves.
 std::vector<std::string> splitAtNewlines(std::string_view text) {
@@ -67,7 +67,9 @@ std::string unixTimeText(double seconds) {
     return text;
 }
 
-std::string fileUrlText(const fs::path& path) { return "file://" + fs::absolute(path).string(); }
+std::string fileUrlText(const fs::path& path) {
+    return "file://" + fs::absolute(path).string();
+}
 
 std::string removingAll(std::string text, const std::string& part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part)) {
@@ -96,7 +98,8 @@ HubApi::LocalDownloadFileMetadata parseMetadata(const fs::path& metadataPath) {
 
 } // namespace
 
-std::optional<HubApi::LocalDownloadFileMetadata> HubApi::readDownloadMetadata(const fs::path& metadataPath) const {
+std::optional<HubApi::LocalDownloadFileMetadata>
+HubApi::readDownloadMetadata(const fs::path& metadataPath) const {
     std::error_code ignored;
     if (!fs::exists(fs::symlink_status(metadataPath, ignored))) {
         return std::nullopt;
@@ -110,14 +113,15 @@ std::optional<HubApi::LocalDownloadFileMetadata> HubApi::readDownloadMetadata(co
                                   "");
     } catch (const std::exception& error) {
         Logging::writeToSystemLog(Logging::LogType::error,
-                                  "Error reading metadata file " + fileUrlText(metadataPath) + ": " + error.what() +
-                                      ". Removing it from disk and continuing.",
+                                  "Error reading metadata file " + fileUrlText(metadataPath) + ": " +
+                                      error.what() + ". Removing it from disk and continuing.",
                                   "");
     }
     std::error_code removal;
     fs::remove(metadataPath, removal);
     if (removal) {
-        throw HubEnvironmentError::invalidMetadataError("Could not remove corrupted metadata file: " + removal.message());
+        throw HubEnvironmentError::invalidMetadataError("Could not remove corrupted metadata file: " +
+                                                        removal.message());
     }
     return std::nullopt;
 }
@@ -130,8 +134,8 @@ void HubApi::writeDownloadMetadata(const std::string& commitHash, const std::str
         fs::create_directories(metadataPath.parent_path());
         AtomicFile::write(metadataPath, text);
     } catch (const fs::filesystem_error& error) {
-        throw HubEnvironmentError::fileWriteError("Failed to write metadata to " + metadataPath.string() + ": " +
-                                                  error.code().message());
+        throw HubEnvironmentError::fileWriteError("Failed to write metadata to " + metadataPath.string() +
+                                                  ": " + error.code().message());
     }
 }
 

@@ -1,7 +1,6 @@
-#include "OrvaneCore/External/Hub/HubApi.h"
-
 #include "OrvaneCore/CancellationError.h"
 #include "OrvaneCore/Extensions/ArrayExtensions.h"
+#include "OrvaneCore/External/Hub/HubApi.h"
 #include "Platform/Net/UrlError.h"
 
 #include <charconv>
@@ -13,7 +12,8 @@ namespace {
 
 constexpr std::chrono::seconds requestTimeout{60};
 
-net::HttpRequest authorizedRequest(const net::Url& url, const char* method, const std::optional<std::string>& token) {
+net::HttpRequest authorizedRequest(const net::Url& url, const char* method,
+                                   const std::optional<std::string>& token) {
     net::HttpRequest request(url, method);
     request.timeout = requestTimeout;
     if (auto value = HubApi::authorizationHeader(token)) {
@@ -73,7 +73,8 @@ net::HttpResponse HubApi::httpHead(const net::Url& url, std::stop_token stop) co
 }
 
 std::vector<std::string> HubApi::getFilenames(const Repo& repo, const std::string& revision,
-                                              const std::vector<std::string>& globs, std::stop_token stop) const {
+                                              const std::vector<std::string>& globs,
+                                              std::stop_token stop) const {
     net::HttpData data = httpGet(listingUrl(repo, revision), stop);
     SiblingsResponse listing = SiblingsResponse::decode(data.body);
     std::vector<std::string> names;
@@ -151,8 +152,9 @@ HubApi::FileMetadata HubApi::getFileMetadata(const net::Url& url, std::stop_toke
 
 HubApi::FileMetadata HubApi::fileMetadata(const net::HttpResponse& response, const net::Url& url) {
     FileMetadata metadata;
-    std::optional<std::string> location =
-        response.statusCode == 302 ? response.value("Location") : std::optional(response.url.absoluteString());
+    std::optional<std::string> location = response.statusCode == 302
+                                              ? response.value("Location")
+                                              : std::optional(response.url.absoluteString());
     metadata.location = location ? *location : url.absoluteString();
     metadata.commitHash = response.value("X-Repo-Commit");
     auto etag = response.value("X-Linked-Etag");

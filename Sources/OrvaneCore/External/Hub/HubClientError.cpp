@@ -45,10 +45,13 @@ HubClientError HubClientError::parseError(std::string text) {
 }
 
 HubClientError HubClientError::authorizationRequired() {
-    return {Kind::authorizationRequired, "Authentication required. Please provide a valid Hugging Face token.", ""};
+    return {Kind::authorizationRequired,
+            "Authentication required. Please provide a valid Hugging Face token.", ""};
 }
 
-HubClientError HubClientError::parse() { return {Kind::parse, "Failed to parse server response.", ""}; }
+HubClientError HubClientError::parse() {
+    return {Kind::parse, "Failed to parse server response.", ""};
+}
 
 HubClientError HubClientError::unexpectedError() {
     return {Kind::unexpectedError, "An unexpected error occurred.", ""};

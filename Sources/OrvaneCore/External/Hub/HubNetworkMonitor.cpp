@@ -2,7 +2,9 @@
 
 namespace orvane {
 
-HubNetworkMonitor::HubNetworkMonitor() { startMonitoring(); }
+HubNetworkMonitor::HubNetworkMonitor() {
+    startMonitoring();
+}
 
 HubNetworkMonitor& HubNetworkMonitor::shared() {
     static HubNetworkMonitor* monitor = new HubNetworkMonitor(); // reports may arrive until exit

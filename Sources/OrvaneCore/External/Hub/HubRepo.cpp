@@ -4,7 +4,9 @@
 
 namespace orvane {
 
-std::string HubRepo::toJson() const { return encodeRepoJson(id, rawValue(type)); }
+std::string HubRepo::toJson() const {
+    return encodeRepoJson(id, rawValue(type));
+}
 
 HubRepo HubRepo::fromJson(std::string_view json) {
     auto [id, type] = decodeRepoJson(json);

@@ -26,6 +26,7 @@ struct HubRepo {
 template <> struct std::hash<orvane::HubRepo> {
     std::size_t operator()(const orvane::HubRepo& repo) const noexcept {
         std::size_t h = std::hash<std::string>{}(repo.id);
-        return h ^ (std::hash<std::string>{}(orvane::rawValue(repo.type)) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2));
+        return h ^ (std::hash<std::string>{}(orvane::rawValue(repo.type)) + 0x9e3779b97f4a7c15ULL + (h << 6) +
+                    (h >> 2));
     }
 };

@@ -10,7 +10,8 @@ namespace {
 
 const nlohmann::json& member(const nlohmann::json& object, const char* key, const std::string& where) {
     if (!object.is_object()) {
-        throw DecodingError(DecodingError::Kind::typeMismatch, "Expected to decode a keyed object" + where + ".");
+        throw DecodingError(DecodingError::Kind::typeMismatch,
+                            "Expected to decode a keyed object" + where + ".");
     }
     auto found = object.find(key);
     if (found == object.end()) {
@@ -18,8 +19,8 @@ const nlohmann::json& member(const nlohmann::json& object, const char* key, cons
                             std::string("No value associated with key \"") + key + "\"" + where + ".");
     }
     if (found->is_null()) {
-        throw DecodingError(DecodingError::Kind::valueNotFound,
-                            std::string("Expected a value for key \"") + key + "\"" + where + " but found null.");
+        throw DecodingError(DecodingError::Kind::valueNotFound, std::string("Expected a value for key \"") +
+                                                                    key + "\"" + where + " but found null.");
     }
     return *found;
 }
@@ -33,7 +34,8 @@ HubSiblingsResponse HubSiblingsResponse::decode(std::string_view json) {
     }
     const nlohmann::json& list = member(document, "siblings", "");
     if (!list.is_array()) {
-        throw DecodingError(DecodingError::Kind::typeMismatch, "Expected to decode an array for key \"siblings\".");
+        throw DecodingError(DecodingError::Kind::typeMismatch,
+                            "Expected to decode an array for key \"siblings\".");
     }
     HubSiblingsResponse response;
     response.siblings.reserve(list.size());

@@ -16,7 +16,8 @@ std::string requiredString(const nlohmann::json& object, const char* key) {
     }
     if (found->is_null()) {
         throw DecodingError(DecodingError::Kind::valueNotFound,
-                            std::string("Expected String value for key \"") + key + "\" but found null instead.");
+                            std::string("Expected String value for key \"") + key +
+                                "\" but found null instead.");
     }
     if (!found->is_string()) {
         throw DecodingError(DecodingError::Kind::typeMismatch,
@@ -46,7 +47,8 @@ std::pair<std::string, HubRepoType> decodeRepoJson(std::string_view json) {
     std::string raw = requiredString(object, "type");
     auto type = hubRepoTypeFromRawValue(raw);
     if (!type) {
-        throw DecodingError(DecodingError::Kind::dataCorrupted, "Cannot initialize RepoType from invalid String value " + raw);
+        throw DecodingError(DecodingError::Kind::dataCorrupted,
+                            "Cannot initialize RepoType from invalid String value " + raw);
     }
     return {std::move(id), *type};
 }
