@@ -84,8 +84,10 @@ TEST(HubErrors, DescriptionsAreTheDocumentedTexts) {
     using orvane::Hub::HubClientError;
     EXPECT_STREQ(HubClientError::httpStatusCode(404).what(), "HTTP error with status code: 404");
     EXPECT_STREQ(HubClientError::jsonSerialization("x", "just this").what(), "just this");
-    EXPECT_STREQ(HubClientError::networkError("The network connection was lost.").what(),
-                 "Network error: The network connection was lost.");
+    auto network = HubClientError::networkError(net::UrlError(net::UrlError::Code::networkConnectionLost));
+    EXPECT_STREQ(network.what(), "Network error: The network connection was lost.");
+    EXPECT_EQ(network.urlErrorCode(), net::UrlError::Code::networkConnectionLost);
+    EXPECT_FALSE(HubClientError::networkError("described only").urlErrorCode());
     EXPECT_STREQ(HubClientError::configurationMissing("tokenizer.json").what(),
                  "Required configuration file missing: tokenizer.json");
     EXPECT_STREQ(HubClientError::parse().what(), "Failed to parse server response.");

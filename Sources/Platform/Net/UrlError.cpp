@@ -20,6 +20,8 @@ std::string UrlError::description(Code code) {
         return "The network connection was lost.";
     case Code::notConnectedToInternet:
         return "The Internet connection appears to be offline.";
+    case Code::resourceUnavailable:
+        return "The requested resource couldn\u2019t be loaded.";
     case Code::secureConnectionFailed:
         return "An SSL error has occurred and a secure connection to the server cannot be made.";
     case Code::httpTooManyRedirects:

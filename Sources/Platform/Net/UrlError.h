@@ -16,6 +16,8 @@ public:
         cannotConnectToHost,
         networkConnectionLost,
         notConnectedToInternet,
+        /// The resource could not be had for now (never produced by the transfers themselves).
+        resourceUnavailable,
         secureConnectionFailed,
         httpTooManyRedirects,
         unsupportedURL,

@@ -24,6 +24,12 @@ HubClientError HubClientError::fileNotFound(std::string text) {
     return {Kind::fileNotFound, "File not found: " + text, text};
 }
 
+HubClientError HubClientError::networkError(const net::UrlError& error) {
+    HubClientError result = networkError(std::string(error.what()));
+    result.urlErrorCode_ = error.code();
+    return result;
+}
+
 HubClientError HubClientError::networkError(std::string description) {
     return {Kind::networkError, "Network error: " + description, description};
 }

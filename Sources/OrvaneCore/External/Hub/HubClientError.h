@@ -3,7 +3,10 @@
 // authorisation or file, a network failure, a document that could not be read. what() is the English
 // description of the case.
 
+#include "Platform/Net/UrlError.h"
+
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -30,7 +33,9 @@ public:
     static HubClientError jsonSerialization(std::filesystem::path fileURL, std::string message);
     static HubClientError downloadError(std::string text);
     static HubClientError fileNotFound(std::string text);
-    /// `description` is the URL error's own description.
+    /// Carries the URL error's code and description.
+    static HubClientError networkError(const net::UrlError& error);
+    /// A network error known only by its description (no code).
     static HubClientError networkError(std::string description);
     static HubClientError resourceNotFound(std::string text);
     static HubClientError configurationMissing(std::string fileName);
@@ -48,6 +53,8 @@ public:
     const std::string& payload() const { return payload_; }
     /// The file of `jsonSerialization`.
     const std::filesystem::path& fileURL() const { return fileURL_; }
+    /// The code of the URL error a `networkError` carries, when it carries one.
+    std::optional<net::UrlError::Code> urlErrorCode() const { return urlErrorCode_; }
 
 private:
     HubClientError(Kind kind, std::string description, std::string payload, int statusCode = 0,
@@ -57,6 +64,7 @@ private:
     std::string payload_;
     int statusCode_ = 0;
     std::filesystem::path fileURL_;
+    std::optional<net::UrlError::Code> urlErrorCode_;
 };
 
 } // namespace orvane::Hub
