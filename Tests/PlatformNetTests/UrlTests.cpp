@@ -31,6 +31,8 @@ TEST(Url, TellsReferencesWithAndWithoutAHostApart) {
     EXPECT_TRUE(networkPath->hasHost());
     EXPECT_EQ(networkPath->host(), "other.example");
 
+    EXPECT_EQ(Url::parse("HTTPS://Host/x")->scheme(), "https");
+
     auto ipv6 = Url::parse("http://[::1]:9/p");
     ASSERT_TRUE(ipv6);
     EXPECT_EQ(ipv6->host(), "[::1]");

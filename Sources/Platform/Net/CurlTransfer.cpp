@@ -190,13 +190,15 @@ void CurlTransfer::run(const HttpRequest& request, bool followRedirects, int max
     CURLM* multi = lease.get();
     curl_multi_add_handle(multi, e);
     bool timedOut = false;
+    bool finished = false;
     CURLcode result = CURLE_OK;
     {
         std::stop_callback wake(stop, [multi] { curl_multi_wakeup(multi); });
         int running = 1;
         while (true) {
             curl_multi_perform(multi, &running);
-            if (running == 0 || state.failure || stop.stop_requested()) {
+            finished = running == 0;
+            if (finished || state.failure || stop.stop_requested()) {
                 break;
             }
             auto idle = Clock::now() - state.lastActivity;
@@ -220,7 +222,8 @@ void CurlTransfer::run(const HttpRequest& request, bool followRedirects, int max
     if (state.failure) {
         std::rethrow_exception(state.failure);
     }
-    if (stop.stop_requested()) {
+    // A stop that comes after the last byte does not undo a finished exchange.
+    if (stop.stop_requested() && !(finished && result == CURLE_OK)) {
         throw UrlError(UrlError::Code::cancelled);
     }
     if (timedOut) {

@@ -103,6 +103,9 @@ std::optional<Url> Url::parse(std::string_view text) {
         }
         if (i < rest.size() && rest[i] == ':') {
             url.scheme_ = std::string(rest.substr(0, i));
+            for (char& c : url.scheme_) { // schemes compare without case; keep the canonical form
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            }
             rest.remove_prefix(i + 1);
         }
     }
