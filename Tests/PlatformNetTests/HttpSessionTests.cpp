@@ -231,3 +231,18 @@ TEST_F(HttpSessionTest, ProxySettingsFromTheEnvironmentAreRespected) {
     environment.set("no_proxy", "127.0.0.1");
     EXPECT_EQ(HttpSession::shared().send(HttpRequest(resolve("small.txt"))).body, "hello");
 }
+
+TEST_F(HttpSessionTest, TheFakeHubCanIgnoreOrRefuseARange) {
+    HttpRequest request(resolve("big.bin"));
+    request.headers.set("Range", "bytes=1000-");
+    hub.addFault(FakeHub::Fault::on("big.bin").ignoringRange().limit(1));
+    auto whole = HttpSession::shared().send(request);
+    EXPECT_EQ(whole.response.statusCode, 200);
+    EXPECT_EQ(whole.body, bigContent);
+    EXPECT_EQ(HttpSession::shared().send(request).response.statusCode, 206); // the fault is spent
+
+    request.headers.set("Range", "bytes=" + std::to_string(bigContent.size()) + "-");
+    auto refused = HttpSession::shared().send(request);
+    EXPECT_EQ(refused.response.statusCode, 416);
+    EXPECT_EQ(refused.response.value("Content-Range"), "bytes */" + std::to_string(bigContent.size()));
+}
