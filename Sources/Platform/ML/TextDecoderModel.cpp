@@ -251,6 +251,15 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
     std::vector<float> scores(heads * std::max(attended, w));
     std::vector<double> alignment(w, 0.0);
     const float scale = 1.0f / std::sqrt(float(kHeadSize));
+    // Heads go to the pool only when reading their keys and values (half floats) is worth a hand-off;
+    // otherwise one "task" runs them all on this thread.
+    auto forEachHead = [&](size_t positions, auto&& body) {
+        if (positions * d * 4 >= (size_t(1) << 20))
+            pool.parallelFor(heads, body);
+        else
+            for (size_t head = 0; head < heads; ++head)
+                body(head);
+    };
 
     halfToFloat(static_cast<const uint16_t*>(tokenEmbedding_.data()) + size_t(token) * d, x.data(), d);
     k.add(x.data(), positions_.data() + t * d, d);
@@ -265,7 +274,7 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         const float* freshValue = qkv.data() + 2 * d;
         floatToHalf(freshKey, static_cast<uint16_t*>(keyUpdates->data()) + l * d, d);
         floatToHalf(freshValue, static_cast<uint16_t*>(valueUpdates->data()) + l * d, d);
-        pool.parallelFor(heads, [&](size_t head) {
+        forEachHead(attended, [&](size_t head) {
             float* p = scores.data() + head * attended;
             std::fill(p, p + attended, 0.0f);
             const size_t channel0 = l * d + head * kHeadSize;
@@ -299,7 +308,7 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         halfLinear(h.data(), d, layer.crossQuery.halves(), layer.crossQuery.bias.data(), d, query.data());
         const uint16_t* keys = cross->keys[l].data();
         const uint16_t* values = cross->values[l].data();
-        pool.parallelFor(heads, [&](size_t head) {
+        forEachHead(w, [&](size_t head) {
             float* p = scores.data() + head * w;
             const float* q = query.data() + head * kHeadSize;
             for (size_t f = 0; f < w; ++f)

@@ -11,8 +11,10 @@ namespace ml::kernels {
 void halfLinear(const float* x, size_t in, const uint16_t* W, const float* bias, size_t out, float* y,
                 bool accumulate) {
     const KernelTable& k = activeKernels();
-    // About 64 KB of weights per task at the least; several tasks per thread to balance.
-    const size_t minRows = std::max<size_t>(4, (size_t(1) << 15) / std::max<size_t>(in, 1));
+    // At least 256 KB of weights per task (a small layer is read faster by one thread than handed out,
+    // and on a busy machine every extra task is one more chance to wait for a descheduled thread);
+    // several tasks per thread for balance on large ones.
+    const size_t minRows = std::max<size_t>(4, (size_t(1) << 17) / std::max<size_t>(in, 1));
     const size_t tasks = std::clamp<size_t>(out / minRows, 1, ThreadPool::shared().threadCount() * 4);
     ThreadPool::shared().parallelFor(tasks, [&](size_t task) {
         size_t r0, r1;
