@@ -70,6 +70,10 @@ TEST(ByteLevelFixture, LongRunsOfOneKindTokenizeWhole) {
         for (int i = 0; i < 200000; ++i) text += unit;
         EXPECT_EQ(tokenizer.decode(tokenizer.encode(text, false)), text);
     }
+    // Text full of near-misses of the 1,600 speech tokens ("<|", "<|0.0").
+    std::string nearMisses;
+    for (int i = 0; i < 20000; ++i) nearMisses += i % 2 ? "<|0.0 " : "a<|";
+    EXPECT_EQ(tokenizer.decode(tokenizer.encode(nearMisses, false)), nearMisses);
 }
 
 std::string runTool(const std::string& arguments, int* status = nullptr) {

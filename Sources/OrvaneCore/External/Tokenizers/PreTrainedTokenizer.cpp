@@ -4,7 +4,6 @@
 #include "OrvaneCore/External/Tokenizers/NormalizerFactory.h"
 #include "OrvaneCore/External/Tokenizers/PostProcessorFactory.h"
 #include "OrvaneCore/External/Tokenizers/PreTokenizerFactory.h"
-#include "OrvaneCore/External/Tokenizers/StringSplitting.h"
 #include "OrvaneCore/External/Tokenizers/TextPieces.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerModel.h"
 #include "OrvaneCore/Text/Graphemes.h"
@@ -17,34 +16,36 @@
 namespace orvane {
 namespace {
 
-struct AddedTokenEntry {
-    std::string content;
-    bool prefix;
-    bool suffix;
-    std::size_t length; // user-perceived characters
-};
-
-// Longest tokens first, so that a token is never cut short by another that is its prefix; "\s*"
-// affixes let a token swallow the blanks beside it ("lstrip"/"rstrip"). A token with empty content
-// would match between every two characters, so it takes no part.
-std::optional<text::Regex> addedTokensExpression(const Config::Array& list) {
-    std::vector<AddedTokenEntry> entries;
+// Longest tokens first (stable for equal lengths), so that a token is never cut short by another that
+// is its prefix. A token with empty content would match between every two characters, so it takes no part.
+std::vector<AddedTokenMatcher::Entry> addedTokenEntries(const Config::Array& list) {
+    struct Sortable {
+        AddedTokenMatcher::Entry entry;
+        std::size_t length; // user-perceived characters
+    };
+    std::vector<Sortable> sortable;
     for (const Config& token : list) {
         if (!token.dictionary()) continue;
         auto content = token["content"].string();
         if (!content || content->empty()) continue;
-        entries.push_back({*content, token["lstrip"].boolean().value_or(false),
-                           token["rstrip"].boolean().value_or(false), text::graphemeCount(*content)});
+        std::size_t length = text::graphemeCount(*content);
+        sortable.push_back({{std::move(*content), token["lstrip"].boolean().value_or(false),
+                             token["rstrip"].boolean().value_or(false)},
+                            length});
     }
-    std::stable_sort(entries.begin(), entries.end(),
-                     [](const AddedTokenEntry& a, const AddedTokenEntry& b) { return a.length > b.length; });
+    std::stable_sort(sortable.begin(), sortable.end(),
+                     [](const Sortable& a, const Sortable& b) { return a.length > b.length; });
+    std::vector<AddedTokenMatcher::Entry> entries;
+    for (auto& item : sortable) entries.push_back(std::move(item.entry));
+    return entries;
+}
+
+// "\s*" affixes let a token swallow the blanks beside it ("lstrip"/"rstrip").
+std::optional<text::Regex> addedTokensExpression(const std::vector<AddedTokenMatcher::Entry>& entries) {
     std::string pattern;
     for (const auto& entry : entries) {
         if (!pattern.empty()) pattern += '|';
-        // "\s*" may only start where a run of blanks starts: the matches are the same (a match inside a
-        // run also matches from its start, which the search reaches first), but a long run of blanks no
-        // longer makes the search retry the whole run from every position in it (quadratic time).
-        if (entry.prefix) pattern += R"((?<!\s)\s*)";
+        if (entry.prefix) pattern += R"(\s*)";
         pattern += '(' + text::Regex::escape(entry.content) + ')';
         if (entry.suffix) pattern += R"(\s*)";
     }
@@ -72,7 +73,9 @@ PreTrainedTokenizer::PreTrainedTokenizer(const Config& tokenizerConfig, const Co
         addedTokenIds[*content] = *id;
         if (token["special"].boolean().value_or(false)) specialTokens_[*content] = *id;
     }
-    addedTokensRegex_ = addedTokensExpression(*list);
+    auto entries = addedTokenEntries(*list);
+    addedTokensRegex_ = addedTokensExpression(entries);
+    if (addedTokensRegex_) addedTokensMatcher_.emplace(entries);
     for (const auto& [content, id] : addedTokenIds) addedTokens_.insert(content);
     for (const auto& [content, id] : specialTokens_) specialTokenIds_.insert(id);
 
@@ -156,7 +159,7 @@ std::vector<std::string> PreTrainedTokenizer::fuseUnknown(const std::vector<std:
 
 std::vector<std::string> PreTrainedTokenizer::tokenize(const std::string& text) const {
     std::string input = wellFormedText(text);
-    std::vector<std::string> sections = addedTokensRegex_ ? split(input, *addedTokensRegex_) : std::vector{input};
+    std::vector<std::string> sections = addedTokensMatcher_ ? addedTokensMatcher_->split(input) : std::vector{input};
     std::vector<std::string> tokens;
     for (std::size_t index = 0; index < sections.size(); ++index) {
         const std::string& section = sections[index];

@@ -8,6 +8,7 @@
 // to rewrite the tokenizer data do so before calling this constructor, and may override any step.
 
 #include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Tokenizers/AddedTokenMatcher.h"
 #include "OrvaneCore/External/Tokenizers/Decoder.h"
 #include "OrvaneCore/External/Tokenizers/Normalizer.h"
 #include "OrvaneCore/External/Tokenizers/PostProcessor.h"
@@ -76,6 +77,8 @@ private:
     std::unordered_map<std::string, TokenId> specialTokens_;
     std::unordered_set<TokenId> specialTokenIds_;
     std::optional<text::Regex> addedTokensRegex_;
+    // Finds the expression's matches without its per-position cost; present exactly when the expression is.
+    std::optional<AddedTokenMatcher> addedTokensMatcher_;
     std::shared_ptr<PreTokenizer> preTokenizer_;
     std::shared_ptr<Normalizer> normalizer_;
     std::shared_ptr<PostProcessor> postProcessor_;
