@@ -333,7 +333,9 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
     }
     k.layerNorm(x.data(), x.data(), d, finalNorm_.gamma.data(), finalNorm_.beta.data(), 1e-5f);
 
-    std::vector<float> logits(size_t(shape_.vocabulary));
+    // Kept per thread: at 200 KB a fresh vector per token is a fresh mapping, page faults and zeroing.
+    thread_local std::vector<float> logits;
+    logits.resize(size_t(shape_.vocabulary));
     halfLinear(x.data(), d, static_cast<const uint16_t*>(tokenEmbedding_.data()), nullptr, logits.size(),
                logits.data());
     auto logitsArray = std::make_shared<MultiArray>(std::vector<int64_t>{1, 1, shape_.vocabulary},

@@ -53,7 +53,7 @@ void ThreadPool::workerLoop() {
     for (;;) {
         // A short spin first: decoder steps start many small jobs back to back, and a sleeping
         // thread takes tens of microseconds to wake.
-        for (int spin = 0; spin < 4000 && generation_.load(std::memory_order_acquire) == seen; ++spin)
+        for (int spin = 0; spin < 256 && generation_.load(std::memory_order_acquire) == seen; ++spin)
             __builtin_ia32_pause();
         Job* job;
         {
