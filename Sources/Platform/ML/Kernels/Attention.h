@@ -1,7 +1,7 @@
 #pragma once
 // Multi-head scaled dot-product attention over float [tokens, heads * headSize] matrices (the
 // encoder's self-attention; the decoder's per-token attention lives with the decoder kind).
-// Work is split into (head, block of queries) tasks on the thread pool; each task keeps its block's
+// Work is split into (head, block of 128 queries) tasks on the thread pool; each task keeps its block's
 // scores in cache between the two products.
 
 #include <cstddef>

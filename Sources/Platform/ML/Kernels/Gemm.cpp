@@ -30,9 +30,10 @@ Tiling tilingFor(size_t M, size_t N, size_t K) {
     const size_t threads = ThreadPool::shared().threadCount();
     if (double(M) * double(N) * double(K) < kSerialWork || threads == 1)
         return {1, true};
-    // Split the longer side, so each partition still has a well-shaped product; two parts per thread,
-    // so a thread the system takes away for a moment holds up less of the product.
-    return {2 * threads, M >= N};
+    // Split the longer side, so each partition still has a well-shaped product. One part per thread:
+    // every part packs the whole of the operand it shares with the others (a profile of the small
+    // encoder showed OpenBLAS's packing at 20% of the time with two parts per thread).
+    return {threads, M >= N};
 }
 
 } // namespace
