@@ -1,8 +1,8 @@
-// Elementwise kernels for avx512; the bodies are shared (Elementwise.inl), the instruction set comes from
-// this file's compile flags.
+// Elementwise kernels for avx512: the bodies are shared (Elementwise.inl); this file names the instruction
+// set and the build compiles it with that instruction set enabled.
+#define VELMORA_ISA_AVX512 1
+
 #include "Platform/ML/Kernels/Elementwise.inl"
-#include "Platform/ML/Kernels/KernelTable.h"
-#include "Platform/ML/Kernels/Simd.h"
 
 namespace ml::kernels {
 

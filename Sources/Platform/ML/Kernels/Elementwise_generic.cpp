@@ -1,8 +1,8 @@
-// Elementwise kernels for generic; the bodies are shared (Elementwise.inl), the instruction set comes from
-// this file's compile flags.
+// Elementwise kernels for generic: the bodies are shared (Elementwise.inl); this file names the instruction
+// set and the build compiles it with that instruction set enabled. (no instruction-set define: the portable
+// scalar variant)
+
 #include "Platform/ML/Kernels/Elementwise.inl"
-#include "Platform/ML/Kernels/KernelTable.h"
-#include "Platform/ML/Kernels/Simd.h"
 
 namespace ml::kernels {
 

@@ -1,8 +1,8 @@
-// HalfGemv kernels for avx512; the bodies are shared (HalfGemv.inl), the instruction set comes from this
-// file's compile flags.
+// HalfGemv kernels for avx512: the bodies are shared (HalfGemv.inl); this file names the instruction set
+// and the build compiles it with that instruction set enabled.
+#define VELMORA_ISA_AVX512 1
+
 #include "Platform/ML/Kernels/HalfGemv.inl"
-#include "Platform/ML/Kernels/KernelTable.h"
-#include "Platform/ML/Kernels/Simd.h"
 
 namespace ml::kernels {
 

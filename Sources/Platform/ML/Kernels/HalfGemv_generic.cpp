@@ -1,8 +1,8 @@
-// HalfGemv kernels for generic; the bodies are shared (HalfGemv.inl), the instruction set comes from this
-// file's compile flags.
+// HalfGemv kernels for generic: the bodies are shared (HalfGemv.inl); this file names the instruction set
+// and the build compiles it with that instruction set enabled.
+// (no instruction-set define: the portable scalar variant)
+
 #include "Platform/ML/Kernels/HalfGemv.inl"
-#include "Platform/ML/Kernels/KernelTable.h"
-#include "Platform/ML/Kernels/Simd.h"
 
 namespace ml::kernels {
 

@@ -9,18 +9,29 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__AVX512F__)
+// The including file names its instruction set (VELMORA_ISA_AVX512, VELMORA_ISA_AVX2 or neither), so the
+// generic file stays scalar even when the whole build is compiled for a newer processor.
+#if defined(VELMORA_ISA_AVX512)
+#if !defined(__AVX512F__) || !defined(__F16C__)
+#error "an AVX-512 kernel file must be compiled with AVX-512 and F16C enabled"
+#endif
 #define VELMORA_ISA avx512
-#elif defined(__AVX2__)
+#define VELMORA_SIMD_AVX2 1
+#define VELMORA_SIMD_AVX512 1
+#elif defined(VELMORA_ISA_AVX2)
+#if !defined(__AVX2__) || !defined(__FMA__) || !defined(__F16C__)
+#error "an AVX2 kernel file must be compiled with AVX2, FMA and F16C enabled"
+#endif
 #define VELMORA_ISA avx2
+#define VELMORA_SIMD_AVX2 1
 #else
 #define VELMORA_ISA generic
 #endif
 
-#if defined(__AVX2__)
+#if defined(VELMORA_SIMD_AVX2)
 #include <immintrin.h>
 #endif
-#if defined(__AVX512F__) && defined(__GNUC__) && !defined(__clang__)
+#if defined(VELMORA_SIMD_AVX512) && defined(__GNUC__) && !defined(__clang__)
 // g++ 12's AVX-512 headers start from deliberately undefined vectors and warn about them.
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
@@ -87,7 +98,7 @@ inline float scalarGelu(float x) {
     return 0.5f * x * (1.0f + std::erf(x * 0.70710678118654752f));
 }
 
-#if defined(__AVX512F__)
+#if defined(VELMORA_SIMD_AVX512)
 
 using vf = __m512;
 constexpr size_t kWidth = 16;
@@ -151,7 +162,7 @@ inline float vhmax(vf a) {
     return _mm512_reduce_max_ps(a);
 }
 
-#elif defined(__AVX2__)
+#elif defined(VELMORA_SIMD_AVX2)
 
 using vf = __m256;
 constexpr size_t kWidth = 8;
@@ -271,7 +282,7 @@ inline float vhmax(vf a) {
 
 #endif
 
-#if defined(__AVX2__)
+#if defined(VELMORA_SIMD_AVX2)
 // exp by range reduction to [-ln2/2, ln2/2] and a degree-6 polynomial (relative error ~2e-7).
 // Inputs below the float range give exactly 0, so a masked (-inf) score vanishes.
 inline vf vexp(vf x) {
