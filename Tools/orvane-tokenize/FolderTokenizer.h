@@ -18,13 +18,14 @@ public:
 
 /// The tokenizer configuration with "tokenizer_class" completed from "config.json"'s model type when it
 /// has no string one ("whisper" gives "WhisperTokenizer").
-orvane::Config completedTokenizerConfig(const orvane::Config& tokenizerConfig, const orvane::Config* modelConfig);
+orvane::Config completedTokenizerConfig(const orvane::Config& tokenizerConfig,
+                                        const orvane::Config* modelConfig);
 
 /// Loads the folder. By default the class is the general PreTrainedTokenizer (as for a folder); with
 /// `classFromConfig` it is the class the tokenizer class name selects (as for a hub repository).
 /// Throws FolderError for unreadable files and orvane::TokenizerError for configurations no tokenizer can
 /// be built from.
-std::unique_ptr<orvane::PreTrainedTokenizer> loadFolder(const std::filesystem::path& folder, bool classFromConfig,
-                                                        bool strict);
+std::unique_ptr<orvane::PreTrainedTokenizer> loadFolder(const std::filesystem::path& folder,
+                                                        bool classFromConfig, bool strict);
 
 } // namespace tokenize_tool

@@ -3,14 +3,12 @@
 // can be exercised and compared from the command line.
 
 #include "FolderTokenizer.h"
-
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-
-#include <nlohmann/json.hpp>
 
 #include <charconv>
 #include <cstring>
 #include <iostream>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,7 +41,8 @@ std::optional<Options> parse(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         auto value = [&](std::optional<std::string>& into) {
-            if (i + 1 >= argc) return false;
+            if (i + 1 >= argc)
+                return false;
             into = argv[++i];
             return true;
         };
@@ -52,11 +51,14 @@ std::optional<Options> parse(int argc, char** argv) {
         } else if (arg == "--class-from-config") {
             options.classFromConfig = true;
         } else if (arg == "--encode") {
-            if (!value(options.encode)) return std::nullopt;
+            if (!value(options.encode))
+                return std::nullopt;
         } else if (arg == "--tokenize") {
-            if (!value(options.tokenize)) return std::nullopt;
+            if (!value(options.tokenize))
+                return std::nullopt;
         } else if (arg == "--decode") {
-            if (!value(options.decode)) return std::nullopt;
+            if (!value(options.decode))
+                return std::nullopt;
         } else if (arg == "--jsonl") {
             options.jsonl = true;
         } else if (arg == "--no-special") {
@@ -67,8 +69,10 @@ std::optional<Options> parse(int argc, char** argv) {
             return std::nullopt;
         }
     }
-    int commands = options.encode.has_value() + options.tokenize.has_value() + options.decode.has_value() + options.jsonl;
-    if (options.folder.empty() || commands != 1) return std::nullopt;
+    int commands = options.encode.has_value() + options.tokenize.has_value() + options.decode.has_value() +
+                   options.jsonl;
+    if (options.folder.empty() || commands != 1)
+        return std::nullopt;
     return options;
 }
 
@@ -79,13 +83,16 @@ std::optional<std::vector<orvane::TokenId>> parseIds(const std::string& text) {
     while (cursor < end) {
         orvane::TokenId id = 0;
         auto [next, error] = std::from_chars(cursor, end, id);
-        if (error != std::errc{}) return std::nullopt;
+        if (error != std::errc{})
+            return std::nullopt;
         ids.push_back(id);
         cursor = next;
         if (cursor < end) {
-            if (*cursor != ',') return std::nullopt;
+            if (*cursor != ',')
+                return std::nullopt;
             ++cursor;
-            if (cursor == end) return std::nullopt;
+            if (cursor == end)
+                return std::nullopt;
         }
     }
     return ids;
@@ -135,17 +142,19 @@ int main(int argc, char** argv) {
     try {
         tokenizer = tokenize_tool::loadFolder(options->folder, options->classFromConfig, true);
     } catch (const std::exception& error) {
-        std::cerr << "orvane-tokenize: cannot build a tokenizer from " << options->folder << ": " << error.what()
-                  << "\n";
+        std::cerr << "orvane-tokenize: cannot build a tokenizer from " << options->folder << ": "
+                  << error.what() << "\n";
         return 1;
     }
 
     if (options->encode) {
         auto ids = tokenizer->encode(*options->encode, !options->noSpecial);
-        for (std::size_t i = 0; i < ids.size(); ++i) std::cout << (i ? " " : "") << ids[i];
+        for (std::size_t i = 0; i < ids.size(); ++i)
+            std::cout << (i ? " " : "") << ids[i];
         std::cout << "\n";
     } else if (options->tokenize) {
-        for (const auto& token : tokenizer->tokenize(*options->tokenize)) std::cout << token << "\n";
+        for (const auto& token : tokenizer->tokenize(*options->tokenize))
+            std::cout << token << "\n";
     } else if (options->decode) {
         auto ids = parseIds(*options->decode);
         if (!ids) {
@@ -156,7 +165,8 @@ int main(int argc, char** argv) {
     } else {
         std::string line;
         while (std::getline(std::cin, line)) {
-            if (line.empty()) continue;
+            if (line.empty())
+                continue;
             std::cout << dump(answer(*tokenizer, line)) << "\n";
         }
     }

@@ -12,13 +12,15 @@ namespace {
 bool whiteSpaceAt(std::string_view text, std::size_t at, std::size_t* next = nullptr) {
     std::size_t offset = at;
     char32_t codePoint = text::nextCodePoint(text, offset);
-    if (next) *next = offset;
+    if (next)
+        *next = offset;
     return text::isWhiteSpace(codePoint);
 }
 
 std::size_t endOfWhiteSpace(std::string_view text, std::size_t at) {
     std::size_t next = at;
-    while (at < text.size() && whiteSpaceAt(text, at, &next)) at = next;
+    while (at < text.size() && whiteSpaceAt(text, at, &next))
+        at = next;
     return at;
 }
 
@@ -27,7 +29,8 @@ std::size_t endOfWhiteSpace(std::string_view text, std::size_t at) {
 AddedTokenMatcher::AddedTokenMatcher(const std::vector<Entry>& entries) : entries_(entries), nodes_(1) {
     for (std::size_t index = 0; index < entries_.size(); ++index) {
         const Entry& entry = entries_[index];
-        if (entry.content.empty()) continue;
+        if (entry.content.empty())
+            continue;
         int node = 0;
         for (unsigned char byte : entry.content) {
             int next = child(node, byte);
@@ -52,12 +55,15 @@ int AddedTokenMatcher::child(int node, unsigned char byte) const {
     return found != children.end() && found->first == byte ? found->second : -1;
 }
 
-template <typename Visit> void AddedTokenMatcher::tokensAt(std::string_view text, std::size_t at, Visit&& visit) const {
+template <typename Visit>
+void AddedTokenMatcher::tokensAt(std::string_view text, std::size_t at, Visit&& visit) const {
     int node = 0;
     for (std::size_t i = at; i < text.size(); ++i) {
         node = child(node, static_cast<unsigned char>(text[i]));
-        if (node < 0) return;
-        for (int entry : nodes_[node].entries) visit(entry, i + 1 - at);
+        if (node < 0)
+            return;
+        for (int entry : nodes_[node].entries)
+            visit(entry, i + 1 - at);
     }
 }
 
@@ -65,7 +71,8 @@ template <typename Visit> void AddedTokenMatcher::tokensAt(std::string_view text
 // blank prefix ("\s*" before it, greedy) matches at a position when blanks run from there to its token;
 // it only starts where a blank run starts (or where the search starts), since a match from inside the
 // run is always preceded by one from its start.
-std::optional<AddedTokenMatcher::Match> AddedTokenMatcher::find(std::string_view text, std::size_t from) const {
+std::optional<AddedTokenMatcher::Match> AddedTokenMatcher::find(std::string_view text,
+                                                                std::size_t from) const {
     bool afterWhiteSpace = false;
     for (std::size_t at = from; at < text.size();) {
         std::size_t next = at;
@@ -82,20 +89,22 @@ std::optional<AddedTokenMatcher::Match> AddedTokenMatcher::find(std::string_view
         bool prefixAllowed = at == from || !afterWhiteSpace;
         tokensAt(text, at, [&](int entry, std::size_t length) {
             // A blank-prefixed entry at a blank is found by the run below, with its greedy blanks.
-            if (!entries_[entry].prefix || (prefixAllowed && !blank)) consider(entry, at, length);
+            if (!entries_[entry].prefix || (prefixAllowed && !blank))
+                consider(entry, at, length);
         });
         if (anyPrefix_ && blank && prefixAllowed) {
             // Greedy blanks: the token as far right in the run as it matches.
             std::size_t runEnd = endOfWhiteSpace(text, at);
             std::vector<bool> seen(entries_.size(), false);
-            for (std::size_t start = runEnd;; ) {
+            for (std::size_t start = runEnd;;) {
                 tokensAt(text, start, [&](int entry, std::size_t length) {
                     if (entries_[entry].prefix && !seen[entry]) {
                         seen[entry] = true;
                         consider(entry, start, length);
                     }
                 });
-                if (start == at || !whitespaceLeadingToken_) break;
+                if (start == at || !whitespaceLeadingToken_)
+                    break;
                 // Step back one code point (a continuation byte never starts one).
                 do {
                     --start;
@@ -105,7 +114,8 @@ std::optional<AddedTokenMatcher::Match> AddedTokenMatcher::find(std::string_view
         if (best >= 0) {
             std::size_t end = bestStart + bestLength;
             Match match{at, end, bestStart, end};
-            if (entries_[best].suffix) match.end = endOfWhiteSpace(text, end);
+            if (entries_[best].suffix)
+                match.end = endOfWhiteSpace(text, end);
             return match;
         }
         afterWhiteSpace = blank;
@@ -120,14 +130,18 @@ std::vector<std::string> AddedTokenMatcher::split(std::string_view text) const {
     bool matched = false;
     for (std::size_t from = 0; from < text.size();) {
         auto match = find(text, from);
-        if (!match) break;
+        if (!match)
+            break;
         matched = true;
-        if (match->start > start) pieces.emplace_back(text.substr(start, match->start - start));
+        if (match->start > start)
+            pieces.emplace_back(text.substr(start, match->start - start));
         pieces.emplace_back(text.substr(match->contentStart, match->contentEnd - match->contentStart));
         start = from = match->end;
     }
-    if (!matched) return {std::string(text)};
-    if (start < text.size()) pieces.emplace_back(text.substr(start));
+    if (!matched)
+        return {std::string(text)};
+    if (start < text.size())
+        pieces.emplace_back(text.substr(start));
     return pieces;
 }
 

@@ -29,17 +29,21 @@ BPETokenizer::BPETokenizer(const Config& tokenizerConfig, const Config& tokenize
     : cache_(std::make_unique<Cache>()) {
     const Config& model = tokenizerData["model"];
     auto merges = mergesFromConfig(model["merges"]);
-    if (!merges) throw TokenizerError::mismatchedConfig("BPETokenizer requires merges");
+    if (!merges)
+        throw TokenizerError::mismatchedConfig("BPETokenizer requires merges");
     const Config::Dictionary* vocab = model["vocab"].dictionary();
-    if (!vocab) throw TokenizerError::missingVocab();
+    if (!vocab)
+        throw TokenizerError::missingVocab();
 
     Parts parts;
     parts.merges = std::move(*merges);
     parts.vocab.reserve(vocab->size() + addedTokens.size());
-    for (const auto& [text, id] : addedTokens) parts.vocab.emplace(text, id);
+    for (const auto& [text, id] : addedTokens)
+        parts.vocab.emplace(text, id);
     for (const auto& [key, value] : *vocab) {
         // Added tokens win over the vocabulary's entry of the same text; non-integer ids are left out.
-        if (auto id = value.integer()) parts.vocab.emplace(key.string(), *id);
+        if (auto id = value.integer())
+            parts.vocab.emplace(key.string(), *id);
     }
     parts.unknownToken = TokenizerModel::unknownToken(tokenizerConfig);
     parts.eosToken = addedTokenAsString(&tokenizerConfig["eosToken"]);
@@ -50,14 +54,16 @@ BPETokenizer::BPETokenizer(const Config& tokenizerConfig, const Config& tokenize
 
 std::optional<std::vector<std::vector<std::string>>> BPETokenizer::mergesFromConfig(const Config& config) {
     const Config::Array* elements = config.array();
-    if (!elements) return std::nullopt;
+    if (!elements)
+        return std::nullopt;
     std::vector<std::vector<std::string>> merges;
     merges.reserve(elements->size());
     for (const Config& element : *elements) {
         if (auto text = element.string()) {
             std::vector<std::string> parts;
             std::size_t start = 0;
-            for (std::size_t space; (space = text->find(' ', start)) != std::string::npos; start = space + 1) {
+            for (std::size_t space; (space = text->find(' ', start)) != std::string::npos;
+                 start = space + 1) {
                 parts.push_back(text->substr(start, space - start));
             }
             parts.push_back(text->substr(start));
@@ -69,7 +75,9 @@ std::optional<std::vector<std::vector<std::string>>> BPETokenizer::mergesFromCon
     return merges;
 }
 
-BPETokenizer::BPETokenizer(Parts parts) : cache_(std::make_unique<Cache>()) { build(std::move(parts)); }
+BPETokenizer::BPETokenizer(Parts parts) : cache_(std::make_unique<Cache>()) {
+    build(std::move(parts));
+}
 
 BPETokenizer::~BPETokenizer() = default;
 
@@ -79,7 +87,8 @@ void BPETokenizer::build(Parts parts) {
     for (std::size_t rank = 0; rank < parts.merges.size(); ++rank) {
         const auto& merge = parts.merges[rank];
         // An entry without two symbols cannot merge anything; it only keeps its place in the ranking.
-        if (merge.size() < 2) continue;
+        if (merge.size() < 2)
+            continue;
         std::string a = canonicalText(merge[0]);
         std::string b = canonicalText(merge[1]);
         std::int32_t first = internSymbol(a);
@@ -92,7 +101,8 @@ void BPETokenizer::build(Parts parts) {
     smallSymbolIds_.assign(0x300, -1);
     for (char32_t codePoint = 0; codePoint < 0x300; ++codePoint) {
         auto found = symbolIds_.find(text::utf8(codePoint));
-        if (found != symbolIds_.end()) smallSymbolIds_[codePoint] = found->second;
+        if (found != symbolIds_.end())
+            smallSymbolIds_[codePoint] = found->second;
     }
 
     tokensToIds_ = std::move(parts.vocab);
@@ -100,7 +110,8 @@ void BPETokenizer::build(Parts parts) {
     const std::size_t denseLimit = tokensToIds_.size() * 2 + 1024;
     for (const auto& [text, id] : tokensToIds_) {
         if (id >= 0 && static_cast<std::size_t>(id) < denseLimit) {
-            if (static_cast<std::size_t>(id) >= idsToTokens_.size()) idsToTokens_.resize(id + 1, nullptr);
+            if (static_cast<std::size_t>(id) >= idsToTokens_.size())
+                idsToTokens_.resize(id + 1, nullptr);
             idsToTokens_[id] = &text;
         } else {
             sparseIdsToTokens_[id] = &text;
@@ -108,9 +119,11 @@ void BPETokenizer::build(Parts parts) {
     }
 
     auto idOf = [this](const std::optional<std::string>& token) -> std::optional<TokenId> {
-        if (!token) return std::nullopt;
+        if (!token)
+            return std::nullopt;
         auto found = tokensToIds_.find(*token);
-        if (found == tokensToIds_.end()) return std::nullopt;
+        if (found == tokensToIds_.end())
+            return std::nullopt;
         return found->second;
     };
     unknownToken_ = std::move(parts.unknownToken);
@@ -124,7 +137,8 @@ void BPETokenizer::build(Parts parts) {
 
 std::int32_t BPETokenizer::internSymbol(const std::string& canonical) {
     auto found = symbolIds_.find(canonical);
-    if (found != symbolIds_.end()) return found->second;
+    if (found != symbolIds_.end())
+        return found->second;
     auto id = static_cast<std::int32_t>(symbolIds_.size());
     symbolIds_.emplace(canonical, id);
     return id;
@@ -133,7 +147,8 @@ std::int32_t BPETokenizer::internSymbol(const std::string& canonical) {
 std::int32_t BPETokenizer::symbolId(std::string_view text) const {
     if (!text.empty()) {
         auto lead = static_cast<unsigned char>(text[0]);
-        if (text.size() == 1 && lead < 0x80) return smallSymbolIds_[lead];
+        if (text.size() == 1 && lead < 0x80)
+            return smallSymbolIds_[lead];
         if (text.size() == 2 && lead >= 0xC2 && lead < 0xCC) {
             return smallSymbolIds_[((lead & 0x1F) << 6) | (static_cast<unsigned char>(text[1]) & 0x3F)];
         }
@@ -148,7 +163,8 @@ const BPETokenizer::Merge* BPETokenizer::findMerge(std::int32_t a, std::int32_t 
 
 std::optional<int> BPETokenizer::mergeRank(std::string_view a, std::string_view b) const {
     const Merge* merge = findMerge(symbolId(a), symbolId(b));
-    if (!merge) return std::nullopt;
+    if (!merge)
+        return std::nullopt;
     return merge->rank;
 }
 
@@ -160,7 +176,8 @@ std::vector<BPETokenizer::Span> BPETokenizer::mergedSymbols(std::string_view pie
     std::vector<std::size_t> bounds = characterBoundaries(piece);
     std::vector<Span> spans;
     if (bounds.size() <= 2) {
-        if (!piece.empty()) spans.push_back({0, piece.size()});
+        if (!piece.empty())
+            spans.push_back({0, piece.size()});
         return spans;
     }
     struct Symbol {
@@ -172,19 +189,25 @@ std::vector<BPETokenizer::Span> BPETokenizer::mergedSymbols(std::string_view pie
     int count = static_cast<int>(bounds.size()) - 1;
     std::vector<Symbol> word(count);
     for (int i = 0; i < count; ++i) {
-        word[i] = {bounds[i], bounds[i + 1], symbolId(piece.substr(bounds[i], bounds[i + 1] - bounds[i])), i - 1,
-                   i + 1 < count ? i + 1 : -1, true};
+        word[i] = {bounds[i],
+                   bounds[i + 1],
+                   symbolId(piece.substr(bounds[i], bounds[i + 1] - bounds[i])),
+                   i - 1,
+                   i + 1 < count ? i + 1 : -1,
+                   true};
     }
 
     using Entry = std::pair<int, int>; // rank, position of the pair's left symbol
     std::priority_queue<Entry, std::vector<Entry>, std::greater<>> candidates;
     auto addCandidate = [&](int left) {
-        if (left < 0 || word[left].next < 0) return;
+        if (left < 0 || word[left].next < 0)
+            return;
         if (const Merge* merge = findMerge(word[left].id, word[word[left].next].id)) {
             candidates.push({merge->rank, left});
         }
     };
-    for (int i = 0; i + 1 < count; ++i) addCandidate(i);
+    for (int i = 0; i + 1 < count; ++i)
+        addCandidate(i);
 
     std::vector<int> round, merged;
     while (!candidates.empty()) {
@@ -196,15 +219,19 @@ std::vector<BPETokenizer::Span> BPETokenizer::mergedSymbols(std::string_view pie
         }
         merged.clear();
         for (int left : round) {
-            if (!word[left].alive || word[left].next < 0) continue;
-            if (!merged.empty() && merged.back() == left) continue;
+            if (!word[left].alive || word[left].next < 0)
+                continue;
+            if (!merged.empty() && merged.back() == left)
+                continue;
             int right = word[left].next;
             const Merge* merge = findMerge(word[left].id, word[right].id);
-            if (!merge || merge->rank != rank) continue;
+            if (!merge || merge->rank != rank)
+                continue;
             word[left].end = word[right].end;
             word[left].id = merge->merged;
             word[left].next = word[right].next;
-            if (word[right].next >= 0) word[word[right].next].prev = left;
+            if (word[right].next >= 0)
+                word[word[right].next].prev = left;
             word[right].alive = false;
             merged.push_back(left);
         }
@@ -214,7 +241,8 @@ std::vector<BPETokenizer::Span> BPETokenizer::mergedSymbols(std::string_view pie
         }
     }
 
-    for (int i = 0; i >= 0; i = word[i].next) spans.push_back({word[i].start, word[i].end});
+    for (int i = 0; i >= 0; i = word[i].next)
+        spans.push_back({word[i].start, word[i].end});
     return spans;
 }
 
@@ -222,25 +250,29 @@ std::string BPETokenizer::bpe(const std::string& token) const {
     std::string piece = wellFormedText(token);
     std::string joined;
     for (const Span& span : mergedSymbols(piece)) {
-        if (!joined.empty()) joined += ' ';
+        if (!joined.empty())
+            joined += ' ';
         joined.append(piece, span.start, span.end - span.start);
     }
     return joined;
 }
 
 std::vector<std::string> BPETokenizer::tokenize(const std::string& text) const {
-    if (text.empty()) return {};
+    if (text.empty())
+        return {};
     bool cacheable = text.size() <= cacheablePieceLength;
     if (cacheable) {
         std::lock_guard lock(cache_->mutex);
         auto found = cache_->tokens.find(text);
-        if (found != cache_->tokens.end()) return found->second;
+        if (found != cache_->tokens.end())
+            return found->second;
     }
     std::string piece = wellFormedText(text);
     auto tokens = tokenizeUncached(piece);
     if (cacheable) {
         std::lock_guard lock(cache_->mutex);
-        if (cache_->tokens.size() >= cacheLimit) cache_->tokens.clear();
+        if (cache_->tokens.size() >= cacheLimit)
+            cache_->tokens.clear();
         cache_->tokens.emplace(text, tokens);
     }
     return tokens;
@@ -254,7 +286,8 @@ std::vector<std::string> BPETokenizer::tokenizeUncached(std::string_view piece) 
         std::size_t start = 0;
         while (start <= symbol.size()) {
             std::size_t space = symbol.find(' ', start);
-            if (space == std::string_view::npos) space = symbol.size();
+            if (space == std::string_view::npos)
+                space = symbol.size();
             if (space > start) {
                 std::string part(symbol.substr(start, space - start));
                 if (convertTokenToId(part) == unknownTokenId_) {
@@ -284,17 +317,20 @@ std::vector<std::string> BPETokenizer::hexaEncode(const std::string& text) {
 
 std::optional<TokenId> BPETokenizer::convertTokenToId(const std::string& token) const {
     auto found = tokensToIds_.find(token);
-    if (found == tokensToIds_.end()) return unknownTokenId_;
+    if (found == tokensToIds_.end())
+        return unknownTokenId_;
     return found->second;
 }
 
 std::optional<std::string> BPETokenizer::convertIdToToken(TokenId id) const {
     if (id >= 0 && static_cast<std::size_t>(id) < idsToTokens_.size()) {
-        if (const std::string* text = idsToTokens_[id]) return *text;
+        if (const std::string* text = idsToTokens_[id])
+            return *text;
         return std::nullopt;
     }
     auto found = sparseIdsToTokens_.find(id);
-    if (found == sparseIdsToTokens_.end()) return std::nullopt;
+    if (found == sparseIdsToTokens_.end())
+        return std::nullopt;
     return *found->second;
 }
 

@@ -28,7 +28,8 @@ std::vector<std::string> ByteLevelDecoder::decode(const std::vector<std::string>
     std::string run;
     bool inRun = false;
     auto endRun = [&] {
-        if (inRun) texts.push_back(text::decodeUtf8(run));
+        if (inRun)
+            texts.push_back(text::decodeUtf8(run));
         run.clear();
         inRun = false;
     };

@@ -19,7 +19,8 @@ std::string ByteLevelPreTokenizer::byteEncoded(std::string_view utf8) {
     const auto& table = byteEncoder();
     std::string encoded;
     encoded.reserve(utf8.size() * 2);
-    for (unsigned char byte : utf8) encoded += table[byte];
+    for (unsigned char byte : utf8)
+        encoded += table[byte];
     return encoded;
 }
 
@@ -30,7 +31,8 @@ std::string byteEncodedUnits(std::u16string_view units, bool prefixSpace) {
     const auto& table = byteEncoder();
     std::string encoded;
     encoded.reserve(units.size() * 3 + 2);
-    if (prefixSpace) encoded += table[' '];
+    if (prefixSpace)
+        encoded += table[' '];
     std::string bytes;
     for (std::size_t i = 0; i < units.size(); ++i) {
         char32_t codePoint = units[i];
@@ -44,7 +46,8 @@ std::string byteEncodedUnits(std::u16string_view units, bool prefixSpace) {
         }
         bytes.clear();
         text::appendUtf8(bytes, codePoint);
-        for (unsigned char byte : bytes) encoded += table[byte];
+        for (unsigned char byte : bytes)
+            encoded += table[byte];
     }
     return encoded;
 }

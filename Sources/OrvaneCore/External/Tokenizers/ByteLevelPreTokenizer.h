@@ -15,7 +15,8 @@ public:
     ByteLevelPreTokenizer(bool addPrefixSpace, bool useRegex);
 
     using PreTokenizer::preTokenize;
-    std::vector<std::string> preTokenize(const std::string& text, const PreTokenizerOptions& options) const override;
+    std::vector<std::string> preTokenize(const std::string& text,
+                                         const PreTokenizerOptions& options) const override;
 
     bool addPrefixSpace() const { return addPrefixSpace_; }
     bool trimOffsets() const { return trimOffsets_; }

@@ -26,12 +26,15 @@ const CodePointTable& codePointTable() {
 
 } // namespace
 
-char32_t byteEncoderCodePoint(std::uint8_t byte) { return codePointTable().encode[byte]; }
+char32_t byteEncoderCodePoint(std::uint8_t byte) {
+    return codePointTable().encode[byte];
+}
 
 std::optional<std::uint8_t> byteDecoderByte(char32_t codePoint) {
     if (codePoint <= 0xFF) {
         auto byte = static_cast<std::uint8_t>(codePoint);
-        if (codePointTable().encode[byte] == codePoint) return byte;
+        if (codePointTable().encode[byte] == codePoint)
+            return byte;
         return std::nullopt;
     }
     if (codePoint >= 0x100 && codePoint <= 0x143) {
@@ -40,7 +43,8 @@ std::optional<std::uint8_t> byteDecoderByte(char32_t codePoint) {
             std::array<std::uint8_t, 68> bytes{};
             for (int byte = 0; byte < 256; ++byte) {
                 char32_t cp = codePointTable().encode[byte];
-                if (cp >= 0x100) bytes[cp - 0x100] = static_cast<std::uint8_t>(byte);
+                if (cp >= 0x100)
+                    bytes[cp - 0x100] = static_cast<std::uint8_t>(byte);
             }
             return bytes;
         }();
@@ -52,7 +56,8 @@ std::optional<std::uint8_t> byteDecoderByte(char32_t codePoint) {
 const std::array<std::string, 256>& byteEncoder() {
     static const std::array<std::string, 256> table = [] {
         std::array<std::string, 256> strings;
-        for (int byte = 0; byte < 256; ++byte) strings[byte] = text::utf8(byteEncoderCodePoint(static_cast<std::uint8_t>(byte)));
+        for (int byte = 0; byte < 256; ++byte)
+            strings[byte] = text::utf8(byteEncoderCodePoint(static_cast<std::uint8_t>(byte)));
         return strings;
     }();
     return table;
@@ -61,7 +66,8 @@ const std::array<std::string, 256>& byteEncoder() {
 const std::unordered_map<std::string, std::uint8_t>& byteDecoder() {
     static const std::unordered_map<std::string, std::uint8_t> table = [] {
         std::unordered_map<std::uint8_t, std::string> encoder;
-        for (int byte = 0; byte < 256; ++byte) encoder[static_cast<std::uint8_t>(byte)] = byteEncoder()[byte];
+        for (int byte = 0; byte < 256; ++byte)
+            encoder[static_cast<std::uint8_t>(byte)] = byteEncoder()[byte];
         return Utils::invert(encoder);
     }();
     return table;

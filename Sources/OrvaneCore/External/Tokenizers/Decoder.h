@@ -13,7 +13,9 @@ public:
     virtual ~Decoder() = default;
 
     virtual std::vector<std::string> decode(const std::vector<std::string>& tokens) const = 0;
-    std::vector<std::string> operator()(const std::vector<std::string>& tokens) const { return decode(tokens); }
+    std::vector<std::string> operator()(const std::vector<std::string>& tokens) const {
+        return decode(tokens);
+    }
 };
 
 } // namespace orvane

@@ -13,7 +13,8 @@
 namespace orvane {
 namespace {
 
-template <typename Type> constexpr auto make = makeStage<Decoder, Type, const std::unordered_set<std::string>*>;
+template <typename Type>
+constexpr auto make = makeStage<Decoder, Type, const std::unordered_set<std::string>*>;
 
 std::shared_ptr<Decoder> makeByteLevel(const Config&, const std::unordered_set<std::string>* addedTokens) {
     return std::make_shared<ByteLevelDecoder>(addedTokens ? *addedTokens : std::unordered_set<std::string>{});

@@ -8,7 +8,8 @@ namespace orvane {
 template <typename Item, typename Function> auto mapped(const std::vector<Item>& items, Function&& function) {
     std::vector<decltype(function(items.front()))> results;
     results.reserve(items.size());
-    for (const Item& item : items) results.push_back(function(item));
+    for (const Item& item : items)
+        results.push_back(function(item));
     return results;
 }
 

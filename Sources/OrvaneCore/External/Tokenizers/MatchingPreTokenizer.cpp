@@ -4,7 +4,8 @@ namespace orvane {
 
 MatchingPreTokenizer::MatchingPreTokenizer(const std::string& re) : regex_(re) {}
 
-std::vector<std::string> MatchingPreTokenizer::preTokenize(const std::string& text, const PreTokenizerOptions&) const {
+std::vector<std::string> MatchingPreTokenizer::preTokenize(const std::string& text,
+                                                           const PreTokenizerOptions&) const {
     return regex_.matchedTexts(text);
 }
 

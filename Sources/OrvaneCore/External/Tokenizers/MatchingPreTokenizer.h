@@ -12,7 +12,8 @@ namespace orvane {
 class MatchingPreTokenizer : public PreTokenizer {
 public:
     using PreTokenizer::preTokenize;
-    std::vector<std::string> preTokenize(const std::string& text, const PreTokenizerOptions& options) const override;
+    std::vector<std::string> preTokenize(const std::string& text,
+                                         const PreTokenizerOptions& options) const override;
 
     /// The expression, as written.
     const std::string& re() const { return regex_.pattern(); }

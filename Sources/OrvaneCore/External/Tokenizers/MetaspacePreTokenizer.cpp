@@ -8,8 +8,10 @@ namespace orvane {
 namespace {
 
 MetaspacePreTokenizer::PrependScheme schemeFrom(const std::optional<std::string>& raw) {
-    if (raw == "first") return MetaspacePreTokenizer::PrependScheme::first;
-    if (raw == "never") return MetaspacePreTokenizer::PrependScheme::never;
+    if (raw == "first")
+        return MetaspacePreTokenizer::PrependScheme::first;
+    if (raw == "never")
+        return MetaspacePreTokenizer::PrependScheme::never;
     return MetaspacePreTokenizer::PrependScheme::always;
 }
 

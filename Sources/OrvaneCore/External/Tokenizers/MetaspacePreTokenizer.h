@@ -24,7 +24,8 @@ public:
                           PrependScheme prependScheme);
 
     using PreTokenizer::preTokenize;
-    std::vector<std::string> preTokenize(const std::string& text, const PreTokenizerOptions& options) const override;
+    std::vector<std::string> preTokenize(const std::string& text,
+                                         const PreTokenizerOptions& options) const override;
 
     bool addPrefixSpace() const { return addPrefixSpace_; }
     const std::string& replacement() const { return replacement_; }

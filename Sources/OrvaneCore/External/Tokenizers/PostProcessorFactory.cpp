@@ -16,10 +16,8 @@ template <typename Type> constexpr auto make = makeStage<PostProcessor, Type>;
 
 const std::map<std::string, PostProcessorFactory::Builder>& PostProcessorFactory::builders() {
     static const std::map<std::string, Builder> table{
-        {"TemplateProcessing", make<TemplateProcessing>},
-        {"ByteLevel", make<ByteLevelPostProcessor>},
-        {"RobertaProcessing", make<RobertaProcessing>},
-        {"BertProcessing", make<BertProcessing>},
+        {"TemplateProcessing", make<TemplateProcessing>}, {"ByteLevel", make<ByteLevelPostProcessor>},
+        {"RobertaProcessing", make<RobertaProcessing>},   {"BertProcessing", make<BertProcessing>},
         {"Sequence", make<SequenceProcessing>},
     };
     return table;

@@ -16,8 +16,8 @@ struct PostProcessorFactory {
     using Builder = std::function<std::shared_ptr<PostProcessor>(const Config&)>;
 
     /// Null when the configuration has no string "type" (a null configuration included); throws
-    /// TokenizerError::mismatchedConfig("Unsupported PostProcessor type: <type>") for an unknown type, and the
-    /// stage's own errors for a malformed configuration.
+    /// TokenizerError::mismatchedConfig("Unsupported PostProcessor type: <type>") for an unknown type, and
+    /// the stage's own errors for a malformed configuration.
     static std::shared_ptr<PostProcessor> fromConfig(const Config& config);
 
     /// "type" string to the builder of that stage.

@@ -7,7 +7,8 @@ std::vector<std::string> PreTokenizer::preTokenize(const std::vector<std::string
     std::vector<std::string> pieces;
     for (const auto& text : texts) {
         auto more = preTokenize(text, options);
-        pieces.insert(pieces.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+        pieces.insert(pieces.end(), std::make_move_iterator(more.begin()),
+                      std::make_move_iterator(more.end()));
     }
     return pieces;
 }

@@ -14,11 +14,14 @@ class PreTokenizer {
 public:
     virtual ~PreTokenizer() = default;
 
-    virtual std::vector<std::string> preTokenize(const std::string& text, const PreTokenizerOptions& options) const = 0;
+    virtual std::vector<std::string> preTokenize(const std::string& text,
+                                                 const PreTokenizerOptions& options) const = 0;
     /// The pieces of every text, in order.
-    std::vector<std::string> preTokenize(const std::vector<std::string>& texts, const PreTokenizerOptions& options) const;
+    std::vector<std::string> preTokenize(const std::vector<std::string>& texts,
+                                         const PreTokenizerOptions& options) const;
 
-    std::vector<std::string> operator()(const std::vector<std::string>& texts, const PreTokenizerOptions& options) const {
+    std::vector<std::string> operator()(const std::vector<std::string>& texts,
+                                        const PreTokenizerOptions& options) const {
         return preTokenize(texts, options);
     }
     std::vector<std::string> operator()(const std::string& text, const PreTokenizerOptions& options) const {

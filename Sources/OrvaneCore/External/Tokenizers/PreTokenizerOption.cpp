@@ -11,7 +11,8 @@ std::string toString(PreTokenizerOption option) {
 }
 
 std::optional<PreTokenizerOption> preTokenizerOptionFromString(std::string_view raw) {
-    if (raw == "firstSection") return PreTokenizerOption::firstSection;
+    if (raw == "firstSection")
+        return PreTokenizerOption::firstSection;
     return std::nullopt;
 }
 

@@ -8,9 +8,11 @@ namespace orvane {
 
 PreTokenizerSequence::PreTokenizerSequence(const Config& config) {
     const Config::Array* members = config["pretokenizers"].array();
-    if (!members) throw TokenizerError::mismatchedConfig("No pretokenizers in Sequence");
+    if (!members)
+        throw TokenizerError::mismatchedConfig("No pretokenizers in Sequence");
     for (const Config& member : *members) {
-        if (auto stage = PreTokenizerFactory::fromConfig(member)) preTokenizers_.push_back(std::move(stage));
+        if (auto stage = PreTokenizerFactory::fromConfig(member))
+            preTokenizers_.push_back(std::move(stage));
     }
 }
 
@@ -20,7 +22,8 @@ PreTokenizerSequence::PreTokenizerSequence(std::vector<std::shared_ptr<PreTokeni
 std::vector<std::string> PreTokenizerSequence::preTokenize(const std::string& text,
                                                            const PreTokenizerOptions& options) const {
     std::vector<std::string> pieces{text};
-    for (const auto& stage : preTokenizers_) pieces = stage->preTokenize(pieces, options);
+    for (const auto& stage : preTokenizers_)
+        pieces = stage->preTokenize(pieces, options);
     return pieces;
 }
 

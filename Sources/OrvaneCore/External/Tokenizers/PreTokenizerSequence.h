@@ -18,7 +18,8 @@ public:
     explicit PreTokenizerSequence(std::vector<std::shared_ptr<PreTokenizer>> preTokenizers);
 
     using PreTokenizer::preTokenize;
-    std::vector<std::string> preTokenize(const std::string& text, const PreTokenizerOptions& options) const override;
+    std::vector<std::string> preTokenize(const std::string& text,
+                                         const PreTokenizerOptions& options) const override;
 
     const std::vector<std::shared_ptr<PreTokenizer>>& preTokenizers() const { return preTokenizers_; }
 

@@ -25,9 +25,11 @@ std::vector<AddedTokenMatcher::Entry> addedTokenEntries(const Config::Array& lis
     };
     std::vector<Sortable> sortable;
     for (const Config& token : list) {
-        if (!token.dictionary()) continue;
+        if (!token.dictionary())
+            continue;
         auto content = token["content"].string();
-        if (!content || content->empty()) continue;
+        if (!content || content->empty())
+            continue;
         std::size_t length = text::graphemeCount(*content);
         sortable.push_back({{std::move(*content), token["lstrip"].boolean().value_or(false),
                              token["rstrip"].boolean().value_or(false)},
@@ -36,7 +38,8 @@ std::vector<AddedTokenMatcher::Entry> addedTokenEntries(const Config::Array& lis
     std::stable_sort(sortable.begin(), sortable.end(),
                      [](const Sortable& a, const Sortable& b) { return a.length > b.length; });
     std::vector<AddedTokenMatcher::Entry> entries;
-    for (auto& item : sortable) entries.push_back(std::move(item.entry));
+    for (auto& item : sortable)
+        entries.push_back(std::move(item.entry));
     return entries;
 }
 
@@ -44,12 +47,16 @@ std::vector<AddedTokenMatcher::Entry> addedTokenEntries(const Config::Array& lis
 std::optional<text::Regex> addedTokensExpression(const std::vector<AddedTokenMatcher::Entry>& entries) {
     std::string pattern;
     for (const auto& entry : entries) {
-        if (!pattern.empty()) pattern += '|';
-        if (entry.prefix) pattern += R"(\s*)";
+        if (!pattern.empty())
+            pattern += '|';
+        if (entry.prefix)
+            pattern += R"(\s*)";
         pattern += '(' + text::Regex::escape(entry.content) + ')';
-        if (entry.suffix) pattern += R"(\s*)";
+        if (entry.suffix)
+            pattern += R"(\s*)";
     }
-    if (pattern.empty()) return std::nullopt;
+    if (pattern.empty())
+        return std::nullopt;
     try {
         return text::Regex(pattern);
     } catch (const text::RegexError&) {
@@ -59,25 +66,33 @@ std::optional<text::Regex> addedTokensExpression(const std::vector<AddedTokenMat
 
 } // namespace
 
-PreTrainedTokenizer::PreTrainedTokenizer(const Config& tokenizerConfig, const Config& tokenizerData, bool strict) {
+PreTrainedTokenizer::PreTrainedTokenizer(const Config& tokenizerConfig, const Config& tokenizerData,
+                                         bool strict) {
     static const Config::Array noTokens;
     const Config::Array* list = tokenizerData["addedTokens"].array();
-    if (!list) list = &noTokens;
+    if (!list)
+        list = &noTokens;
 
     AddedTokenIds addedTokenIds;
     for (const Config& token : *list) {
         auto id = token["id"].integer();
-        if (!id) continue;
+        if (!id)
+            continue;
         auto content = token["content"].string();
-        if (!content) continue;
+        if (!content)
+            continue;
         addedTokenIds[*content] = *id;
-        if (token["special"].boolean().value_or(false)) specialTokens_[*content] = *id;
+        if (token["special"].boolean().value_or(false))
+            specialTokens_[*content] = *id;
     }
     auto entries = addedTokenEntries(*list);
     addedTokensRegex_ = addedTokensExpression(entries);
-    if (addedTokensRegex_) addedTokensMatcher_.emplace(entries);
-    for (const auto& [content, id] : addedTokenIds) addedTokens_.insert(content);
-    for (const auto& [content, id] : specialTokens_) specialTokenIds_.insert(id);
+    if (addedTokensRegex_)
+        addedTokensMatcher_.emplace(entries);
+    for (const auto& [content, id] : addedTokenIds)
+        addedTokens_.insert(content);
+    for (const auto& [content, id] : specialTokens_)
+        specialTokenIds_.insert(id);
 
     preTokenizer_ = PreTokenizerFactory::fromConfig(tokenizerData["preTokenizer"]);
     normalizer_ = NormalizerFactory::fromConfig(tokenizerData["normalizer"]);
@@ -94,28 +109,33 @@ PreTrainedTokenizer::~PreTrainedTokenizer() = default;
 
 std::vector<std::string> PreTrainedTokenizer::preTokenize(const std::string& text,
                                                           const PreTokenizerOptions& options) const {
-    if (!preTokenizer_) return {text};
+    if (!preTokenizer_)
+        return {text};
     return preTokenizer_->preTokenize(text, options);
 }
 
 std::string PreTrainedTokenizer::normalize(const std::string& text) const {
-    if (!normalizer_) return text;
+    if (!normalizer_)
+        return text;
     return normalizer_->normalize(text);
 }
 
 std::vector<std::string> PreTrainedTokenizer::postProcess(const std::vector<std::string>& tokens,
                                                           bool addSpecialTokens) const {
-    if (!postProcessor_) return tokens;
+    if (!postProcessor_)
+        return tokens;
     return postProcessor_->postProcess(tokens, std::nullopt, addSpecialTokens);
 }
 
 std::vector<std::string> PreTrainedTokenizer::decodeTokens(const std::vector<std::string>& tokens) const {
-    if (!decoder_) return tokens;
+    if (!decoder_)
+        return tokens;
     return decoder_->decode(tokens);
 }
 
 std::string PreTrainedTokenizer::cleanUp(const std::string& text) const {
-    if (!cleanUpTokenizationSpaces_) return text;
+    if (!cleanUpTokenizationSpaces_)
+        return text;
     static const std::array<std::pair<std::string_view, std::string_view>, 10> replacements{{
         {" .", "."},
         {" ?", "?"},
@@ -144,13 +164,15 @@ std::string PreTrainedTokenizer::cleanUp(const std::string& text) const {
 }
 
 std::vector<std::string> PreTrainedTokenizer::fuseUnknown(const std::vector<std::string>& tokens) const {
-    if (!fuseUnknownTokens()) return tokens;
+    if (!fuseUnknownTokens())
+        return tokens;
     std::vector<std::string> fused;
     bool previousUnknown = false;
     auto unknownId = model_->unknownTokenId();
     for (const auto& token : tokens) {
         bool unknown = model_->convertTokenToId(token) == unknownId;
-        if (unknown && previousUnknown) continue;
+        if (unknown && previousUnknown)
+            continue;
         fused.push_back(token);
         previousUnknown = unknown;
     }
@@ -159,7 +181,8 @@ std::vector<std::string> PreTrainedTokenizer::fuseUnknown(const std::vector<std:
 
 std::vector<std::string> PreTrainedTokenizer::tokenize(const std::string& text) const {
     std::string input = wellFormedText(text);
-    std::vector<std::string> sections = addedTokensMatcher_ ? addedTokensMatcher_->split(input) : std::vector{input};
+    std::vector<std::string> sections =
+        addedTokensMatcher_ ? addedTokensMatcher_->split(input) : std::vector{input};
     std::vector<std::string> tokens;
     for (std::size_t index = 0; index < sections.size(); ++index) {
         const std::string& section = sections[index];
@@ -168,7 +191,8 @@ std::vector<std::string> PreTrainedTokenizer::tokenize(const std::string& text) 
             sectionTokens.push_back(section);
         } else {
             PreTokenizerOptions options;
-            if (index == 0) options.insert(PreTokenizerOption::firstSection);
+            if (index == 0)
+                options.insert(PreTokenizerOption::firstSection);
             for (const auto& piece : preTokenize(normalize(section), options)) {
                 auto pieceTokens = model_->tokenize(piece);
                 sectionTokens.insert(sectionTokens.end(), std::make_move_iterator(pieceTokens.begin()),
@@ -176,7 +200,8 @@ std::vector<std::string> PreTrainedTokenizer::tokenize(const std::string& text) 
             }
         }
         auto fused = fuseUnknown(sectionTokens);
-        tokens.insert(tokens.end(), std::make_move_iterator(fused.begin()), std::make_move_iterator(fused.end()));
+        tokens.insert(tokens.end(), std::make_move_iterator(fused.begin()),
+                      std::make_move_iterator(fused.end()));
     }
     return tokens;
 }
@@ -189,7 +214,8 @@ std::vector<TokenId> PreTrainedTokenizer::encode(const std::string& text, bool a
     std::vector<TokenId> ids;
     ids.reserve(tokens.size());
     for (const auto& token : tokens) {
-        if (auto id = model_->convertTokenToId(token)) ids.push_back(*id);
+        if (auto id = model_->convertTokenToId(token))
+            ids.push_back(*id);
     }
     return ids;
 }
@@ -198,12 +224,15 @@ std::string PreTrainedTokenizer::decode(const std::vector<TokenId>& tokens, bool
     std::vector<std::string> texts;
     texts.reserve(tokens.size());
     for (TokenId id : tokens) {
-        if (skipSpecialTokens && specialTokenIds_.contains(id)) continue;
-        if (auto token = model_->convertIdToToken(id)) texts.push_back(std::move(*token));
+        if (skipSpecialTokens && specialTokenIds_.contains(id))
+            continue;
+        if (auto token = model_->convertIdToToken(id))
+            texts.push_back(std::move(*token));
     }
     texts = decodeTokens(texts);
     std::string joined;
-    for (const auto& text : texts) joined += text;
+    for (const auto& text : texts)
+        joined += text;
     return cleanUp(joined);
 }
 

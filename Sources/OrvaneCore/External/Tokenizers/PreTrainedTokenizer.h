@@ -41,9 +41,11 @@ public:
     std::optional<TokenId> unknownTokenId() const override { return model_->unknownTokenId(); }
     virtual bool fuseUnknownTokens() const { return model_->fuseUnknownTokens(); }
 
-    virtual std::vector<std::string> preTokenize(const std::string& text, const PreTokenizerOptions& options) const;
+    virtual std::vector<std::string> preTokenize(const std::string& text,
+                                                 const PreTokenizerOptions& options) const;
     virtual std::string normalize(const std::string& text) const;
-    virtual std::vector<std::string> postProcess(const std::vector<std::string>& tokens, bool addSpecialTokens) const;
+    virtual std::vector<std::string> postProcess(const std::vector<std::string>& tokens,
+                                                 bool addSpecialTokens) const;
     virtual std::vector<std::string> decodeTokens(const std::vector<std::string>& tokens) const;
     virtual std::string cleanUp(const std::string& text) const;
     virtual std::vector<std::string> fuseUnknown(const std::vector<std::string>& tokens) const;

@@ -21,9 +21,11 @@ SearchPattern SearchPattern::regularExpression(text::Regex regex) {
 }
 
 std::vector<text::Utf16Range> SearchPattern::ranges(std::u16string_view text) const {
-    if (regex_) return regex_->findAllRanges(text);
+    if (regex_)
+        return regex_->findAllRanges(text);
     std::vector<text::Utf16Range> found;
-    if (literal_.empty()) return found;
+    if (literal_.empty())
+        return found;
     for (std::size_t start = text.find(literal_); start != std::u16string_view::npos;
          start = text.find(literal_, start + literal_.size())) {
         found.push_back({start, start + literal_.size()});

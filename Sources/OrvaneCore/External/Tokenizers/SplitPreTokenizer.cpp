@@ -11,7 +11,8 @@ SplitPreTokenizer::SplitPreTokenizer(const Config& config)
 
 SplitPreTokenizer::SplitPreTokenizer(std::optional<StringSplitPattern> pattern, bool invert)
     : pattern_(std::move(pattern)), invert_(invert) {
-    if (!pattern_) return;
+    if (!pattern_)
+        return;
     if (pattern_->kind == StringSplitPattern::Kind::string) {
         search_ = SearchPattern::literal(pattern_->pattern);
         return;
@@ -23,9 +24,12 @@ SplitPreTokenizer::SplitPreTokenizer(std::optional<StringSplitPattern> pattern, 
     }
 }
 
-std::vector<std::string> SplitPreTokenizer::preTokenize(const std::string& text, const PreTokenizerOptions&) const {
-    if (!pattern_) return {text};
-    if (!search_) return text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text};
+std::vector<std::string> SplitPreTokenizer::preTokenize(const std::string& text,
+                                                        const PreTokenizerOptions&) const {
+    if (!pattern_)
+        return {text};
+    if (!search_)
+        return text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text};
     bool keepSeparators = pattern_->kind == StringSplitPattern::Kind::regexp || !invert_;
     return split(text, *search_, keepSeparators);
 }

@@ -21,7 +21,8 @@ public:
     SplitPreTokenizer(std::optional<StringSplitPattern> pattern, bool invert);
 
     using PreTokenizer::preTokenize;
-    std::vector<std::string> preTokenize(const std::string& text, const PreTokenizerOptions& options) const override;
+    std::vector<std::string> preTokenize(const std::string& text,
+                                         const PreTokenizerOptions& options) const override;
 
     const std::optional<StringSplitPattern>& pattern() const { return pattern_; }
     bool invert() const { return invert_; }

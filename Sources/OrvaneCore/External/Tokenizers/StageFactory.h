@@ -23,7 +23,8 @@ template <typename Builders, typename... Args>
 auto buildStage(const Builders& builders, std::string_view stageName, const Config& config, Args&&... args)
     -> decltype(builders.begin()->second(config, std::forward<Args>(args)...)) {
     auto type = config["type"].string();
-    if (!type) return nullptr;
+    if (!type)
+        return nullptr;
     auto found = builders.find(*type);
     if (found == builders.end()) {
         throw TokenizerError::mismatchedConfig("Unsupported " + std::string(stageName) + " type: " + *type);

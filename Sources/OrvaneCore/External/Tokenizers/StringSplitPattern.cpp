@@ -6,8 +6,10 @@ namespace orvane {
 
 std::optional<StringSplitPattern> StringSplitPattern::from(const Config& config) {
     const Config& pattern = config["pattern"];
-    if (auto literal = pattern["String"].string()) return StringSplitPattern{Kind::string, *literal};
-    if (auto expression = pattern["Regex"].string()) return StringSplitPattern{Kind::regexp, *expression};
+    if (auto literal = pattern["String"].string())
+        return StringSplitPattern{Kind::string, *literal};
+    if (auto expression = pattern["Regex"].string())
+        return StringSplitPattern{Kind::regexp, *expression};
     return std::nullopt;
 }
 

@@ -24,7 +24,8 @@ std::vector<std::string> matches(std::string_view text, const SearchPattern& pat
 std::vector<std::string> split(std::string_view text, const SearchPattern& pattern, bool includeSeparators);
 
 /// A split that keeps separators as `behavior` says; never gives empty pieces.
-std::vector<std::string> split(std::string_view text, const SearchPattern& pattern, SplitDelimiterBehavior behavior);
+std::vector<std::string> split(std::string_view text, const SearchPattern& pattern,
+                               SplitDelimiterBehavior behavior);
 
 /// The split at added tokens: the non-empty texts between matches and, for each match, the text of the
 /// highest-numbered capture group that took part (the whole match when none did). With no match at

@@ -10,7 +10,8 @@ namespace {
 // U+0300 is the first code point that can combine with what precedes it; its UTF-8 lead byte is 0xCC.
 bool belowCombiningMarks(std::string_view utf8) {
     for (unsigned char byte : utf8) {
-        if (byte >= 0xCC) return false;
+        if (byte >= 0xCC)
+            return false;
     }
     return true;
 }
@@ -43,17 +44,20 @@ std::vector<std::string_view> characters(std::string_view utf8) {
     const std::vector<std::size_t> bounds = characterBoundaries(utf8);
     std::vector<std::string_view> out;
     out.reserve(bounds.size() - 1);
-    for (std::size_t i = 1; i < bounds.size(); ++i) out.push_back(utf8.substr(bounds[i - 1], bounds[i] - bounds[i - 1]));
+    for (std::size_t i = 1; i < bounds.size(); ++i)
+        out.push_back(utf8.substr(bounds[i - 1], bounds[i] - bounds[i - 1]));
     return out;
 }
 
 std::string canonicalText(std::string_view utf8) {
-    if (belowCombiningMarks(utf8)) return std::string(utf8);
+    if (belowCombiningMarks(utf8))
+        return std::string(utf8);
     return text::canonicalKey(utf8);
 }
 
 std::string wellFormedText(std::string_view bytes) {
-    if (text::isValidUtf8(bytes)) return std::string(bytes);
+    if (text::isValidUtf8(bytes))
+        return std::string(bytes);
     return text::decodeUtf8(bytes);
 }
 

@@ -4,7 +4,8 @@
 
 namespace orvane {
 
-std::vector<std::optional<TokenId>> Tokenizer::convertTokensToIds(const std::vector<std::string>& tokens) const {
+std::vector<std::optional<TokenId>>
+Tokenizer::convertTokensToIds(const std::vector<std::string>& tokens) const {
     return mapped(tokens, [this](const std::string& token) { return convertTokenToId(token); });
 }
 

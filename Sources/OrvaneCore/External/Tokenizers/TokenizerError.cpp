@@ -8,7 +8,8 @@ TokenizerError::TokenizerError(Kind kind, std::string payload, const std::string
     : std::runtime_error(description), kind_(kind), payload_(std::move(payload)) {}
 
 TokenizerError TokenizerError::unsupportedTokenizer(const std::string& className) {
-    return {Kind::unsupportedTokenizer, className, "The tokenizer type '" + className + "' is not supported."};
+    return {Kind::unsupportedTokenizer, className,
+            "The tokenizer type '" + className + "' is not supported."};
 }
 
 TokenizerError TokenizerError::tooLong(const std::string& detail) {
@@ -24,7 +25,8 @@ TokenizerError TokenizerError::missingConfig() {
 }
 
 TokenizerError TokenizerError::missingTokenizerClassInConfig() {
-    return {Kind::missingTokenizerClassInConfig, "", "The tokenizer class is not specified in the configuration."};
+    return {Kind::missingTokenizerClassInConfig, "",
+            "The tokenizer class is not specified in the configuration."};
 }
 
 TokenizerError TokenizerError::missingVocab() {

@@ -4,8 +4,8 @@
 #include "OrvaneCore/External/Tokenizers/BPETokenizer.h"
 #include "OrvaneCore/External/Tokenizers/BertTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/T5Tokenizer.h"
-#include "OrvaneCore/External/Tokenizers/UnigramTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
+#include "OrvaneCore/External/Tokenizers/UnigramTokenizer.h"
 
 #include <iostream>
 
@@ -20,7 +20,8 @@ std::unique_ptr<TokenizingModel> build(const Config& tokenizerConfig, const Conf
 
 std::string withoutFast(std::string name) {
     // One left-to-right pass, like a plain text replacement: "FaFastst" becomes "Fast".
-    for (std::size_t at = 0; (at = name.find("Fast", at)) != std::string::npos;) name.erase(at, 4);
+    for (std::size_t at = 0; (at = name.find("Fast", at)) != std::string::npos;)
+        name.erase(at, 4);
     return name;
 }
 
@@ -33,23 +34,27 @@ std::map<std::string, TokenizerModel::Builder> TokenizerModel::registeredModels(
     }
     models["T5Tokenizer"] = build<T5Tokenizer>;
     models["XLMRobertaTokenizer"] = build<UnigramTokenizer>;
-    for (const char* name : {"CodeGenTokenizer", "CodeLlamaTokenizer", "CohereTokenizer", "FalconTokenizer",
-                             "GemmaTokenizer", "GPT2Tokenizer", "LlamaTokenizer", "RobertaTokenizer",
-                             "TokenizersBackend", "PreTrainedTokenizer", "Qwen2Tokenizer", "WhisperTokenizer"}) {
+    for (const char* name :
+         {"CodeGenTokenizer", "CodeLlamaTokenizer", "CohereTokenizer", "FalconTokenizer", "GemmaTokenizer",
+          "GPT2Tokenizer", "LlamaTokenizer", "RobertaTokenizer", "TokenizersBackend", "PreTrainedTokenizer",
+          "Qwen2Tokenizer", "WhisperTokenizer"}) {
         models[name] = build<BPETokenizer>;
     }
     return models;
 }
 
-std::unique_ptr<TokenizingModel> TokenizerModel::from(const Config& tokenizerConfig, const Config& tokenizerData,
+std::unique_ptr<TokenizingModel> TokenizerModel::from(const Config& tokenizerConfig,
+                                                      const Config& tokenizerData,
                                                       const AddedTokenIds& addedTokens, bool strict) {
     auto className = tokenizerConfig["tokenizerClass"].string();
-    if (!className) throw TokenizerError::missingTokenizerClassInConfig();
+    if (!className)
+        throw TokenizerError::missingTokenizerClassInConfig();
     std::string name = withoutFast(*className);
     auto models = registeredModels();
     auto found = models.find(name);
     if (found == models.end()) {
-        if (strict) throw TokenizerError::unsupportedTokenizer(name);
+        if (strict)
+            throw TokenizerError::unsupportedTokenizer(name);
         std::cout << "Warning: Tokenizer model class " << name
                   << " is not registered, falling back to a standard BPE implementation." << std::endl;
         return build<BPETokenizer>(tokenizerConfig, tokenizerData, addedTokens);
@@ -59,13 +64,16 @@ std::unique_ptr<TokenizingModel> TokenizerModel::from(const Config& tokenizerCon
 
 std::optional<std::string> TokenizerModel::unknownToken(const Config& tokenizerConfig) {
     const Config& token = tokenizerConfig["unkToken"];
-    if (auto content = token["content"].string()) return content;
+    if (auto content = token["content"].string())
+        return content;
     return token.string();
 }
 
 std::optional<std::string> addedTokenAsString(const Config* config) {
-    if (!config) return std::nullopt;
-    if (auto text = config->string()) return text;
+    if (!config)
+        return std::nullopt;
+    if (auto text = config->string())
+        return text;
     return (*config)["content"].string();
 }
 

@@ -5,7 +5,8 @@
 namespace orvane {
 
 TokenizerWrapper::TokenizerWrapper(std::shared_ptr<const Tokenizer> impl) : impl_(std::move(impl)) {
-    if (!impl_) throw std::invalid_argument("TokenizerWrapper needs a tokenizer");
+    if (!impl_)
+        throw std::invalid_argument("TokenizerWrapper needs a tokenizer");
 }
 
 } // namespace orvane

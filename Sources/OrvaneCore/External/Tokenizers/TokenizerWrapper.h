@@ -24,7 +24,9 @@ public:
     std::string decode(const std::vector<TokenId>& tokens, bool skipSpecialTokens) const {
         return impl_->decode(tokens, skipSpecialTokens);
     }
-    std::optional<TokenId> convertTokenToId(const std::string& token) const { return impl_->convertTokenToId(token); }
+    std::optional<TokenId> convertTokenToId(const std::string& token) const {
+        return impl_->convertTokenToId(token);
+    }
     std::vector<std::optional<TokenId>> convertTokensToIds(const std::vector<std::string>& tokens) const {
         return impl_->convertTokensToIds(tokens);
     }

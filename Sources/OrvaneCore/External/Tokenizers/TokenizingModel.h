@@ -20,7 +20,8 @@ public:
     std::vector<std::string> operator()(const std::string& text) const { return tokenize(text); }
 
     virtual std::optional<TokenId> convertTokenToId(const std::string& token) const = 0;
-    virtual std::vector<std::optional<TokenId>> convertTokensToIds(const std::vector<std::string>& tokens) const;
+    virtual std::vector<std::optional<TokenId>>
+    convertTokensToIds(const std::vector<std::string>& tokens) const;
     virtual std::optional<std::string> convertIdToToken(TokenId id) const = 0;
     virtual std::vector<std::optional<std::string>> convertIdsToTokens(const std::vector<TokenId>& ids) const;
 

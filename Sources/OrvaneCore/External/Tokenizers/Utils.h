@@ -11,7 +11,8 @@ struct Utils {
     static std::unordered_map<V, K> invert(const std::unordered_map<K, V, Rest...>& map) {
         std::unordered_map<V, K> result;
         result.reserve(map.size());
-        for (const auto& [key, value] : map) result[value] = key;
+        for (const auto& [key, value] : map)
+            result[value] = key;
         return result;
     }
 };
