@@ -1,6 +1,7 @@
 #include "OrvaneCore/External/Hub/Downloader.h"
 
 #include "OrvaneCore/CancellationError.h"
+#include "OrvaneCore/External/Hub/HubApi.h"
 #include "OrvaneCore/External/Hub/MoveDownloadedFile.h"
 #include "OrvaneCore/Logging.h"
 #include "Platform/Net/HttpSession.h"
@@ -47,28 +48,6 @@ void writeAll(int file, const char* data, std::size_t size) {
 }
 
 std::string rangeFrom(std::int64_t offset) { return "bytes=" + std::to_string(offset) + "-"; }
-
-/// The header a token may go into: surrounding white space removed; nothing when it still holds a line
-/// break, which would split the request.
-std::optional<std::string> bearer(const std::optional<std::string>& token) {
-    if (!token) {
-        return std::nullopt;
-    }
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    std::size_t begin = 0;
-    std::size_t end = token->size();
-    while (begin < end && isBlank((*token)[begin])) {
-        ++begin;
-    }
-    while (end > begin && isBlank((*token)[end - 1])) {
-        --end;
-    }
-    const std::string trimmed = token->substr(begin, end - begin);
-    if (trimmed.empty() || trimmed.find_first_of("\r\n") != std::string::npos) {
-        return std::nullopt;
-    }
-    return "Bearer " + trimmed;
-}
 
 } // namespace
 
@@ -143,7 +122,7 @@ void Downloader::setUpDownload(std::stop_token stop, net::Url url, std::optional
                                std::int64_t resumeSize, net::HttpHeaders headers,
                                std::chrono::milliseconds timeout, int numRetries) {
     net::HttpRequest request(std::move(url));
-    if (auto authorization = bearer(authToken)) {
+    if (auto authorization = HubApi::authorizationHeader(authToken)) {
         headers.set("Authorization", *authorization);
     }
     setDownloaded(resumeSize);

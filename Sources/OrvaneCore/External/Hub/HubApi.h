@@ -13,10 +13,12 @@
 #include "OrvaneCore/External/Hub/HubRepo.h"
 #include "OrvaneCore/External/Hub/HubSiblingsResponse.h"
 #include "OrvaneCore/External/Hub/RedirectSessionActor.h"
+#include "OrvaneCore/Progress.h"
 #include "Platform/Net/HttpSession.h"
 #include "Platform/Net/Url.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
@@ -110,6 +112,20 @@ public:
     /// SHA-256 of the file as 64 lower-case hex digits; Hub::HubClientError::fileNotFound when it cannot
     /// be opened.
     static std::string computeFileHash(const std::filesystem::path& file);
+
+    /// Receives a snapshot's parent progress: one child of 100 units per file, so its fraction is the
+    /// mean of the files' fractions; the transfer rate, when measured, rides along as its throughput.
+    using ProgressHandler = std::function<void(const Progress&)>;
+
+    /// Makes the repository files that match the globs available in the mirror and returns the
+    /// repository folder. Offline when useOfflineMode says so, or when it is absent and the shared
+    /// network state finds the network unusable: then nothing is sent, and every matching local file must
+    /// have its download record (and still hash to a SHA-256 etag), else EnvironmentError. Online the
+    /// listed files are brought up to date one after another; the listing's and downloads' errors pass
+    /// through, and a stop request throws CancellationError (files completed before it stay).
+    std::filesystem::path snapshot(const Repo& repo, const std::string& revision = "main",
+                                   const std::vector<std::string>& globs = {},
+                                   const ProgressHandler& progressHandler = {}, std::stop_token stop = {}) const;
 
     /// The "Authorization" value for a token: "Bearer " and the token without surrounding white space;
     /// nothing for an absent or blank token, or one holding a line break or another control character

@@ -46,4 +46,30 @@ HubApiWrapper::Repo HubApiWrapper::Repo::fromJson(std::string_view json) {
     return Repo(std::move(id), fromHubRepoType(type));
 }
 
+HubApiWrapper::HubApiWrapper(std::optional<std::filesystem::path> downloadBase, std::optional<std::string> hfToken,
+                             std::optional<std::string> endpoint, bool useBackgroundSession)
+    : impl(std::move(downloadBase), std::move(hfToken), std::move(endpoint), useBackgroundSession, std::nullopt) {}
+
+std::filesystem::path HubApiWrapper::snapshot(const Repo& repo, const std::string& revision,
+                                              const std::vector<std::string>& globs,
+                                              const HubApi::ProgressHandler& progressHandler,
+                                              std::stop_token stop) const {
+    return impl.snapshot(repo.hubRepo(), revision, globs, progressHandler, std::move(stop));
+}
+
+std::vector<std::string> HubApiWrapper::getFilenames(const Repo& repo, const std::string& revision,
+                                                     const std::vector<std::string>& globs,
+                                                     std::stop_token stop) const {
+    return impl.getFilenames(repo.hubRepo(), revision, globs, std::move(stop));
+}
+
+std::filesystem::path HubApiWrapper::localRepoLocation(const Repo& repo) const {
+    return impl.localRepoLocation(repo.hubRepo());
+}
+
+const HubApiWrapper& HubApiWrapper::shared() {
+    static const HubApiWrapper wrapper;
+    return wrapper;
+}
+
 } // namespace orvane

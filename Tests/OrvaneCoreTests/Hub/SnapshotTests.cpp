@@ -1,0 +1,314 @@
+#include "OrvaneCore/CancellationError.h"
+#include "OrvaneCore/External/Hub/HubApi.h"
+#include "OrvaneCore/External/Hub/HubApiWrapper.h"
+#include "OrvaneCore/External/Hub/HubFileDownloader.h"
+#include "OrvaneCoreTests/HubTestSupport.h"
+#include "Platform/Net/UrlError.h"
+
+#include <gtest/gtest.h>
+
+using orvane::HubApi;
+using testsupport::FakeHub;
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::size_t kChunk = 10'485'760;
+
+std::string patterned(std::size_t size, int seed) {
+    std::string bytes(size, '\0');
+    for (std::size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<char>((i * 31 + i / 977 + seed) % 251);
+    }
+    return bytes;
+}
+
+FakeHub::Fault faultOn(const std::string& path, const std::string& method = "GET") {
+    FakeHub::Fault fault;
+    fault.pathContains = path;
+    fault.method = method;
+    return fault;
+}
+
+class SnapshotTest : public HubTest {
+protected:
+    void SetUp() override {
+        HubTest::SetUp();
+        // model.bin is a "large" file (SHA-256 etag) of more than one write chunk; the others are small.
+        files = {{"config.json", "{\"model_type\": \"whisper\"}"},
+                 {"tokenizer.json", "{\"model\": {}}"},
+                 {"weights/model.bin", patterned(kChunk + 1'500'000, 1)}};
+        for (const auto& [path, content] : files) {
+            testsupport::writeFile(repository / path, content);
+        }
+    }
+
+    HubApi client(std::optional<bool> offline = false) const {
+        return HubApi(mirror.path(), std::string(), hub.endpoint(), false, offline);
+    }
+
+    fs::path folder() const { return mirror / "models" / "owner" / "name"; }
+    fs::path record(const std::string& path) const {
+        return folder() / ".cache" / "huggingface" / "download" / (path + ".metadata");
+    }
+
+    fs::path snapshot(std::optional<bool> offline = false, const std::vector<std::string>& globs = {},
+                      const HubApi::ProgressHandler& handler = {}, std::stop_token stop = {}) const {
+        return client(offline).snapshot(HubApi::Repo{"owner/name"}, "main", globs, handler, stop);
+    }
+
+    void expectMirrorMatchesServer() const {
+        for (const auto& [path, content] : files) {
+            EXPECT_EQ(testsupport::readFile(folder() / path), content) << path;
+            auto metadata = client().readDownloadMetadata(record(path));
+            ASSERT_TRUE(metadata) << path;
+            EXPECT_EQ(metadata->commitHash, hub.commit()) << path;
+            EXPECT_EQ(metadata->etag, hub.etagFor("owner/name", path)) << path;
+        }
+    }
+
+    void change(const std::string& path, const std::string& content) {
+        files[path] = content;
+        testsupport::writeFile(repository / path, content);
+    }
+
+    std::vector<FakeHub::Request> requestsFor(const std::string& path, const std::string& method) const {
+        std::vector<FakeHub::Request> found;
+        for (const auto& request : hub.requests()) {
+            if (request.method == method && request.target.find(path) != std::string::npos) {
+                found.push_back(request);
+            }
+        }
+        return found;
+    }
+
+    std::string offlineError(const std::vector<std::string>& globs = {}) const {
+        try {
+            snapshot(true, globs);
+        } catch (const std::exception& error) {
+            return error.what();
+        }
+        return "no error";
+    }
+
+    testsupport::TemporaryDirectory mirror;
+    std::map<std::string, std::string> files;
+};
+
+} // namespace
+
+TEST_F(SnapshotTest, OnlineBringsEveryFileWithItsRecordAndReportsProgress) {
+    std::vector<double> fractions;
+    std::int64_t total = -1;
+    auto result = snapshot(false, {}, [&](const orvane::Progress& progress) {
+        fractions.push_back(progress.fractionCompleted());
+        total = progress.totalUnitCount();
+    });
+    EXPECT_EQ(result, folder());
+    expectMirrorMatchesServer();
+    EXPECT_EQ(total, 3);
+    ASSERT_FALSE(fractions.empty());
+    EXPECT_DOUBLE_EQ(fractions.back(), 1.0);
+    EXPECT_TRUE(std::is_sorted(fractions.begin(), fractions.end()));
+    for (const auto& entry : fs::recursive_directory_iterator(folder())) {
+        EXPECT_EQ(entry.path().string().find(".incomplete"), std::string::npos) << entry.path();
+    }
+}
+
+TEST_F(SnapshotTest, CurrentFilesCostOneHeadEachAndKeepTheirRecords) {
+    snapshot();
+    const std::string before = testsupport::readFile(record("weights/model.bin"));
+    hub.clearRequests();
+    snapshot();
+    EXPECT_TRUE(requestsFor("/resolve/", "GET").empty());
+    EXPECT_EQ(requestsFor("/resolve/", "HEAD").size(), 3u);
+    EXPECT_EQ(testsupport::readFile(record("weights/model.bin")), before);
+}
+
+TEST_F(SnapshotTest, ChangedFilesOnTheServerAreFetchedAgain) {
+    snapshot();
+    hub.setCommit(std::string(40, 'c'));
+    change("config.json", "{\"model_type\": \"gpt2\"}");
+    change("weights/model.bin", patterned(kChunk + 1'500'000, 2));
+    snapshot();
+    expectMirrorMatchesServer();
+}
+
+TEST_F(SnapshotTest, LostRecordOfAnIntactLargeFileIsRewrittenWithoutTransfer) {
+    snapshot();
+    fs::remove(record("weights/model.bin"));
+    hub.clearRequests();
+    snapshot();
+    EXPECT_TRUE(requestsFor("model.bin", "GET").empty());
+    expectMirrorMatchesServer();
+
+    // Without its record, a damaged large file no longer hashes to the etag and is fetched again.
+    fs::remove(record("weights/model.bin"));
+    testsupport::writeFile(folder() / "weights/model.bin", "damaged");
+    snapshot();
+    EXPECT_EQ(requestsFor("model.bin", "GET").size(), 1u);
+    expectMirrorMatchesServer();
+}
+
+TEST_F(SnapshotTest, CutConnectionResumesAtTheFirstByteNotWritten) {
+    auto cut = faultOn("model.bin");
+    cut.cutAfterBytes = kChunk + 1000;
+    cut.times = 1;
+    hub.addFault(cut);
+    snapshot();
+    expectMirrorMatchesServer();
+    auto gets = requestsFor("model.bin", "GET");
+    ASSERT_EQ(gets.size(), 2u);
+    EXPECT_FALSE(gets[0].header("Range").has_value());
+    EXPECT_EQ(gets[1].header("Range"), "bytes=" + std::to_string(kChunk) + "-");
+}
+
+TEST_F(SnapshotTest, ServerThatIgnoresRangeOnTheRetryStillGivesTheRightFile) {
+    auto cut = faultOn("model.bin");
+    cut.cutAfterBytes = kChunk + 1000;
+    cut.times = 1;
+    hub.addFault(cut);
+    auto wholeFile = faultOn("model.bin");
+    wholeFile.ignoreRange = true;
+    hub.addFault(wholeFile);
+    snapshot();
+    expectMirrorMatchesServer();
+}
+
+TEST_F(SnapshotTest, CutsUntilTheRetriesRunOutFailWithoutAFileThatLooksComplete) {
+    auto cut = faultOn("model.bin");
+    cut.cutAfterBytes = 1000;
+    hub.addFault(cut);
+    try {
+        snapshot();
+        FAIL() << "no error";
+    } catch (const net::UrlError& error) {
+        EXPECT_EQ(error.code(), net::UrlError::Code::networkConnectionLost);
+    }
+    EXPECT_FALSE(fs::exists(folder() / "weights/model.bin"));
+    EXPECT_FALSE(fs::exists(record("weights/model.bin")));
+
+    hub.clearFaults();
+    snapshot();
+    expectMirrorMatchesServer();
+}
+
+TEST_F(SnapshotTest, CancelledUpdateThrowsAndNeverStampsTheOldFileCurrent) {
+    snapshot();
+    const std::string oldContent = files["weights/model.bin"];
+    const auto oldRecord = client().readDownloadMetadata(record("weights/model.bin"));
+    hub.setCommit(std::string(40, 'd'));
+    change("weights/model.bin", patterned(kChunk + 1'500'000, 3));
+    auto slow = faultOn("model.bin");
+    slow.pauseBetweenPieces = std::chrono::milliseconds(20);
+    hub.addFault(slow);
+
+    std::stop_source stop;
+    EXPECT_THROW(snapshot(false, {"weights/*"}, [&](const orvane::Progress&) { stop.request_stop(); },
+                          stop.get_token()),
+                 orvane::CancellationError);
+    EXPECT_EQ(testsupport::readFile(folder() / "weights/model.bin"), oldContent);
+    EXPECT_EQ(client().readDownloadMetadata(record("weights/model.bin"))->commitHash, oldRecord->commitHash);
+
+    hub.clearFaults();
+    snapshot();
+    expectMirrorMatchesServer();
+}
+
+TEST_F(SnapshotTest, AnswerWithoutACommitIsRejectedEvenForACurrentFile) {
+    snapshot();
+    auto noCommit = faultOn("config.json", "HEAD");
+    noCommit.omitHeaders = {"X-Repo-Commit"};
+    hub.addFault(noCommit);
+    try {
+        snapshot(false, {"config.json"});
+        FAIL() << "no error";
+    } catch (const HubApi::EnvironmentError& error) {
+        EXPECT_STREQ(error.what(), "Invalid metadata: File metadata must have been retrieved from server");
+    }
+}
+
+TEST_F(SnapshotTest, ListedPathLeavingTheRepositoryIsRefused) {
+    auto listing = faultOn("/api/models/owner/name/revision/main");
+    listing.body = R"({"siblings": [{"rfilename": "../../escaped.txt"}]})";
+    hub.addFault(listing);
+    EXPECT_THROW(snapshot(), orvane::Hub::HubClientError);
+    EXPECT_FALSE(fs::exists(mirror / "models" / "escaped.txt"));
+}
+
+TEST_F(SnapshotTest, OfflineRerunSucceedsWithoutTheNetworkForAnyRevision) {
+    snapshot();
+    hub.clearRequests();
+    EXPECT_EQ(client(true).snapshot(HubApi::Repo{"owner/name"}, "no-such-revision", {"*.json"}), folder());
+    EXPECT_EQ(snapshot(true), folder());
+    EXPECT_TRUE(hub.requests().empty());
+}
+
+TEST_F(SnapshotTest, OfflineNamesEachMissingPiece) {
+    EXPECT_EQ(offlineError(), "Offline mode error: Repository not available locally");
+    fs::create_directories(folder() / ".cache" / "huggingface" / "download");
+    EXPECT_EQ(offlineError(), "Offline mode error: No files available locally for this repository");
+
+    snapshot();
+    EXPECT_EQ(offlineError({"*.safetensors"}),
+              "Offline mode error: No files matching the requested patterns are available locally");
+    testsupport::writeFile(folder() / "notes.txt", "copied by hand");
+    EXPECT_EQ(offlineError(), "Offline mode error: Metadata not available for notes.txt");
+    EXPECT_EQ(offlineError({"*.json"}), "no error");
+}
+
+TEST_F(SnapshotTest, OfflineHashesLargeFilesButTrustsCommitStyleEtags) {
+    snapshot();
+    // A 40-digit etag is accepted unhashed.
+    testsupport::writeFile(folder() / "config.json", "edited");
+    EXPECT_EQ(offlineError(), "no error");
+    std::string edited = files["weights/model.bin"];
+    edited[12345] ^= 1;
+    testsupport::writeFile(folder() / "weights/model.bin", edited);
+    EXPECT_EQ(offlineError(), "File integrity check failed: Hash mismatch for model.bin");
+}
+
+TEST_F(SnapshotTest, WrapperLeavesTheOfflineDecisionToTheNetworkState) {
+    snapshot();
+    hub.clearRequests();
+    orvane::HubApiWrapper wrapper(mirror.path(), std::string(), hub.endpoint());
+    const orvane::HubApiWrapper::Repo repo("owner/name");
+    EXPECT_EQ(wrapper.localRepoLocation(repo), folder());
+    auto& monitor = HubApi::NetworkMonitor::shared();
+    net::NetworkPath path;
+    path.satisfied = false;
+    monitor.injectPathForTesting(path);
+    EXPECT_EQ(wrapper.snapshot(repo, "main", {}), folder());
+    EXPECT_TRUE(hub.requests().empty());
+    path.satisfied = true;
+    monitor.injectPathForTesting(path);
+    EXPECT_EQ(wrapper.snapshot(repo, "main", {"config.json"}), folder());
+    EXPECT_FALSE(hub.requests().empty());
+}
+
+TEST(HubFileDownloader, IncompleteFileIsNamedAfterTheBareEtag) {
+    HubApi hub(std::filesystem::path("/tmp"), std::string(), "http://127.0.0.1:1");
+    orvane::HubFileDownloader downloader(hub, HubApi::Repo{"owner/name", orvane::HubRepoType::datasets},
+                                         "refs/pr/1", "/m/r", "/m/r/.cache/huggingface/download", "sub/model.bin",
+                                         std::nullopt, hub.endpoint, false);
+    EXPECT_EQ(downloader.source().absoluteString(),
+              "http://127.0.0.1:1/datasets/owner/name/resolve/refs%2Fpr%2F1/sub/model.bin");
+    EXPECT_EQ(downloader.incompletePath(*HubApi::normalizeEtag("W/\"abc\"")),
+              "/m/r/.cache/huggingface/download/sub/model.bin.abc.incomplete");
+    EXPECT_EQ(downloader.metadataPath(), "/m/r/.cache/huggingface/download/sub/model.bin.metadata");
+}
+
+TEST(Progress, ParentFractionIsTheMeanOfItsFiles) {
+    auto parent = orvane::Progress::create(3);
+    std::vector<std::shared_ptr<orvane::Progress>> children;
+    for (int i = 0; i < 3; ++i) {
+        children.push_back(orvane::Progress::create(100));
+        parent->addChild(children.back(), 1);
+    }
+    children[0]->setCompletedUnitCount(100);
+    EXPECT_DOUBLE_EQ(parent->fractionCompleted(), 1.0 / 3.0);
+    EXPECT_EQ(parent->completedUnitCount(), 1);
+    children[1]->setCompletedUnitCount(50);
+    EXPECT_DOUBLE_EQ(parent->fractionCompleted(), 1.5 / 3.0);
+    EXPECT_EQ(orvane::Progress::create(0)->fractionCompleted(), 0.0);
+}
