@@ -1,0 +1,51 @@
+#include "OrvaneCore/AutoTokenizerWrapper.h"
+
+#include "OrvaneCore/External/Hub/LanguageModelConfigurationFromHub.h"
+#include "OrvaneCore/External/Tokenizers/PreTrainedTokenizer.h"
+#include "OrvaneCore/External/Tokenizers/PreTrainedTokenizerClasses.h"
+#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
+
+namespace orvane {
+
+namespace {
+
+std::string withoutFast(std::string name) {
+    for (auto at = name.find("Fast"); at != std::string::npos; at = name.find("Fast")) {
+        name.erase(at, 4);
+    }
+    return name;
+}
+
+Config requiredTokenizerConfig(const LanguageModelConfigurationFromHub& configuration) {
+    auto tokenizerConfig = configuration.tokenizerConfig();
+    if (!tokenizerConfig) {
+        throw TokenizerError::missingConfig();
+    }
+    return std::move(*tokenizerConfig);
+}
+
+} // namespace
+
+TokenizerWrapper AutoTokenizerWrapper::fromPretrained(const std::string& pretrained, const HubApiWrapper& hubApi,
+                                                      bool strict, std::stop_token stop) {
+    const LanguageModelConfigurationFromHub configuration(pretrained, "main", hubApi, std::move(stop));
+    const Config tokenizerConfig = requiredTokenizerConfig(configuration);
+    const Config& tokenizerData = configuration.configurations().tokenizerData;
+    if (auto className = tokenizerConfig["tokenizerClass"].string()) {
+        const auto& classes = PreTrainedTokenizerClasses::tokenizerClasses();
+        if (auto found = classes.find(withoutFast(*className)); found != classes.end()) {
+            return TokenizerWrapper(found->second(tokenizerConfig, tokenizerData, strict));
+        }
+    }
+    return TokenizerWrapper(std::make_shared<PreTrainedTokenizer>(tokenizerConfig, tokenizerData, strict));
+}
+
+TokenizerWrapper AutoTokenizerWrapper::fromModelFolder(const std::filesystem::path& modelFolder,
+                                                       const HubApiWrapper& hubApi, bool strict) {
+    const LanguageModelConfigurationFromHub configuration(modelFolder, hubApi);
+    const Config tokenizerConfig = requiredTokenizerConfig(configuration);
+    return TokenizerWrapper(
+        std::make_shared<PreTrainedTokenizer>(tokenizerConfig, configuration.configurations().tokenizerData, strict));
+}
+
+} // namespace orvane
