@@ -1,5 +1,6 @@
 // orvane-hub: the model-hub client from the command line.
 //   list --endpoint URL --repo OWNER/NAME [--revision R] [--pattern GLOB]...
+//   snapshot --endpoint URL --repo OWNER/NAME --base DIR [--revision R] [--pattern GLOB]... [--online | --offline]
 //   head URL
 //   sha256 FILE
 //   metadata read FILE
@@ -9,6 +10,7 @@
 #include "OrvaneCore/External/Hub/HubApi.h"
 #include "Platform/Net/UrlError.h"
 
+#include <cmath>
 #include <cstring>
 #include <iostream>
 #include <optional>
@@ -19,6 +21,8 @@ namespace {
 
 constexpr const char* usage =
     "usage: orvane-hub list --endpoint URL --repo OWNER/NAME [--revision R] [--pattern GLOB]...\n"
+    "       orvane-hub snapshot --endpoint URL --repo OWNER/NAME --base DIR [--revision R] [--pattern GLOB]...\n"
+    "                           [--online | --offline]\n"
     "       orvane-hub head URL\n"
     "       orvane-hub sha256 FILE\n"
     "       orvane-hub metadata read FILE\n"
@@ -28,35 +32,80 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-int list(const std::vector<std::string>& args) {
+struct RepoOptions {
     std::optional<std::string> endpoint;
     std::optional<std::string> repo;
+    std::optional<std::string> base;
     std::string revision = "main";
     std::vector<std::string> patterns;
+    std::optional<bool> offline;
+};
+
+RepoOptions repoOptions(const std::vector<std::string>& args) {
+    RepoOptions options;
     for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--online" || args[i] == "--offline") {
+            if (options.offline) {
+                throw UsageError("give at most one of --online and --offline");
+            }
+            options.offline = args[i] == "--offline";
+            continue;
+        }
         if (i + 1 >= args.size()) {
             throw UsageError("missing value after " + args[i]);
         }
         const std::string& value = args[++i];
         if (args[i - 1] == "--endpoint") {
-            endpoint = value;
+            options.endpoint = value;
         } else if (args[i - 1] == "--repo") {
-            repo = value;
+            options.repo = value;
+        } else if (args[i - 1] == "--base") {
+            options.base = value;
         } else if (args[i - 1] == "--revision") {
-            revision = value;
+            options.revision = value;
         } else if (args[i - 1] == "--pattern") {
-            patterns.push_back(value);
+            options.patterns.push_back(value);
         } else {
             throw UsageError("unknown option " + args[i - 1]);
         }
     }
-    if (!endpoint || !repo) {
-        throw UsageError("list needs --endpoint and --repo");
+    return options;
+}
+
+int list(const std::vector<std::string>& args) {
+    RepoOptions options = repoOptions(args);
+    if (!options.endpoint || !options.repo || options.base || options.offline) {
+        throw UsageError("list needs --endpoint and --repo (and takes no --base, --online or --offline)");
     }
-    orvane::HubApi hub(std::nullopt, std::nullopt, endpoint);
-    for (const auto& name : hub.getFilenames(orvane::HubApi::Repo{*repo}, revision, patterns)) {
+    orvane::HubApi hub(std::nullopt, std::nullopt, options.endpoint);
+    for (const auto& name : hub.getFilenames(orvane::HubApi::Repo{*options.repo}, options.revision, options.patterns)) {
         std::cout << name << "\n";
     }
+    return 0;
+}
+
+// Progress goes to standard error, one line per whole percent; the folder to standard output.
+int snapshot(const std::vector<std::string>& args) {
+    RepoOptions options = repoOptions(args);
+    if (!options.endpoint || !options.repo || !options.base) {
+        throw UsageError("snapshot needs --endpoint, --repo and --base");
+    }
+    orvane::HubApi hub(std::filesystem::path(*options.base), std::nullopt, options.endpoint, false, options.offline);
+    long shown = -1;
+    auto folder = hub.snapshot(orvane::HubApi::Repo{*options.repo}, options.revision, options.patterns,
+                               [&shown](const orvane::Progress& progress) {
+                                   const long percent = std::lround(std::floor(progress.fractionCompleted() * 100));
+                                   if (percent == shown) {
+                                       return;
+                                   }
+                                   shown = percent;
+                                   std::cerr << "progress " << percent << "%";
+                                   if (auto rate = progress.throughput()) {
+                                       std::cerr << " (" << std::lround(*rate / 1024) << " KiB/s)";
+                                   }
+                                   std::cerr << "\n";
+                               });
+    std::cout << folder.string() << "\n";
     return 0;
 }
 
@@ -117,6 +166,9 @@ int main(int argc, char** argv) {
     try {
         if (command == "list") {
             return list(args);
+        }
+        if (command == "snapshot") {
+            return snapshot(args);
         }
         if (command == "head") {
             return head(args);
