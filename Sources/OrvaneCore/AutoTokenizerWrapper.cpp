@@ -30,7 +30,11 @@ TokenizerWrapper AutoTokenizerWrapper::fromPretrained(const std::string& pretrai
                                                       bool strict, std::stop_token stop) {
     const LanguageModelConfigurationFromHub configuration(pretrained, "main", hubApi, std::move(stop));
     const Config tokenizerConfig = requiredTokenizerConfig(configuration);
-    const Config& tokenizerData = configuration.configurations().tokenizerData;
+    return ofConfiguredClass(tokenizerConfig, configuration.configurations().tokenizerData, strict);
+}
+
+TokenizerWrapper AutoTokenizerWrapper::ofConfiguredClass(const Config& tokenizerConfig, const Config& tokenizerData,
+                                                         bool strict) {
     if (auto className = tokenizerConfig["tokenizerClass"].string()) {
         const auto& classes = PreTrainedTokenizerClasses::tokenizerClasses();
         if (auto found = classes.find(withoutFast(*className)); found != classes.end()) {

@@ -22,6 +22,11 @@ struct AutoTokenizerWrapper {
     /// Reads a local folder; the tokenizer is always the general class, whatever the configuration names.
     static TokenizerWrapper fromModelFolder(const std::filesystem::path& modelFolder, const HubApiWrapper& hubApi,
                                             bool strict);
+
+    /// The class a tokenizer configuration's "tokenizer_class" selects ("Fast" removed; unknown or absent
+    /// names give the general class), built from the configuration and data.
+    static TokenizerWrapper ofConfiguredClass(const Config& tokenizerConfig, const Config& tokenizerData,
+                                              bool strict);
 };
 
 } // namespace orvane

@@ -1,8 +1,10 @@
-// orvane-tokenize --folder DIR [--class-from-config] COMMAND
-// Builds a tokenizer from a model folder and encodes, tokenizes or decodes with it, so the tokenizers
-// can be exercised and compared from the command line.
+// orvane-tokenize (--folder DIR [--class-from-config] | --repo OWNER/NAME [--endpoint URL] [--base DIR])
+// COMMAND Loads a tokenizer the way the engine does (from a model folder, or from a hub repository into the
+// local mirror) and encodes, tokenizes or decodes with it, so the tokenizers can be exercised and
+// compared from the command line.
 
-#include "FolderTokenizer.h"
+#include "OrvaneCore/AutoTokenizerWrapper.h"
+#include "OrvaneCore/External/Hub/LanguageModelConfigurationFromHub.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 
 #include <charconv>
@@ -17,6 +19,7 @@ namespace {
 
 constexpr const char* usage =
     "usage: orvane-tokenize --folder DIR [--class-from-config] COMMAND\n"
+    "       orvane-tokenize --repo OWNER/NAME [--endpoint URL] [--base DIR] COMMAND\n"
     "Commands:\n"
     "  --encode TEXT [--no-special]      ids separated by single spaces\n"
     "  --tokenize TEXT                   one token per line\n"
@@ -25,10 +28,14 @@ constexpr const char* usage =
     "                                    ids_with_special, ids_without_special and tokens;\n"
     "                                    {\"ids\": [...]} gives decoded and decoded_skip_special\n"
     "By default the folder gets the general tokenizer class; --class-from-config picks the class the\n"
-    "tokenizer class name selects, as loading from the model hub does.\n";
+    "tokenizer class name selects, as loading from the model hub does. --repo fetches the repository's\n"
+    "configuration files at revision \"main\" into the mirror under --base (default "
+    "~/Documents/huggingface)\n"
+    "from --endpoint (default HF_ENDPOINT or the public hub).\n";
 
 struct Options {
     std::string folder;
+    std::optional<std::string> repo, endpoint, base;
     bool classFromConfig = false;
     std::optional<std::string> encode, tokenize, decode;
     bool jsonl = false;
@@ -48,6 +55,15 @@ std::optional<Options> parse(int argc, char** argv) {
         };
         if (arg == "--folder" && i + 1 < argc) {
             options.folder = argv[++i];
+        } else if (arg == "--repo") {
+            if (!value(options.repo))
+                return std::nullopt;
+        } else if (arg == "--endpoint") {
+            if (!value(options.endpoint))
+                return std::nullopt;
+        } else if (arg == "--base") {
+            if (!value(options.base))
+                return std::nullopt;
         } else if (arg == "--class-from-config") {
             options.classFromConfig = true;
         } else if (arg == "--encode") {
@@ -71,7 +87,9 @@ std::optional<Options> parse(int argc, char** argv) {
     }
     int commands = options.encode.has_value() + options.tokenize.has_value() + options.decode.has_value() +
                    options.jsonl;
-    if (options.folder.empty() || commands != 1)
+    const bool fromFolder = !options.folder.empty() && !options.repo && !options.endpoint && !options.base;
+    const bool fromRepo = options.folder.empty() && options.repo && !options.classFromConfig;
+    if (!(fromFolder || fromRepo) || commands != 1)
         return std::nullopt;
     return options;
 }
@@ -130,6 +148,25 @@ nlohmann::ordered_json answer(const orvane::Tokenizer& tokenizer, const std::str
     return result;
 }
 
+orvane::TokenizerWrapper load(const Options& options) {
+    std::optional<std::filesystem::path> base;
+    if (options.base)
+        base = *options.base;
+    const orvane::HubApiWrapper hub(base, std::nullopt, options.endpoint);
+    if (options.repo) {
+        return orvane::AutoTokenizerWrapper::fromPretrained(*options.repo, hub, true);
+    }
+    if (!options.classFromConfig) {
+        return orvane::AutoTokenizerWrapper::fromModelFolder(options.folder, hub, true);
+    }
+    const orvane::LanguageModelConfigurationFromHub configuration(std::filesystem::path(options.folder), hub);
+    auto tokenizerConfig = configuration.tokenizerConfig();
+    if (!tokenizerConfig)
+        throw orvane::TokenizerError::missingConfig();
+    return orvane::AutoTokenizerWrapper::ofConfiguredClass(
+        *tokenizerConfig, configuration.configurations().tokenizerData, true);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -138,14 +175,15 @@ int main(int argc, char** argv) {
         std::cerr << usage;
         return 2;
     }
-    std::unique_ptr<orvane::PreTrainedTokenizer> tokenizer;
+    std::optional<orvane::TokenizerWrapper> wrapper;
     try {
-        tokenizer = tokenize_tool::loadFolder(options->folder, options->classFromConfig, true);
+        wrapper = load(*options);
     } catch (const std::exception& error) {
-        std::cerr << "orvane-tokenize: cannot build a tokenizer from " << options->folder << ": "
-                  << error.what() << "\n";
+        std::cerr << "orvane-tokenize: cannot build a tokenizer from "
+                  << options->repo.value_or(options->folder) << ": " << error.what() << "\n";
         return 1;
     }
+    const orvane::Tokenizer* tokenizer = wrapper->impl().get();
 
     if (options->encode) {
         auto ids = tokenizer->encode(*options->encode, !options->noSpecial);

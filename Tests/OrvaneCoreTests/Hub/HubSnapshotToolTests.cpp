@@ -71,3 +71,20 @@ TEST_F(HubSnapshotToolTest, PatternsLimitTheFilesAndBadUsageIsReported) {
     EXPECT_EQ(run("--online --offline", &out, &err), 2);
     EXPECT_NE(err.find("at most one of --online and --offline"), std::string::npos) << err;
 }
+
+TEST_F(HubSnapshotToolTest, TokenizeToolLoadsARepositoryThroughTheMirror) {
+    for (const char* file : {"config.json", "tokenizer.json", "tokenizer_config.json"}) {
+        fs::copy_file(testsupport::dataPath(std::string("tokenizers/whisper-en/") + file), repository / file,
+                      fs::copy_options::overwrite_existing);
+    }
+    // The tool leaves the offline decision to the network state; this makes it go to the hub.
+    environment.set("CI_DISABLE_NETWORK_MONITOR", "1");
+    std::string out;
+    const std::string command = testsupport::toolPath("orvane-tokenize").string() + " --repo owner/name --endpoint " +
+                                hub.endpoint() + " --base '" + (base / "mirror").string() +
+                                "' --encode 'Hello, world!'";
+    ASSERT_EQ(testsupport::runCommand(command, &out), 0);
+    EXPECT_EQ(out.substr(out.find('\n') + 1), "50257 50362 15496 11 995 0 50256\n");
+    EXPECT_TRUE(fs::exists(folder() / "tokenizer.json"));
+    EXPECT_FALSE(fs::exists(folder() / "weights" / "model.bin"));
+}
