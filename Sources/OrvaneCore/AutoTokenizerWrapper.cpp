@@ -26,15 +26,16 @@ Config requiredTokenizerConfig(const LanguageModelConfigurationFromHub& configur
 
 } // namespace
 
-TokenizerWrapper AutoTokenizerWrapper::fromPretrained(const std::string& pretrained, const HubApiWrapper& hubApi,
-                                                      bool strict, std::stop_token stop) {
+TokenizerWrapper AutoTokenizerWrapper::fromPretrained(const std::string& pretrained,
+                                                      const HubApiWrapper& hubApi, bool strict,
+                                                      std::stop_token stop) {
     const LanguageModelConfigurationFromHub configuration(pretrained, "main", hubApi, std::move(stop));
     const Config tokenizerConfig = requiredTokenizerConfig(configuration);
     return ofConfiguredClass(tokenizerConfig, configuration.configurations().tokenizerData, strict);
 }
 
-TokenizerWrapper AutoTokenizerWrapper::ofConfiguredClass(const Config& tokenizerConfig, const Config& tokenizerData,
-                                                         bool strict) {
+TokenizerWrapper AutoTokenizerWrapper::ofConfiguredClass(const Config& tokenizerConfig,
+                                                         const Config& tokenizerData, bool strict) {
     if (auto className = tokenizerConfig["tokenizerClass"].string()) {
         const auto& classes = PreTrainedTokenizerClasses::tokenizerClasses();
         if (auto found = classes.find(withoutFast(*className)); found != classes.end()) {
@@ -48,8 +49,8 @@ TokenizerWrapper AutoTokenizerWrapper::fromModelFolder(const std::filesystem::pa
                                                        const HubApiWrapper& hubApi, bool strict) {
     const LanguageModelConfigurationFromHub configuration(modelFolder, hubApi);
     const Config tokenizerConfig = requiredTokenizerConfig(configuration);
-    return TokenizerWrapper(
-        std::make_shared<PreTrainedTokenizer>(tokenizerConfig, configuration.configurations().tokenizerData, strict));
+    return TokenizerWrapper(std::make_shared<PreTrainedTokenizer>(
+        tokenizerConfig, configuration.configurations().tokenizerData, strict));
 }
 
 } // namespace orvane

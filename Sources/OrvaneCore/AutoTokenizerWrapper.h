@@ -2,8 +2,8 @@
 // The one call that turns a model repository, on the hub or in a local folder, into a ready tokenizer:
 // it loads the tokenizer configuration and data, builds the tokenizer class they name and wraps it.
 
-#include "OrvaneCore/External/Tokenizers/TokenizerWrapper.h"
 #include "OrvaneCore/External/Hub/HubApiWrapper.h"
+#include "OrvaneCore/External/Tokenizers/TokenizerWrapper.h"
 
 #include <filesystem>
 #include <stop_token>
@@ -16,12 +16,12 @@ struct AutoTokenizerWrapper {
     /// from the configuration's "tokenizer_class" without "Fast" (Llama configurations get their own).
     /// Throws the hub's errors, TokenizerError missingConfig without a tokenizer configuration, and the
     /// tokenizer's construction errors; CancellationError when `stop` is triggered.
-    static TokenizerWrapper fromPretrained(const std::string& pretrained, const HubApiWrapper& hubApi, bool strict,
-                                           std::stop_token stop = {});
+    static TokenizerWrapper fromPretrained(const std::string& pretrained, const HubApiWrapper& hubApi,
+                                           bool strict, std::stop_token stop = {});
 
     /// Reads a local folder; the tokenizer is always the general class, whatever the configuration names.
-    static TokenizerWrapper fromModelFolder(const std::filesystem::path& modelFolder, const HubApiWrapper& hubApi,
-                                            bool strict);
+    static TokenizerWrapper fromModelFolder(const std::filesystem::path& modelFolder,
+                                            const HubApiWrapper& hubApi, bool strict);
 
     /// The class a tokenizer configuration's "tokenizer_class" selects ("Fast" removed; unknown or absent
     /// names give the general class), built from the configuration and data.

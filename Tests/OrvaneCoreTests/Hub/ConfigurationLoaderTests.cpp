@@ -53,10 +53,12 @@ TEST_F(ConfigurationLoaderTest, MissingTokenizerDataFailsEveryAccessorAlike) {
     testsupport::writeFile(folder / "config.json", R"({"model_type": "whisper"})");
     auto loader = fromFolder();
     for (int i = 0; i < 2; ++i) {
-        expectError<HubClientError>([&] { loader.tokenizerConfig(); }, [](const HubClientError& error) {
-            EXPECT_EQ(error.kind(), HubClientError::Kind::configurationMissing);
-            EXPECT_STREQ(error.what(), "Required configuration file missing: tokenizer.json");
-        });
+        expectError<HubClientError>([&] { loader.tokenizerConfig(); },
+                                    [](const HubClientError& error) {
+                                        EXPECT_EQ(error.kind(), HubClientError::Kind::configurationMissing);
+                                        EXPECT_STREQ(error.what(),
+                                                     "Required configuration file missing: tokenizer.json");
+                                    });
     }
     EXPECT_THROW(loader.modelType(), HubClientError);
 }
@@ -64,12 +66,14 @@ TEST_F(ConfigurationLoaderTest, MissingTokenizerDataFailsEveryAccessorAlike) {
 TEST_F(ConfigurationLoaderTest, MalformedDocumentFailsWithTheClientsMessage) {
     testsupport::writeFile(folder / "tokenizer.json", "{}");
     testsupport::writeFile(folder / "config.json", "{\"model_type\": ");
-    expectError<HubClientError>([&] { fromFolder().configurations(); }, [&](const HubClientError& error) {
-        EXPECT_EQ(error.kind(), HubClientError::Kind::jsonSerialization);
-        EXPECT_EQ(std::string(error.what()), "JSON Serialization failed for file://" +
-                                                 (folder / "config.json").string() +
-                                                 ". Please verify that you have set the HF_TOKEN environment variable.");
-    });
+    expectError<HubClientError>(
+        [&] { fromFolder().configurations(); },
+        [&](const HubClientError& error) {
+            EXPECT_EQ(error.kind(), HubClientError::Kind::jsonSerialization);
+            EXPECT_EQ(std::string(error.what()),
+                      "JSON Serialization failed for file://" + (folder / "config.json").string() +
+                          ". Please verify that you have set the HF_TOKEN environment variable.");
+        });
 }
 
 TEST_F(ConfigurationLoaderTest, ChatTemplateTextFileWinsAndCompletesTheConfiguration) {
@@ -85,7 +89,8 @@ TEST_F(ConfigurationLoaderTest, ChatTemplateTextFileWinsAndCompletesTheConfigura
 
     // Without the text file the JSON one counts, but only with a string template.
     fs::remove(folder / "chat_template.jinja");
-    testsupport::writeFile(folder / "tokenizer_config.json", R"({"tokenizer_class": 7, "chat_template": "old"})");
+    testsupport::writeFile(folder / "tokenizer_config.json",
+                           R"({"tokenizer_class": 7, "chat_template": "old"})");
     tokenizerConfig = fromFolder().tokenizerConfig();
     EXPECT_EQ((*tokenizerConfig)["chat_template"].string(), "from json");
     EXPECT_EQ((*tokenizerConfig)["tokenizer_class"].string(), "WhisperTokenizer");
@@ -111,18 +116,20 @@ TEST_F(ConfigurationLoaderTest, TransferThatKeepsBreakingBecomesANetworkError) {
     cut.cutAfterBytes = 10;
     hub.addFault(cut);
     LanguageModelConfigurationFromHub loader("owner/name", "main", wrapper());
-    expectError<HubClientError>([&] { loader.tokenizerConfig(); }, [](const HubClientError& error) {
-        EXPECT_EQ(error.kind(), HubClientError::Kind::networkError);
-        EXPECT_EQ(std::string(error.what()).rfind("Network error: ", 0), 0u) << error.what();
-    });
+    expectError<HubClientError>([&] { loader.tokenizerConfig(); },
+                                [](const HubClientError& error) {
+                                    EXPECT_EQ(error.kind(), HubClientError::Kind::networkError);
+                                    EXPECT_EQ(std::string(error.what()).rfind("Network error: ", 0), 0u)
+                                        << error.what();
+                                });
 }
 
 TEST_F(ConfigurationLoaderTest, AutomaticLoaderBuildsTheNamedClassOnlyFromTheHub) {
     serveTokenizer("tinyllama");
     auto fromHub = orvane::AutoTokenizerWrapper::fromPretrained("owner/name", wrapper(), true);
     EXPECT_TRUE(std::dynamic_pointer_cast<const orvane::LlamaPreTrainedTokenizer>(fromHub.impl()));
-    auto fromFolder =
-        orvane::AutoTokenizerWrapper::fromModelFolder(testsupport::dataPath("tokenizers/tinyllama"), wrapper(), true);
+    auto fromFolder = orvane::AutoTokenizerWrapper::fromModelFolder(
+        testsupport::dataPath("tokenizers/tinyllama"), wrapper(), true);
     EXPECT_FALSE(std::dynamic_pointer_cast<const orvane::LlamaPreTrainedTokenizer>(fromFolder.impl()));
     EXPECT_TRUE(std::dynamic_pointer_cast<const orvane::PreTrainedTokenizer>(fromFolder.impl()));
 }
@@ -130,8 +137,9 @@ TEST_F(ConfigurationLoaderTest, AutomaticLoaderBuildsTheNamedClassOnlyFromTheHub
 TEST_F(ConfigurationLoaderTest, AutomaticLoaderEncodesLikeTheReferenceTokenizer) {
     serveTokenizer("whisper-en");
     auto tokenizer = orvane::AutoTokenizerWrapper::fromPretrained("owner/name", wrapper(), true);
-    EXPECT_EQ(tokenizer.encode("Hello, world! How are you today?"),
-              (std::vector<orvane::TokenId>{50257, 50362, 15496, 11, 995, 0, 1374, 389, 345, 1909, 30, 50256}));
+    EXPECT_EQ(
+        tokenizer.encode("Hello, world! How are you today?"),
+        (std::vector<orvane::TokenId>{50257, 50362, 15496, 11, 995, 0, 1374, 389, 345, 1909, 30, 50256}));
 }
 
 TEST_F(ConfigurationLoaderTest, AutomaticLoaderNeedsATokenizerConfiguration) {

@@ -2,12 +2,10 @@
 #include "OrvaneCore/External/Hub/Downloader.h"
 #include "OrvaneCore/External/Hub/MoveDownloadedFile.h"
 #include "Platform/Net/UrlError.h"
-
 #include "Support/FakeHub.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
-
 #include <thread>
 
 using orvane::Downloader;
@@ -38,7 +36,8 @@ std::vector<State> statesUntilEnd(const orvane::Broadcaster<State>::Stream& stre
             continue;
         }
         states.push_back(*state);
-        if (std::holds_alternative<Downloader::Completed>(*state) || std::holds_alternative<Downloader::Failed>(*state)) {
+        if (std::holds_alternative<Downloader::Completed>(*state) ||
+            std::holds_alternative<Downloader::Failed>(*state)) {
             return states;
         }
     }
@@ -92,9 +91,12 @@ protected:
         testsupport::writeFile(incomplete, "");
     }
 
-    net::Url source() const { return *net::Url::parse(hub.endpoint() + "/owner/name/resolve/main/model.bin"); }
+    net::Url source() const {
+        return *net::Url::parse(hub.endpoint() + "/owner/name/resolve/main/model.bin");
+    }
 
-    std::vector<State> run(std::optional<std::int64_t> expected, std::optional<std::string> token = std::nullopt) {
+    std::vector<State> run(std::optional<std::int64_t> expected,
+                           std::optional<std::string> token = std::nullopt) {
         Downloader downloader(destination, incomplete, false, kChunk);
         downloader.setRetryDelay(std::chrono::milliseconds(5));
         auto states = statesUntilEnd(downloader.download(source(), token, expected));

@@ -24,8 +24,9 @@ protected:
             const std::string& extra = "") const {
         const fs::path errFile = base / "stderr.txt";
         const std::string command = testsupport::toolPath("orvane-hub").string() + " snapshot --endpoint " +
-                                    hub.endpoint() + " --repo owner/name --base '" + (base / "mirror").string() +
-                                    "' " + mode + extra + " 2>'" + errFile.string() + "'";
+                                    hub.endpoint() + " --repo owner/name --base '" +
+                                    (base / "mirror").string() + "' " + mode + extra + " 2>'" +
+                                    errFile.string() + "'";
         const int status = testsupport::runCommand(command, out);
         if (err) {
             *err = testsupport::readFile(errFile);
@@ -80,9 +81,9 @@ TEST_F(HubSnapshotToolTest, TokenizeToolLoadsARepositoryThroughTheMirror) {
     // The tool leaves the offline decision to the network state; this makes it go to the hub.
     environment.set("CI_DISABLE_NETWORK_MONITOR", "1");
     std::string out;
-    const std::string command = testsupport::toolPath("orvane-tokenize").string() + " --repo owner/name --endpoint " +
-                                hub.endpoint() + " --base '" + (base / "mirror").string() +
-                                "' --encode 'Hello, world!'";
+    const std::string command = testsupport::toolPath("orvane-tokenize").string() +
+                                " --repo owner/name --endpoint " + hub.endpoint() + " --base '" +
+                                (base / "mirror").string() + "' --encode 'Hello, world!'";
     ASSERT_EQ(testsupport::runCommand(command, &out), 0);
     EXPECT_EQ(out.substr(out.find('\n') + 1), "50257 50362 15496 11 995 0 50256\n");
     EXPECT_TRUE(fs::exists(folder() / "tokenizer.json"));

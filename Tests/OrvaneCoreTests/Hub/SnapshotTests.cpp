@@ -204,9 +204,10 @@ TEST_F(SnapshotTest, CancelledUpdateThrowsAndNeverStampsTheOldFileCurrent) {
     hub.addFault(slow);
 
     std::stop_source stop;
-    EXPECT_THROW(snapshot(false, {"weights/*"}, [&](const orvane::Progress&) { stop.request_stop(); },
-                          stop.get_token()),
-                 orvane::CancellationError);
+    EXPECT_THROW(
+        snapshot(
+            false, {"weights/*"}, [&](const orvane::Progress&) { stop.request_stop(); }, stop.get_token()),
+        orvane::CancellationError);
     EXPECT_EQ(testsupport::readFile(folder() / "weights/model.bin"), oldContent);
     EXPECT_EQ(client().readDownloadMetadata(record("weights/model.bin"))->commitHash, oldRecord->commitHash);
 
@@ -289,8 +290,8 @@ TEST_F(SnapshotTest, WrapperLeavesTheOfflineDecisionToTheNetworkState) {
 TEST(HubFileDownloader, IncompleteFileIsNamedAfterTheBareEtag) {
     HubApi hub(std::filesystem::path("/tmp"), std::string(), "http://127.0.0.1:1");
     orvane::HubFileDownloader downloader(hub, HubApi::Repo{"owner/name", orvane::HubRepoType::datasets},
-                                         "refs/pr/1", "/m/r", "/m/r/.cache/huggingface/download", "sub/model.bin",
-                                         std::nullopt, hub.endpoint, false);
+                                         "refs/pr/1", "/m/r", "/m/r/.cache/huggingface/download",
+                                         "sub/model.bin", std::nullopt, hub.endpoint, false);
     EXPECT_EQ(downloader.source().absoluteString(),
               "http://127.0.0.1:1/datasets/owner/name/resolve/refs%2Fpr%2F1/sub/model.bin");
     EXPECT_EQ(downloader.incompletePath(*HubApi::normalizeEtag("W/\"abc\"")),

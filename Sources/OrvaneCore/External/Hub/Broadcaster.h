@@ -20,7 +20,8 @@ public:
     using Stream = std::shared_ptr<Channel<T>>;
 
     /// `initialState` is asked only when a subscriber arrives before the first broadcast.
-    explicit Broadcaster(std::function<std::optional<T>()> initialState) : initialState_(std::move(initialState)) {}
+    explicit Broadcaster(std::function<std::optional<T>()> initialState)
+        : initialState_(std::move(initialState)) {}
 
     /// Subscribers still reading see the end of their stream instead of waiting for ever.
     ~Broadcaster() {

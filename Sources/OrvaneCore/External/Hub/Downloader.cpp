@@ -31,7 +31,9 @@ Downloader::DownloadError unexpected() {
     return Downloader::DownloadError(Downloader::DownloadError::Kind::unexpectedError);
 }
 
-std::system_error fileError(const char* what) { return std::system_error(errno, std::generic_category(), what); }
+std::system_error fileError(const char* what) {
+    return std::system_error(errno, std::generic_category(), what);
+}
 
 void writeAll(int file, const char* data, std::size_t size) {
     while (size > 0) {
@@ -47,7 +49,9 @@ void writeAll(int file, const char* data, std::size_t size) {
     }
 }
 
-std::string rangeFrom(std::int64_t offset) { return "bytes=" + std::to_string(offset) + "-"; }
+std::string rangeFrom(std::int64_t offset) {
+    return "bytes=" + std::to_string(offset) + "-";
+}
 
 } // namespace
 
@@ -130,7 +134,8 @@ void Downloader::setUpDownload(std::stop_token stop, net::Url url, std::optional
     if (resumeSize >= 1) {
         headers.set("Range", rangeFrom(resumeSize));
         const bool known = expected && *expected >= 1;
-        broadcaster_.broadcast(Downloading{known ? double(resumeSize) / double(*expected) : 0.0, std::nullopt});
+        broadcaster_.broadcast(
+            Downloading{known ? double(resumeSize) / double(*expected) : 0.0, std::nullopt});
     } else {
         broadcaster_.broadcast(Downloading{0.0, std::nullopt});
     }

@@ -70,7 +70,8 @@ public:
     /// Starts the transfer (stopping any earlier one of this downloader first) from the size of the
     /// incomplete file and returns a new subscription. `expectedSize` enables progress states and the
     /// final size check. Never throws for transfer problems: they arrive as Failed states.
-    Broadcaster<DownloadState>::Stream download(const net::Url& source, const std::optional<std::string>& authToken,
+    Broadcaster<DownloadState>::Stream download(const net::Url& source,
+                                                const std::optional<std::string>& authToken,
                                                 std::optional<std::int64_t> expectedSize);
 
     /// Stops the transfer and broadcasts Failed with net::UrlError cancelled. Callable from any thread.

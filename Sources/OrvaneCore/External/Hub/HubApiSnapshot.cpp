@@ -65,7 +65,8 @@ fs::path offlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std:
         }
     }
     if (kept.empty()) {
-        throw EnvironmentError::offlineModeError("No files matching the requested patterns are available locally");
+        throw EnvironmentError::offlineModeError(
+            "No files matching the requested patterns are available locally");
     }
     const fs::path bookkeeping = hub.metadataFolder(repo);
     for (const auto& [file, relative] : kept) {
@@ -77,7 +78,8 @@ fs::path offlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std:
         if (!metadata) {
             throw EnvironmentError::offlineModeError("Metadata not available for " + name);
         }
-        if (matchesHubPattern(hub.sha256Pattern, metadata->etag) && HubApi::computeFileHash(file) != metadata->etag) {
+        if (matchesHubPattern(hub.sha256Pattern, metadata->etag) &&
+            HubApi::computeFileHash(file) != metadata->etag) {
             throw EnvironmentError::fileIntegrityError("Hash mismatch for " + name);
         }
     }
@@ -126,8 +128,9 @@ fs::path onlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std::
 
 } // namespace
 
-fs::path HubApi::snapshot(const Repo& repo, const std::string& revision, const std::vector<std::string>& globs,
-                          const ProgressHandler& progressHandler, std::stop_token stop) const {
+fs::path HubApi::snapshot(const Repo& repo, const std::string& revision,
+                          const std::vector<std::string>& globs, const ProgressHandler& progressHandler,
+                          std::stop_token stop) const {
     const bool networkUnusable = NetworkMonitor::shared().state().shouldUseOfflineMode();
     if (useOfflineMode.value_or(networkUnusable)) {
         return offlineSnapshot(*this, repo, globs);

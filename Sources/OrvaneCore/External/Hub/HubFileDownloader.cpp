@@ -39,18 +39,19 @@ std::string fileNamePiece(const std::string& etag) {
 
 } // namespace
 
-HubFileDownloader::HubFileDownloader(HubApi hub, HubApi::Repo repo, std::string revision, fs::path repoDestination,
-                                     fs::path repoMetadataDestination, std::string relativeFilename,
-                                     std::optional<std::string> hfToken, std::optional<std::string> endpoint,
-                                     bool backgroundSession)
+HubFileDownloader::HubFileDownloader(HubApi hub, HubApi::Repo repo, std::string revision,
+                                     fs::path repoDestination, fs::path repoMetadataDestination,
+                                     std::string relativeFilename, std::optional<std::string> hfToken,
+                                     std::optional<std::string> endpoint, bool backgroundSession)
     : hub_(std::move(hub)), repo_(std::move(repo)), revision_(std::move(revision)),
-      repoDestination_(std::move(repoDestination)), repoMetadataDestination_(std::move(repoMetadataDestination)),
-      relativeFilename_(std::move(relativeFilename)), hfToken_(std::move(hfToken)), endpoint_(std::move(endpoint)),
-      backgroundSession_(backgroundSession) {
+      repoDestination_(std::move(repoDestination)),
+      repoMetadataDestination_(std::move(repoMetadataDestination)),
+      relativeFilename_(std::move(relativeFilename)), hfToken_(std::move(hfToken)),
+      endpoint_(std::move(endpoint)), backgroundSession_(backgroundSession) {
     // The name comes from the hub's listing: it must not write outside the repository folder.
     if (!staysInside(relativeFilename_)) {
         throw Hub::HubClientError::downloadError("the repository file path \"" + relativeFilename_ +
-                                            "\" leads outside the repository folder");
+                                                 "\" leads outside the repository folder");
     }
 }
 
@@ -69,7 +70,9 @@ net::Url HubFileDownloader::source() const {
         .appendingPath(relativeFilename_);
 }
 
-fs::path HubFileDownloader::destination() const { return repoDestination_ / relativeFilename_; }
+fs::path HubFileDownloader::destination() const {
+    return repoDestination_ / relativeFilename_;
+}
 
 fs::path HubFileDownloader::metadataPath() const {
     return repoMetadataDestination_ / (relativeFilename_ + ".metadata");
@@ -103,7 +106,8 @@ fs::path HubFileDownloader::download(const ProgressHandler& progressHandler, std
         return target;
     }
     if (!remote.commitHash || !remote.etag || !remote.size || remote.location.empty()) {
-        throw HubApi::EnvironmentError::invalidMetadataError("File metadata must have been retrieved from server");
+        throw HubApi::EnvironmentError::invalidMetadataError(
+            "File metadata must have been retrieved from server");
     }
     const std::string& etag = *remote.etag;
     if (fs::exists(target)) {

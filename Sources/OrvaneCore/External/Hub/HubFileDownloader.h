@@ -25,10 +25,10 @@ public:
     /// `repoMetadataDestination` is the repository's bookkeeping folder; `endpoint` absent means the
     /// hub's default one. Throws Hub::HubClientError downloadError for a file path that would leave the
     /// repository folder (absolute, or with a ".." segment).
-    HubFileDownloader(HubApi hub, HubApi::Repo repo, std::string revision, std::filesystem::path repoDestination,
-                      std::filesystem::path repoMetadataDestination, std::string relativeFilename,
-                      std::optional<std::string> hfToken, std::optional<std::string> endpoint,
-                      bool backgroundSession);
+    HubFileDownloader(HubApi hub, HubApi::Repo repo, std::string revision,
+                      std::filesystem::path repoDestination, std::filesystem::path repoMetadataDestination,
+                      std::string relativeFilename, std::optional<std::string> hfToken,
+                      std::optional<std::string> endpoint, bool backgroundSession);
 
     /// <endpoint>[/datasets or /spaces]/<owner>/<name>/resolve/<revision as one segment>/<file path>.
     /// Throws Hub::HubClientError parseError when the endpoint is no http(s) address.

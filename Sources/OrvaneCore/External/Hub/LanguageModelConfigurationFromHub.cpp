@@ -25,8 +25,8 @@ std::string describe(const std::exception_ptr& error) {
     }
 }
 
-const std::vector<std::string> kConfigurationFiles = {"config.json", "tokenizer_config.json", "chat_template.jinja",
-                                                      "chat_template.json", "tokenizer.json"};
+const std::vector<std::string> kConfigurationFiles = {
+    "config.json", "tokenizer_config.json", "chat_template.jinja", "chat_template.json", "tokenizer.json"};
 
 std::optional<Config> configurationIfPresent(const fs::path& file, const HubApi& hubApi) {
     if (!fs::exists(file)) {
@@ -56,7 +56,8 @@ std::optional<std::string> chatTemplate(const fs::path& folder, const HubApi& hu
     return std::nullopt;
 }
 
-LanguageModelConfigurationFromHub::Configurations loadDocuments(const fs::path& folder, const HubApi& hubApi) {
+LanguageModelConfigurationFromHub::Configurations loadDocuments(const fs::path& folder,
+                                                                const HubApi& hubApi) {
     LanguageModelConfigurationFromHub::Configurations documents;
     documents.modelConfig = configurationIfPresent(folder / "config.json", hubApi);
     auto tokenizerData = configurationIfPresent(folder / "tokenizer.json", hubApi);
@@ -70,8 +71,8 @@ LanguageModelConfigurationFromHub::Configurations loadDocuments(const fs::path& 
 
 } // namespace
 
-LanguageModelConfigurationFromHub::Configurations LanguageModelConfigurationFromHub::loadConfig(const fs::path& folder,
-                                                                                                const HubApi& hubApi) {
+LanguageModelConfigurationFromHub::Configurations
+LanguageModelConfigurationFromHub::loadConfig(const fs::path& folder, const HubApi& hubApi) {
     Configurations documents;
     try {
         documents = loadDocuments(folder, hubApi);
@@ -88,17 +89,19 @@ LanguageModelConfigurationFromHub::Configurations LanguageModelConfigurationFrom
         if (entries) {
             (*entries)[BinaryDistinctString("chat_template")] = Config(*chat);
         } else {
-            documents.tokenizerConfig = Config::fromPairs({{BinaryDistinctString("chat_template"), Config(*chat)}});
+            documents.tokenizerConfig =
+                Config::fromPairs({{BinaryDistinctString("chat_template"), Config(*chat)}});
         }
     }
     return documents;
 }
 
-LanguageModelConfigurationFromHub::LanguageModelConfigurationFromHub(std::string modelName, std::string revision,
+LanguageModelConfigurationFromHub::LanguageModelConfigurationFromHub(std::string modelName,
+                                                                     std::string revision,
                                                                      const HubApiWrapper& hubApi,
                                                                      std::stop_token stop) {
-    configPromise = std::async(std::launch::async, [name = std::move(modelName), revision = std::move(revision),
-                                                    hub = hubApi.impl, stop] {
+    configPromise = std::async(std::launch::async, [name = std::move(modelName),
+                                                    revision = std::move(revision), hub = hubApi.impl, stop] {
                         try {
                             const fs::path folder = hub.snapshot(HubApi::Repo{name, HubApi::RepoType::models},
                                                                  revision, kConfigurationFiles, {}, stop);
@@ -109,11 +112,11 @@ LanguageModelConfigurationFromHub::LanguageModelConfigurationFromHub(std::string
                     }).share();
 }
 
-LanguageModelConfigurationFromHub::LanguageModelConfigurationFromHub(fs::path modelFolder, const HubApiWrapper& hubApi) {
-    configPromise =
-        std::async(std::launch::async, [folder = std::move(modelFolder), hub = hubApi.impl] {
-            return loadConfig(folder, hub);
-        }).share();
+LanguageModelConfigurationFromHub::LanguageModelConfigurationFromHub(fs::path modelFolder,
+                                                                     const HubApiWrapper& hubApi) {
+    configPromise = std::async(std::launch::async, [folder = std::move(modelFolder), hub = hubApi.impl] {
+                        return loadConfig(folder, hub);
+                    }).share();
 }
 
 std::optional<Config> LanguageModelConfigurationFromHub::tokenizerConfig() const {

@@ -28,8 +28,8 @@ public:
 
     /// Fetches the five configuration files of the repository at `revision` through the client's
     /// snapshot. Transport failures become HubClientError networkError.
-    LanguageModelConfigurationFromHub(std::string modelName, std::string revision, const HubApiWrapper& hubApi,
-                                      std::stop_token stop = {});
+    LanguageModelConfigurationFromHub(std::string modelName, std::string revision,
+                                      const HubApiWrapper& hubApi, std::stop_token stop = {});
     /// Reads the files of a local folder.
     LanguageModelConfigurationFromHub(std::filesystem::path modelFolder, const HubApiWrapper& hubApi);
 

@@ -23,8 +23,8 @@ void moveDownloadedFile(const fs::path& source, const fs::path& destination) {
     }
     // Another file system: copy beside the destination, then rename there, so the destination is
     // still replaced in one step.
-    const fs::path staging = destination.parent_path() / ("." + destination.filename().string() + "." +
-                                                          Uuid().uuidString() + ".moving");
+    const fs::path staging = destination.parent_path() /
+                             ("." + destination.filename().string() + "." + Uuid().uuidString() + ".moving");
     try {
         fs::copy_file(source, staging, fs::copy_options::overwrite_existing);
         fs::rename(staging, destination);
