@@ -3,6 +3,7 @@
 #include "OrvaneCore/External/Tokenizers/LlamaPreTrainedTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 #include "OrvaneCoreTests/HubTestSupport.h"
+#include "Platform/Net/UrlError.h"
 
 #include <gtest/gtest.h>
 
@@ -119,6 +120,7 @@ TEST_F(ConfigurationLoaderTest, TransferThatKeepsBreakingBecomesANetworkError) {
     expectError<HubClientError>([&] { loader.tokenizerConfig(); },
                                 [](const HubClientError& error) {
                                     EXPECT_EQ(error.kind(), HubClientError::Kind::networkError);
+        EXPECT_EQ(error.urlErrorCode(), net::UrlError::Code::networkConnectionLost);
                                     EXPECT_EQ(std::string(error.what()).rfind("Network error: ", 0), 0u)
                                         << error.what();
                                 });

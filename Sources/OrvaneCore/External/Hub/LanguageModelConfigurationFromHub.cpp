@@ -107,7 +107,10 @@ LanguageModelConfigurationFromHub::LanguageModelConfigurationFromHub(std::string
                                                                  revision, kConfigurationFiles, {}, stop);
                             return loadConfig(folder, hub);
                         } catch (const net::UrlError& error) {
-                            throw Hub::HubClientError::networkError(error.what());
+                            if (error.code() == net::UrlError::Code::resourceUnavailable) {
+                                throw Hub::HubClientError::resourceNotFound(name);
+                            }
+                            throw Hub::HubClientError::networkError(error);
                         }
                     }).share();
 }
