@@ -237,6 +237,17 @@ TEST_F(SnapshotTest, ListedPathLeavingTheRepositoryIsRefused) {
     EXPECT_FALSE(fs::exists(mirror / "models" / "escaped.txt"));
 }
 
+TEST_F(SnapshotTest, OnlineListingWithNothingToFetchReportsOnceAndFetchesNothing) {
+    int reports = 0;
+    auto result = snapshot(false, {"*.safetensors"}, [&](const orvane::Progress& progress) {
+        ++reports;
+        EXPECT_EQ(progress.totalUnitCount(), 0);
+    });
+    EXPECT_EQ(result, folder());
+    EXPECT_EQ(reports, 1);
+    EXPECT_FALSE(fs::exists(folder()));
+}
+
 TEST_F(SnapshotTest, OfflineRerunSucceedsWithoutTheNetworkForAnyRevision) {
     snapshot();
     hub.clearRequests();
@@ -256,6 +267,12 @@ TEST_F(SnapshotTest, OfflineNamesEachMissingPiece) {
     testsupport::writeFile(folder() / "notes.txt", "copied by hand");
     EXPECT_EQ(offlineError(), "Offline mode error: Metadata not available for notes.txt");
     EXPECT_EQ(offlineError({"*.json"}), "no error");
+    fs::remove(folder() / "notes.txt");
+
+    // A damaged record is removed and counts as missing.
+    testsupport::writeFile(record("tokenizer.json"), "only one line");
+    EXPECT_EQ(offlineError({"tokenizer.json"}), "Offline mode error: Metadata not available for tokenizer.json");
+    EXPECT_FALSE(fs::exists(record("tokenizer.json")));
 }
 
 TEST_F(SnapshotTest, OfflineHashesLargeFilesButTrustsCommitStyleEtags) {
