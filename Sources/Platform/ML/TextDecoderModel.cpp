@@ -42,11 +42,84 @@ const uint16_t* requireHalves(const MultiArray& array, const char* name) {
     return static_cast<const uint16_t*>(array.data());
 }
 
-// Visible cache positions other than the current one, as runs of consecutive positions; `offset` is
-// where the run starts among the visible positions.
+// One step's view of the caller's caches: the visible past positions as runs of consecutive positions
+// (`offset` is where a run starts among the visible ones), then the current position t, whose key and
+// value come from this step's projection. Hidden positions (mask <= -10000) are never read.
 struct Run {
     size_t start, length, offset;
 };
+
+struct CacheView {
+    const uint16_t* keys;
+    const uint16_t* values;
+    size_t length;   // S
+    size_t position; // t
+    std::vector<float> mask;
+    std::vector<Run> runs;
+    size_t visible = 0;
+    bool selfVisible = false;
+    size_t attended = 0; // visible + the current position when it is visible
+};
+
+CacheView viewCache(const uint16_t* keys, const uint16_t* values, const MultiArray& padding, size_t length,
+                    size_t position) {
+    CacheView view{keys, values, length, position, std::vector<float>(length), {}};
+    for (size_t i = 0; i < length; ++i) {
+        view.mask[i] = float(padding.value(int64_t(i)));
+        if (i == position || !(view.mask[i] > kHiddenMask))
+            continue;
+        if (!view.runs.empty() && view.runs.back().start + view.runs.back().length == i)
+            ++view.runs.back().length;
+        else
+            view.runs.push_back({i, 1, view.visible});
+        ++view.visible;
+    }
+    view.selfVisible = view.mask[position] > kHiddenMask;
+    view.attended = view.visible + (view.selfVisible ? 1 : 0);
+    return view;
+}
+
+// One head of self-attention: q, freshKey and freshValue point at the head's 64 values, channel0 is the
+// head's first channel in the caches, p has room for view.attended scores.
+void selfAttentionHead(const kernels::KernelTable& k, const CacheView& view, size_t channel0, const float* q,
+                       const float* freshKey, const float* freshValue, float scale, float* p, float* out) {
+    std::fill(p, p + view.attended, 0.0f);
+    // Channel by channel: each cache channel is contiguous over positions.
+    for (size_t i = 0; i < size_t(kHeadSize); ++i) {
+        const uint16_t* column = view.keys + (channel0 + i) * view.length;
+        for (const Run& run : view.runs)
+            k.halfAxpy(q[i], column + run.start, p + run.offset, run.length);
+    }
+    for (const Run& run : view.runs)
+        for (size_t j = 0; j < run.length; ++j)
+            p[run.offset + j] = p[run.offset + j] * scale + view.mask[run.start + j];
+    if (view.selfVisible) {
+        float dot = 0;
+        for (size_t i = 0; i < size_t(kHeadSize); ++i)
+            dot += q[i] * freshKey[i];
+        p[view.visible] = dot * scale + view.mask[view.position];
+    }
+    k.softmax(p, view.attended);
+    for (size_t i = 0; i < size_t(kHeadSize); ++i) {
+        const uint16_t* column = view.values + (channel0 + i) * view.length;
+        float sum = view.selfVisible ? p[view.visible] * freshValue[i] : 0.0f;
+        for (const Run& run : view.runs)
+            sum += k.halfDot(column + run.start, p + run.offset, run.length);
+        out[i] = sum;
+    }
+}
+
+// One head of cross-attention over the window's keys and values ([frames, width] halves, already offset to
+// the head's channels); leaves the head's attention weights in p.
+void crossAttentionHead(const kernels::KernelTable& k, const uint16_t* keys, const uint16_t* values,
+                        size_t frames, size_t width, const float* q, float scale, float* p, float* out) {
+    for (size_t f = 0; f < frames; ++f)
+        p[f] = k.halfDot(keys + f * width, q, kHeadSize) * scale;
+    k.softmax(p, frames);
+    std::fill(out, out + kHeadSize, 0.0f);
+    for (size_t f = 0; f < frames; ++f)
+        k.halfAxpy(p[f], values + f * width, out, kHeadSize);
+}
 
 } // namespace
 
@@ -215,28 +288,11 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         throw PredictionError("cache_length " + std::to_string(position) + " is outside the cache of " +
                               std::to_string(shape_.cacheLength) + " positions");
     const auto keyArray = requireArray(inputs, kKeyCache), valueArray = requireArray(inputs, kValueCache);
-    const uint16_t* keyCache = requireHalves(*keyArray, kKeyCache);
-    const uint16_t* valueCache = requireHalves(*valueArray, kValueCache);
     const auto paddingArray = requireArray(inputs, kPaddingMask);
     const auto encoderOutput = requireArray(inputs, kEncoderOutput);
     const size_t t = size_t(position);
-
-    // Which positions this step attends to, read once: every run of visible past positions, then t.
-    std::vector<float> mask(s);
-    std::vector<Run> runs;
-    size_t visible = 0;
-    for (size_t i = 0; i < s; ++i) {
-        mask[i] = float(paddingArray->value(int64_t(i)));
-        if (i == t || !(mask[i] > kHiddenMask))
-            continue;
-        if (!runs.empty() && runs.back().start + runs.back().length == i)
-            ++runs.back().length;
-        else
-            runs.push_back({i, 1, visible});
-        ++visible;
-    }
-    const bool selfVisible = mask[t] > kHiddenMask;
-    const size_t attended = visible + (selfVisible ? 1 : 0);
+    const CacheView view = viewCache(requireHalves(*keyArray, kKeyCache),
+                                     requireHalves(*valueArray, kValueCache), *paddingArray, s, t);
 
     auto cross =
         crossCache_.get(*encoderOutput, [this](const MultiArray& output, CrossAttentionCache::Entry& entry) {
@@ -248,7 +304,7 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
     auto valueUpdates =
         std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(e), 1, 1}, MultiArrayDataType::Float16);
     std::vector<float> x(d), h(d), qkv(3 * d), attention(d), query(d), mlp(4 * d);
-    std::vector<float> scores(heads * std::max(attended, w));
+    std::vector<float> scores(heads * std::max(view.attended, w));
     std::vector<double> alignment(w, 0.0);
     const float scale = 1.0f / std::sqrt(float(kHeadSize));
     // Heads go to the pool only when reading their keys and values (half floats) is worth a hand-off;
@@ -274,32 +330,10 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         const float* freshValue = qkv.data() + 2 * d;
         floatToHalf(freshKey, static_cast<uint16_t*>(keyUpdates->data()) + l * d, d);
         floatToHalf(freshValue, static_cast<uint16_t*>(valueUpdates->data()) + l * d, d);
-        forEachHead(attended, [&](size_t head) {
-            float* p = scores.data() + head * attended;
-            std::fill(p, p + attended, 0.0f);
-            const size_t channel0 = l * d + head * kHeadSize;
-            for (size_t i = 0; i < size_t(kHeadSize); ++i) {
-                const uint16_t* column = keyCache + (channel0 + i) * s;
-                for (const Run& run : runs)
-                    k.halfAxpy(q[head * kHeadSize + i], column + run.start, p + run.offset, run.length);
-            }
-            for (const Run& run : runs)
-                for (size_t j = 0; j < run.length; ++j)
-                    p[run.offset + j] = p[run.offset + j] * scale + mask[run.start + j];
-            if (selfVisible) {
-                float dot = 0;
-                for (size_t i = 0; i < size_t(kHeadSize); ++i)
-                    dot += q[head * kHeadSize + i] * freshKey[head * kHeadSize + i];
-                p[visible] = dot * scale + mask[t];
-            }
-            k.softmax(p, attended);
-            for (size_t i = 0; i < size_t(kHeadSize); ++i) {
-                const uint16_t* column = valueCache + (channel0 + i) * s;
-                float sum = selfVisible ? p[visible] * freshValue[head * kHeadSize + i] : 0.0f;
-                for (const Run& run : runs)
-                    sum += k.halfDot(column + run.start, p + run.offset, run.length);
-                attention[head * kHeadSize + i] = sum;
-            }
+        forEachHead(view.attended, [&](size_t head) {
+            const size_t c = head * kHeadSize;
+            selfAttentionHead(k, view, l * d + c, q + c, freshKey + c, freshValue + c, scale,
+                              scores.data() + head * view.attended, attention.data() + c);
         });
         halfLinear(attention.data(), d, layer.selfOut.halves(), layer.selfOut.bias.data(), d, x.data(), true);
 
@@ -309,15 +343,9 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         const uint16_t* keys = cross->keys[l].data();
         const uint16_t* values = cross->values[l].data();
         forEachHead(w, [&](size_t head) {
-            float* p = scores.data() + head * w;
-            const float* q = query.data() + head * kHeadSize;
-            for (size_t f = 0; f < w; ++f)
-                p[f] = k.halfDot(keys + f * d + head * kHeadSize, q, kHeadSize) * scale;
-            k.softmax(p, w);
-            float* out = attention.data() + head * kHeadSize;
-            std::fill(out, out + kHeadSize, 0.0f);
-            for (size_t f = 0; f < w; ++f)
-                k.halfAxpy(p[f], values + f * d + head * kHeadSize, out, kHeadSize);
+            const size_t c = head * kHeadSize;
+            crossAttentionHead(k, keys + c, values + c, w, d, query.data() + c, scale,
+                               scores.data() + head * w, attention.data() + c);
         });
         for (auto [alignLayer, alignHead] : shape_.alignmentHeads)
             if (size_t(alignLayer) == l)
