@@ -331,3 +331,21 @@ TEST(MoveDownloadedFile, FailedMoveLeavesTheDestinationAsItWas) {
     EXPECT_THROW(orvane::moveDownloadedFile(folder / "missing", folder / "file"), fs::filesystem_error);
     EXPECT_EQ(testsupport::readFile(folder / "file"), "old");
 }
+
+TEST_F(DownloaderTest, SecondTransferOfTheSameFileFailsInsteadOfMixingBytesIntoIt) {
+    auto slow = fault("model.bin");
+    slow.pauseBetweenPieces = std::chrono::milliseconds(20);
+    slow.pieceSize = 2048;
+    hub.addFault(slow);
+    Downloader first(destination, incomplete, false, kChunk);
+    auto firstStates = first.download(source(), std::nullopt, std::int64_t(content.size()));
+    while (Downloader::incompleteFileSize(incomplete) == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    Downloader second(destination, incomplete, false, kChunk);
+    auto secondStates = statesUntilEnd(second.download(source(), std::nullopt, std::int64_t(content.size())));
+    EXPECT_EQ(errorOf<std::system_error>(failure(secondStates)).code(), std::errc::device_or_resource_busy);
+
+    ASSERT_TRUE(std::holds_alternative<Downloader::Completed>(statesUntilEnd(firstStates).back()));
+    EXPECT_EQ(testsupport::readFile(destination), content);
+}

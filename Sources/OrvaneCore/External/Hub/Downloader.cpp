@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <condition_variable>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
@@ -46,6 +47,25 @@ void writeAll(int file, const char* data, std::size_t size) {
         }
         data += written;
         size -= static_cast<std::size_t>(written);
+    }
+}
+
+/// Makes this transfer the only writer of the partial file until `file` is closed (after the move). A
+/// second transfer of the same file, in this process or another, fails instead of appending to it, or,
+/// once the first has moved it into place, to the finished file.
+void claimPartialFile(int file, const fs::path& path) {
+    const std::string busy = "another download of " + path.string() + " is running";
+    if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) {
+            throw std::system_error(std::make_error_code(std::errc::device_or_resource_busy), busy);
+        }
+        throw fileError("cannot lock the incomplete download file");
+    }
+    struct stat opened {};
+    struct stat named {};
+    if (::fstat(file, &opened) != 0 || ::stat(path.c_str(), &named) != 0 || opened.st_dev != named.st_dev ||
+        opened.st_ino != named.st_ino) {
+        throw std::system_error(std::make_error_code(std::errc::device_or_resource_busy), busy);
     }
 }
 
@@ -151,6 +171,7 @@ void Downloader::setUpDownload(std::stop_token stop, net::Url url, std::optional
         return;
     }
     try {
+        claimPartialFile(file, incompleteDestination_);
         httpGet(stop, request, file, numRetries);
         if (stop.stop_requested()) {
             throw CancellationError();
