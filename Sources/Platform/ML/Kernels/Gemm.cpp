@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cblas.h>
 #include <cstring>
+#include <mutex>
 
 namespace ml::kernels {
 namespace {
@@ -13,12 +14,15 @@ namespace {
 // Below this many multiply-adds a product is not worth spreading over threads.
 constexpr double kSerialWork = 1 << 18;
 
+// Checked on every call, not once: other code in the process (a benchmark, a tool) may have given
+// OpenBLAS threads of its own since, and inside our partitions they would fight ours.
 void keepOpenBlasSingleThreaded() {
-    static const bool once = [] {
+    if (openblas_get_num_threads() == 1)
+        return;
+    static std::mutex mutex; // the first calls come from every pool thread at once
+    std::lock_guard lock(mutex);
+    if (openblas_get_num_threads() != 1)
         openblas_set_num_threads(1);
-        return true;
-    }();
-    (void)once;
 }
 
 struct Tiling {
