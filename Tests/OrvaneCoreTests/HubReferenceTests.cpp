@@ -71,6 +71,17 @@ TEST(HubConfigurationFiles, ObjectsBecomeConfigsAndEverythingElseIsAnError) {
                   "JSON Serialization failed for file://" + (folder / "broken.json").string() +
                       ". Please verify that you have set the HF_TOKEN environment variable.");
     }
+    // The address is written out in full, so a space in the path is escaped.
+    testsupport::writeFile(folder / "my config.json", "not json");
+    try {
+        api.configuration(folder / "my config.json");
+        FAIL() << "no error";
+    } catch (const orvane::Hub::HubClientError& error) {
+        EXPECT_EQ(
+            std::string(error.what()),
+            "JSON Serialization failed for file://" + folder.path().string() +
+                "/my%20config.json. Please verify that you have set the HF_TOKEN environment variable.");
+    }
     try {
         api.configuration(folder / "missing.json");
         FAIL() << "no error";

@@ -81,6 +81,24 @@ std::string percentDecode(std::string_view text) {
     return out;
 }
 
+std::string fileUrlString(const std::filesystem::path& path) {
+    std::string absolute = std::filesystem::absolute(path).generic_string();
+    std::string out = "file://";
+    size_t start = 0;
+    while (start < absolute.size()) {
+        size_t slash = absolute.find('/', start);
+        if (slash == std::string::npos) {
+            slash = absolute.size();
+        }
+        out += percentEncodePathSegment(std::string_view(absolute).substr(start, slash - start));
+        if (slash < absolute.size()) {
+            out += '/';
+        }
+        start = slash + 1;
+    }
+    return out;
+}
+
 std::optional<Url> Url::parse(std::string_view text) {
     if (text.empty()) {
         return std::nullopt;

@@ -2,6 +2,7 @@
 // A remote address: parsed into its parts, with the few operations the hub client needs
 // (append a path, append one escaped segment, read the last segment, write it out in full).
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,5 +58,8 @@ private:
 std::string percentEncodePathSegment(std::string_view segment);
 /// Decodes %XX escapes; malformed escapes are kept as written.
 std::string percentDecode(std::string_view text);
+/// The file's address written out in full: "file://" and its absolute path, each segment
+/// percent-encoded (a space becomes %20), so that the text is a valid address.
+std::string fileUrlString(const std::filesystem::path& path);
 
 } // namespace net

@@ -130,9 +130,9 @@ Config HubApi::configuration(const std::filesystem::path& fileURL) const {
     try {
         parsed = BomPreservingJsonReader::bomPreservingJsonObject(data);
     } catch (const std::exception&) { // a parse error, or nesting too deep to hold
-        std::string url = "file://" + std::filesystem::absolute(fileURL).string();
         throw Hub::HubClientError::jsonSerialization(
-            fileURL, "JSON Serialization failed for " + url + ". Please verify that you have set the HF_TOKEN environment variable.");
+            fileURL, "JSON Serialization failed for " + net::fileUrlString(fileURL) +
+                         ". Please verify that you have set the HF_TOKEN environment variable.");
     }
     if (parsed.kind() != Config::Kind::dictionary) {
         throw Hub::HubClientError::parse();

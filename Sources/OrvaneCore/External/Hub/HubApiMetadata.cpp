@@ -67,10 +67,6 @@ std::string unixTimeText(double seconds) {
     return text;
 }
 
-std::string fileUrlText(const fs::path& path) {
-    return "file://" + fs::absolute(path).string();
-}
-
 std::string removingAll(std::string text, const std::string& part) {
     for (size_t at = text.find(part); at != std::string::npos; at = text.find(part)) {
         text.erase(at, part.size());
@@ -108,12 +104,12 @@ HubApi::readDownloadMetadata(const fs::path& metadataPath) const {
         return parseMetadata(metadataPath);
     } catch (const HubEnvironmentError& error) {
         Logging::writeToSystemLog(Logging::LogType::error,
-                                  "Invalid metadata file " + fileUrlText(metadataPath) + ": " + error.what() +
-                                      ". Removing it from disk and continuing.",
+                                  "Invalid metadata file " + net::fileUrlString(metadataPath) + ": " +
+                                      error.what() + ". Removing it from disk and continuing.",
                                   "");
     } catch (const std::exception& error) {
         Logging::writeToSystemLog(Logging::LogType::error,
-                                  "Error reading metadata file " + fileUrlText(metadataPath) + ": " +
+                                  "Error reading metadata file " + net::fileUrlString(metadataPath) + ": " +
                                       error.what() + ". Removing it from disk and continuing.",
                                   "");
     }
