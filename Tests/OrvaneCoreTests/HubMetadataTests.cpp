@@ -81,6 +81,26 @@ TEST_F(HubMetadata, DamagedRecordsAreLoggedRemovedAndReadAsNothing) {
     EXPECT_FALSE(std::filesystem::exists(file));
 }
 
+TEST_F(HubMetadata, ADamagedRecordThatCannotBeRemovedIsAnError) {
+    // A folder full of files where the record should be: unreadable, and not removed with its content.
+    testsupport::writeFile(file / "keep", "data");
+    testing::internal::CaptureStderr();
+    try {
+        api.readDownloadMetadata(file);
+        FAIL() << "no error";
+    } catch (const HubEnvironmentError& error) {
+        EXPECT_EQ(error.kind(), HubEnvironmentError::Kind::invalidMetadataError);
+        EXPECT_EQ(std::string(error.what())
+                      .rfind("Invalid metadata: Could not remove corrupted metadata file: ", 0),
+                  0u)
+            << error.what();
+    }
+    std::string log = testing::internal::GetCapturedStderr();
+    EXPECT_NE(log.find("Error reading metadata file file://" + file.string() + ": "), std::string::npos)
+        << log;
+    EXPECT_TRUE(std::filesystem::exists(file / "keep"));
+}
+
 TEST_F(HubMetadata, ReadingTrimsValuesIgnoresExtraLinesAndAcceptsAnyNumber) {
     auto record = readText("  abc \n\tdef\n 1.7e9 \nextra\nlines\n");
     ASSERT_TRUE(record);

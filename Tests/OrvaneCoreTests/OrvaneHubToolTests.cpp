@@ -31,6 +31,14 @@ TEST_F(OrvaneHubTool, ListsTheRepositoryFromTheCommandLine) {
     EXPECT_EQ(run("list --endpoint " + hub.endpoint() + " --repo owner/missing", &output), 1);
     EXPECT_EQ(output, "orvane-hub: File not found: main\n");
     EXPECT_EQ(run("list --repo owner/name", &output), 2);
+
+    // In CI the client announces its token; standard output still holds nothing but file names.
+    EXPECT_EQ(testsupport::runCommand("CI_DISABLE_NETWORK_MONITOR=1 HOME='" + home.path().string() + "' " +
+                                          testsupport::toolPath("orvane-hub").string() + " list --endpoint " +
+                                          hub.endpoint() + " --repo owner/name 2>/dev/null",
+                                      &output),
+              0);
+    EXPECT_EQ(output, "config.json\nweights/model.bin\n");
 }
 
 TEST_F(OrvaneHubTool, HeadSha256AndMetadataPrintWhatTheClientReads) {

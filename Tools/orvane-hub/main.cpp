@@ -15,6 +15,7 @@
 #include <iostream>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -31,6 +32,16 @@ constexpr const char* usage =
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// The client announces its token on standard output when CI_DISABLE_NETWORK_MONITOR is "1"; here
+// standard output carries only the command's result, so that line goes to standard error instead.
+template <class... Arguments> orvane::HubApi makeClient(Arguments&&... arguments) {
+    struct ToStandardError {
+        std::streambuf* saved = std::cout.rdbuf(std::cerr.rdbuf());
+        ~ToStandardError() { std::cout.rdbuf(saved); }
+    } redirect;
+    return orvane::HubApi(std::forward<Arguments>(arguments)...);
+}
 
 struct RepoOptions {
     std::optional<std::string> endpoint;
@@ -77,7 +88,7 @@ int list(const std::vector<std::string>& args) {
     if (!options.endpoint || !options.repo || options.base || options.offline) {
         throw UsageError("list needs --endpoint and --repo (and takes no --base, --online or --offline)");
     }
-    orvane::HubApi hub(std::nullopt, std::nullopt, options.endpoint);
+    orvane::HubApi hub = makeClient(std::nullopt, std::nullopt, options.endpoint);
     for (const auto& name : hub.getFilenames(orvane::HubApi::Repo{*options.repo}, options.revision, options.patterns)) {
         std::cout << name << "\n";
     }
@@ -90,7 +101,8 @@ int snapshot(const std::vector<std::string>& args) {
     if (!options.endpoint || !options.repo || !options.base) {
         throw UsageError("snapshot needs --endpoint, --repo and --base");
     }
-    orvane::HubApi hub(std::filesystem::path(*options.base), std::nullopt, options.endpoint, false, options.offline);
+    orvane::HubApi hub =
+        makeClient(std::filesystem::path(*options.base), std::nullopt, options.endpoint, false, options.offline);
     long shown = -1;
     auto folder = hub.snapshot(orvane::HubApi::Repo{*options.repo}, options.revision, options.patterns,
                                [&shown](const orvane::Progress& progress) {
@@ -117,7 +129,7 @@ int head(const std::vector<std::string>& args) {
     if (!url) {
         throw UsageError("not a URL: " + args[0]);
     }
-    orvane::HubApi hub;
+    orvane::HubApi hub = makeClient();
     net::HttpResponse response = hub.httpHead(*url);
     orvane::HubApi::FileMetadata metadata = orvane::HubApi::fileMetadata(response, *url);
     auto line = [](const char* name, const std::optional<std::string>& value) {
@@ -143,7 +155,7 @@ int metadata(const std::vector<std::string>& args) {
     if (args.size() != 2 || args[0] != "read") {
         throw UsageError("usage: metadata read FILE");
     }
-    auto record = orvane::HubApi().readDownloadMetadata(args[1]);
+    auto record = makeClient().readDownloadMetadata(args[1]);
     if (!record) {
         std::cerr << "orvane-hub: no usable download metadata at " << args[1] << "\n";
         return 1;
