@@ -18,7 +18,8 @@ UnigramTokenizer withPieces(Pieces pieces) {
 }
 
 TokenizerError::Kind constructionError(const std::string& modelJson, const std::string& configJson = "{}") {
-    const auto data = orvane::BomPreservingJsonReader::bomPreservingJsonObject(R"({"model": )" + modelJson + "}");
+    const auto data =
+        orvane::BomPreservingJsonReader::bomPreservingJsonObject(R"({"model": )" + modelJson + "}");
     const auto config = orvane::BomPreservingJsonReader::bomPreservingJsonObject(configJson);
     try {
         UnigramTokenizer model(config, data, {});
@@ -90,6 +91,9 @@ TEST(UnigramTokenizer, ReadsItsConfiguration) {
 TEST(UnigramTokenizer, RejectsMalformedVocabularies) {
     using Kind = TokenizerError::Kind;
     EXPECT_EQ(constructionError(R"({"unk_id": 0})"), Kind::missingVocab);
+    // The vocabulary is read first, so its absence is what is reported when both are missing.
+    EXPECT_EQ(constructionError("{}"), Kind::missingVocab);
+    EXPECT_EQ(constructionError(R"({"vocab": 3})"), Kind::missingVocab);
     EXPECT_EQ(constructionError(R"({"unk_id": 0, "vocab": {"a": 1}})"), Kind::missingVocab);
     EXPECT_EQ(constructionError(R"({"unk_id": 0, "vocab": [["a"]]})"), Kind::malformedVocab);
     EXPECT_EQ(constructionError(R"({"unk_id": 0, "vocab": [[1, 2.0]]})"), Kind::malformedVocab);
@@ -107,7 +111,7 @@ TEST(TokenLattice, NodesDescribeThemselvesAndLongPathsNeedNoRecursion) {
     }
     const auto path = lattice.viterbi();
     ASSERT_EQ(path.size(), 200000u);
-    EXPECT_EQ(path[1].description(),
-              "TokenLatticeNode(tokenId: 5, startOffset: 1, length: 1, score: -1.0, prev: true, backtraceScore: -2.0)");
+    EXPECT_EQ(path[1].description(), "TokenLatticeNode(tokenId: 5, startOffset: 1, length: 1, score: -1.0, "
+                                     "prev: true, backtraceScore: -2.0)");
     EXPECT_THROW(lattice.insert(199999, 2, 0.0f, 0), std::out_of_range);
 }

@@ -11,7 +11,9 @@ namespace {
 
 constexpr const char* wordMarker = "\u2581";
 
-bool readLegacy(const Config& tokenizerConfig) { return tokenizerConfig["legacy"].boolean().value_or(true); }
+bool readLegacy(const Config& tokenizerConfig) {
+    return tokenizerConfig["legacy"].boolean().value_or(true);
+}
 
 Config templateItem(const char* kind, const std::string& id, std::int64_t typeId) {
     return Config::fromPairs({{kind, Config::fromPairs({{"id", id}, {"type_id", typeId}})}});
@@ -39,42 +41,42 @@ std::optional<Config> maybeUpdatePostProcessor(const Config& tokenizerConfig, co
                                     "add_bos_token is True but bos_token is nil");
     const auto eos = requestedToken(tokenizerConfig, "addEosToken", "eosToken",
                                     "add_eos_token is True but eos_token is nil");
+    // One sequence framed by the requested tokens; the pair template frames the second one after the first.
+    auto appendFramed = [&](Config::Array& items, const char* sequence, std::int64_t typeId) {
+        if (bos) {
+            items.push_back(templateItem("SpecialToken", *bos, typeId));
+        }
+        items.push_back(templateItem("Sequence", sequence, typeId));
+        if (eos) {
+            items.push_back(templateItem("SpecialToken", *eos, typeId));
+        }
+    };
     Config::Array single;
-    if (bos) {
-        single.push_back(templateItem("SpecialToken", *bos, 0));
-    }
-    single.push_back(templateItem("Sequence", "A", 0));
-    if (eos) {
-        single.push_back(templateItem("SpecialToken", *eos, 0));
-    }
+    appendFramed(single, "A", 0);
     Config::Array pair = single;
-    if (bos) {
-        pair.push_back(templateItem("SpecialToken", *bos, 1));
-    }
-    pair.push_back(templateItem("Sequence", "B", 1));
-    if (eos) {
-        pair.push_back(templateItem("SpecialToken", *eos, 1));
-    }
-    return Config::fromPairs({{"type", "TemplateProcessing"}, {"single", Config(single)}, {"pair", Config(pair)}});
+    appendFramed(pair, "B", 1);
+    return Config::fromPairs(
+        {{"type", "TemplateProcessing"}, {"single", Config(single)}, {"pair", Config(pair)}});
 }
 
-Config LlamaPreTrainedTokenizer::rewrittenTokenizerData(const Config& tokenizerConfig, const Config& tokenizerData) {
+Config LlamaPreTrainedTokenizer::rewrittenTokenizerData(const Config& tokenizerConfig,
+                                                        const Config& tokenizerData) {
     Config::Dictionary data;
     if (const Config::Dictionary* entries = tokenizerData.dictionary()) {
         data = *entries;
     }
     if (!readLegacy(tokenizerConfig)) {
         data.erase(BinaryDistinctString("normalizer"));
-        data[BinaryDistinctString("pre_tokenizer")] =
-            Config::fromPairs({{"type", "Metaspace"},
-                               {"replacement", wordMarker},
-                               {"add_prefix_space", true},
-                               {"prepend_scheme", "first"}});
+        data[BinaryDistinctString("pre_tokenizer")] = Config::fromPairs({{"type", "Metaspace"},
+                                                                         {"replacement", wordMarker},
+                                                                         {"add_prefix_space", true},
+                                                                         {"prepend_scheme", "first"}});
     }
     // Decided from the post-processor as the data came, before the rewrite above.
     if (auto processor = maybeUpdatePostProcessor(tokenizerConfig, tokenizerData["postProcessor"])) {
         const Config::Dictionary* entries = processor->dictionary();
-        data[BinaryDistinctString("post_processor")] = entries ? Config(*entries) : Config(Config::Dictionary{});
+        data[BinaryDistinctString("post_processor")] =
+            entries ? Config(*entries) : Config(Config::Dictionary{});
     }
     return Config(std::move(data));
 }

@@ -4,6 +4,7 @@
 #include "OrvaneCore/External/Tokenizers/NormalizerFactory.h"
 #include "OrvaneCore/External/Tokenizers/PostProcessorFactory.h"
 #include "OrvaneCore/External/Tokenizers/PreTokenizerFactory.h"
+#include "OrvaneCore/External/Tokenizers/StringReplacePattern.h"
 #include "OrvaneCore/External/Tokenizers/TextPieces.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerModel.h"
 #include "OrvaneCore/Text/Graphemes.h"
@@ -136,7 +137,7 @@ std::vector<std::string> PreTrainedTokenizer::decodeTokens(const std::vector<std
 std::string PreTrainedTokenizer::cleanUp(const std::string& text) const {
     if (!cleanUpTokenizationSpaces_)
         return text;
-    static const std::array<std::pair<std::string_view, std::string_view>, 10> replacements{{
+    static const std::array<std::pair<std::string, std::string>, 10> replacements{{
         {" .", "."},
         {" ?", "?"},
         {" !", "!"},
@@ -149,17 +150,8 @@ std::string PreTrainedTokenizer::cleanUp(const std::string& text) const {
         {" 're", "'re"},
     }};
     std::string result = text;
-    for (const auto& [find, replacement] : replacements) {
-        std::string next;
-        next.reserve(result.size());
-        std::size_t start = 0;
-        for (std::size_t at; (at = result.find(find, start)) != std::string::npos; start = at + find.size()) {
-            next.append(result, start, at - start);
-            next += replacement;
-        }
-        next.append(result, start);
-        result = std::move(next);
-    }
+    for (const auto& [find, replacement] : replacements)
+        result = replacingOccurrences(result, find, replacement);
     return result;
 }
 

@@ -1,9 +1,9 @@
 #include "OrvaneCore/External/Tokenizers/UnigramTokenizer.h"
 
 #include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Tokenizers/TextPieces.h"
 #include "OrvaneCore/External/Tokenizers/TokenLattice.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-#include "OrvaneCore/External/Tokenizers/TextPieces.h"
 
 namespace orvane {
 namespace {
@@ -25,7 +25,8 @@ std::vector<UnigramTokenizer::SentencePieceToken> vocabFromConfig(const Config& 
     vocab.reserve(entries->size());
     for (const Config& entry : *entries) {
         const Config::Array* fields = entry.array();
-        std::optional<std::string> text = fields && !fields->empty() ? fields->front().string() : std::nullopt;
+        std::optional<std::string> text =
+            fields && !fields->empty() ? fields->front().string() : std::nullopt;
         // The score is the last element; anything between text and score is ignored.
         std::optional<float> score = fields && fields->size() >= 2 ? fields->back().floating() : std::nullopt;
         if (!text || !score) {
@@ -47,8 +48,10 @@ TokenId unknownIdFromConfig(const Config& tokenizerData) {
 
 UnigramTokenizer::UnigramTokenizer(const Config& tokenizerConfig, const Config& tokenizerData,
                                    const std::unordered_map<std::string, TokenId>&)
-    : UnigramTokenizer(vocabFromConfig(tokenizerData), unknownIdFromConfig(tokenizerData),
-                       tokenizerConfig["eosToken"].string()) {}
+    // Braces, not parentheses: they evaluate left to right, so a missing vocabulary is reported before a
+    // missing unknown id (argument order in parentheses is unspecified, and GCC goes right to left).
+    : UnigramTokenizer{vocabFromConfig(tokenizerData), unknownIdFromConfig(tokenizerData),
+                       tokenizerConfig["eosToken"].string()} {}
 
 UnigramTokenizer::UnigramTokenizer(std::vector<SentencePieceToken> vocab, TokenId unknownId,
                                    std::optional<std::string> eosToken)
