@@ -57,6 +57,17 @@ TEST_F(HubMetadata, AWrittenRecordReadsBack) {
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(file.parent_path()), {}), 1);
 }
 
+TEST_F(HubMetadata, ABareFileNameIsWrittenInTheCurrentFolder) {
+    std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder.path());
+    EXPECT_NO_THROW(api.writeDownloadMetadata("c", "e", "model.bin.metadata"));
+    auto record = api.readDownloadMetadata("model.bin.metadata");
+    std::filesystem::current_path(previous);
+    ASSERT_TRUE(record);
+    EXPECT_EQ(record->etag, "e");
+    EXPECT_TRUE(std::filesystem::exists(folder / "model.bin.metadata"));
+}
+
 TEST_F(HubMetadata, DamagedRecordsAreLoggedRemovedAndReadAsNothing) {
     struct Case {
         const char* text;

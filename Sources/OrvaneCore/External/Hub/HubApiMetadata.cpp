@@ -127,7 +127,10 @@ void HubApi::writeDownloadMetadata(const std::string& commitHash, const std::str
     double now = std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch()).count();
     std::string text = commitHash + "\n" + etag + "\n" + unixTimeText(now) + "\n";
     try {
-        fs::create_directories(metadataPath.parent_path());
+        // A bare file name has no parent folder to make: it lies in the current folder.
+        if (!metadataPath.parent_path().empty()) {
+            fs::create_directories(metadataPath.parent_path());
+        }
         AtomicFile::write(metadataPath, text);
     } catch (const fs::filesystem_error& error) {
         throw HubEnvironmentError::fileWriteError("Failed to write metadata to " + metadataPath.string() +
