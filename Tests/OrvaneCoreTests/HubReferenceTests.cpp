@@ -37,6 +37,15 @@ TEST(HubRepoReferences, JsonFormHasExactlyIdAndType) {
     EXPECT_EQ(HubApiWrapper::Repo::fromJson(repo.toJson()), repo);
     EXPECT_EQ(HubApi::Repo::fromJson(R"({"type":"spaces","id":"a/b","extra":1})"),
               (HubApi::Repo{"a/b", HubApi::RepoType::spaces}));
+    // The kind alone is its raw value as a JSON string.
+    EXPECT_EQ(HubApiWrapper::toJson(HubApiWrapper::RepoType::spaces), R"("spaces")");
+    EXPECT_EQ(HubApiWrapper::repoTypeFromJson(R"("datasets")"), HubApiWrapper::RepoType::datasets);
+    EXPECT_EQ(orvane::hubRepoTypeFromJson(orvane::toJson(HubApi::RepoType::models)),
+              HubApi::RepoType::models);
+    for (const char* bad : {R"("Models")", R"("model")", "1", R"({"type":"models"})", "models"}) {
+        EXPECT_THROW(HubApiWrapper::repoTypeFromJson(bad), orvane::DecodingError) << bad;
+        EXPECT_THROW(orvane::hubRepoTypeFromJson(bad), orvane::DecodingError) << bad;
+    }
     for (const char* bad : {R"({"id":"a/b","type":"Model"})", R"({"id":"a/b"})", R"({"type":"models"})",
                             R"({"id":1,"type":"models"})", "[]", "not json"}) {
         EXPECT_THROW(HubApiWrapper::Repo::fromJson(bad), orvane::DecodingError) << bad;

@@ -37,6 +37,12 @@ std::optional<HubApiWrapper::RepoType> HubApiWrapper::repoTypeFromRawValue(std::
     return type ? std::optional<RepoType>(fromHubRepoType(*type)) : std::nullopt;
 }
 
+std::string HubApiWrapper::toJson(RepoType type) { return orvane::toJson(toHubRepoType(type)); }
+
+HubApiWrapper::RepoType HubApiWrapper::repoTypeFromJson(std::string_view json) {
+    return fromHubRepoType(hubRepoTypeFromJson(json));
+}
+
 HubRepo HubApiWrapper::Repo::hubRepo() const { return HubRepo{id, toHubRepoType(type)}; }
 
 std::string HubApiWrapper::Repo::toJson() const { return encodeRepoJson(id, rawValue(type)); }

@@ -24,6 +24,10 @@ public:
     static std::string rawValue(RepoType type);
     /// Exactly one of the three raw values (case-sensitive); nothing otherwise.
     static std::optional<RepoType> repoTypeFromRawValue(std::string_view raw);
+    /// The kind's JSON form: its raw value as a JSON string.
+    static std::string toJson(RepoType type);
+    /// Throws DecodingError when the text is no JSON string or not one of the three raw values.
+    static RepoType repoTypeFromJson(std::string_view json);
 
     struct Repo {
         Repo(std::string id, RepoType type = RepoType::models) : id(std::move(id)), type(type) {}

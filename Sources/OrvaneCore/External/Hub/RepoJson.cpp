@@ -26,7 +26,31 @@ std::string requiredString(const nlohmann::json& object, const char* key) {
     return found->get<std::string>();
 }
 
+HubRepoType knownKind(const std::string& raw) {
+    auto type = hubRepoTypeFromRawValue(raw);
+    if (!type) {
+        throw DecodingError(DecodingError::Kind::dataCorrupted,
+                            "Cannot initialize RepoType from invalid String value " + raw);
+    }
+    return *type;
+}
+
 } // namespace
+
+std::string toJson(HubRepoType type) {
+    return nlohmann::json(rawValue(type)).dump();
+}
+
+HubRepoType hubRepoTypeFromJson(std::string_view json) {
+    nlohmann::json value = nlohmann::json::parse(json, nullptr, false);
+    if (value.is_discarded()) {
+        throw DecodingError(DecodingError::Kind::dataCorrupted, "The given data was not valid JSON.");
+    }
+    if (!value.is_string()) {
+        throw DecodingError(DecodingError::Kind::typeMismatch, "Expected to decode String.");
+    }
+    return knownKind(value.get<std::string>());
+}
 
 std::string encodeRepoJson(const std::string& id, const std::string& kind) {
     nlohmann::ordered_json object;
@@ -44,13 +68,8 @@ std::pair<std::string, HubRepoType> decodeRepoJson(std::string_view json) {
         throw DecodingError(DecodingError::Kind::typeMismatch, "Expected to decode a keyed object.");
     }
     std::string id = requiredString(object, "id");
-    std::string raw = requiredString(object, "type");
-    auto type = hubRepoTypeFromRawValue(raw);
-    if (!type) {
-        throw DecodingError(DecodingError::Kind::dataCorrupted,
-                            "Cannot initialize RepoType from invalid String value " + raw);
-    }
-    return {std::move(id), *type};
+    HubRepoType type = knownKind(requiredString(object, "type"));
+    return {std::move(id), type};
 }
 
 } // namespace orvane
