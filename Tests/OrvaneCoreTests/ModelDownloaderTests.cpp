@@ -1,3 +1,4 @@
+#include "OrvaneCore/CancellationError.h"
 #include "OrvaneCore/External/Hub/HubApi.h"
 #include "OrvaneCore/Logging.h"
 #include "OrvaneCore/ModelDownloader.h"
@@ -272,4 +273,14 @@ TEST_F(ModelDownloaderTest, ManagerLoadsThroughTheDownloaderIntoTheMirror) {
     EXPECT_TRUE(manager.isLoaded());
     EXPECT_EQ(manager.modelPath(), repoFolder() / kModelDir);
     EXPECT_EQ(loader->loadedFrom, (repoFolder() / kModelDir).string());
+}
+
+TEST_F(ModelDownloaderTest, AStopIsNotTakenForAMissingModel) {
+    mirrorTheModel();
+    std::stop_source stop;
+    stop.request_stop();
+    auto d = downloader();
+    EXPECT_THROW(d.resolveModel(kMel, tinyBase(), std::nullopt, std::nullopt, false, {}, stop.get_token()),
+                 CancellationError);
+    EXPECT_THROW(d.resolveRepo({"*"}, std::nullopt, true, {}, stop.get_token()), CancellationError);
 }
