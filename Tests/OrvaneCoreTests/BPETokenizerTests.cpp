@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <thread>
 
 namespace {
@@ -37,6 +39,61 @@ TEST(BPETokenizer, MergeRoundsTakeTheLowestRankAndMergeLeftToRight) {
     EXPECT_EQ(model({{"b", "c"}, {"a", "b"}}, {}).bpe("abc"), "a bc");
     EXPECT_EQ(model({}, {}).bpe("x"), "x");
     EXPECT_EQ(model({}, {}).bpe(""), "");
+}
+
+// The merge loop as the rounds are defined, one symbol per letter: take the lowest-ranked pair present,
+// merge all its occurrences left to right, repeat.
+std::string mergedRoundByRound(const std::string& piece,
+                               const std::map<std::pair<std::string, std::string>, int>& ranks) {
+    Strings word;
+    for (char letter : piece)
+        word.emplace_back(1, letter);
+    for (;;) {
+        const std::pair<std::string, std::string>* bigram = nullptr;
+        for (std::size_t i = 1; i < word.size(); ++i) {
+            auto found = ranks.find({word[i - 1], word[i]});
+            if (found != ranks.end() && (!bigram || found->second < ranks.at(*bigram)))
+                bigram = &found->first;
+        }
+        if (!bigram)
+            break;
+        Strings next;
+        for (std::size_t i = 0; i < word.size(); ++i) {
+            bool merges = i + 1 < word.size() && word[i] == bigram->first && word[i + 1] == bigram->second;
+            next.push_back(merges ? word[i] + word[i + 1] : word[i]);
+            i += merges;
+        }
+        word = std::move(next);
+    }
+    std::string joined;
+    for (const auto& symbol : word)
+        joined += (joined.empty() ? "" : " ") + symbol;
+    return joined;
+}
+
+TEST(BPETokenizer, MergesLikeTheRoundsOnRandomMergeLists) {
+    // Random merge lists over three letters (pairs listed twice, merges that build one text two ways)
+    // against random words: the fast merge loop must give exactly the rounds' symbols.
+    std::mt19937 random(11);
+    for (int list = 0; list < 1500; ++list) {
+        Strings symbols{"a", "b", "c"};
+        std::vector<Strings> merges;
+        std::map<std::pair<std::string, std::string>, int> ranks;
+        for (int rank = 0, count = 1 + static_cast<int>(random() % 12); rank < count; ++rank) {
+            const std::string left = symbols[random() % symbols.size()];
+            const std::string right = symbols[random() % symbols.size()];
+            merges.push_back({left, right});
+            ranks[{left, right}] = rank; // a pair listed twice keeps its later rank
+            symbols.push_back(left + right);
+        }
+        const auto bpe = model(merges, {});
+        for (int word = 0; word < 20; ++word) {
+            std::string piece;
+            for (auto length = random() % 12; length > 0; --length)
+                piece += "abc"[random() % 3];
+            ASSERT_EQ(bpe.bpe(piece), mergedRoundByRound(piece, ranks)) << "piece " << piece;
+        }
+    }
 }
 
 TEST(BPETokenizer, SymbolsAreUserPerceivedCharacters) {
