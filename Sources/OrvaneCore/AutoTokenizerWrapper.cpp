@@ -4,17 +4,11 @@
 #include "OrvaneCore/External/Tokenizers/PreTrainedTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/PreTrainedTokenizerClasses.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
+#include "OrvaneCore/External/Tokenizers/TokenizerModel.h"
 
 namespace orvane {
 
 namespace {
-
-std::string withoutFast(std::string name) {
-    for (auto at = name.find("Fast"); at != std::string::npos; at = name.find("Fast")) {
-        name.erase(at, 4);
-    }
-    return name;
-}
 
 Config requiredTokenizerConfig(const LanguageModelConfigurationFromHub& configuration) {
     auto tokenizerConfig = configuration.tokenizerConfig();
@@ -38,7 +32,7 @@ TokenizerWrapper AutoTokenizerWrapper::ofConfiguredClass(const Config& tokenizer
                                                          const Config& tokenizerData, bool strict) {
     if (auto className = tokenizerConfig["tokenizerClass"].string()) {
         const auto& classes = PreTrainedTokenizerClasses::tokenizerClasses();
-        if (auto found = classes.find(withoutFast(*className)); found != classes.end()) {
+        if (auto found = classes.find(TokenizerModel::withoutFast(*className)); found != classes.end()) {
             return TokenizerWrapper(found->second(tokenizerConfig, tokenizerData, strict));
         }
     }

@@ -18,14 +18,14 @@ std::unique_ptr<TokenizingModel> build(const Config& tokenizerConfig, const Conf
     return std::make_unique<Model>(tokenizerConfig, tokenizerData, addedTokens);
 }
 
-std::string withoutFast(std::string name) {
-    // One left-to-right pass, like a plain text replacement: "FaFastst" becomes "Fast".
-    for (std::size_t at = 0; (at = name.find("Fast", at)) != std::string::npos;)
-        name.erase(at, 4);
-    return name;
-}
-
 } // namespace
+
+std::string TokenizerModel::withoutFast(std::string className) {
+    // One left-to-right pass, like a plain text replacement: "FaFastst" becomes "Fast".
+    for (std::size_t at = 0; (at = className.find("Fast", at)) != std::string::npos;)
+        className.erase(at, 4);
+    return className;
+}
 
 std::map<std::string, TokenizerModel::Builder> TokenizerModel::registeredModels() {
     std::map<std::string, Builder> models;

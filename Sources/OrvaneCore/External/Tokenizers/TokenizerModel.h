@@ -26,6 +26,10 @@ struct TokenizerModel {
     /// Tokenizer class name (without "Fast") to the model it selects.
     static std::map<std::string, Builder> registeredModels();
 
+    /// A tokenizer class name with every "Fast" removed, wherever it stands ("FastBertTokenizer" is
+    /// "BertTokenizer"): the form in which class names are looked up.
+    static std::string withoutFast(std::string className);
+
     /// Builds the model the configuration's tokenizer class selects. An unregistered class fails with
     /// TokenizerError::unsupportedTokenizer when `strict`, else prints a warning and uses byte-pair encoding.
     static std::unique_ptr<TokenizingModel> from(const Config& tokenizerConfig, const Config& tokenizerData,
