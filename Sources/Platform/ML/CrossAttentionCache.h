@@ -19,8 +19,8 @@ namespace ml {
 
 class CrossAttentionCache {
 public:
-    /// Per decoder layer: keys and values of every encoder frame, [frames, width] row-major, as half
-    /// floats (each token reads them all: half the bytes is half the time).
+    /// Per decoder layer: keys and values of every encoder frame, head-major [heads, frames, 64], as
+    /// half floats (each token reads them all: half the bytes is half the time).
     struct Entry {
         std::vector<std::byte> source; // the encoder output the values were computed from
         std::vector<int64_t> shape;

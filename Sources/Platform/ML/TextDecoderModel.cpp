@@ -109,16 +109,16 @@ void selfAttentionHead(const kernels::KernelTable& k, const CacheView& view, siz
     }
 }
 
-// One head of cross-attention over the window's keys and values ([frames, width] halves, already offset to
-// the head's channels); leaves the head's attention weights in p.
+// One head of cross-attention over the head's keys and values ([frames, 64] halves each); leaves the
+// head's attention weights in p.
 void crossAttentionHead(const kernels::KernelTable& k, const uint16_t* keys, const uint16_t* values,
-                        size_t frames, size_t width, const float* q, float scale, float* p, float* out) {
-    for (size_t f = 0; f < frames; ++f)
-        p[f] = k.halfDot(keys + f * width, q, kHeadSize) * scale;
+                        size_t frames, const float* q, float scale, float* p, float* out) {
+    k.halfGemv(keys, kHeadSize, q, kHeadSize, p, frames);
+    k.scale(p, scale, frames);
     k.softmax(p, frames);
     std::fill(out, out + kHeadSize, 0.0f);
     for (size_t f = 0; f < frames; ++f)
-        k.halfAxpy(p[f], values + f * width, out, kHeadSize);
+        k.halfAxpy(p[f], values + f * kHeadSize, out, kHeadSize);
 }
 
 } // namespace
@@ -266,8 +266,17 @@ void TextDecoderModel::computeCrossAttention(const MultiArray& encoderOutput,
                         values.data());
         entry.keys.emplace_back(w * d);
         entry.values.emplace_back(w * d);
-        kernels::floatToHalf(keys.data(), entry.keys.back().data(), w * d);
-        kernels::floatToHalf(values.data(), entry.values.back().data(), w * d);
+        // Head-major [heads, frames, 64]: each head's task then reads one contiguous block.
+        const size_t heads = d / kHeadSize;
+        kernels::ThreadPool::shared().parallelFor(heads, [&](size_t head) {
+            for (size_t f = 0; f < w; ++f) {
+                const size_t from = f * d + head * kHeadSize, to = (head * w + f) * kHeadSize;
+                kernels::activeKernels().floatToHalf(keys.data() + from, entry.keys.back().data() + to,
+                                                     kHeadSize);
+                kernels::activeKernels().floatToHalf(values.data() + from, entry.values.back().data() + to,
+                                                     kHeadSize);
+            }
+        });
     }
 }
 
@@ -344,8 +353,8 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         const uint16_t* values = cross->values[l].data();
         forEachHead(w, [&](size_t head) {
             const size_t c = head * kHeadSize;
-            crossAttentionHead(k, keys + c, values + c, w, d, query.data() + c, scale,
-                               scores.data() + head * w, attention.data() + c);
+            crossAttentionHead(k, keys + head * w * kHeadSize, values + head * w * kHeadSize, w,
+                               query.data() + c, scale, scores.data() + head * w, attention.data() + c);
         });
         for (auto [alignLayer, alignHead] : shape_.alignmentHeads)
             if (size_t(alignLayer) == l)
