@@ -1,5 +1,7 @@
 #include "Platform/ML/Kernels/KernelTable.h"
 
+#include <initializer_list>
+
 namespace ml::kernels {
 namespace {
 

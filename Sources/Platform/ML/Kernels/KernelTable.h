@@ -1,11 +1,10 @@
 #pragma once
 // The kernels' private dispatch table: one signature per operation, filled once from the CPU's
 // features. Kernel files are named operation-plus-instruction-set (Elementwise_avx512.cpp, ...);
-// tests compare every variant the machine can run with the generic one.
+// tests run every variant the machine can run against naive references.
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 namespace ml::kernels {
 
