@@ -161,7 +161,7 @@ TEST(KernelVariants, FloatToHalfRoundsToNearestEven) {
     }
 }
 
-TEST(KernelVariants, HalfGemvAxpyAndDotMatchReference) {
+TEST(KernelVariants, HalfGemvDotAxpyAndWeightedRowSumMatchReference) {
     for (const KernelTable* t : runnableTables())
         for (size_t in : kSizes) {
             const size_t rows = 11, ldw = in + 3;
@@ -179,6 +179,17 @@ TEST(KernelVariants, HalfGemvAxpyAndDotMatchReference) {
                 ASSERT_NEAR(y[r], s, 1e-4 * (1 + std::sqrt(double(in)))) << t->name << " in=" << in;
                 ASSERT_NEAR(t->halfDot(w.data() + r * ldw, x.data(), in), s,
                             1e-4 * (1 + std::sqrt(double(in))));
+            }
+            // The weighted sum of the rows, over a width that leaves tails.
+            const size_t width = std::min<size_t>(in, 70);
+            auto weights = randomVector(rows, 9);
+            auto sum = randomVector(width, 10), start = sum;
+            t->halfWeightedRowSum(w.data(), ldw, weights.data(), rows, sum.data(), width);
+            for (size_t i = 0; i < width; ++i) {
+                double s = start[i];
+                for (size_t r = 0; r < rows; ++r)
+                    s += double(weights[r]) * wf[r * ldw + i];
+                ASSERT_NEAR(sum[i], s, 1e-4) << t->name << " width=" << width;
             }
             auto acc = randomVector(in, 8), expected = acc;
             t->halfAxpy(0.5f, w.data(), acc.data(), in);

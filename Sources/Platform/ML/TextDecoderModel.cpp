@@ -117,8 +117,7 @@ void crossAttentionHead(const kernels::KernelTable& k, const uint16_t* keys, con
     k.scale(p, scale, frames);
     k.softmax(p, frames);
     std::fill(out, out + kHeadSize, 0.0f);
-    for (size_t f = 0; f < frames; ++f)
-        k.halfAxpy(p[f], values + f * kHeadSize, out, kHeadSize);
+    k.halfWeightedRowSum(values, kHeadSize, p, frames, out, kHeadSize);
 }
 
 } // namespace

@@ -41,10 +41,38 @@ void halfAxpyInPlace(float a, const uint16_t* x, float* y, size_t n) {
         y[i] += a * halfBitsToFloat(x[i]);
 }
 
+void halfWeightedRowSumInPlace(const uint16_t* rows, size_t ld, const float* weights, size_t count,
+                               float* out, size_t width) {
+    size_t i = 0;
+    for (; i + 4 * kWidth <= width; i += 4 * kWidth) {
+        vf a0 = vload(out + i), a1 = vload(out + i + kWidth), a2 = vload(out + i + 2 * kWidth),
+           a3 = vload(out + i + 3 * kWidth);
+        for (size_t r = 0; r < count; ++r) {
+            const uint16_t* row = rows + r * ld + i;
+            const vf weight = vset(weights[r]);
+            a0 = vfma(weight, vloadHalf(row), a0);
+            a1 = vfma(weight, vloadHalf(row + kWidth), a1);
+            a2 = vfma(weight, vloadHalf(row + 2 * kWidth), a2);
+            a3 = vfma(weight, vloadHalf(row + 3 * kWidth), a3);
+        }
+        vstore(out + i, a0);
+        vstore(out + i + kWidth, a1);
+        vstore(out + i + 2 * kWidth, a2);
+        vstore(out + i + 3 * kWidth, a3);
+    }
+    for (; i < width; ++i) {
+        float sum = out[i];
+        for (size_t r = 0; r < count; ++r)
+            sum += weights[r] * halfBitsToFloat(rows[r * ld + i]);
+        out[i] = sum;
+    }
+}
+
 void fillHalfGemv(KernelTable& table) {
     table.halfGemv = halfGemvRows;
     table.halfAxpy = halfAxpyInPlace;
     table.halfDot = halfDotProduct;
+    table.halfWeightedRowSum = halfWeightedRowSumInPlace;
 }
 
 } // namespace

@@ -34,6 +34,10 @@ struct KernelTable {
     // y += a * x over half x; and the dot product of half x with float y.
     void (*halfAxpy)(float a, const uint16_t* x, float* y, size_t n) = nullptr;
     float (*halfDot)(const uint16_t* x, const float* y, size_t n) = nullptr;
+    // out[i] += sum over r < count of weights[r] * rows[r * ld + i], for i < width (attention's weighted
+    // sum of value rows, in one pass with the sums kept in registers).
+    void (*halfWeightedRowSum)(const uint16_t* rows, size_t ld, const float* weights, size_t count,
+                               float* out, size_t width) = nullptr;
 };
 
 /// The table for the best instruction set this processor supports (filled on first use).
