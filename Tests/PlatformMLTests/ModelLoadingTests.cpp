@@ -117,6 +117,11 @@ TEST_F(ModelLoading, BadFoldersFailWithTheReason) {
     testsupport::writeFile(folder / "model.json", wrongType);
     EXPECT_THAT(loadError(folder), HasSubstr("unknown dataType \"Float17\""));
 
+    std::string numericType = description;
+    numericType.replace(numericType.find("\"multiArray\""), 12, "5");
+    testsupport::writeFile(folder / "model.json", numericType);
+    EXPECT_THAT(loadError(folder), AllOf(HasSubstr("model.json"), HasSubstr("inputs \"x\" has a \"type\"")));
+
     testsupport::writeFile(folder / "model.json", description);
     fs::remove(folder / "weights.safetensors");
     EXPECT_THAT(loadError(folder), HasSubstr("missing weights file weights.safetensors"));

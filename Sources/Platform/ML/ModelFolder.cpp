@@ -43,6 +43,9 @@ std::vector<FeatureDescription> readFeatures(const nlohmann::json& root, const c
         if (!seen.insert(feature.name).second) {
             throw problem(where + " is declared twice");
         }
+        if (entry.contains("type") && !entry["type"].is_string()) {
+            throw problem(where + " has a \"type\" that is not a text");
+        }
         std::string typeName = entry.value("type", std::string("multiArray"));
         auto type = featureTypeNamed(typeName);
         if (!type || *type == FeatureType::Invalid) {
