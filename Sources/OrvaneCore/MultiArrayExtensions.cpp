@@ -51,7 +51,10 @@ std::optional<HalfBufferGeometry> halfBufferGeometry(const std::vector<int64_t>&
     }
     HalfBufferGeometry geometry{shape.back(), 1};
     for (std::size_t i = 0; i + 1 < shape.size(); ++i) {
-        geometry.height *= shape[i];
+        // A height past 64 bits is a buffer no one can make, not a wrapped-around small one.
+        if (__builtin_mul_overflow(geometry.height, shape[i], &geometry.height)) {
+            return std::nullopt;
+        }
     }
     return geometry;
 }
@@ -118,7 +121,9 @@ void fill(ml::MultiArray& array, const std::vector<std::vector<int64_t>>& indexe
         bool inside = true;
         for (std::size_t i = 0; i < index.size() && inside; ++i) {
             inside = index[i] >= 0 && index[i] < shape[i];
-            offset += index[i] * strides[i];
+            if (inside) { // an entry out of bounds may be large enough to overflow the sum
+                offset += index[i] * strides[i];
+            }
         }
         if (inside) {
             data[offset] = value;

@@ -20,7 +20,7 @@ std::shared_ptr<ml::MultiArray> makeMultiArray(const std::vector<int64_t>& shape
                                                std::optional<double> initialValue = std::nullopt);
 
 /// The geometry of a half-precision buffer for a shape: width = last dimension, height = the product of
-/// the others (1 when there are none); nothing for an empty shape.
+/// the others (1 when there are none); nothing for an empty shape or a height past 64 bits.
 struct HalfBufferGeometry {
     int64_t width = 0;
     int64_t height = 0;

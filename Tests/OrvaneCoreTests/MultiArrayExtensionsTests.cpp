@@ -38,6 +38,10 @@ TEST(MultiArrayCreation, HalfArraysNeedAShape) {
     EXPECT_EQ(orvane::halfBufferGeometry({2, 3, 448}), (orvane::HalfBufferGeometry{448, 6}));
     EXPECT_EQ(orvane::halfBufferGeometry({5}), (orvane::HalfBufferGeometry{5, 1}));
     EXPECT_FALSE(orvane::halfBufferGeometry({}));
+    // A height that overflows is no buffer at all, not a wrapped-around empty one.
+    const int64_t huge = int64_t{1} << 40;
+    EXPECT_FALSE(orvane::halfBufferGeometry({huge, huge, 2}));
+    EXPECT_THROW(orvane::makeMultiArray({huge, huge, 2}, MultiArrayDataType::Float16), orvane::MLMultiArrayCreationError);
 }
 
 TEST(MultiArrayCreation, FromIntegersShapesAndChecks) {
