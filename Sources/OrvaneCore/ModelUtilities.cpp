@@ -50,7 +50,8 @@ fs::path ModelUtilities::detectModelURL(const fs::path& folder, const std::strin
         return compiled;
     }
     std::error_code error;
-    fs::recursive_directory_iterator walk(folder, error);
+    // An unreadable sub-folder is passed over, not the end of the search.
+    fs::recursive_directory_iterator walk(folder, fs::directory_options::skip_permission_denied, error);
     if (error) {
         return compiled;
     }
