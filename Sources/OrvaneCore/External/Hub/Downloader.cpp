@@ -52,7 +52,8 @@ void writeAll(int file, const char* data, std::size_t size) {
 
 /// Makes this transfer the only writer of the partial file until `file` is closed (after the move). A
 /// second transfer of the same file, in this process or another, fails instead of appending to it, or,
-/// once the first has moved it into place, to the finished file.
+/// once the first has moved it into place, to the finished file. (Downloads through the hub client take
+/// turns before they get here, so only a second downloader used directly meets this.)
 void claimPartialFile(int file, const fs::path& path) {
     const std::string busy = "another download of " + path.string() + " is running";
     if (::flock(file, LOCK_EX | LOCK_NB) != 0) {
@@ -187,20 +188,27 @@ void Downloader::setUpDownload(std::stop_token stop, net::Url url, std::optional
 }
 
 void Downloader::httpGet(std::stop_token stop, const net::HttpRequest& request, int file, int numRetries) {
-    Attempt attempt;
-    attempt.remainingRetries = numRetries;
-    try {
-        readBody(stop, request, file, attempt);
-    } catch (const net::UrlError& error) {
-        // Only a transfer that broke off after its answer began is worth another try; the bytes it
-        // left in memory are dropped and asked for again.
-        if (!attempt.responded || attempt.remainingRetries <= 0) {
-            throw;
+    // A loop, not a call per retry: a long download on a poor link retries many times, and each
+    // attempt's 10 MiB buffer must be gone before the next one starts.
+    for (int retries = numRetries;;) {
+        {
+            Attempt attempt;
+            attempt.remainingRetries = retries;
+            try {
+                readBody(stop, request, file, attempt);
+                return;
+            } catch (const net::UrlError& error) {
+                // Only a transfer that broke off after its answer began is worth another try; the bytes
+                // it left in memory are dropped and asked for again.
+                if (!attempt.responded || attempt.remainingRetries <= 0) {
+                    throw;
+                }
+                Logging::info("Download of", request.url.absoluteString(), "interrupted (", error.what(),
+                              "); retrying from byte", downloadedSize());
+                retries = attempt.remainingRetries - 1;
+            }
         }
-        Logging::info("Download of", request.url.absoluteString(), "interrupted (", error.what(),
-                      "); retrying from byte", downloadedSize());
         sleepBeforeRetry(stop);
-        httpGet(stop, request, file, attempt.remainingRetries - 1);
     }
 }
 
