@@ -6,6 +6,7 @@
 #include "Platform/Net/UrlError.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 using orvane::HubApi;
 using testsupport::FakeHub;
@@ -329,4 +330,89 @@ TEST(Progress, ParentFractionIsTheMeanOfItsFiles) {
     children[1]->setCompletedUnitCount(50);
     EXPECT_DOUBLE_EQ(parent->fractionCompleted(), 1.5 / 3.0);
     EXPECT_EQ(orvane::Progress::create(0)->fractionCompleted(), 0.0);
+}
+
+namespace {
+
+/// A snapshot on a thread of its own; finish() gives "" for success, "cancelled", or the error's text.
+struct BackgroundSnapshot {
+    std::stop_source stop;
+    std::string outcome = "running";
+    std::thread thread;
+
+    explicit BackgroundSnapshot(std::function<fs::path(std::stop_token)> run) {
+        thread = std::thread([this, run = std::move(run)] {
+            try {
+                run(stop.get_token());
+                outcome = "";
+            } catch (const orvane::CancellationError&) {
+                outcome = "cancelled";
+            } catch (const std::exception& error) {
+                outcome = error.what();
+            }
+        });
+    }
+    ~BackgroundSnapshot() {
+        if (thread.joinable()) {
+            thread.join();
+        }
+    }
+    std::string finish() {
+        thread.join();
+        return outcome;
+    }
+};
+
+} // namespace
+
+class ConcurrentSnapshotTest : public SnapshotTest {
+protected:
+    void SetUp() override {
+        SnapshotTest::SetUp();
+        auto slow = faultOn("model.bin");
+        slow.paced(256 * 1024, std::chrono::milliseconds(10));
+        hub.addFault(slow);
+    }
+
+    std::function<fs::path(std::stop_token)> run() const {
+        return [this](std::stop_token stop) { return snapshot(false, {}, {}, stop); };
+    }
+
+    /// Waits until the hub has received `count` requests of `method` for the large file.
+    void waitForRequests(const std::string& method, std::size_t count) const {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (requestsFor("model.bin", method).size() < count && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        ASSERT_GE(requestsFor("model.bin", method).size(), count);
+    }
+};
+
+TEST_F(ConcurrentSnapshotTest, TwoSnapshotsOfOneRepositoryTakeTurnsAndTransferTheLargeFileOnce) {
+    BackgroundSnapshot first(run());
+    waitForRequests("GET", 1);
+    BackgroundSnapshot second(run());
+
+    EXPECT_EQ(first.finish(), "");
+    EXPECT_EQ(second.finish(), "");
+    expectMirrorMatchesServer();
+    // The second found the file the first brought in current instead of fetching it again.
+    EXPECT_EQ(requestsFor("model.bin", "GET").size(), 1u);
+    EXPECT_EQ(requestsFor("model.bin", "HEAD").size(), 2u);
+}
+
+TEST_F(ConcurrentSnapshotTest, ASnapshotWaitingForAnotherDownloadOfTheFileStopsWhenAsked) {
+    BackgroundSnapshot first(run());
+    waitForRequests("GET", 1);
+    BackgroundSnapshot second(run());
+    waitForRequests("HEAD", 2);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // the second is now waiting for its turn
+    ASSERT_EQ(requestsFor("model.bin", "GET").size(), 1u);
+
+    const auto asked = std::chrono::steady_clock::now();
+    second.stop.request_stop();
+    EXPECT_EQ(second.finish(), "cancelled");
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(1));
+    EXPECT_EQ(first.finish(), "");
+    expectMirrorMatchesServer();
 }

@@ -3,6 +3,7 @@
 #include "OrvaneCore/CancellationError.h"
 #include "OrvaneCore/External/Hub/Downloader.h"
 #include "OrvaneCore/External/Hub/HubPatternMatch.h"
+#include "OrvaneCore/FileLock.h"
 
 #include <fstream>
 
@@ -121,6 +122,23 @@ fs::path HubFileDownloader::download(const ProgressHandler& progressHandler, std
         }
     }
     throwIfCancelled(stop);
+    // Two downloads of one file (two snapshots of a repository, in this process or another) take turns:
+    // the second waits, then usually finds the file the first one brought in current.
+    const FileLock turn(repoMetadataDestination_ / (relativeFilename_ + ".lock"), stop);
+    if (turn.waited()) {
+        // The same tests as above, on the record as the other download left it (no second hashing).
+        const auto latest = hub_.readDownloadMetadata(metadataPath());
+        if (latest && fs::exists(target)) {
+            if (matchesHubPattern(hub_.commitHashPattern, remoteCommit) &&
+                latest->commitHash == remoteCommit) {
+                return target;
+            }
+            if (latest->etag == etag) {
+                hub_.writeDownloadMetadata(remoteCommit, etag, metadataPath());
+                return target;
+            }
+        }
+    }
     transfer(url, *remote.size, etag, progressHandler, stop);
     hub_.writeDownloadMetadata(remoteCommit, etag, metadataPath());
     return target;

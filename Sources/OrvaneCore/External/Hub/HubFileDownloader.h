@@ -45,7 +45,8 @@ public:
     /// Returns the destination once the file there is current; its metadata is then written unless the
     /// record already matched the remote commit. Throws the probe's, the transfer's and the metadata
     /// errors, and CancellationError when `stop` is triggered. A failed or cancelled call writes no
-    /// metadata and leaves the destination as it was.
+    /// metadata and leaves the destination as it was. While another download of the same file runs
+    /// (any process), the transfer waits for it and then takes the file it left when that is current.
     std::filesystem::path download(const ProgressHandler& progressHandler, std::stop_token stop = {});
 
 private:
