@@ -1,6 +1,8 @@
 #pragma once
 // A half-precision array whose backing buffer cannot be made.
 
+#include <cstddef>
+#include <functional>
 #include <stdexcept>
 
 namespace orvane {
@@ -19,3 +21,9 @@ private:
 };
 
 } // namespace orvane
+
+template <> struct std::hash<orvane::MLMultiArrayCreationError> {
+    std::size_t operator()(const orvane::MLMultiArrayCreationError& error) const noexcept {
+        return std::hash<int>{}(static_cast<int>(error.kind()));
+    }
+};

@@ -32,7 +32,9 @@ TEST(MultiArrayCreation, HalfArraysNeedAShape) {
         FAIL();
     } catch (const orvane::MLMultiArrayCreationError& error) {
         EXPECT_STREQ(error.what(), "Failed to create IOSurface-backed pixel buffer for MLMultiArray");
-        EXPECT_EQ(error, orvane::MLMultiArrayCreationError(orvane::MLMultiArrayCreationError::Kind::pixelBufferFailed));
+        const orvane::MLMultiArrayCreationError same(orvane::MLMultiArrayCreationError::Kind::pixelBufferFailed);
+        EXPECT_EQ(error, same);
+        EXPECT_EQ(std::hash<orvane::MLMultiArrayCreationError>{}(error), std::hash<orvane::MLMultiArrayCreationError>{}(same));
     }
     EXPECT_THROW(orvane::makeMultiArray({}, MultiArrayDataType::Float32), std::invalid_argument);
     EXPECT_EQ(orvane::halfBufferGeometry({2, 3, 448}), (orvane::HalfBufferGeometry{448, 6}));
