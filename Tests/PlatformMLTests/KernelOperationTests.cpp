@@ -213,3 +213,37 @@ TEST(KernelThreadPool, RunsEveryIndexOnceNestsAndRethrows) {
         t.join();
     EXPECT_EQ(total.load(), 4L * 50 * (63 * 64 / 2));
 }
+
+TEST(KernelGemm, LargeAndSmallProductsFromTwoThreadsAtOnce) {
+    // Two windows at once: one thread's large pooled products and another's small serial ones share
+    // OpenBLAS (kept single-threaded) and the pool.
+    const size_t rows = 520, in = 512, out = 260;
+    auto x = randomVector(rows * in, 20), W = randomVector(out * in, 21, 0.1f), b = randomVector(out, 22);
+    auto ref = naiveGemm(false, true, rows, out, in, x.data(), in, W.data(), in);
+    std::atomic<bool> done{false};
+    std::atomic<int> smallErrors{0};
+    std::thread beside([&] {
+        auto A = randomVector(40 * 30, 23), B = randomVector(30 * 50, 24);
+        auto smallRef = naiveGemm(false, false, 40, 50, 30, A.data(), 30, B.data(), 50);
+        while (!done) {
+            std::vector<float> C(40 * 50);
+            gemm(false, false, 40, 50, 30, 1.0f, A.data(), 30, B.data(), 50, 0.0f, C.data(), 50);
+            for (size_t i = 0; i < C.size(); ++i)
+                if (std::abs(C[i] - smallRef[i]) > 1e-3)
+                    ++smallErrors;
+        }
+    });
+    for (int round = 0; round < 3; ++round) {
+        std::vector<float> y(rows * out);
+        linear(x.data(), rows, in, W.data(), b.data(), out, y.data(), false, Epilogue::gelu);
+        for (size_t i = 0; i < y.size(); ++i)
+            ASSERT_NEAR(y[i], naiveGelu(ref[i] + b[i % out]), 1e-3);
+        auto acc = randomVector(rows * out, 25), start = acc;
+        linear(x.data(), rows, in, W.data(), b.data(), out, acc.data(), true);
+        for (size_t i = 0; i < acc.size(); ++i)
+            ASSERT_NEAR(acc[i], start[i] + ref[i] + b[i % out], 1e-3);
+    }
+    done = true;
+    beside.join();
+    EXPECT_EQ(smallErrors.load(), 0);
+}
