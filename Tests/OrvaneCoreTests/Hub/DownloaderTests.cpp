@@ -349,3 +349,14 @@ TEST_F(DownloaderTest, SecondTransferOfTheSameFileFailsInsteadOfMixingBytesIntoI
     ASSERT_TRUE(std::holds_alternative<Downloader::Completed>(statesUntilEnd(firstStates).back()));
     EXPECT_EQ(testsupport::readFile(destination), content);
 }
+
+TEST_F(DownloaderTest, PartialFileHoldingTheWholeFileIsFinishedNotThrownAway) {
+    // What a run leaves when it is stopped after its last write but before the move.
+    testsupport::writeFile(incomplete, content);
+    auto states = run(std::int64_t(content.size()));
+    ASSERT_TRUE(std::holds_alternative<Downloader::Completed>(states.back()));
+    EXPECT_EQ(testsupport::readFile(destination), content);
+    EXPECT_FALSE(fs::exists(incomplete));
+    ASSERT_EQ(gets().size(), 1u);
+    EXPECT_EQ(gets()[0].header("Range"), "bytes=" + std::to_string(content.size()) + "-");
+}

@@ -221,7 +221,15 @@ void Downloader::readBody(std::stop_token stop, net::HttpRequest request, int fi
     const auto expected = expectedSize();
 
     net::HttpSession::BodyHandler handler;
+    bool alreadyComplete = false;
     handler.onResponse = [&](const net::HttpResponse& response) {
+        if (response.statusCode == 416 && ranged && expected && offset == *expected) {
+            // Nothing is left to send because the partial file already holds the whole file (an earlier
+            // run was stopped, or failed to move it, after its last write): finish it, not fail it.
+            alreadyComplete = true;
+            attempt.responded = true;
+            return;
+        }
         if (response.statusCode == 416) {
             // The server cannot serve the rest of this partial file, now or later: without it the next
             // run starts afresh instead of failing the same way for ever.
@@ -246,6 +254,9 @@ void Downloader::readBody(std::stop_token stop, net::HttpRequest request, int fi
         attempt.buffer.reserve(chunkSize_);
     };
     handler.onData = [&](std::string_view piece) {
+        if (alreadyComplete) {
+            return; // the refusal's own text, not file content
+        }
         while (!piece.empty()) {
             const std::size_t take = std::min(piece.size(), chunkSize_ - attempt.buffer.size());
             attempt.buffer.append(piece.substr(0, take));
