@@ -71,8 +71,10 @@ public:
             std::lock_guard lock(mutex_);
             if (!inflightLoad_.valid()) {
                 auto promise = std::make_shared<std::promise<void>>();
-                inflightLoad_ = promise->get_future().share();
-                // The thread holds the coordinator, so a waiter giving up never strands the run.
+                auto newFlight = promise->get_future().share();
+                // The thread holds the coordinator, so a waiter giving up never strands the run. It cannot
+                // clear the slot before it is filled below (it needs the lock held here), and when no
+                // thread can be started the slot stays empty instead of holding a run that never ends.
                 std::thread([self = shared_from_this(), promise, operation = std::move(operation)] {
                     std::exception_ptr failure;
                     try {
@@ -90,6 +92,7 @@ public:
                         promise->set_value();
                     }
                 }).detach();
+                inflightLoad_ = std::move(newFlight);
             }
             flight = inflightLoad_;
         }
