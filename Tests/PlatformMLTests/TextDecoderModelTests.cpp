@@ -158,7 +158,7 @@ TEST_F(TextDecoderModelTest, ConcurrentWindowsGetTheirOwnResults) {
     expectMatchesReference(check, *check.step(*model, kTokens[std::size(kTokens) - 1]));
 }
 
-TEST_F(TextDecoderModelTest, RejectsTokensAndPositionsOutsideTheModel) {
+TEST_F(TextDecoderModelTest, RejectsTokensPositionsAndWidthsOutsideTheModel) {
     Window window(5);
     ml::DictionaryFeatureProvider output;
     EXPECT_THROW(model->predict(window.input(int(kVocabulary), 0), {}, output), ml::PredictionError);
@@ -166,4 +166,7 @@ TEST_F(TextDecoderModelTest, RejectsTokensAndPositionsOutsideTheModel) {
     EXPECT_THROW(model->predict(window.input(1, kCache), {}, output), ml::PredictionError);
     EXPECT_THROW(model->predict(window.input(1, -1), {}, output), ml::PredictionError);
     EXPECT_NO_THROW(model->predict(window.input(1, kCache - 1), {}, output));
+    // A width that is not whole heads is refused when the model is written, not when it is loaded.
+    EXPECT_THROW(ml::TextDecoderModel::writer({kVocabulary, 100, 1, 1, 448, kFrames, kCache, {}}, 1),
+                 std::invalid_argument);
 }

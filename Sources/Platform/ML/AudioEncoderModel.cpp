@@ -15,7 +15,7 @@
 namespace ml {
 namespace {
 
-constexpr int64_t kHeadSize = 64;
+constexpr int64_t kHeadSize = kAttentionHeadSize;
 
 class StageTimer {
 public:
@@ -28,12 +28,6 @@ private:
     double& total_;
     std::chrono::steady_clock::time_point start_;
 };
-
-void requireAttentionShape(int64_t width, int64_t heads) {
-    if (heads < 1 || width != heads * kHeadSize)
-        throw std::invalid_argument("attention needs a width of 64 per head, got width " +
-                                    std::to_string(width) + " with " + std::to_string(heads) + " heads");
-}
 
 } // namespace
 

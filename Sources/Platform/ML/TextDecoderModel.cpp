@@ -14,7 +14,7 @@
 namespace ml {
 namespace {
 
-constexpr int64_t kHeadSize = 64;
+constexpr int64_t kHeadSize = kAttentionHeadSize;
 constexpr float kHiddenMask = -10000.0f; // at or below: the position is not attended and not read
 
 const char* const kInputIds = "input_ids";
@@ -137,9 +137,7 @@ TextDecoderModel::TextDecoderModel(const ModelFolder& folder) {
         throw std::invalid_argument(
             "text decoder needs positive n_vocab, n_text_layer, n_text_ctx, n_audio_ctx "
             "and kv_cache_length");
-    if (shape_.heads < 1 || d != shape_.heads * kHeadSize)
-        throw std::invalid_argument("attention needs a width of 64 per head, got width " + std::to_string(d) +
-                                    " with " + std::to_string(shape_.heads) + " heads");
+    requireAttentionShape(d, shape_.heads);
     if (p.contains("alignment_heads"))
         for (const auto& row : p.integerRows("alignment_heads")) {
             if (row.size() != 2 || row[0] < 0 || row[0] >= shape_.layers || row[1] < 0 ||
@@ -211,6 +209,7 @@ void TextDecoderModel::describe(const TextDecoderShape& shape, ModelWriter& writ
 }
 
 ModelWriter TextDecoderModel::writer(const TextDecoderShape& shape, uint64_t seed) {
+    requireAttentionShape(shape.width, shape.heads);
     const int64_t d = shape.width;
     ModelWriter writer(kKind);
     ModelParameters& p = writer.parameters();

@@ -2,8 +2,16 @@
 
 #include <cmath>
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 namespace ml {
+
+void requireAttentionShape(int64_t width, int64_t heads) {
+    if (heads < 1 || width != heads * kAttentionHeadSize)
+        throw std::invalid_argument("attention needs a width of 64 per head, got width " +
+                                    std::to_string(width) + " with " + std::to_string(heads) + " heads");
+}
 
 std::vector<float> readFloats(const SafeTensorsFile& file, const std::string& name,
                               const std::vector<int64_t>& shape) {

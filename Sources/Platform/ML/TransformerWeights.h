@@ -13,6 +13,12 @@
 
 namespace ml {
 
+/// Every attention head of our kinds is 64 wide.
+constexpr int64_t kAttentionHeadSize = 64;
+
+/// Throws std::invalid_argument unless width is heads whole heads.
+void requireAttentionShape(int64_t width, int64_t heads);
+
 struct LayerNormWeights {
     std::vector<float> gamma;
     std::vector<float> beta;
