@@ -2,6 +2,7 @@
 // A clean environment for hub client tests: HOME is a fresh temporary folder, no token or endpoint
 // variables are set, and a fake hub serves one repository "owner/name" from a folder.
 
+#include "OrvaneCore/External/Hub/Downloader.h"
 #include "Support/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
@@ -20,7 +21,11 @@ protected:
             environment.unset(name);
         }
         hub.addRepository("owner/name", repository.path());
+        // Transfers that break are retried after a pause; a short one keeps these tests fast.
+        orvane::Downloader::setDefaultRetryDelay(std::chrono::milliseconds(10));
     }
+
+    void TearDown() override { orvane::Downloader::setDefaultRetryDelay(std::chrono::milliseconds(1000)); }
 
     std::string resolveUrl(const std::string& file, const std::string& revision = "main") const {
         return hub.endpoint() + "/owner/name/resolve/" + revision + "/" + file;

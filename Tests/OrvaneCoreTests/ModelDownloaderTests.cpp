@@ -42,6 +42,7 @@ protected:
         Logging::updateCallback(nullptr);
         Logging::updateLogLevel(Logging::LogLevel::none);
         HubApi::NetworkMonitor::shared().injectPathForTesting(net::NetworkPath{});
+        HubTest::TearDown();
     }
 
     /// Whether the shared network state lets a snapshot go to the network.

@@ -7,6 +7,7 @@
 #include "Platform/Net/HttpSession.h"
 #include "Platform/Net/UrlError.h"
 
+#include <atomic>
 #include <cerrno>
 #include <condition_variable>
 #include <fcntl.h>
@@ -74,6 +75,8 @@ std::string rangeFrom(std::int64_t offset) {
     return "bytes=" + std::to_string(offset) + "-";
 }
 
+std::atomic<std::chrono::milliseconds::rep> defaultRetryDelayMs{1000};
+
 } // namespace
 
 Downloader::DownloadError::DownloadError(Kind kind) : std::runtime_error(describe(kind)), kind_(kind) {}
@@ -90,7 +93,8 @@ struct Downloader::Attempt {
 Downloader::Downloader(fs::path destination, fs::path incompleteDestination, bool inBackground,
                        std::size_t chunkSize)
     : destination_(std::move(destination)), incompleteDestination_(std::move(incompleteDestination)),
-      chunkSize_(chunkSize), broadcaster_([] { return std::optional<DownloadState>(NotStarted{}); }) {
+      chunkSize_(chunkSize), retryDelay_(defaultRetryDelay()),
+      broadcaster_([] { return std::optional<DownloadState>(NotStarted{}); }) {
     if (chunkSize_ == 0) {
         throw std::invalid_argument("Downloader needs a chunk size of at least 1 byte");
     }
@@ -103,6 +107,14 @@ Downloader::~Downloader() {
         task = std::move(task_);
     }
     // jthread's destructor asks the transfer to stop and waits for it.
+}
+
+void Downloader::setDefaultRetryDelay(std::chrono::milliseconds delay) {
+    defaultRetryDelayMs = delay.count();
+}
+
+std::chrono::milliseconds Downloader::defaultRetryDelay() {
+    return std::chrono::milliseconds(defaultRetryDelayMs.load());
 }
 
 std::int64_t Downloader::incompleteFileSize(const fs::path& path) {

@@ -84,6 +84,10 @@ public:
 
     /// The pause before a retry (one second). Tests shorten it.
     void setRetryDelay(std::chrono::milliseconds delay) { retryDelay_ = delay; }
+    /// The pause before a retry for downloaders made from now on, also those the hub client makes
+    /// (one second). Tests shorten it.
+    static void setDefaultRetryDelay(std::chrono::milliseconds delay);
+    static std::chrono::milliseconds defaultRetryDelay();
 
 private:
     struct Attempt;
@@ -103,7 +107,7 @@ private:
     const std::filesystem::path destination_;
     const std::filesystem::path incompleteDestination_;
     const std::size_t chunkSize_;
-    std::chrono::milliseconds retryDelay_{1000};
+    std::chrono::milliseconds retryDelay_;
     Broadcaster<DownloadState> broadcaster_;
 
     // Resume state and the running transfer.
