@@ -47,7 +47,6 @@ FileLock::FileLock(const std::filesystem::path& path, std::stop_token stop,
             }
             throw CancellationError();
         }
-        waited_ = true;
     }
 }
 

@@ -19,12 +19,8 @@ public:
     FileLock(const FileLock&) = delete;
     FileLock& operator=(const FileLock&) = delete;
 
-    /// Whether another holder had the lock when this one asked for it.
-    bool waited() const { return waited_; }
-
 private:
     int file_ = -1;
-    bool waited_ = false;
 };
 
 } // namespace orvane

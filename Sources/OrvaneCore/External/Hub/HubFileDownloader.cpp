@@ -122,21 +122,18 @@ fs::path HubFileDownloader::download(const ProgressHandler& progressHandler, std
         }
     }
     throwIfCancelled(stop);
-    // Two downloads of one file (two snapshots of a repository, in this process or another) take turns:
-    // the second waits, then usually finds the file the first one brought in current.
+    // Two downloads of one file (two snapshots of a repository, in this process or another) take turns.
+    // Whoever gets the turn looks at the record again: a download that ran meanwhile may have left the
+    // file current (the same tests as above, without a second hashing).
     const FileLock turn(repoMetadataDestination_ / (relativeFilename_ + ".lock"), stop);
-    if (turn.waited()) {
-        // The same tests as above, on the record as the other download left it (no second hashing).
-        const auto latest = hub_.readDownloadMetadata(metadataPath());
-        if (latest && fs::exists(target)) {
-            if (matchesHubPattern(hub_.commitHashPattern, remoteCommit) &&
-                latest->commitHash == remoteCommit) {
-                return target;
-            }
-            if (latest->etag == etag) {
-                hub_.writeDownloadMetadata(remoteCommit, etag, metadataPath());
-                return target;
-            }
+    const auto latest = hub_.readDownloadMetadata(metadataPath());
+    if (latest && fs::exists(target)) {
+        if (matchesHubPattern(hub_.commitHashPattern, remoteCommit) && latest->commitHash == remoteCommit) {
+            return target;
+        }
+        if (latest->etag == etag) {
+            hub_.writeDownloadMetadata(remoteCommit, etag, metadataPath());
+            return target;
         }
     }
     transfer(url, *remote.size, etag, progressHandler, stop);
