@@ -360,3 +360,19 @@ TEST_F(DownloaderTest, PartialFileHoldingTheWholeFileIsFinishedNotThrownAway) {
     ASSERT_EQ(gets().size(), 1u);
     EXPECT_EQ(gets()[0].header("Range"), "bytes=" + std::to_string(content.size()) + "-");
 }
+
+TEST_F(DownloaderTest, RetryAfterARestartFromZeroAsksForTheWholeFileAgain) {
+    // The server ignores the range once and the connection breaks before a whole chunk was written: the
+    // partial file is empty again, so the retry must not ask for the old offset.
+    testsupport::writeFile(incomplete, content.substr(0, 10'000));
+    auto wholeThenCut = fault("model.bin");
+    wholeThenCut.ignoreRange = true;
+    wholeThenCut.cutAfterBytes = 1000;
+    wholeThenCut.times = 1;
+    hub.addFault(wholeThenCut);
+    auto states = run(std::int64_t(content.size()));
+    ASSERT_TRUE(std::holds_alternative<Downloader::Completed>(states.back()));
+    EXPECT_EQ(testsupport::readFile(destination), content);
+    ASSERT_EQ(gets().size(), 2u);
+    EXPECT_FALSE(gets()[1].header("Range"));
+}

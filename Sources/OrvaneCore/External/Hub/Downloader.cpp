@@ -229,6 +229,9 @@ void Downloader::readBody(std::stop_token stop, net::HttpRequest request, int fi
     const bool ranged = offset >= 1;
     if (ranged) {
         request.headers.set("Range", rangeFrom(offset));
+    } else {
+        // After a restart from byte 0 the first request's range no longer fits the partial file.
+        request.headers.remove("Range");
     }
     const auto expected = expectedSize();
 
