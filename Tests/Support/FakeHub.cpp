@@ -69,16 +69,16 @@ std::optional<std::pair<size_t, std::optional<size_t>>> parseRange(const std::st
     if (value.rfind("bytes=", 0) != 0) {
         return std::nullopt;
     }
-    std::string spec = value.substr(6);
-    size_t dash = spec.find('-');
+    std::string byteRange = value.substr(6);
+    size_t dash = byteRange.find('-');
     if (dash == std::string::npos || dash == 0) {
         return std::nullopt;
     }
     try {
-        size_t first = std::stoull(spec.substr(0, dash));
+        size_t first = std::stoull(byteRange.substr(0, dash));
         std::optional<size_t> last;
-        if (dash + 1 < spec.size()) {
-            last = std::stoull(spec.substr(dash + 1));
+        if (dash + 1 < byteRange.size()) {
+            last = std::stoull(byteRange.substr(dash + 1));
         }
         return std::make_pair(first, last);
     } catch (const std::exception&) {
