@@ -2,6 +2,7 @@
 // weights written to a temporary folder at start: seconds per window, effective GFLOP/s and the share
 // of time in matrix products (with their fused bias/GELU), attention and everything else.
 
+#include "BenchmarkSupport.h"
 #include "Platform/ML/AudioEncoderModel.h"
 #include "Platform/ML/DictionaryFeatureProvider.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
@@ -9,34 +10,11 @@
 #include "Platform/ML/WhisperPreset.h"
 
 #include <benchmark/benchmark.h>
-#include <filesystem>
 #include <map>
-#include <random>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
-// CPU seconds of the whole process (every thread): with other work on the machine, "cores" (CPU time over
-// wall time) shows how much of it the benchmark actually got.
-double processCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
-
-const char* const kPresets[] = {"tiny", "base", "small", "turbo"};
-
-std::shared_ptr<ml::Model> loadEncoder(const ml::WhisperPreset& preset) {
-    const auto folder =
-        std::filesystem::temp_directory_path() /
-        ("velmora-bench-encoder-" + std::to_string(::getpid()) + "-" + preset.name + ".mlmodelc");
-    ml::AudioEncoderModel::writer(preset.encoder, 1).writeCompiled(folder);
-    auto model = ml::Model::load(folder);
-    std::filesystem::remove_all(folder); // never left behind
-    return model;
-}
+using namespace benchsupport;
 
 double encoderFlops(const ml::AudioEncoderShape& s) {
     const double t = double(s.frames), d = double(s.width);
@@ -47,23 +25,15 @@ double encoderFlops(const ml::AudioEncoderShape& s) {
 
 void BM_AudioEncoderWindow(benchmark::State& state) {
     const ml::WhisperPreset preset = *ml::WhisperPreset::named(kPresets[state.range(0)]);
-    auto model = loadEncoder(preset);
-    auto mel = std::make_shared<ml::MultiArray>(std::vector<int64_t>{1, preset.encoder.mels, 1, 3000},
-                                                ml::MultiArrayDataType::Float16);
-    std::mt19937 random(3);
-    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
-    for (auto& x : mel->elements<ml::Float16>())
-        x = ml::Float16(value(random));
+    auto model = loadWritten(ml::AudioEncoderModel::writer(preset.encoder, 1), "encoder", preset.name);
     ml::DictionaryFeatureProvider input;
-    input.set("melspectrogram_features", ml::FeatureValue(mel));
+    input.set("melspectrogram_features",
+              ml::FeatureValue(randomHalves({1, preset.encoder.mels, 1, 3000}, 1.0f, 3)));
 
     auto& profile = ml::AudioEncoderModel::threadProfile();
     model->predict(input); // warm: first-touch of scratch memory and the pool
     profile = {};
-    const double cpuStart = processCpuSeconds();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(model->predict(input));
-    state.counters["cores"] = benchmark::Counter(processCpuSeconds() - cpuStart, benchmark::Counter::kIsRate);
+    timePredictions(state, *model, input);
     const double total = profile.products + profile.attention + profile.other;
     state.counters["GFLOP/s"] = benchmark::Counter(encoderFlops(preset.encoder) * 1e-9,
                                                    benchmark::Counter::kIsIterationInvariantRate);

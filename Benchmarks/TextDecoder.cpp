@@ -3,49 +3,23 @@
 // computed before timing (once per window in real use). GB/s is the memory traffic the step implies:
 // the half weights, the window's cross-attention keys and values, and the cache columns it reads.
 
+#include "BenchmarkSupport.h"
 #include "Platform/ML/DictionaryFeatureProvider.h"
 #include "Platform/ML/Model.h"
 #include "Platform/ML/TextDecoderModel.h"
 #include "Platform/ML/WhisperPreset.h"
 
 #include <benchmark/benchmark.h>
-#include <filesystem>
-#include <random>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
-// CPU seconds of the whole process (every thread): with other work on the machine, "cores" (CPU time over
-// wall time) shows how much of it the benchmark actually got.
-double processCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
-
-const char* const kPresets[] = {"tiny", "base", "small", "turbo"};
-
-std::shared_ptr<ml::MultiArray> randomHalves(std::vector<int64_t> shape, float spread, unsigned seed) {
-    auto array = std::make_shared<ml::MultiArray>(shape, ml::MultiArrayDataType::Float16);
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<float> value(-spread, spread);
-    for (auto& x : array->elements<ml::Float16>())
-        x = ml::Float16(value(random));
-    return array;
-}
+using namespace benchsupport;
 
 void BM_TextDecoderToken(benchmark::State& state) {
     const ml::WhisperPreset preset = *ml::WhisperPreset::named(kPresets[state.range(0)]);
     const ml::TextDecoderShape& s = preset.decoder;
     const int64_t position = state.range(1);
-    const auto folder =
-        std::filesystem::temp_directory_path() /
-        ("velmora-bench-decoder-" + std::to_string(::getpid()) + "-" + preset.name + ".mlmodelc");
-    ml::TextDecoderModel::writer(s, 2).writeCompiled(folder);
-    auto model = ml::Model::load(folder);
-    std::filesystem::remove_all(folder);
+    auto model = loadWritten(ml::TextDecoderModel::writer(s, 2), "decoder", preset.name);
 
     const int64_t e = s.layers * s.width;
     ml::DictionaryFeatureProvider input;
@@ -69,10 +43,7 @@ void BM_TextDecoderToken(benchmark::State& state) {
               ml::FeatureValue(randomHalves({1, s.width, 1, s.audioFrames}, 1.0f, 3)));
     input.set("decoder_key_padding_mask", ml::FeatureValue(padding));
     model->predict(input); // the window's cross-attention keys and values
-    const double cpuStart = processCpuSeconds();
-    for (auto _ : state)
-        benchmark::DoNotOptimize(model->predict(input));
-    state.counters["cores"] = benchmark::Counter(processCpuSeconds() - cpuStart, benchmark::Counter::kIsRate);
+    timePredictions(state, *model, input);
 
     const double d = double(s.width), layers = double(s.layers);
     const double weights = 2.0 * (layers * 14 * d * d + double(s.vocabulary) * d);
