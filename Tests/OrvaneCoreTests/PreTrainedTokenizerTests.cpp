@@ -37,12 +37,7 @@ PreTrainedTokenizer make(const std::string& tokenizerData, const std::string& co
 }
 
 std::string failure(const std::string& tokenizerData, const std::string& config, bool strict = true) {
-    try {
-        make(tokenizerData, config, strict);
-    } catch (const TokenizerError& error) {
-        return error.what();
-    }
-    return "no error";
+    return errorOf([&] { make(tokenizerData, config, strict); }, "no error");
 }
 
 TEST(PreTrainedTokenizer, CutsAddedTokensOutLongestFirst) {

@@ -4,6 +4,7 @@
 
 #include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Tokenizers/PreTrainedTokenizer.h"
+#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 
 #include "Support/TestSupport.h"
 
@@ -24,6 +25,16 @@ inline orvane::Config json(std::string_view text) {
 
 inline orvane::Config jsonFile(const std::string& relative) {
     return json(testsupport::readFile(testsupport::dataPath("tokenizers/" + relative)));
+}
+
+/// The message of the TokenizerError that `build` throws, or `whenBuilt` when it throws none.
+template <typename Build> std::string errorOf(Build build, const std::string& whenBuilt = "built") {
+    try {
+        build();
+    } catch (const orvane::TokenizerError& error) {
+        return error.what();
+    }
+    return whenBuilt;
 }
 
 /// The tokenizer of a folder under Tests/Data/tokenizers, built once per test program.

@@ -1,17 +1,14 @@
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Tokenizers/BertTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
+#include "OrvaneCoreTests/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 
 using orvane::BertTokenizer;
+using tokenizertest::json;
 using Tokens = std::vector<std::string>;
 
 namespace {
-
-orvane::Config json(const std::string& text) {
-    return orvane::BomPreservingJsonReader::bomPreservingJsonObject(text);
-}
 
 BertTokenizer withVocabulary(std::vector<std::string> words, bool doLowerCase = true, bool chinese = true) {
     BertTokenizer::Parts parts;

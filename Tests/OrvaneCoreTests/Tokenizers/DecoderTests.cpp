@@ -1,27 +1,21 @@
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Tokenizers/ByteFallbackDecoder.h"
 #include "OrvaneCore/External/Tokenizers/FuseDecoder.h"
 #include "OrvaneCore/External/Tokenizers/MetaspaceDecoder.h"
 #include "OrvaneCore/External/Tokenizers/StripDecoder.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 #include "OrvaneCore/External/Tokenizers/WordPieceDecoder.h"
+#include "OrvaneCoreTests/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace orvane;
+using tokenizertest::json;
 using Tokens = std::vector<std::string>;
 
 namespace {
 
-Config json(const std::string& text) { return BomPreservingJsonReader::bomPreservingJsonObject(text); }
-
 std::string stripError(const std::string& configJson) {
-    try {
-        StripDecoder decoder(json(configJson));
-    } catch (const TokenizerError& error) {
-        return error.what();
-    }
-    return "built";
+    return tokenizertest::errorOf([&] { StripDecoder decoder(json(configJson)); });
 }
 
 } // namespace

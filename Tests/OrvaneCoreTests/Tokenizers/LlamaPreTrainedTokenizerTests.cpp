@@ -35,12 +35,7 @@ LlamaPreTrainedTokenizer llama(const std::string& members, const std::string& po
 }
 
 std::string updateError(const std::string& configJson) {
-    try {
-        maybeUpdatePostProcessor(json(configJson), Config());
-    } catch (const TokenizerError& error) {
-        return error.what();
-    }
-    return "no error";
+    return tokenizertest::errorOf([&] { maybeUpdatePostProcessor(json(configJson), Config()); }, "no error");
 }
 
 std::vector<std::string> itemIds(const Config& items, const char* kind) {

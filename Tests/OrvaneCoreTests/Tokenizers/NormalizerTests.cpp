@@ -1,4 +1,3 @@
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Tokenizers/BertNormalizer.h"
 #include "OrvaneCore/External/Tokenizers/PrecompiledNormalizer.h"
 #include "OrvaneCore/External/Tokenizers/PrependNormalizer.h"
@@ -6,16 +5,12 @@
 #include "OrvaneCore/External/Tokenizers/StripAccentsNormalizer.h"
 #include "OrvaneCore/External/Tokenizers/StripNormalizer.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
+#include "OrvaneCoreTests/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace orvane;
-
-namespace {
-
-Config json(const std::string& text) { return BomPreservingJsonReader::bomPreservingJsonObject(text); }
-
-} // namespace
+using tokenizertest::json;
 
 TEST(BertNormalizer, CleansSpacesCjkStripsAccentsAndLowercasesByDefault) {
     const BertNormalizer normalizer(json("{}"));

@@ -1,25 +1,19 @@
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Tokenizers/BertProcessing.h"
 #include "OrvaneCore/External/Tokenizers/RobertaProcessing.h"
 #include "OrvaneCore/External/Tokenizers/TokenizerError.h"
 #include "OrvaneCore/External/Tokenizers/WhitespaceTrimming.h"
+#include "OrvaneCoreTests/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 
 using namespace orvane;
+using tokenizertest::json;
 using Tokens = std::vector<std::string>;
 
 namespace {
 
-Config json(const std::string& text) { return BomPreservingJsonReader::bomPreservingJsonObject(text); }
-
 template <typename Processor> std::string constructionError(const std::string& configJson) {
-    try {
-        Processor processor(json(configJson));
-    } catch (const TokenizerError& error) {
-        return error.what();
-    }
-    return "built";
+    return tokenizertest::errorOf([&] { Processor processor(json(configJson)); });
 }
 
 } // namespace

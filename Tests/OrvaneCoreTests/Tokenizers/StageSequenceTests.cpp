@@ -8,21 +8,9 @@
 #include <gtest/gtest.h>
 
 using namespace orvane;
+using tokenizertest::errorOf;
 using tokenizertest::json;
 using Tokens = std::vector<std::string>;
-
-namespace {
-
-template <typename Build> std::string errorOf(Build build) {
-    try {
-        build();
-    } catch (const TokenizerError& error) {
-        return error.what();
-    }
-    return "built";
-}
-
-} // namespace
 
 TEST(NormalizerFactory, BuildsEveryTypeByItsExactName) {
     const std::string text = "\u00c9\ufb01 ";
