@@ -248,9 +248,7 @@ void Downloader::readBody(std::stop_token stop, net::HttpRequest request, int fi
         if (response.statusCode == 416) {
             // The server cannot serve the rest of this partial file, now or later: without it the next
             // run starts afresh instead of failing the same way for ever.
-            std::error_code ignored;
-            fs::remove(incompleteDestination_, ignored);
-            setDownloaded(0);
+            discardIncompleteFile();
             throw unexpected();
         }
         if (response.statusCode < 200 || response.statusCode > 299) {
@@ -312,9 +310,7 @@ void Downloader::readBody(std::stop_token stop, net::HttpRequest request, int fi
     }
     if (expected && *expected != static_cast<std::int64_t>(status.st_size)) {
         // A partial file of the wrong size would be resumed from a wrong offset by every later run.
-        std::error_code ignored;
-        fs::remove(incompleteDestination_, ignored);
-        setDownloaded(0);
+        discardIncompleteFile();
         throw unexpected();
     }
 }
@@ -341,6 +337,12 @@ void Downloader::addDownloaded(std::int64_t bytes) {
 void Downloader::setDownloaded(std::int64_t bytes) {
     std::lock_guard lock(mutex_);
     downloadedSize_ = bytes;
+}
+
+void Downloader::discardIncompleteFile() {
+    std::error_code ignored;
+    fs::remove(incompleteDestination_, ignored);
+    setDownloaded(0);
 }
 
 std::optional<std::int64_t> Downloader::expectedSize() const {

@@ -102,6 +102,8 @@ private:
     std::int64_t downloadedSize() const;
     void addDownloaded(std::int64_t bytes);
     void setDownloaded(std::int64_t bytes);
+    /// Removes the partial file (a failure to remove it is ignored) and counts nothing downloaded.
+    void discardIncompleteFile();
     std::optional<std::int64_t> expectedSize() const;
 
     const std::filesystem::path destination_;
