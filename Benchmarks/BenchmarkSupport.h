@@ -30,12 +30,13 @@ inline double processCpuSeconds() {
            1e-6 * double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
-/// Writes the model to a temporary folder and loads it; the folder is never left behind.
+/// Writes the model to a temporary folder and loads it; the folder is never left behind (the weights stay
+/// mapped).
 inline std::shared_ptr<ml::Model> loadWritten(const ml::ModelWriter& writer, const std::string& kind,
-                                              const std::string& presetName) {
+                                              const std::string& variant) {
     const auto folder =
         std::filesystem::temp_directory_path() /
-        ("velmora-bench-" + kind + "-" + std::to_string(::getpid()) + "-" + presetName + ".mlmodelc");
+        ("velmora-bench-" + kind + "-" + std::to_string(::getpid()) + "-" + variant + ".mlmodelc");
     writer.writeCompiled(folder);
     auto model = ml::Model::load(folder);
     std::filesystem::remove_all(folder);

@@ -2,27 +2,19 @@
 
 #include <benchmark/benchmark.h>
 #include <cmath>
-#include <filesystem>
 #include <random>
-#include <unistd.h>
 
+#include "BenchmarkSupport.h"
 #include "Platform/ML/DictionaryFeatureProvider.h"
 #include "Platform/ML/MelSpectrogramModel.h"
 #include "Platform/ML/Model.h"
 
 namespace {
 
-std::shared_ptr<ml::Model> loadMelModel(int64_t mels) {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("velmora-bench-mel-" + std::to_string(::getpid()) + "-" + std::to_string(mels) + ".mlmodelc");
-    ml::MelSpectrogramModel::writer(mels).writeCompiled(folder);
-    auto model = ml::Model::load(folder);
-    std::filesystem::remove_all(folder); // the weights stay mapped
-    return model;
-}
-
 void BM_MelSpectrogramWindow(benchmark::State& state) {
-    auto model = loadMelModel(state.range(0));
+    const int64_t mels = state.range(0);
+    auto model =
+        benchsupport::loadWritten(ml::MelSpectrogramModel::writer(mels), "mel", std::to_string(mels));
     auto audio = std::make_shared<ml::MultiArray>(std::vector<int64_t>{480000}, ml::MultiArrayDataType::Float32);
     std::mt19937 random(7);
     std::normal_distribution<float> noise(0.0f, 0.1f);
