@@ -2,7 +2,9 @@
 // cache (as the engine drives it), with two windows interleaved, reused memory and concurrent windows.
 #include "NaiveTransformer.h"
 #include "Platform/ML/DictionaryFeatureProvider.h"
+#include "Platform/ML/Model.h"
 #include "Platform/ML/ModelFolder.h"
+#include "Platform/ML/ModelLoadError.h"
 #include "Platform/ML/PredictionError.h"
 #include "Platform/ML/TextDecoderModel.h"
 #include "Support/TestSupport.h"
@@ -169,4 +171,22 @@ TEST_F(TextDecoderModelTest, RejectsTokensPositionsAndWidthsOutsideTheModel) {
     // A width that is not whole heads is refused when the model is written, not when it is loaded.
     EXPECT_THROW(ml::TextDecoderModel::writer({kVocabulary, 100, 1, 1, 448, kFrames, kCache, {}}, 1),
                  std::invalid_argument);
+}
+
+// Word-timestamp support is read from whether "alignment_heads_weights" is declared, so a decoder that
+// declares it without heads to average must not load (it would fail, or stay silent, at every token).
+TEST(TextDecoderModelDescription, AlignmentOutputWithoutAlignmentHeadsDoesNotLoad) {
+    testsupport::TemporaryDirectory dir;
+    const ml::TextDecoderShape shape{kVocabulary, 64, 1, 1, 448, kFrames, kCache, {}};
+    ml::TextDecoderModel::writer(shape, 3).writeCompiled(dir / "Plain.mlmodelc");
+    EXPECT_EQ(ml::Model::load(dir / "Plain.mlmodelc")->description().findOutput("alignment_heads_weights"),
+              nullptr);
+    for (bool optional : {false, true}) {
+        ml::ModelWriter writer = ml::TextDecoderModel::writer(shape, 3);
+        writer.description().outputs.push_back(ml::FeatureDescription::multiArray(
+            "alignment_heads_weights", ml::MultiArrayDataType::Float16, {1, kFrames}, optional));
+        const auto path = dir / (optional ? "Optional.mlmodelc" : "Declared.mlmodelc");
+        writer.writeCompiled(path);
+        EXPECT_THROW(ml::Model::load(path), ml::ModelLoadError) << "optional: " << optional;
+    }
 }

@@ -158,6 +158,10 @@ TextDecoderModel::TextDecoderModel(const ModelFolder& folder) {
     folder.requireOutput(kValueUpdates, MultiArrayDataType::Float16, {1, e, 1, 1});
     if (!shape_.alignmentHeads.empty())
         folder.requireOutput(kAlignment, MultiArrayDataType::Float16, {1, w});
+    else if (folder.description().findOutput(kAlignment))
+        // Callers take the declared output as word-timestamp support; without heads no step could give it.
+        throw std::invalid_argument(std::string("\"") + kAlignment +
+                                    "\" is declared but the model names no \"alignment_heads\"");
 
     const SafeTensorsFile& file = folder.weights();
     const auto f16 = MultiArrayDataType::Float16, f32 = MultiArrayDataType::Float32;
