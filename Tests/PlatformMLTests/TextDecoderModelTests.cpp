@@ -173,9 +173,10 @@ TEST_F(TextDecoderModelTest, RejectsTokensPositionsAndWidthsOutsideTheModel) {
                  std::invalid_argument);
 }
 
-// Word-timestamp support is read from whether "alignment_heads_weights" is declared, so a decoder that
-// declares it without heads to average must not load (it would fail, or stay silent, at every token).
-TEST(TextDecoderModelDescription, AlignmentOutputWithoutAlignmentHeadsDoesNotLoad) {
+// Callers size their work from the description: word-timestamp support from whether
+// "alignment_heads_weights" is declared, the token budget from the cache length. A decoder that declares
+// what it cannot produce must not load (it would fail, or stay silent, at some token).
+TEST(TextDecoderModelDescription, PromisesItCannotKeepDoNotLoad) {
     testsupport::TemporaryDirectory dir;
     const ml::TextDecoderShape shape{kVocabulary, 64, 1, 1, 448, kFrames, kCache, {}};
     ml::TextDecoderModel::writer(shape, 3).writeCompiled(dir / "Plain.mlmodelc");
@@ -189,4 +190,16 @@ TEST(TextDecoderModelDescription, AlignmentOutputWithoutAlignmentHeadsDoesNotLoa
         writer.writeCompiled(path);
         EXPECT_THROW(ml::Model::load(path), ml::ModelLoadError) << "optional: " << optional;
     }
+    // A cache longer than the learned positions would promise steps that can only fail.
+    EXPECT_THROW(ml::TextDecoderModel::writer({kVocabulary, 64, 1, 1, 16, kFrames, 17, {}}, 3),
+                 std::invalid_argument);
+    ml::ModelWriter longCache = ml::TextDecoderModel::writer({kVocabulary, 64, 1, 1, 16, kFrames, 16, {}}, 3);
+    longCache.parameters().set("kv_cache_length", int64_t(17));
+    longCache.description() = {};
+    ml::TextDecoderModel::describe({kVocabulary, 64, 1, 1, 16, kFrames, 17, {}}, longCache);
+    longCache.writeCompiled(dir / "Long.mlmodelc");
+    EXPECT_THROW(ml::Model::load(dir / "Long.mlmodelc"), ml::ModelLoadError);
+    ml::TextDecoderModel::writer({kVocabulary, 64, 1, 1, 16, kFrames, 16, {}}, 3)
+        .writeCompiled(dir / "Full.mlmodelc");
+    EXPECT_NO_THROW(ml::Model::load(dir / "Full.mlmodelc"));
 }

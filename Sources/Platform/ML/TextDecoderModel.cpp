@@ -120,6 +120,13 @@ void crossAttentionHead(const kernels::KernelTable& k, const uint16_t* keys, con
     k.halfWeightedRowSum(values, kHeadSize, p, frames, out, kHeadSize);
 }
 
+// The cache length is what callers plan their token budget on: every position must be embeddable.
+void requireCacheFitsPositions(const TextDecoderShape& shape) {
+    if (shape.cacheLength > shape.textContext)
+        throw std::invalid_argument("kv_cache_length " + std::to_string(shape.cacheLength) + " exceeds the " +
+                                    std::to_string(shape.textContext) + " learned positions (n_text_ctx)");
+}
+
 } // namespace
 
 TextDecoderModel::TextDecoderModel(const ModelFolder& folder) {
@@ -137,6 +144,7 @@ TextDecoderModel::TextDecoderModel(const ModelFolder& folder) {
         throw std::invalid_argument(
             "text decoder needs positive n_vocab, n_text_layer, n_text_ctx, n_audio_ctx "
             "and kv_cache_length");
+    requireCacheFitsPositions(shape_);
     requireAttentionShape(d, shape_.heads);
     if (p.contains("alignment_heads"))
         for (const auto& row : p.integerRows("alignment_heads")) {
@@ -214,6 +222,7 @@ void TextDecoderModel::describe(const TextDecoderShape& shape, ModelWriter& writ
 
 ModelWriter TextDecoderModel::writer(const TextDecoderShape& shape, uint64_t seed) {
     requireAttentionShape(shape.width, shape.heads);
+    requireCacheFitsPositions(shape);
     const int64_t d = shape.width;
     ModelWriter writer(kKind);
     ModelParameters& p = writer.parameters();
