@@ -5,6 +5,8 @@
 #include "Support/TestSupport.h"
 
 #include <cmath>
+#include <filesystem>
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 namespace {
@@ -123,4 +125,30 @@ TEST(ModelPresets, WriteTheThreeModelsOfAVariantWithItsSizes) {
         ASSERT_TRUE(std::isfinite(logits->value(i)));
 
     EXPECT_NE(makeModels("--preset huge --out " + dir.path().string()), "");
+}
+
+// A misspelt or misplaced flag would otherwise quietly give a model with the default (a cache of 224).
+TEST(ModelGenerator, RefusesFlagsTheKindDoesNotRead) {
+    using ::testing::HasSubstr;
+    testsupport::TemporaryDirectory dir;
+    const std::string decoder = "--kind decoder --vocab 100 --width 64 --layers 1 --seed 2 --out ";
+    EXPECT_EQ(makeModels(decoder + (dir / "Good.mlmodelc").string() + " --cache-length 300"), "");
+    EXPECT_EQ(ml::Model::load(dir / "Good.mlmodelc")
+                  ->description()
+                  .findInput("key_cache")
+                  ->multiArrayConstraint->shape,
+              (std::vector<int64_t>{1, 64, 1, 300}));
+    EXPECT_THAT(makeModels(decoder + (dir / "Typo.mlmodelc").string() + " --cache-lenght 300"),
+                HasSubstr("--cache-lenght"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "Typo.mlmodelc"));
+    EXPECT_THAT(makeModels("--kind encoder --width 64 --layers 1 --vocab 100 --out " +
+                           (dir / "AudioEncoder.mlmodelc").string()),
+                HasSubstr("--vocab"));
+    EXPECT_THAT(makeModels("--preset tiny --cache-length 300 --out " + (dir / "preset").string()),
+                HasSubstr("--cache-length"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "preset"));
+    // Every kind takes --seed, also those without random weights.
+    EXPECT_EQ(makeModels("--kind scripted-decoder --vocab 100 --width 64 --layers 1 --seed 4 --out " +
+                         (dir / "Scripted.mlmodelc").string()),
+              "");
 }

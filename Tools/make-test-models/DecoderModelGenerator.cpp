@@ -62,6 +62,7 @@ ml::ModelWriter makeScriptedDecoderModel(const ToolOptions& options) {
         rules.push_back({row[0], row[1], row[2], row.size() == 4 ? row[3] : -1});
     for (const auto& row : integerRows(options.text("flat", ""), 2, 2, "flat"))
         rules.push_back({row[0], row[1], -1, -1});
+    options.integer("seed", 0); // nothing random here; taken so every kind accepts the same flags
     const int64_t timestamps = options.integer("word-timestamps", 1);
     if (timestamps != 0 && timestamps != 1)
         throw std::invalid_argument("--word-timestamps must be 0 or 1");

@@ -14,6 +14,7 @@ void writePreset(const ToolOptions& options) {
     preset->decoder.vocabulary = options.integer("vocab", preset->decoder.vocabulary);
     const uint64_t seed = uint64_t(options.integer("seed", 0));
     const std::filesystem::path out = options.text("out");
+    options.requireAllUsed();
     ml::MelSpectrogramModel::writer(preset->encoder.mels).writeCompiled(out / "MelSpectrogram.mlmodelc");
     ml::AudioEncoderModel::writer(preset->encoder, seed).writeCompiled(out / "AudioEncoder.mlmodelc");
     ml::TextDecoderModel::writer(preset->decoder, seed + 1).writeCompiled(out / "TextDecoder.mlmodelc");

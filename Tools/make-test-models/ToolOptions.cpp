@@ -15,7 +15,19 @@ ToolOptions::ToolOptions(int argc, char** argv) {
     }
 }
 
+bool ToolOptions::has(const std::string& name) const {
+    asked_.insert(name);
+    return values_.count(name) != 0;
+}
+
+void ToolOptions::requireAllUsed() const {
+    for (const auto& [name, value] : values_)
+        if (asked_.count(name) == 0)
+            throw std::invalid_argument("--" + name + " means nothing here");
+}
+
 std::string ToolOptions::text(const std::string& name) const {
+    asked_.insert(name);
     auto found = values_.find(name);
     if (found == values_.end()) {
         throw std::invalid_argument("--" + name + " is required");

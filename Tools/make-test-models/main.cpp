@@ -32,6 +32,7 @@ int main(int argc, char** argv) {
         for (const auto& generator : modelGenerators()) {
             if (generator.kind == kind) {
                 ml::ModelWriter writer = generator.make(options);
+                options.requireAllUsed();
                 if (out.extension() == ".mlpackage") {
                     writer.writePackage(out);
                 } else {
