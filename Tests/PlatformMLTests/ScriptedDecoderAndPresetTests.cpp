@@ -78,7 +78,7 @@ TEST(ScriptedDecoder, AnswersFromItsTableAndMarksEveryStep) {
     EXPECT_EQ(step(50258, 6)->multiArray("value_cache_updates")->value(2), -6.0);
 }
 
-TEST(ScriptedDecoder, RejectsScriptsOutsideItsVocabularyOrWindow) {
+TEST(ScriptedDecoder, RejectsScriptsOutsideItsVocabularyWindowOrCache) {
     testsupport::TemporaryDirectory dir;
     const std::string base = "--kind scripted-decoder --vocab 100 --width 64 --layers 1 --out " +
                              (dir / "TextDecoder.mlmodelc").string();
@@ -88,6 +88,12 @@ TEST(ScriptedDecoder, RejectsScriptsOutsideItsVocabularyOrWindow) {
     EXPECT_THROW(ml::Model::load(dir / "TextDecoder.mlmodelc"), std::exception);
     EXPECT_EQ(makeModels(base + " --script 5:-1:7:1500"), "");
     EXPECT_THROW(ml::Model::load(dir / "TextDecoder.mlmodelc"), std::exception);
+    for (const char* unreachable : {" --script 5:224:7", " --script 5:-2:7", " --flat 5:224"}) {
+        EXPECT_EQ(makeModels(base + unreachable), "");
+        EXPECT_THROW(ml::Model::load(dir / "TextDecoder.mlmodelc"), std::exception) << unreachable;
+    }
+    EXPECT_EQ(makeModels(base + " --script 5:223:7 --flat 6:223"), "");
+    EXPECT_NO_THROW(ml::Model::load(dir / "TextDecoder.mlmodelc"));
     EXPECT_NE(makeModels(base + " --script 5:x:7"), "");
     EXPECT_NE(makeModels(base + " --word-timestamps 2"), "");
 }

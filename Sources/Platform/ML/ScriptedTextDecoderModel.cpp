@@ -49,6 +49,9 @@ ScriptedTextDecoderModel::ScriptedTextDecoderModel(const ModelFolder& folder) {
             rules_.push_back({row[0], row[1], -1, -1});
         }
     for (const Rule& rule : rules_) {
+        if (rule.position < kAnyPosition || rule.position >= shape_.cacheLength)
+            throw std::invalid_argument("scripted decoder position " + std::to_string(rule.position) +
+                                        " is outside the cache (a row for it could never answer)");
         checkToken(rule.inputToken, false);
         checkToken(rule.nextToken, true);
         checkFrame(rule.alignmentFrame);
