@@ -1,9 +1,9 @@
 // What logging and the lock wrappers cost on hot paths: a message dropped by the level must cost one
 // lock and no rendering; an emitted one renders its items once.
 
-#include "OrvaneCore/Logging.h"
+#include "OrvaneCore/Logging/Logging.h"
 
-#include "OrvaneCore/PropertyLock.h"
+#include "OrvaneCore/Concurrency/PropertyLock.h"
 
 #include <benchmark/benchmark.h>
 #include <vector>

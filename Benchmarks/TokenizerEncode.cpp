@@ -3,7 +3,7 @@
 // per second; "Cold" builds a fresh tokenizer per pass so the per-piece cache starts empty.
 
 #include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
-#include "OrvaneCore/External/Tokenizers/PreTrainedTokenizer.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/PreTrainedTokenizer.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "OrvaneCore/CancellationError.h"
+#include "OrvaneCore/Errors/CancellationError.h"
 
 #include <gtest/gtest.h>
 

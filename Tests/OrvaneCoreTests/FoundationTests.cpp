@@ -1,6 +1,6 @@
 #include "OrvaneCore/Extensions/FloatExtensions.h"
-#include "OrvaneCore/FileManager.h"
-#include "OrvaneCore/ProcessInfo.h"
+#include "OrvaneCore/System/FileManager.h"
+#include "OrvaneCore/System/ProcessInfo.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "OrvaneCore/Logging.h"
+#include "OrvaneCore/Logging/Logging.h"
 #include "Support/TestSupport.h"
 
 #include <fcntl.h>

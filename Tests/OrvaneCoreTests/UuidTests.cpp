@@ -1,4 +1,4 @@
-#include "OrvaneCore/Uuid.h"
+#include "OrvaneCore/System/Uuid.h"
 
 #include <gtest/gtest.h>
 #include <regex>

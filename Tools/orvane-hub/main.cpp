@@ -6,7 +6,7 @@
 //   metadata read FILE
 // `list` and `head` always ask the network. Errors go to standard error with a non-zero exit status.
 
-#include "OrvaneCore/DecodingError.h"
+#include "OrvaneCore/Errors/DecodingError.h"
 #include "OrvaneCore/External/Hub/HubApi.h"
 #include "Platform/Net/UrlError.h"
 

@@ -3,9 +3,9 @@
 // local mirror) and encodes, tokenizes or decodes with it, so the tokenizers can be exercised and
 // compared from the command line.
 
-#include "OrvaneCore/AutoTokenizerWrapper.h"
 #include "OrvaneCore/External/Hub/LanguageModelConfigurationFromHub.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
+#include "OrvaneCore/Models/AutoTokenizerWrapper.h"
 
 #include <charconv>
 #include <cstring>

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "OrvaneCore/ModelState.h"
+#include "OrvaneCore/Models/ModelState.h"
 #include "Platform/ML/ComputeUnits.h"
 #include "Platform/ML/Model.h"
 

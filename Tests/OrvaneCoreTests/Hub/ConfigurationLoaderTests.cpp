@@ -1,8 +1,8 @@
-#include "OrvaneCore/AutoTokenizerWrapper.h"
 #include "OrvaneCore/External/Hub/LanguageModelConfigurationFromHub.h"
-#include "OrvaneCore/External/Tokenizers/LlamaPreTrainedTokenizer.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-#include "OrvaneCoreTests/HubTestSupport.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/LlamaPreTrainedTokenizer.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
+#include "OrvaneCore/Models/AutoTokenizerWrapper.h"
+#include "OrvaneCoreTests/Hub/HubTestSupport.h"
 #include "Platform/Net/UrlError.h"
 
 #include <gtest/gtest.h>

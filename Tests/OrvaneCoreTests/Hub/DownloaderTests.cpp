@@ -1,4 +1,4 @@
-#include "OrvaneCore/CancellationError.h"
+#include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/External/Hub/Downloader.h"
 #include "OrvaneCore/External/Hub/MoveDownloadedFile.h"
 #include "Platform/Net/UrlError.h"

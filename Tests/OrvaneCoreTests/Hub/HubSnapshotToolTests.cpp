@@ -1,4 +1,4 @@
-#include "OrvaneCoreTests/HubTestSupport.h"
+#include "OrvaneCoreTests/Hub/HubTestSupport.h"
 
 #include <gtest/gtest.h>
 

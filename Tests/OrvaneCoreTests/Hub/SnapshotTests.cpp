@@ -1,8 +1,8 @@
-#include "OrvaneCore/CancellationError.h"
+#include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/External/Hub/HubApi.h"
 #include "OrvaneCore/External/Hub/HubApiWrapper.h"
 #include "OrvaneCore/External/Hub/HubFileDownloader.h"
-#include "OrvaneCoreTests/HubTestSupport.h"
+#include "OrvaneCoreTests/Hub/HubTestSupport.h"
 #include "Platform/Net/UrlError.h"
 
 #include <gtest/gtest.h>

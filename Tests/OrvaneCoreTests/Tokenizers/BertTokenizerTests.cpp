@@ -1,6 +1,6 @@
-#include "OrvaneCore/External/Tokenizers/BertTokenizer.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-#include "OrvaneCoreTests/TokenizerTestSupport.h"
+#include "OrvaneCore/External/Tokenizers/Models/BertTokenizer.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
+#include "OrvaneCoreTests/Tokenizers/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 

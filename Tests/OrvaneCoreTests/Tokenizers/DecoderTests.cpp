@@ -1,10 +1,10 @@
-#include "OrvaneCore/External/Tokenizers/ByteFallbackDecoder.h"
-#include "OrvaneCore/External/Tokenizers/FuseDecoder.h"
-#include "OrvaneCore/External/Tokenizers/MetaspaceDecoder.h"
-#include "OrvaneCore/External/Tokenizers/StripDecoder.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-#include "OrvaneCore/External/Tokenizers/WordPieceDecoder.h"
-#include "OrvaneCoreTests/TokenizerTestSupport.h"
+#include "OrvaneCore/External/Tokenizers/Decoders/ByteFallbackDecoder.h"
+#include "OrvaneCore/External/Tokenizers/Decoders/FuseDecoder.h"
+#include "OrvaneCore/External/Tokenizers/Decoders/MetaspaceDecoder.h"
+#include "OrvaneCore/External/Tokenizers/Decoders/StripDecoder.h"
+#include "OrvaneCore/External/Tokenizers/Decoders/WordPieceDecoder.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
+#include "OrvaneCoreTests/Tokenizers/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 

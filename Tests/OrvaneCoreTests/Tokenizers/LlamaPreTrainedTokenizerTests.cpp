@@ -1,7 +1,7 @@
-#include "OrvaneCore/External/Tokenizers/LlamaPreTrainedTokenizer.h"
-#include "OrvaneCore/External/Tokenizers/PreTrainedTokenizerClasses.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-#include "OrvaneCoreTests/TokenizerTestSupport.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/LlamaPreTrainedTokenizer.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/PreTrainedTokenizerClasses.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
+#include "OrvaneCoreTests/Tokenizers/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "OrvaneCore/External/Tokenizers/BertNormalizer.h"
-#include "OrvaneCore/External/Tokenizers/PrecompiledNormalizer.h"
-#include "OrvaneCore/External/Tokenizers/PrependNormalizer.h"
-#include "OrvaneCore/External/Tokenizers/ReplaceNormalizer.h"
-#include "OrvaneCore/External/Tokenizers/StripAccentsNormalizer.h"
-#include "OrvaneCore/External/Tokenizers/StripNormalizer.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-#include "OrvaneCoreTests/TokenizerTestSupport.h"
+#include "OrvaneCore/External/Tokenizers/Normalizers/BertNormalizer.h"
+#include "OrvaneCore/External/Tokenizers/Normalizers/PrecompiledNormalizer.h"
+#include "OrvaneCore/External/Tokenizers/Normalizers/PrependNormalizer.h"
+#include "OrvaneCore/External/Tokenizers/Normalizers/ReplaceNormalizer.h"
+#include "OrvaneCore/External/Tokenizers/Normalizers/StripAccentsNormalizer.h"
+#include "OrvaneCore/External/Tokenizers/Normalizers/StripNormalizer.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
+#include "OrvaneCoreTests/Tokenizers/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 

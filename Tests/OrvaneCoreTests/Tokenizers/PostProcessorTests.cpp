@@ -1,8 +1,8 @@
-#include "OrvaneCore/External/Tokenizers/BertProcessing.h"
-#include "OrvaneCore/External/Tokenizers/RobertaProcessing.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-#include "OrvaneCore/External/Tokenizers/WhitespaceTrimming.h"
-#include "OrvaneCoreTests/TokenizerTestSupport.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
+#include "OrvaneCore/External/Tokenizers/PostProcessors/BertProcessing.h"
+#include "OrvaneCore/External/Tokenizers/PostProcessors/RobertaProcessing.h"
+#include "OrvaneCore/External/Tokenizers/Strings/WhitespaceTrimming.h"
+#include "OrvaneCoreTests/Tokenizers/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // independent implementation (Tests/Data/tokenizers/expected) through orvane-tokenize, except where this
 // system's tokenizer rules give another answer; each such case is listed and pinned down below.
 
-#include "OrvaneCore/External/Tokenizers/LlamaPreTrainedTokenizer.h"
-#include "OrvaneCoreTests/TokenizerTestSupport.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/LlamaPreTrainedTokenizer.h"
+#include "OrvaneCoreTests/Tokenizers/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>

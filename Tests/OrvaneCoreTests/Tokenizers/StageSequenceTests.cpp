@@ -1,9 +1,9 @@
-#include "OrvaneCore/External/Tokenizers/BertNormalizer.h"
-#include "OrvaneCore/External/Tokenizers/DecoderFactory.h"
-#include "OrvaneCore/External/Tokenizers/NormalizerFactory.h"
-#include "OrvaneCore/External/Tokenizers/PostProcessorFactory.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-#include "OrvaneCoreTests/TokenizerTestSupport.h"
+#include "OrvaneCore/External/Tokenizers/Decoders/DecoderFactory.h"
+#include "OrvaneCore/External/Tokenizers/Normalizers/BertNormalizer.h"
+#include "OrvaneCore/External/Tokenizers/Normalizers/NormalizerFactory.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
+#include "OrvaneCore/External/Tokenizers/PostProcessors/PostProcessorFactory.h"
+#include "OrvaneCoreTests/Tokenizers/TokenizerTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
-#include "OrvaneCore/External/Tokenizers/TokenLattice.h"
-#include "OrvaneCore/External/Tokenizers/TokenizerError.h"
-#include "OrvaneCore/External/Tokenizers/UnigramTokenizer.h"
+#include "OrvaneCore/External/Tokenizers/Models/TokenLattice.h"
+#include "OrvaneCore/External/Tokenizers/Models/UnigramTokenizer.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 
 #include <gtest/gtest.h>
 

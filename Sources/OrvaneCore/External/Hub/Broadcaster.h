@@ -3,8 +3,8 @@
 // A subscriber first receives the latest state (or the initial state when nothing was broadcast yet),
 // then every later state in broadcast order. Thread-safe.
 
-#include "OrvaneCore/Channel.h"
-#include "OrvaneCore/Uuid.h"
+#include "OrvaneCore/Concurrency/Channel.h"
+#include "OrvaneCore/System/Uuid.h"
 
 #include <functional>
 #include <map>

@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Hub/Config.h"
 
-#include "OrvaneCore/Describing.h"
+#include "OrvaneCore/Logging/Describing.h"
 #include "OrvaneCore/Text/CaseMapping.h"
 #include "OrvaneCore/Text/CharacterProperties.h"
 #include "OrvaneCore/Text/Encoding.h"

@@ -1,9 +1,9 @@
 #include "OrvaneCore/External/Hub/Downloader.h"
 
-#include "OrvaneCore/CancellationError.h"
+#include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/External/Hub/HubApi.h"
 #include "OrvaneCore/External/Hub/MoveDownloadedFile.h"
-#include "OrvaneCore/Logging.h"
+#include "OrvaneCore/Logging/Logging.h"
 #include "Platform/Net/HttpSession.h"
 #include "Platform/Net/UrlError.h"
 

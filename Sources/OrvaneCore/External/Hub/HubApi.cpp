@@ -2,7 +2,7 @@
 
 #include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Hub/FileReadError.h"
-#include "OrvaneCore/FileManager.h"
+#include "OrvaneCore/System/FileManager.h"
 #include "OrvaneCore/Text/Encoding.h"
 
 #include <cstdlib>

@@ -13,7 +13,7 @@
 #include "OrvaneCore/External/Hub/HubRepo.h"
 #include "OrvaneCore/External/Hub/HubSiblingsResponse.h"
 #include "OrvaneCore/External/Hub/RedirectSessionActor.h"
-#include "OrvaneCore/Progress.h"
+#include "OrvaneCore/System/Progress.h"
 #include "Platform/Net/HttpSession.h"
 #include "Platform/Net/Url.h"
 

@@ -1,7 +1,7 @@
 #include "OrvaneCore/External/Hub/AtomicFile.h"
 #include "OrvaneCore/External/Hub/FileReadError.h"
 #include "OrvaneCore/External/Hub/HubApi.h"
-#include "OrvaneCore/Logging.h"
+#include "OrvaneCore/Logging/Logging.h"
 #include "OrvaneCore/Text/Encoding.h"
 #include "OrvaneCore/Text/Trimming.h"
 

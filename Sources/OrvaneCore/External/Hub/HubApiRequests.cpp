@@ -1,4 +1,4 @@
-#include "OrvaneCore/CancellationError.h"
+#include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/Extensions/ArrayExtensions.h"
 #include "OrvaneCore/External/Hub/HubApi.h"
 #include "Platform/Net/UrlError.h"

@@ -1,9 +1,9 @@
-#include "OrvaneCore/CancellationError.h"
+#include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/Extensions/ArrayExtensions.h"
 #include "OrvaneCore/External/Hub/HubApi.h"
 #include "OrvaneCore/External/Hub/HubFileDownloader.h"
 #include "OrvaneCore/External/Hub/HubPatternMatch.h"
-#include "OrvaneCore/FileManager.h"
+#include "OrvaneCore/System/FileManager.h"
 
 #include <cmath>
 #include <limits>

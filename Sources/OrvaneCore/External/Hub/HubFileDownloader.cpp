@@ -1,9 +1,9 @@
 #include "OrvaneCore/External/Hub/HubFileDownloader.h"
 
-#include "OrvaneCore/CancellationError.h"
+#include "OrvaneCore/Concurrency/FileLock.h"
+#include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/External/Hub/Downloader.h"
 #include "OrvaneCore/External/Hub/HubPatternMatch.h"
-#include "OrvaneCore/FileLock.h"
 
 #include <fstream>
 

@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Hub/HubSiblingsResponse.h"
 
-#include "OrvaneCore/DecodingError.h"
+#include "OrvaneCore/Errors/DecodingError.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Hub/MoveDownloadedFile.h"
 
-#include "OrvaneCore/Uuid.h"
+#include "OrvaneCore/System/Uuid.h"
 
 #include <cerrno>
 #include <system_error>

@@ -1,0 +1,16 @@
+#include "OrvaneCore/External/Tokenizers/Pipeline/Tokenizer.h"
+
+#include "OrvaneCore/External/Tokenizers/Pipeline/Mapped.h"
+
+namespace orvane {
+
+std::vector<std::optional<TokenId>>
+Tokenizer::convertTokensToIds(const std::vector<std::string>& tokens) const {
+    return mapped(tokens, [this](const std::string& token) { return convertTokenToId(token); });
+}
+
+std::vector<std::optional<std::string>> Tokenizer::convertIdsToTokens(const std::vector<TokenId>& ids) const {
+    return mapped(ids, [this](TokenId id) { return convertIdToToken(id); });
+}
+
+} // namespace orvane

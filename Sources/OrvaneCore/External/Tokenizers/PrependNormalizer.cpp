@@ -1,9 +1,0 @@
-#include "OrvaneCore/External/Tokenizers/PrependNormalizer.h"
-
-#include "OrvaneCore/External/Hub/Config.h"
-
-namespace orvane {
-
-PrependNormalizer::PrependNormalizer(const Config& config) : prepend_(config["prepend"].string().value_or("")) {}
-
-} // namespace orvane

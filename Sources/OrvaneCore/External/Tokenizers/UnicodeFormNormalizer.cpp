@@ -1,7 +1,0 @@
-#include "OrvaneCore/External/Tokenizers/UnicodeFormNormalizer.h"
-
-namespace orvane {
-
-std::string UnicodeFormNormalizer::normalize(const std::string& text) const { return text::normalize(text, form_); }
-
-} // namespace orvane

@@ -1,9 +1,0 @@
-#include "OrvaneCore/External/Tokenizers/WhitespacePreTokenizer.h"
-
-namespace orvane {
-
-WhitespacePreTokenizer::WhitespacePreTokenizer(const Config&) : WhitespacePreTokenizer() {}
-
-WhitespacePreTokenizer::WhitespacePreTokenizer() : MatchingPreTokenizer(R"(\S+)") {}
-
-} // namespace orvane
