@@ -18,6 +18,11 @@ struct FileManager {
     /// cannot be read gives an empty list; unreadable subfolders are passed over; an entry whose type
     /// cannot be read throws std::filesystem::filesystem_error.
     static std::vector<std::filesystem::path> getFileUrls(const std::filesystem::path& folder);
+
+    /// The user's documents folder: XDG_DOCUMENTS_DIR from user-dirs.dirs (in $XDG_CONFIG_HOME, else
+    /// ~/.config), else ~/Documents. Not created here. The save folder, the model mirror and the
+    /// permission log all live below it.
+    static std::filesystem::path documentsDirectory();
 };
 
 } // namespace orvane

@@ -41,7 +41,7 @@ HubApi::HubApi(std::optional<std::filesystem::path> downloadBase, std::optional<
         std::cout << (this->hfToken ? "\u2705 got token" : "\U0001F534 NO TOKEN **") << std::endl;
     }
     this->downloadBase = downloadBase ? *downloadBase
-                                      : std::filesystem::path(FileManager::resolveAbsolutePath("~/Documents/huggingface"));
+                                      : FileManager::documentsDirectory() / "huggingface";
     if (endpoint) {
         this->endpoint = *endpoint;
     } else if (auto fromEnvironment = environment("HF_ENDPOINT")) {

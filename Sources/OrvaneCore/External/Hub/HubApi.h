@@ -42,7 +42,7 @@ public:
     static constexpr const char* defaultEndpoint = "https://huggingface.co";
 
     /// Absent arguments take their defaults: the token from the environment and token files, the
-    /// mirror in $HOME/Documents/huggingface, the endpoint from HF_ENDPOINT or the public hub. An empty
+    /// mirror "huggingface" in the documents folder, the endpoint from HF_ENDPOINT or the public hub. An empty
     /// token argument is a token (no header is sent for it). Starts the shared network monitor.
     explicit HubApi(std::optional<std::filesystem::path> downloadBase = std::nullopt,
                     std::optional<std::string> hfToken = std::nullopt,

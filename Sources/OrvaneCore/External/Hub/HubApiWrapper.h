@@ -46,7 +46,7 @@ public:
         static Repo fromJson(std::string_view json);
     };
 
-    /// Absent arguments take the client's defaults (mirror in ~/Documents/huggingface, token from the
+    /// Absent arguments take the client's defaults (mirror "huggingface" in the documents folder, token from the
     /// environment and token files, endpoint from HF_ENDPOINT or the public hub). Sends nothing.
     explicit HubApiWrapper(std::optional<std::filesystem::path> downloadBase = std::nullopt,
                            std::optional<std::string> hfToken = std::nullopt,

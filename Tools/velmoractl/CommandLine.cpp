@@ -1,0 +1,42 @@
+#include "CommandLine.h"
+
+#include "ToolOutput.h"
+
+namespace velmoractl {
+
+CommandLine::CommandLine(const Arguments& arguments, const std::set<std::string>& optionNames) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& word = arguments[i];
+        if (!word.starts_with("--")) {
+            positional_.push_back(word);
+            continue;
+        }
+        if (!optionNames.contains(word)) {
+            throw UsageError("unknown option " + word);
+        }
+        if (i + 1 >= arguments.size()) {
+            throw UsageError("missing value after " + word);
+        }
+        if (!options_.emplace(word, arguments[i + 1]).second) {
+            throw UsageError(word + " given twice");
+        }
+        ++i;
+    }
+}
+
+std::optional<std::string> CommandLine::option(const std::string& name) const {
+    auto found = options_.find(name);
+    if (found == options_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+std::string CommandLine::requiredOption(const std::string& name) const {
+    if (auto value = option(name)) {
+        return *value;
+    }
+    throw UsageError("missing " + name);
+}
+
+} // namespace velmoractl

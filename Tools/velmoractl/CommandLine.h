@@ -1,0 +1,30 @@
+#pragma once
+// Reading a command's arguments: "--name VALUE" options and positional words.
+
+#include "CommandGroup.h"
+
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace velmoractl {
+
+class CommandLine {
+public:
+    /// Splits `arguments` into the options named in `optionNames` (each taking one value, each at most
+    /// once) and positional words. An unknown "--" word or a missing value is a UsageError.
+    CommandLine(const Arguments& arguments, const std::set<std::string>& optionNames);
+
+    std::optional<std::string> option(const std::string& name) const;
+    /// UsageError when absent.
+    std::string requiredOption(const std::string& name) const;
+    const std::vector<std::string>& positional() const { return positional_; }
+
+private:
+    std::map<std::string, std::string> options_;
+    std::vector<std::string> positional_;
+};
+
+} // namespace velmoractl
