@@ -1,6 +1,6 @@
 #include "VelmoraCore/JsonText.h"
 
-#include "OrvaneCore/Describing.h"
+#include "OrvaneCore/Logging/Describing.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "OrvaneCore/FileManager.h"
+#include "OrvaneCore/System/FileManager.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 
