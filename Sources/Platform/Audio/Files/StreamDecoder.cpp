@@ -1,0 +1,214 @@
+#include "Platform/Audio/Files/StreamDecoder.h"
+
+#include "Platform/Audio/Files/AudioFileError.h"
+
+#include <mutex>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+}
+
+namespace audio {
+
+namespace {
+
+constexpr const char* openOperation = "Cannot open audio file";
+constexpr const char* readOperation = "Cannot read audio file";
+
+// The library writes chatter (encoder statistics, header notes) to standard error at info level.
+void quietLibraryLog() {
+    static std::once_flag once;
+    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
+}
+
+template <class Sample>
+void copyPacked(const AVFrame* frame, std::vector<std::vector<float>>& planes, int channels, float scale,
+                float offset) {
+    const auto* samples = reinterpret_cast<const Sample*>(frame->extended_data[0]);
+    for (int c = 0; c < channels; ++c) {
+        float* out = planes[c].data();
+        for (int i = 0; i < frame->nb_samples; ++i) {
+            out[i] = (static_cast<float>(samples[i * channels + c]) - offset) * scale;
+        }
+    }
+}
+
+template <class Sample>
+void copyPlanar(const AVFrame* frame, std::vector<std::vector<float>>& planes, int channels, float scale,
+                float offset) {
+    for (int c = 0; c < channels; ++c) {
+        const auto* samples = reinterpret_cast<const Sample*>(frame->extended_data[c]);
+        float* out = planes[c].data();
+        for (int i = 0; i < frame->nb_samples; ++i) {
+            out[i] = (static_cast<float>(samples[i]) - offset) * scale;
+        }
+    }
+}
+
+} // namespace
+
+StreamDecoder::StreamDecoder(const std::filesystem::path& path) : path_(path) {
+    quietLibraryLog();
+    try {
+        int code = avformat_open_input(&format_, path.c_str(), nullptr, nullptr);
+        if (code < 0) {
+            throw AudioFileError(openOperation, path.string(), code);
+        }
+        if ((code = avformat_find_stream_info(format_, nullptr)) < 0) {
+            throw AudioFileError(openOperation, path.string(), code);
+        }
+        const AVCodec* codec = nullptr;
+        streamIndex_ = av_find_best_stream(format_, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+        if (streamIndex_ < 0) {
+            throw AudioFileError(openOperation, path.string(), streamIndex_);
+        }
+        AVStream* stream = format_->streams[streamIndex_];
+        codec_ = avcodec_alloc_context3(codec);
+        if (codec_ == nullptr) {
+            throw AudioFileError(openOperation, path.string(), AVERROR(ENOMEM));
+        }
+        if ((code = avcodec_parameters_to_context(codec_, stream->codecpar)) < 0 ||
+            (code = avcodec_open2(codec_, codec, nullptr)) < 0) {
+            throw AudioFileError(openOperation, path.string(), code);
+        }
+        sampleRate_ = codec_->sample_rate;
+        channelCount_ = codec_->ch_layout.nb_channels;
+        if (sampleRate_ <= 0 || channelCount_ <= 0) {
+            throw AudioFileError(openOperation, path.string(),
+                                 "the audio stream has no sample rate or channels");
+        }
+        // A length guessed from the bit rate is not a count of frames; the reader counts those itself.
+        if (format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
+            if (stream->duration != AV_NOPTS_VALUE && stream->duration >= 0) {
+                statedLength_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, sampleRate_});
+            } else if (format_->duration != AV_NOPTS_VALUE && format_->duration >= 0) {
+                statedLength_ = av_rescale_q(format_->duration, AV_TIME_BASE_Q, AVRational{1, sampleRate_});
+            }
+        }
+        packet_ = av_packet_alloc();
+        frame_ = av_frame_alloc();
+        if (packet_ == nullptr || frame_ == nullptr) {
+            throw AudioFileError(openOperation, path.string(), AVERROR(ENOMEM));
+        }
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+StreamDecoder::~StreamDecoder() {
+    close();
+}
+
+void StreamDecoder::close() {
+    av_frame_free(&frame_);
+    av_packet_free(&packet_);
+    avcodec_free_context(&codec_);
+    avformat_close_input(&format_);
+}
+
+std::string StreamDecoder::codecName() const {
+    return codec_->codec->name;
+}
+
+std::size_t StreamDecoder::decodeNext(std::vector<std::vector<float>>& planes) {
+    while (!decoderEnded_) {
+        int code = avcodec_receive_frame(codec_, frame_);
+        if (code == 0) {
+            std::size_t frames = copyFrame(planes);
+            av_frame_unref(frame_);
+            if (frames > 0) {
+                return frames;
+            }
+            continue;
+        }
+        if (code == AVERROR_EOF) {
+            decoderEnded_ = true;
+            break;
+        }
+        if (code != AVERROR(EAGAIN)) {
+            throw AudioFileError(readOperation, path_.string(), code);
+        }
+        if (inputEnded_) {
+            // The decoder was already told that no more input comes.
+            decoderEnded_ = true;
+            break;
+        }
+        code = av_read_frame(format_, packet_);
+        if (code == AVERROR_EOF) {
+            inputEnded_ = true;
+            if ((code = avcodec_send_packet(codec_, nullptr)) < 0) {
+                throw AudioFileError(readOperation, path_.string(), code);
+            }
+            continue;
+        }
+        if (code < 0) {
+            throw AudioFileError(readOperation, path_.string(), code);
+        }
+        if (packet_->stream_index == streamIndex_) {
+            code = avcodec_send_packet(codec_, packet_);
+        }
+        av_packet_unref(packet_);
+        if (code < 0) {
+            throw AudioFileError(readOperation, path_.string(), code);
+        }
+    }
+    return 0;
+}
+
+std::size_t StreamDecoder::copyFrame(std::vector<std::vector<float>>& planes) const {
+    if (frame_->ch_layout.nb_channels != channelCount_ || frame_->sample_rate != sampleRate_) {
+        throw AudioFileError(readOperation, path_.string(), "the stream changes its rate or channel count");
+    }
+    std::size_t frames = static_cast<std::size_t>(frame_->nb_samples);
+    planes.resize(channelCount_);
+    for (auto& plane : planes) {
+        plane.resize(frames);
+    }
+    int channels = channelCount_;
+    switch (static_cast<AVSampleFormat>(frame_->format)) {
+    case AV_SAMPLE_FMT_U8:
+        copyPacked<uint8_t>(frame_, planes, channels, 1.0f / 128, 128);
+        break;
+    case AV_SAMPLE_FMT_U8P:
+        copyPlanar<uint8_t>(frame_, planes, channels, 1.0f / 128, 128);
+        break;
+    case AV_SAMPLE_FMT_S16:
+        copyPacked<int16_t>(frame_, planes, channels, 1.0f / 32768, 0);
+        break;
+    case AV_SAMPLE_FMT_S16P:
+        copyPlanar<int16_t>(frame_, planes, channels, 1.0f / 32768, 0);
+        break;
+    case AV_SAMPLE_FMT_S32:
+        copyPacked<int32_t>(frame_, planes, channels, 1.0f / 2147483648.0f, 0);
+        break;
+    case AV_SAMPLE_FMT_S32P:
+        copyPlanar<int32_t>(frame_, planes, channels, 1.0f / 2147483648.0f, 0);
+        break;
+    case AV_SAMPLE_FMT_S64:
+        copyPacked<int64_t>(frame_, planes, channels, 1.0f / 9223372036854775808.0f, 0);
+        break;
+    case AV_SAMPLE_FMT_S64P:
+        copyPlanar<int64_t>(frame_, planes, channels, 1.0f / 9223372036854775808.0f, 0);
+        break;
+    case AV_SAMPLE_FMT_FLT:
+        copyPacked<float>(frame_, planes, channels, 1.0f, 0);
+        break;
+    case AV_SAMPLE_FMT_FLTP:
+        copyPlanar<float>(frame_, planes, channels, 1.0f, 0);
+        break;
+    case AV_SAMPLE_FMT_DBL:
+        copyPacked<double>(frame_, planes, channels, 1.0f, 0);
+        break;
+    case AV_SAMPLE_FMT_DBLP:
+        copyPlanar<double>(frame_, planes, channels, 1.0f, 0);
+        break;
+    default:
+        throw AudioFileError(readOperation, path_.string(), "the decoder gives an unknown sample format");
+    }
+    return frames;
+}
+
+} // namespace audio

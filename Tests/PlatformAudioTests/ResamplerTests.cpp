@@ -1,0 +1,100 @@
+#include "Platform/Audio/Files/AudioFileError.h"
+#include "Platform/Audio/Files/PcmBuffer.h"
+#include "Platform/Audio/Files/Resampler.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+using audio::AudioFileError;
+using audio::PcmBuffer;
+using audio::PcmFormat;
+using audio::Resampler;
+
+std::shared_ptr<PcmBuffer> sine(double rate, std::uint32_t frames, double frequency,
+                                std::uint32_t channels = 1) {
+    auto buffer = PcmBuffer::create(*PcmFormat::standard(rate, channels), frames);
+    for (std::uint32_t c = 0; c < channels; ++c) {
+        for (std::uint32_t i = 0; i < frames; ++i) {
+            buffer->channel(c)[i] =
+                static_cast<float>((c + 1) * 0.25 * std::sin(2 * M_PI * frequency * i / rate));
+        }
+    }
+    buffer->setFrameLength(frames);
+    return buffer;
+}
+
+TEST(Resampler, ConvertsAToneToTheNewRateWithTheExpectedLength) {
+    for (auto [from, to] :
+         {std::pair{48000.0, 16000.0}, {44100.0, 16000.0}, {8000.0, 16000.0}, {96000.0, 16000.0}}) {
+        auto input = sine(from, static_cast<std::uint32_t>(from), 300, 2);
+        Resampler resampler(input->format(), *PcmFormat::standard(to, 2));
+        auto output = PcmBuffer::create(resampler.outputFormat(), static_cast<std::uint32_t>(to) + 100);
+        std::uint32_t produced = resampler.convert(*input, *output);
+        EXPECT_NEAR(produced, to, 2) << from << " → " << to;
+        EXPECT_EQ(output->frameLength(), produced);
+        for (std::uint32_t c = 0; c < 2; ++c) {
+            double worst = 0;
+            // Away from the edges the converted tone is the tone at the new rate.
+            for (std::uint32_t i = 200; i + 200 < produced; ++i) {
+                double ideal = (c + 1) * 0.25 * std::sin(2 * M_PI * 300 * i / to);
+                worst = std::max(worst, std::abs(output->channel(c)[i] - ideal));
+            }
+            EXPECT_LT(worst, 0.01) << from << " → " << to << " channel " << c;
+        }
+    }
+}
+
+TEST(Resampler, EachConversionStandsAloneAndIsCutAtTheOutputCapacity) {
+    auto input = sine(48000, 4800, 440);
+    Resampler resampler(input->format(), *PcmFormat::standard(16000, 1));
+    auto first = PcmBuffer::create(resampler.outputFormat(), 1600);
+    auto second = PcmBuffer::create(resampler.outputFormat(), 1600);
+    EXPECT_EQ(resampler.convert(*input, *first), 1600u);
+    EXPECT_EQ(resampler.convert(*input, *second), 1600u);
+    for (std::uint32_t i = 0; i < 1600; ++i) {
+        ASSERT_EQ(first->channel(0)[i], second->channel(0)[i]) << "state carried over at " << i;
+    }
+    auto small = PcmBuffer::create(resampler.outputFormat(), 500);
+    EXPECT_EQ(resampler.convert(*input, *small), 500u);
+    for (std::uint32_t i = 0; i < 500; ++i) {
+        ASSERT_EQ(small->channel(0)[i], first->channel(0)[i]);
+    }
+    // What was cut off does not come out of the next conversion.
+    EXPECT_EQ(resampler.convert(*input, *second), 1600u);
+    EXPECT_EQ(second->channel(0)[0], first->channel(0)[0]);
+}
+
+TEST(Resampler, EqualRatesCopyTheSamplesExactly) {
+    auto input = sine(16000, 1000, 123.4);
+    Resampler resampler(input->format(), input->format());
+    auto output = PcmBuffer::create(input->format(), 1000);
+    ASSERT_EQ(resampler.convert(*input, *output), 1000u);
+    for (std::uint32_t i = 0; i < 1000; ++i) {
+        ASSERT_EQ(output->channel(0)[i], input->channel(0)[i]);
+    }
+}
+
+TEST(Resampler, RefusesMismatchedChannelsBuffersAndFractionalRates) {
+    EXPECT_THROW(Resampler(*PcmFormat::standard(48000, 2), *PcmFormat::standard(16000, 1)), AudioFileError);
+    EXPECT_THROW(Resampler(*PcmFormat::standard(44100.5, 1), *PcmFormat::standard(16000, 1)), AudioFileError);
+    Resampler resampler(*PcmFormat::standard(48000, 1), *PcmFormat::standard(16000, 1));
+    auto wrongInput = sine(44100, 100, 440);
+    auto output = PcmBuffer::create(resampler.outputFormat(), 100);
+    EXPECT_THROW(resampler.convert(*wrongInput, *output), AudioFileError);
+}
+
+TEST(PcmBuffer, KeepsItsLengthWithinItsCapacityAndRefusesUnusableFormats) {
+    EXPECT_EQ(PcmBuffer::create(audio::PcmFormat{0, 1}, 10), nullptr);
+    EXPECT_EQ(PcmBuffer::create(audio::PcmFormat{16000, 0}, 10), nullptr);
+    EXPECT_FALSE(PcmFormat::standard(NAN, 1));
+    auto buffer = PcmBuffer::create(*PcmFormat::standard(16000, 2), 10);
+    ASSERT_NE(buffer, nullptr);
+    EXPECT_EQ(buffer->frameLength(), 0u);
+    EXPECT_EQ(buffer->channel(1)[9], 0.0f);
+    EXPECT_THROW(buffer->setFrameLength(11), std::out_of_range);
+    EXPECT_THROW(buffer->channel(2), std::out_of_range);
+}
+
+} // namespace
