@@ -1,0 +1,84 @@
+#include "Support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int status;
+    std::string output;
+};
+
+/// Runs `sonavex ARGUMENTS`; standard error is kept only when asked for.
+Outcome sonavex(const std::string& arguments, bool withStandardError = false) {
+    Outcome outcome;
+    outcome.status = testsupport::runCommand(testsupport::toolPath("sonavex").string() + " " + arguments +
+                                                 (withStandardError ? " 2>&1" : " 2>/dev/null"),
+                                             &outcome.output);
+    return outcome;
+}
+
+/// The same with `input` on standard input.
+Outcome sonavexWithInput(const std::string& arguments, const std::string& input) {
+    testsupport::TemporaryDirectory folder;
+    testsupport::writeFile(folder / "input", input);
+    return sonavex(arguments + " < '" + (folder / "input").string() + "'");
+}
+
+} // namespace
+
+TEST(SonavexTool, OptionsFromTheInitializerWithClipsAndVerdict) {
+    auto outcome = sonavex(R"(options --options '{"usePrefillPrompt": false, "clipTimestamps": [0, 10, 20],)"
+                           R"( "noSpeechThreshold": null}' --seek-clips 480000 --fallback 0,0.9,3,0)");
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(
+        outcome.output,
+        R"({"options":{"verbose":false,"task":{"transcribe":{}},"temperature":0.0,)"
+        R"("temperatureIncrementOnFallback":0.2,"temperatureFallbackCount":5,"sampleLength":224,"topK":5,)"
+        R"("usePrefillPrompt":false,"detectLanguage":true,"skipSpecialTokens":false,"withoutTimestamps":false,)"
+        R"("wordTimestamps":false,"clipTimestamps":[0.0,10.0,20.0],"windowClipTime":1.0,"suppressBlank":false,)"
+        R"("suppressTokens":[],"compressionRatioThreshold":2.4,"logProbThreshold":-1.0,)"
+        R"("firstTokenLogProbThreshold":-1.5,"concurrentWorkerCount":16},)"
+        R"("seekClips":[[0,160000],[320000,480000]],)"
+        R"("fallback":{"needsFallback":true,"fallbackReason":"compressionRatioThreshold"}})"
+        "\n");
+    outcome = sonavex("options --fallback 0,0,2.4,-1");
+    EXPECT_NE(outcome.output.find(R"("fallback":null})"), std::string::npos) << outcome.output;
+    EXPECT_EQ(outcome.output.find("seekClips"), std::string::npos);
+}
+
+TEST(SonavexTool, FailuresPrintAnErrorLineAndUsageErrorsExitTwo) {
+    auto outcome = sonavex(R"(options --options '{"clipTimestamps": [1e30]}' --seek-clips 10)");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(
+        outcome.output,
+        R"({"error":"transcriptionFailed","message":"Clip timestamp 1e+30 cannot be turned into a sample index"})"
+        "\n");
+    outcome = sonavex(R"(options --options '{"topK": "five"}')");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.output.rfind(R"({"error":"DecodingError","message":)", 0), 0u) << outcome.output;
+    outcome = sonavex(R"(options --options '{"unknown": 1}')");
+    EXPECT_EQ(outcome.status, 1);
+    outcome = sonavex("options --options /nonexistent/options.json");
+    EXPECT_EQ(outcome.status, 1);
+
+    for (const char* usage :
+         {"", "nosuchgroup", "options --bogus", "options --fallback 2,0,0,0", "options --seek-clips many",
+          "json", "json decoding-task", "options --log loud"}) {
+        outcome = sonavex(usage, true);
+        EXPECT_EQ(outcome.status, 2) << usage;
+        EXPECT_NE(outcome.output.find("usage:"), std::string::npos) << usage;
+    }
+}
+
+TEST(SonavexTool, JsonNormalisesDocumentsOfEachType) {
+    auto outcome = sonavex("json channel-mode");
+    EXPECT_EQ(outcome.output, "{\"sumChannels\":{}}\n");
+    outcome = sonavexWithInput("json channel-mode -", R"({"x": 0, "specificChannel": {"_0": 2}})");
+    EXPECT_EQ(outcome.output, "{\"specificChannel\":{\"_0\":2}}\n");
+    outcome = sonavexWithInput("json decoding-task -", R"({"transcribe": {}, "translate": {}})");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.output,
+              R"({"error":"DecodingError","message":"Invalid number of keys found, expected one."})"
+              "\n");
+}

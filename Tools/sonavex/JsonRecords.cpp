@@ -1,0 +1,34 @@
+#include "JsonRecords.h"
+
+#include "Sonavex/Core/Audio/AudioInputOptions.h"
+#include "Sonavex/Core/Options/DecodingOptions.h"
+
+#include <map>
+
+namespace sonavex::tool {
+
+namespace {
+
+template <class Record> Json roundTrip(const Json& document) {
+    return Json(document.get<Record>());
+}
+
+const std::map<std::string, JsonRecordType>& recordTypes() {
+    static const std::map<std::string, JsonRecordType> table = {
+        {"decoding-options", {&roundTrip<DecodingOptions>, [] { return Json(DecodingOptions()); }}},
+        {"decoding-task", {&roundTrip<DecodingTask>, nullptr}},
+        {"channel-mode",
+         {[](const Json& document) { return channelModeToJson(channelModeFromJson(document)); },
+          [] { return channelModeToJson(AudioInputOptions().channelMode); }}},
+    };
+    return table;
+}
+
+} // namespace
+
+const JsonRecordType* findJsonRecordType(const std::string& name) {
+    auto found = recordTypes().find(name);
+    return found == recordTypes().end() ? nullptr : &found->second;
+}
+
+} // namespace sonavex::tool

@@ -1,0 +1,17 @@
+#pragma once
+// Audio samples on disk for the tool: ".f32" (raw little-endian 32-bit floats, 16 kHz mono) or ".npy"
+// (a one-dimensional array, or any shape read in row-major order, of a floating-point type).
+
+#include <filesystem>
+#include <vector>
+
+namespace sonavex::tool {
+
+/// Throws std::runtime_error naming the file for a missing file, another extension, or a ".f32" file
+/// whose size is not a whole number of samples.
+std::vector<float> readSamples(const std::filesystem::path& path);
+
+/// Writes by extension (".f32" or ".npy" as float32); throws std::runtime_error on failure.
+void writeSamples(const std::filesystem::path& path, const std::vector<float>& samples);
+
+} // namespace sonavex::tool

@@ -1,0 +1,58 @@
+// sonavex GROUP …: the speech engine from the command line. Each command group lives in its own file
+// and registers itself (CommandRegistry); this file only reads the options every group shares and
+// dispatches. Results go to standard output as JSON lines; a failure prints {"error", "message"} there
+// and exits 1; a usage error exits 2 with the usage on standard error.
+
+#include "CommandLine.h"
+#include "CommandRegistry.h"
+#include "JsonLines.h"
+#include "LogOption.h"
+
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using sonavex::tool::CommandLine;
+using sonavex::tool::CommandRegistry;
+
+constexpr const char* kCommonUsage =
+    "Every command takes --log debug|info|error|none (default none): engine log\n"
+    "messages on standard error.\n";
+
+void printUsage(std::ostream& out) {
+    out << "usage:\n";
+    for (const auto* command : CommandRegistry::all()) {
+        out << command->usage;
+    }
+    out << kCommonUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (arguments.empty() || arguments.front() == "--help" || arguments.front() == "-h") {
+        printUsage(arguments.empty() ? std::cerr : std::cout);
+        return arguments.empty() ? 2 : 0;
+    }
+    const auto* command = CommandRegistry::find(arguments.front());
+    if (command == nullptr) {
+        std::cerr << "sonavex: unknown command " << arguments.front() << "\n";
+        printUsage(std::cerr);
+        return 2;
+    }
+    CommandLine commandLine(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
+    try {
+        sonavex::tool::applyLogOption(commandLine.takeOption("--log").value_or("none"));
+        return command->run(commandLine);
+    } catch (const CommandLine::UsageError& error) {
+        std::cerr << "sonavex " << command->name << ": " << error.what() << "\nusage:\n"
+                  << command->usage << kCommonUsage;
+        return 2;
+    } catch (...) {
+        sonavex::tool::printJsonLine(sonavex::tool::errorLine(std::current_exception()));
+        return 1;
+    }
+}
