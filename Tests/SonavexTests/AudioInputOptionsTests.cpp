@@ -1,4 +1,4 @@
-#include "OrvaneCore/DecodingError.h"
+#include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Core/Audio/AudioInputOptions.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 

@@ -1,4 +1,4 @@
-#include "OrvaneCore/DecodingError.h"
+#include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Core/Options/DecodingOptions.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 #include "Sonavex/Utilities/WhisperError.h"

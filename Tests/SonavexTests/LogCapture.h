@@ -2,7 +2,7 @@
 // Collects the engine's log messages for the life of a test at a chosen level, then restores the
 // process-wide level and callback.
 
-#include "OrvaneCore/Logging.h"
+#include "OrvaneCore/Logging/Logging.h"
 
 #include <mutex>
 #include <string>

@@ -1,6 +1,6 @@
 #include "JsonLines.h"
 
-#include "OrvaneCore/DecodingError.h"
+#include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Utilities/WhisperError.h"
 
 #include <cmath>

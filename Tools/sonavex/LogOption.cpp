@@ -1,7 +1,7 @@
 #include "LogOption.h"
 
 #include "CommandLine.h"
-#include "OrvaneCore/Logging.h"
+#include "OrvaneCore/Logging/Logging.h"
 
 #include <iostream>
 

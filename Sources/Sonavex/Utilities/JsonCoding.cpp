@@ -1,6 +1,6 @@
 #include "Sonavex/Utilities/JsonCoding.h"
 
-#include "OrvaneCore/DecodingError.h"
+#include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Utilities/EncodingError.h"
 
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "Sonavex/Utilities/WhisperError.h"
 
-#include "OrvaneCore/Logging.h"
+#include "OrvaneCore/Logging/Logging.h"
 
 namespace sonavex {
 

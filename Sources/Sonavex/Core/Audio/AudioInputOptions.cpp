@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Audio/AudioInputOptions.h"
 
-#include "OrvaneCore/DecodingError.h"
+#include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 
 namespace sonavex {

@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Options/ChunkingStrategy.h"
 
-#include "OrvaneCore/DecodingError.h"
+#include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 
 namespace sonavex {

@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Options/DecodingOptions.h"
 
-#include "OrvaneCore/Describing.h"
+#include "OrvaneCore/Logging/Describing.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 #include "Sonavex/Utilities/WhisperError.h"
 
