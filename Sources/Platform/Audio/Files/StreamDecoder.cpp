@@ -1,8 +1,9 @@
 #include "Platform/Audio/Files/StreamDecoder.h"
 
 #include "Platform/Audio/Files/AudioFileError.h"
+#include "Platform/Audio/Files/LibraryLog.h"
 
-#include <mutex>
+#include <algorithm>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -16,12 +17,6 @@ namespace {
 
 constexpr const char* openOperation = "Cannot open audio file";
 constexpr const char* readOperation = "Cannot read audio file";
-
-// The library writes chatter (encoder statistics, header notes) to standard error at info level.
-void quietLibraryLog() {
-    static std::once_flag once;
-    std::call_once(once, [] { av_log_set_level(AV_LOG_ERROR); });
-}
 
 template <class Sample>
 void copyPacked(const AVFrame* frame, std::vector<std::vector<float>>& planes, int channels, float scale,
@@ -45,6 +40,16 @@ void copyPlanar(const AVFrame* frame, std::vector<std::vector<float>>& planes, i
             out[i] = (static_cast<float>(samples[i]) - offset) * scale;
         }
     }
+}
+
+bool indexRunsPastEnd(AVFormatContext* format, AVStream* stream) {
+    const int entries = avformat_index_get_entries_count(stream);
+    const std::int64_t fileSize = format->pb != nullptr ? avio_size(format->pb) : -1;
+    if (entries == 0 || fileSize < 0) {
+        return false;
+    }
+    const AVIndexEntry* last = avformat_index_get_entry(stream, entries - 1);
+    return last != nullptr && last->pos + last->size > fileSize;
 }
 
 } // namespace
@@ -87,6 +92,21 @@ StreamDecoder::StreamDecoder(const std::filesystem::path& path) : path_(path) {
                 statedLength_ = av_rescale_q(format_->duration, AV_TIME_BASE_Q, AVRational{1, sampleRate_});
             }
         }
+        // A first time stamp before zero marks encoder delay the library leaves in the decoded audio (a
+        // fragmented MP4's edit list moves only the time stamps): those frames are dropped, and the
+        // stated duration, which counts from the first time stamp, shrinks by them.
+        if (stream->start_time != AV_NOPTS_VALUE && stream->start_time < 0) {
+            preRoll_ = av_rescale_q(-stream->start_time, stream->time_base, AVRational{1, sampleRate_});
+            if (statedLength_) {
+                statedLength_ = std::max<std::int64_t>(0, *statedLength_ - preRoll_);
+            }
+        }
+        preRollLeft_ = preRoll_;
+        // A file cut off mid-write can still index packets it no longer holds: its stated length is not
+        // what it holds, so the reader counts.
+        if (statedLength_ && indexRunsPastEnd(format_, stream)) {
+            statedLength_.reset();
+        }
         packet_ = av_packet_alloc();
         frame_ = av_frame_alloc();
         if (packet_ == nullptr || frame_ == nullptr) {
@@ -119,12 +139,25 @@ std::size_t StreamDecoder::decodeNext(std::vector<std::vector<float>>& planes) {
         if (code == 0) {
             std::size_t frames = copyFrame(planes);
             av_frame_unref(frame_);
+            if (preRollLeft_ > 0 && frames > 0) {
+                const auto drop = static_cast<std::size_t>(std::min<std::int64_t>(preRollLeft_, frames));
+                for (auto& plane : planes) {
+                    plane.erase(plane.begin(), plane.begin() + static_cast<std::ptrdiff_t>(drop));
+                }
+                preRollLeft_ -= static_cast<std::int64_t>(drop);
+                frames -= drop;
+            }
             if (frames > 0) {
                 return frames;
             }
             continue;
         }
         if (code == AVERROR_EOF) {
+            decoderEnded_ = true;
+            break;
+        }
+        if (code == AVERROR_INVALIDDATA && sentTornPacket_) {
+            // What is left of the torn packet holds no whole frame: the audio ends here.
             decoderEnded_ = true;
             break;
         }
@@ -147,10 +180,19 @@ std::size_t StreamDecoder::decodeNext(std::vector<std::vector<float>>& planes) {
         if (code < 0) {
             throw AudioFileError(readOperation, path_.string(), code);
         }
+        // The library marks a packet cut short by the end of the file; only a file cut off mid-write
+        // has one.
+        const bool torn = (packet_->flags & AV_PKT_FLAG_CORRUPT) != 0;
         if (packet_->stream_index == streamIndex_) {
             code = avcodec_send_packet(codec_, packet_);
+            sentTornPacket_ = sentTornPacket_ || torn;
         }
         av_packet_unref(packet_);
+        if (code == AVERROR_INVALIDDATA && torn) {
+            // The short last packet of a file cut off mid-write: the audio ends with the packet before.
+            inputEnded_ = true;
+            code = avcodec_send_packet(codec_, nullptr);
+        }
         if (code < 0) {
             throw AudioFileError(readOperation, path_.string(), code);
         }

@@ -49,6 +49,9 @@ private:
     int sampleRate_ = 0;
     int channelCount_ = 0;
     std::optional<std::int64_t> statedLength_;
+    std::int64_t preRoll_ = 0;     // frames decoded before time zero (encoder delay left in)
+    std::int64_t preRollLeft_ = 0; // of those, still to drop
+    bool sentTornPacket_ = false; // a packet cut short by the end of the file went to the decoder
     bool inputEnded_ = false;
     bool decoderEnded_ = false;
 };
