@@ -1,6 +1,8 @@
 #include "Platform/Audio/Files/AacFileWriter.h"
 
+#include "Platform/Audio/Files/AudioFileError.h"
 #include "Platform/Audio/Files/EncoderSetupError.h"
+#include "Platform/Audio/Files/LibraryLog.h"
 
 #include <algorithm>
 #include <array>
@@ -20,18 +22,12 @@ namespace audio {
 
 namespace {
 
-std::string avErrorText(int error) {
-    std::array<char, AV_ERROR_MAX_STRING_SIZE> text{};
-    av_strerror(error, text.data(), text.size());
-    return text.data();
-}
-
 [[noreturn]] void throwSetup(const std::string& what, int error = 0) {
-    throw EncoderSetupError(error == 0 ? what : what + ": " + avErrorText(error));
+    throw EncoderSetupError(error == 0 ? what : what + ": " + AudioFileError::libraryMessage(error));
 }
 
-[[noreturn]] void throwWrite(const std::filesystem::path& path, const std::string& what, int error) {
-    throw std::runtime_error(what + " " + path.string() + ": " + avErrorText(error));
+[[noreturn]] void throwWrite(const std::filesystem::path& path, const std::string& operation, int error) {
+    throw AudioFileError(operation, path.string(), error);
 }
 
 // The native encoder's largest layout (7.1); its frames are gathered through a fixed array of pointers.
@@ -77,14 +73,14 @@ struct AacFileWriter::State {
                 return;
             }
             if (received < 0) {
-                throwWrite(path, "cannot encode audio for", received);
+                throwWrite(path, "Cannot encode audio file", received);
             }
             av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
             packet->stream_index = stream->index;
             const int written = av_write_frame(format, packet);
             av_packet_unref(packet);
             if (written < 0) {
-                throwWrite(path, "cannot write", written);
+                throwWrite(path, "Cannot write audio file", written);
             }
         }
     }
@@ -105,7 +101,7 @@ struct AacFileWriter::State {
         const int sent = avcodec_send_frame(codec, frame);
         av_frame_unref(frame);
         if (sent < 0) {
-            throwWrite(path, "cannot encode audio for", sent);
+            throwWrite(path, "Cannot encode audio file", sent);
         }
         drainPackets();
     }
@@ -119,7 +115,7 @@ bool AacFileWriter::isSupportedSampleRate(int sampleRate) {
 AacFileWriter::AacFileWriter(const std::filesystem::path& path, Container container, int sampleRate,
                              int channels, int64_t bitRate)
     : state_(std::make_unique<State>()) {
-    av_log_set_level(AV_LOG_WARNING);
+    quietLibraryLog();
     State& s = *state_;
     s.path = path;
     if (channels < 1 || channels > kMaxChannels || !isSupportedSampleRate(sampleRate)) {
@@ -173,7 +169,7 @@ AacFileWriter::AacFileWriter(const std::filesystem::path& path, Container contai
 
     result = avio_open(&s.format->pb, path.c_str(), AVIO_FLAG_WRITE);
     if (result < 0) {
-        throwWrite(path, "cannot create", result);
+        throwWrite(path, "Cannot create audio file", result);
     }
     AVDictionary* options = nullptr;
     // The edit list's length is counted in the movie's time scale (1/1000 s by default): at the sample
@@ -228,14 +224,14 @@ void AacFileWriter::finish() {
     }
     int result = avcodec_send_frame(s.codec, nullptr);
     if (result < 0) {
-        throwWrite(s.path, "cannot encode audio for", result);
+        throwWrite(s.path, "Cannot encode audio file", result);
     }
     s.drainPackets();
     s.finished = true;
     result = av_write_trailer(s.format);
     const int closed = avio_closep(&s.format->pb);
     if (result < 0 || closed < 0) {
-        throwWrite(s.path, "cannot finish", result < 0 ? result : closed);
+        throwWrite(s.path, "Cannot finish audio file", result < 0 ? result : closed);
     }
 }
 

@@ -26,7 +26,7 @@ public:
     static bool isSupportedSampleRate(int sampleRate);
 
     /// Opens the encoder and the muxer and writes the file's header. Throws audio::EncoderSetupError
-    /// when the encoder or the muxer refuses the format, and a file error when the file cannot be
+    /// when the encoder or the muxer refuses the format, and AudioFileError when the file cannot be
     /// created. `bitRate` 0 picks 64 kbit/s per channel (at most 256 kbit/s).
     AacFileWriter(const std::filesystem::path& path, Container container, int sampleRate, int channels,
                   int64_t bitRate = 0);

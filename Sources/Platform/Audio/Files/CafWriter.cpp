@@ -1,5 +1,7 @@
 #include "Platform/Audio/Files/CafWriter.h"
 
+#include "Platform/Audio/Files/AudioFileError.h"
+
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -49,8 +51,8 @@ std::vector<uint8_t> header(double sampleRate, int channels) {
     return out;
 }
 
-[[noreturn]] void throwFileError(const std::string& what, const std::filesystem::path& path) {
-    throw std::system_error(errno, std::generic_category(), what + " " + path.string());
+[[noreturn]] void throwFileError(const std::string& operation, const std::filesystem::path& path) {
+    throw AudioFileError(operation, path.string(), std::generic_category().message(errno));
 }
 
 } // namespace
@@ -63,7 +65,7 @@ CafWriter::CafWriter(const std::filesystem::path& path, double sampleRate, int c
     }
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) {
-        throwFileError("cannot create", path);
+        throwFileError("Cannot create audio file", path);
     }
     const auto bytes = header(sampleRate, channels);
     try {
@@ -87,7 +89,7 @@ void CafWriter::write(const float* const* channels, int64_t frames) {
     if (fd_ < 0) {
         if (unusable_) {
             errno = EIO;
-            throwFileError("cannot write", path_);
+            throwFileError("Cannot write audio file", path_);
         }
         throw std::logic_error("CAF writer: write after close");
     }
@@ -138,7 +140,7 @@ void CafWriter::close() {
     const bool closed = ::close(fd) == 0;
     if (!patched || !closed) {
         errno = patched ? errno : patchErrno;
-        throwFileError("cannot finish", path_);
+        throwFileError("Cannot finish audio file", path_);
     }
 }
 
@@ -150,7 +152,7 @@ void CafWriter::writeAll(const void* bytes, size_t size) {
             if (errno == EINTR) {
                 continue;
             }
-            throwFileError("cannot write", path_);
+            throwFileError("Cannot write audio file", path_);
         }
         p += n;
         size -= size_t(n);

@@ -16,14 +16,14 @@ namespace audio {
 
 class CafWriter {
 public:
-    /// Creates (or truncates) the file and writes its header. Throws audio::AudioFileError when the file
+    /// Creates (or truncates) the file and writes its header. Throws AudioFileError when the file
     /// cannot be created; std::invalid_argument for a rate that is not positive or fewer than 1 channel.
     CafWriter(const std::filesystem::path& path, double sampleRate, int channels);
     ~CafWriter();
     CafWriter(const CafWriter&) = delete;
     CafWriter& operator=(const CafWriter&) = delete;
 
-    /// Appends `frames` frames; channels[c] holds channel c's samples. Throws audio::AudioFileError when
+    /// Appends `frames` frames; channels[c] holds channel c's samples. Throws AudioFileError when
     /// the bytes cannot be written; whole frames written before stay valid.
     void write(const float* const* channels, int64_t frames);
 

@@ -23,7 +23,7 @@ class AacFileWriter;
 
 class StreamingAacWriter {
 public:
-    /// Creates the file and starts the encoding thread. Throws audio::EncoderSetupError or a file error
+    /// Creates the file and starts the encoding thread. Throws EncoderSetupError or AudioFileError
     /// (see AacFileWriter) on the caller's thread.
     StreamingAacWriter(const std::filesystem::path& path, int sampleRate, int channels);
     /// Closes the file as close() does, swallowing a failure.

@@ -1,0 +1,123 @@
+#include "Platform/Audio/Files/AacFileWriter.h"
+#include "Platform/Audio/Files/AudioFileError.h"
+#include "Platform/Audio/Files/EncoderSetupError.h"
+#include "Platform/Audio/Files/StreamingAacWriter.h"
+#include "ReadBack.h"
+#include "Support/TestSupport.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <numbers>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using audio::AacFileWriter;
+using testsupport::TemporaryDirectory;
+
+// A quiet sine with one loud click per channel at `click` (channel c's click c frames later, so a
+// swap of channels shows too).
+std::vector<std::vector<float>> sineWithClick(int channels, int64_t frames, int rate, int64_t click) {
+    std::vector<std::vector<float>> planes(size_t(channels), std::vector<float>(size_t(frames), 0.0f));
+    for (int c = 0; c < channels; ++c) {
+        for (int64_t f = 0; f < frames; ++f)
+            planes[c][f] = 0.05f * float(std::sin(2 * std::numbers::pi * 440.0 * double(f) / rate));
+        planes[c][click + c] = 0.95f;
+    }
+    return planes;
+}
+
+std::vector<const float*> pointers(const std::vector<std::vector<float>>& planes, int64_t offset) {
+    std::vector<const float*> result;
+    for (const auto& plane : planes)
+        result.push_back(plane.data() + offset);
+    return result;
+}
+
+template <class Writer> void writeInPieces(Writer& writer, const std::vector<std::vector<float>>& planes,
+                                           int64_t piece) {
+    const auto frames = int64_t(planes[0].size());
+    for (int64_t at = 0; at < frames; at += piece)
+        writer.write(pointers(planes, at).data(), std::min(piece, frames - at));
+}
+
+// The click must come back where it was written: AAC smears it over a few samples, so look for the
+// first sample well above the sine.
+void expectClickAt(const audiotest::ReadBack& back, int64_t click) {
+    for (size_t c = 0; c < back.planes.size(); ++c)
+        EXPECT_NEAR(double(audiotest::firstAbove(back.planes[c], 0.3f)), double(click + int64_t(c)), 2)
+            << "channel " << c;
+}
+
+TEST(AacFileWriter, M4aReadsBackWithTheExactLengthAndNoShift) {
+    TemporaryDirectory folder;
+    for (const auto& [rate, channels] : {std::pair{48000, 1}, {44100, 2}, {16000, 1}}) {
+        const int64_t frames = rate + 333; // not a whole number of AAC frames
+        const int64_t click = rate / 2 + 7;
+        const auto planes = sineWithClick(channels, frames, rate, click);
+        const auto path = folder / ("out" + std::to_string(rate) + ".m4a");
+        AacFileWriter writer(path, AacFileWriter::Container::m4a, rate, channels);
+        writeInPieces(writer, planes, 4000);
+        writer.finish();
+
+        const auto back = audiotest::readBack(path);
+        EXPECT_EQ(back.sampleRate, rate);
+        ASSERT_EQ(back.planes.size(), size_t(channels));
+        EXPECT_EQ(int64_t(back.planes[0].size()), frames) << rate << " Hz";
+        expectClickAt(back, click);
+    }
+}
+
+TEST(AacFileWriter, RefusesFormatsAacCannotCarryAsASetUpFailure) {
+    TemporaryDirectory folder;
+    EXPECT_THROW(AacFileWriter(folder / "a.m4a", AacFileWriter::Container::m4a, 47000, 2), audio::EncoderSetupError);
+    EXPECT_THROW(AacFileWriter(folder / "b.m4a", AacFileWriter::Container::m4a, 48000, 0), audio::EncoderSetupError);
+    EXPECT_THROW(AacFileWriter(folder / "c.m4a", AacFileWriter::Container::m4a, 48000, 9), audio::EncoderSetupError);
+    EXPECT_FALSE(std::filesystem::exists(folder / "a.m4a"));
+    EXPECT_THROW(AacFileWriter(folder / "missing" / "d.m4a", AacFileWriter::Container::m4a, 48000, 2),
+                 audio::AudioFileError);
+}
+
+TEST(StreamingAacWriter, FragmentedFileFromAnotherThreadReadsBackExactAndUnshifted) {
+    TemporaryDirectory folder;
+    const auto path = folder / "system_capture.mp4";
+    const int64_t frames = 3 * 48000 + 517;
+    const int64_t click = 100000;
+    const auto planes = sineWithClick(2, frames, 48000, click);
+    audio::StreamingAacWriter writer(path, 48000, 2);
+    std::thread capture([&] { writeInPieces(writer, planes, 480); });
+    capture.join();
+    EXPECT_EQ(writer.framesQueued(), frames);
+    writer.close();
+    writer.close();
+
+    const auto back = audiotest::readBack(path);
+    EXPECT_EQ(int64_t(back.planes[0].size()), frames);
+    expectClickAt(back, click);
+    EXPECT_THROW(writer.write(pointers(planes, 0).data(), 1), std::logic_error);
+}
+
+TEST(StreamingAacWriter, AFileCutOffMidWritePlaysUpToItsLastFragment) {
+    TemporaryDirectory folder;
+    const auto path = folder / "system_capture.mp4";
+    const int64_t click = 30000;
+    const auto planes = sineWithClick(2, 48000 * 35 / 10, 48000, click);
+    // The synchronous writer underneath the streaming one: after these writes every fragment cut so far
+    // is in the file, as it would be when the process is killed now.
+    AacFileWriter writer(path, AacFileWriter::Container::fragmentedMp4, 48000, 2);
+    writeInPieces(writer, planes, 480);
+    const auto bytes = testsupport::readFile(path);
+    testsupport::writeFile(folder / "killed.mp4", bytes);
+    testsupport::writeFile(folder / "torn.mp4", bytes.substr(0, bytes.size() - 1000));
+
+    for (const char* name : {"killed.mp4", "torn.mp4"}) {
+        const auto back = audiotest::readBack(folder / name);
+        const auto length = int64_t(back.planes[0].size());
+        EXPECT_GE(length, 48000 * 2) << name << ": at least the first two seconds";
+        EXPECT_LE(length, int64_t(planes[0].size())) << name;
+        expectClickAt(back, click);
+    }
+}
+
+} // namespace
