@@ -71,19 +71,23 @@ AudioEncoderModel::AudioEncoderModel(const ModelFolder& folder) {
     finalNorm_ = readLayerNorm(w, "encoder.layer_norm", d);
 }
 
-ModelWriter AudioEncoderModel::writer(const AudioEncoderShape& shape, uint64_t seed) {
+void AudioEncoderModel::describe(const AudioEncoderShape& shape, ModelWriter& writer) {
     requireAttentionShape(shape.width, shape.heads);
-    const int64_t d = shape.width;
-    ModelWriter writer(kKind);
     writer.parameters().set("n_mels", shape.mels);
     writer.parameters().set("n_audio_ctx", shape.frames);
-    writer.parameters().set("n_audio_state", d);
+    writer.parameters().set("n_audio_state", shape.width);
     writer.parameters().set("n_audio_head", shape.heads);
     writer.parameters().set("n_audio_layer", shape.layers);
     writer.description().inputs.push_back(FeatureDescription::multiArray(
         kInputName, MultiArrayDataType::Float16, {1, shape.mels, 1, 2 * shape.frames}));
-    writer.description().outputs.push_back(
-        FeatureDescription::multiArray(kOutputName, MultiArrayDataType::Float16, {1, d, 1, shape.frames}));
+    writer.description().outputs.push_back(FeatureDescription::multiArray(
+        kOutputName, MultiArrayDataType::Float16, {1, shape.width, 1, shape.frames}));
+}
+
+ModelWriter AudioEncoderModel::writer(const AudioEncoderShape& shape, uint64_t seed) {
+    const int64_t d = shape.width;
+    ModelWriter writer(kKind);
+    describe(shape, writer);
     RandomWeightWriter random(writer, seed);
     random.matrix("encoder.conv1.weight", {d, shape.mels, 3}, std::sqrt(3.0f / float(3 * shape.mels)));
     random.matrix("encoder.conv1.bias", {d}, 0.02f);

@@ -33,6 +33,8 @@ public:
 
     /// A writer for an encoder of this shape with random weights (fixed seed).
     static ModelWriter writer(const AudioEncoderShape& shape, uint64_t seed);
+    /// The hyper-parameters, input and output of this shape, for a writer that adds the weights itself.
+    static void describe(const AudioEncoderShape& shape, ModelWriter& writer);
 
     void predict(const FeatureProvider& inputs, const PredictionOptions& options,
                  DictionaryFeatureProvider& outputs) const override;

@@ -220,14 +220,12 @@ void TextDecoderModel::describe(const TextDecoderShape& shape, ModelWriter& writ
         output(kAlignment, {1, w});
 }
 
-ModelWriter TextDecoderModel::writer(const TextDecoderShape& shape, uint64_t seed) {
+void TextDecoderModel::setParameters(const TextDecoderShape& shape, ModelWriter& writer) {
     requireAttentionShape(shape.width, shape.heads);
     requireCacheFitsPositions(shape);
-    const int64_t d = shape.width;
-    ModelWriter writer(kKind);
     ModelParameters& p = writer.parameters();
     p.set("n_vocab", shape.vocabulary);
-    p.set("n_text_state", d);
+    p.set("n_text_state", shape.width);
     p.set("n_text_head", shape.heads);
     p.set("n_text_layer", shape.layers);
     p.set("n_text_ctx", shape.textContext);
@@ -239,6 +237,12 @@ ModelWriter TextDecoderModel::writer(const TextDecoderShape& shape, uint64_t see
             rows.push_back({layer, head});
         p.set("alignment_heads", rows);
     }
+}
+
+ModelWriter TextDecoderModel::writer(const TextDecoderShape& shape, uint64_t seed) {
+    const int64_t d = shape.width;
+    ModelWriter writer(kKind);
+    setParameters(shape, writer);
     describe(shape, writer);
     RandomWeightWriter random(writer, seed);
     random.matrix("decoder.embed_tokens.weight", {shape.vocabulary, d}, 1.0f);

@@ -45,6 +45,8 @@ public:
     static ModelWriter writer(const TextDecoderShape& shape, uint64_t seed);
     /// The seven inputs and three or four outputs of the contract, for this shape.
     static void describe(const TextDecoderShape& shape, ModelWriter& writer);
+    /// The hyper-parameters of this shape (alignment heads included).
+    static void setParameters(const TextDecoderShape& shape, ModelWriter& writer);
 
     void predict(const FeatureProvider& inputs, const PredictionOptions& options,
                  DictionaryFeatureProvider& outputs) const override;
