@@ -101,11 +101,11 @@ Plan decoderPlan(const CheckpointConfig& config) {
     return plan;
 }
 
-void checkTensor(const CheckpointWeights& weights, const fs::path& checkpointFolder, const PlannedTensor& planned) {
+void checkTensor(const CheckpointWeights& weights, const PlannedTensor& planned) {
     const std::string name = kPrefix + planned.name;
     const ml::SafeTensor* tensor = weights.find(name);
     if (!tensor) {
-        throw CheckpointConversionError(checkpointFolder.string() + ": missing tensor " + name);
+        throw CheckpointConversionError(weights.source().string() + ": missing tensor " + name);
     }
     const std::string file = weights.fileOf(name).string();
     if (tensor->dtype != "F32" && tensor->dtype != "F16" && tensor->dtype != "BF16") {
@@ -312,7 +312,7 @@ CheckpointConverter::Result CheckpointConverter::convert(const fs::path& checkpo
     const Plan encoder = encoderPlan(config), decoder = decoderPlan(config);
     for (const Plan* plan : {&encoder, &decoder}) {
         for (const PlannedTensor& planned : *plan) {
-            checkTensor(weights, checkpointFolder, planned);
+            checkTensor(weights, planned);
         }
     }
     checkNothingLeft(weights, encoder, decoder);

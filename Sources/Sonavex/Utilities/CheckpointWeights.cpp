@@ -35,6 +35,7 @@ CheckpointWeights CheckpointWeights::open(const fs::path& folder) {
     CheckpointWeights weights;
     const fs::path single = folder / kSingleFileName;
     if (fs::exists(single)) {
+        weights.source_ = single;
         weights.add(openFile(single));
         return weights;
     }
@@ -43,6 +44,7 @@ CheckpointWeights CheckpointWeights::open(const fs::path& folder) {
         throw CheckpointConversionError(folder.string() + ": missing " + kSingleFileName + " and " +
                                         kIndexFileName);
     }
+    weights.source_ = indexFile;
     const nlohmann::json index = checkpoint::readObject(indexFile);
     const auto map = index.find("weight_map");
     if (map == index.end() || !map->is_object()) {

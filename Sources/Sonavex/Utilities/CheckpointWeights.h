@@ -21,6 +21,8 @@ public:
     /// Opens the single file when present, else the index and its shards. Throws CheckpointConversionError.
     static CheckpointWeights open(const std::filesystem::path& folder);
 
+    /// The single weights file, or the index of the shards.
+    const std::filesystem::path& source() const { return source_; }
     /// Every tensor name, sorted.
     std::vector<std::string> names() const;
     /// The tensor, or null.
@@ -33,6 +35,7 @@ public:
 private:
     void add(std::shared_ptr<const ml::SafeTensorsFile> file);
 
+    std::filesystem::path source_;
     std::vector<std::shared_ptr<const ml::SafeTensorsFile>> files_;
     std::map<std::string, const ml::SafeTensorsFile*> tensors_;
 };
