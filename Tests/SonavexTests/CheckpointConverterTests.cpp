@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "CheckpointFixture.h"
-#include "OrvaneCore/AutoTokenizerWrapper.h"
+#include "OrvaneCore/Models/AutoTokenizerWrapper.h"
 #include "Platform/ML/DictionaryFeatureProvider.h"
 #include "Platform/ML/Model.h"
 #include "Platform/ML/ModelFolder.h"

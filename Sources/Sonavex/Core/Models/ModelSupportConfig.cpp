@@ -1,7 +1,7 @@
 #include "Sonavex/Core/Models/ModelSupportConfig.h"
 
 #include "OrvaneCore/Extensions/ArrayExtensions.h"
-#include "OrvaneCore/Logging.h"
+#include "OrvaneCore/Logging/Logging.h"
 #include "OrvaneCore/Text/Graphemes.h"
 #include "Sonavex/Core/Constants.h"
 

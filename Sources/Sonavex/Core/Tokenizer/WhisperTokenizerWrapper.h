@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <optional>
 
-#include "OrvaneCore/External/Tokenizers/TokenizerWrapper.h"
+#include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerWrapper.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizer.h"
 
 namespace sonavex {
