@@ -1,0 +1,28 @@
+#pragma once
+// Blocking questions to the sound server over the shared context: its sinks and sources, its
+// defaults, and the one setting we change (the default sink). Every call asks the server again.
+//
+// Thread rule for all of them: any thread but the loop's, without holding a PulseContext::Lock;
+// each blocks until the server answers and throws PulseError (naming the library call) when it
+// does not or refuses.
+
+#include "Platform/Audio/Pulse/PulseDevice.h"
+#include "Platform/Audio/Pulse/PulseServerInfo.h"
+
+#include <string>
+#include <vector>
+
+namespace audio {
+
+class PulseContext;
+
+/// Every sink, in the server's order.
+std::vector<PulseDevice> listSinks(PulseContext& context);
+/// Every source, monitors included, in the server's order.
+std::vector<PulseDevice> listSources(PulseContext& context);
+/// The server's name, version and default devices.
+PulseServerInfo readServerInfo(PulseContext& context);
+/// Makes the named sink the default for every client of the server.
+void setDefaultSink(PulseContext& context, const std::string& sinkName);
+
+} // namespace audio
