@@ -3,8 +3,9 @@
 # It holds a null sink "test_sink" (a speaker; its monitor is the system sound) and a pipe source
 # "test_source" (a microphone) fed with a known signal: a 440 Hz sine of amplitude 0.5, float32le,
 # 16 kHz mono, written about once a second, one second at a time.
-# Exports PULSE_SERVER for the client library and VELMORA_TEST_PULSE_SERVER, which tests require
-# before they touch a sound server (so they never load modules into a user's session).
+# Exports PULSE_SERVER for the client library, VELMORA_TEST_PULSE_SERVER, which tests require before
+# they touch a sound server (so they never load modules into a user's session), and
+# VELMORA_TEST_PULSE_LOCK, a file the test processes lock to take turns with the server.
 
 velmora_pulse_start() {
     local dir pid feeder tries
@@ -60,6 +61,7 @@ velmora_pulse_start() {
     PULSE_SERVER="$server" pactl set-default-source test_source || true
     export PULSE_SERVER="$server"
     export VELMORA_TEST_PULSE_SERVER="$server"
+    export VELMORA_TEST_PULSE_LOCK="$dir/tests.lock"
     # Clients must not read the user's configuration or start a server of their own.
     printf 'autospawn = no\n' >"$dir/client.conf"
     export PULSE_CLIENTCONFIG="$dir/client.conf"

@@ -17,12 +17,13 @@ PulseCaptureStream::PulseCaptureStream(std::optional<std::string> sourceName, Ca
 }
 
 PulseCaptureStream::~PulseCaptureStream() {
-    stop();
+    std::lock_guard guard(controlLock_);
+    closeLocked();
 }
 
 void PulseCaptureStream::start() {
     requireOffCaptureThread("PulseCaptureStream::start");
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(controlLock_);
     if (record_ != nullptr && failed_) {
         // The stream died under us: open it afresh instead of resuming a dead one.
         closeLocked();
@@ -30,6 +31,7 @@ void PulseCaptureStream::start() {
     if (record_ != nullptr) {
         if (paused_) {
             record_->setCorked(false);
+            setDelivering(true);
             paused_ = false;
         }
         return;
@@ -39,30 +41,34 @@ void PulseCaptureStream::start() {
     options.sampleRate = format_.sampleRate;
     options.channels = format_.channels;
     auto record = std::make_shared<PulseRecordStream>(PulseContext::shared(), options);
-    record_ = record;
-    sourceName_ = record->sourceName();
-    paused_ = false;
-    failed_ = false;
     {
-        std::lock_guard failureGuard(failureLock_);
+        std::lock_guard info(infoLock_);
+        sourceName_ = record->sourceName();
         failure_.reset();
     }
+    record_ = record;
+    failed_ = false;
+    paused_ = false;
+    open_ = true;
+    setDelivering(true);
     thread_ = std::thread([this, record] { capture(record); });
 }
 
 void PulseCaptureStream::pause() {
     requireOffCaptureThread("PulseCaptureStream::pause");
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(controlLock_);
     if (record_ == nullptr || paused_ || failed_) {
         return;
     }
-    record_->setCorked(true);
+    // Blocks the server already sent are dropped, so nothing reaches the handler after pause().
+    setDelivering(false);
     paused_ = true;
+    record_->setCorked(true);
 }
 
 void PulseCaptureStream::stop() {
     requireOffCaptureThread("PulseCaptureStream::stop");
-    std::lock_guard guard(lock_);
+    std::lock_guard guard(controlLock_);
     closeLocked();
 }
 
@@ -70,26 +76,28 @@ void PulseCaptureStream::closeLocked() {
     if (record_ == nullptr) {
         return;
     }
+    setDelivering(false);
     record_->interrupt();
     if (thread_.joinable()) {
         thread_.join();
     }
+    captureThread_ = std::thread::id();
     record_.reset();
+    open_ = false;
     paused_ = false;
 }
 
 bool PulseCaptureStream::isRunning() const {
-    std::lock_guard guard(lock_);
-    return record_ != nullptr && !paused_ && !failed_;
+    return open_ && !paused_ && !failed_;
 }
 
 std::string PulseCaptureStream::sourceName() const {
-    std::lock_guard guard(lock_);
+    std::lock_guard info(infoLock_);
     return sourceName_;
 }
 
 std::optional<std::string> PulseCaptureStream::failure() const {
-    std::lock_guard guard(failureLock_);
+    std::lock_guard info(infoLock_);
     return failure_;
 }
 
@@ -98,17 +106,24 @@ void PulseCaptureStream::capture(std::shared_ptr<PulseRecordStream> record) {
     std::vector<float> block(size_t(format_.blockFrames) * format_.channels);
     try {
         while (record->read(block.data(), format_.blockFrames) == format_.blockFrames) {
-            if (handler_) {
+            std::lock_guard delivery(deliveryLock_);
+            if (delivering_ && handler_) {
                 handler_(block);
             }
         }
     } catch (const std::exception& error) {
         {
-            std::lock_guard guard(failureLock_);
+            std::lock_guard info(infoLock_);
             failure_ = error.what();
         }
         failed_ = true;
     }
+}
+
+void PulseCaptureStream::setDelivering(bool delivering) {
+    // Waits for a block being handled, so the change holds for every later block.
+    std::lock_guard delivery(deliveryLock_);
+    delivering_ = delivering;
 }
 
 void PulseCaptureStream::requireOffCaptureThread(const char* call) const {

@@ -26,6 +26,7 @@ public:
     void pause() override;
     void stop() override;
 
+    /// These three may also be asked from the handler.
     bool isRunning() const override;
     std::string sourceName() const override;
     std::optional<std::string> failure() const override;
@@ -33,23 +34,30 @@ public:
 private:
     void capture(std::shared_ptr<PulseRecordStream> record);
     void closeLocked();
+    void setDelivering(bool delivering);
     void requireOffCaptureThread(const char* call) const;
 
     const std::optional<std::string> requestedSource_;
     const CaptureFormat format_;
     const BlockHandler handler_;
 
-    // Guards the stream, the thread and the names; never held while the handler runs.
-    mutable std::mutex lock_;
+    // Serialises start, pause and stop; guards the stream and the thread.
+    std::mutex controlLock_;
     std::shared_ptr<PulseRecordStream> record_;
     std::thread thread_;
-    std::string sourceName_;
-    bool paused_ = false;
-    // Written by the capture thread, which must not wait for lock_ (stop() holds it while joining).
-    mutable std::mutex failureLock_;
-    std::optional<std::string> failure_;
+    std::atomic<bool> open_{false};
+    std::atomic<bool> paused_{false};
     std::atomic<bool> failed_{false};
     std::atomic<std::thread::id> captureThread_{};
+
+    // Held by the capture thread while it hands a block over, so pause() and stop() can wait for it.
+    std::mutex deliveryLock_;
+    bool delivering_ = false;
+
+    // The answers for the handler's side; the capture thread writes the failure.
+    mutable std::mutex infoLock_;
+    std::string sourceName_;
+    std::optional<std::string> failure_;
 };
 
 } // namespace audio

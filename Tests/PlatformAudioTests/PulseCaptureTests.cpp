@@ -1,0 +1,187 @@
+#include "Platform/Audio/Pulse/PulseCaptureSource.h"
+#include "Platform/Audio/Pulse/PulseContext.h"
+#include "Platform/Audio/Pulse/PulseError.h"
+#include "Platform/Audio/Pulse/PulseRecordStream.h"
+#include "Support/ScopedEnvironment.h"
+#include "Support/TestPulseServer.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <mutex>
+
+using audio::CaptureFormat;
+using audio::CaptureStream;
+using audio::PulseCaptureSource;
+using audio::PulseContext;
+using audio::PulseError;
+using audio::PulseRecordStream;
+
+namespace {
+
+// The test server's "test_source" plays a 440 Hz sine of amplitude 0.5 at 16 kHz.
+constexpr double signalFrequency = 440.0;
+constexpr double signalPeak = 0.5;
+
+struct Level {
+    double rms = 0;
+    float peak = 0;
+    size_t zeroCrossings = 0;
+};
+
+Level measure(const std::vector<float>& samples) {
+    Level level;
+    double sum = 0;
+    for (size_t i = 0; i < samples.size(); ++i) {
+        sum += double(samples[i]) * samples[i];
+        level.peak = std::max(level.peak, std::fabs(samples[i]));
+        if (i > 0 && (samples[i - 1] < 0) != (samples[i] < 0)) {
+            ++level.zeroCrossings;
+        }
+    }
+    level.rms = samples.empty() ? 0 : std::sqrt(sum / samples.size());
+    return level;
+}
+
+// Collects blocks from the capture thread; a test waits until it has enough.
+class BlockCollector {
+public:
+    CaptureStream::BlockHandler handler() {
+        return [this](const std::vector<float>& block) {
+            std::lock_guard guard(lock_);
+            blocks_.push_back(block);
+            changed_.notify_all();
+        };
+    }
+    // The deadline only keeps a broken capture from hanging the run; it measures nothing.
+    bool waitFor(size_t count) {
+        std::unique_lock guard(lock_);
+        return changed_.wait_for(guard, std::chrono::seconds(30), [&] { return blocks_.size() >= count; });
+    }
+    std::vector<std::vector<float>> blocks() {
+        std::lock_guard guard(lock_);
+        return blocks_;
+    }
+
+private:
+    std::mutex lock_;
+    std::condition_variable changed_;
+    std::vector<std::vector<float>> blocks_;
+};
+
+class PulseCaptureTest : public testsupport::PulseServerTest {};
+
+} // namespace
+
+TEST_F(PulseCaptureTest, RecordStreamReadsTheKnownSignalInWholeBlocks) {
+    PulseRecordStream::Options options;
+    options.sourceName = "test_source";
+    PulseRecordStream stream(PulseContext::shared(), options);
+    EXPECT_EQ(stream.sourceName(), "test_source");
+    // Skip what the pipe held before we came, then read half a second.
+    std::vector<float> samples(8000);
+    ASSERT_EQ(stream.read(samples.data(), 1600), 1600u);
+    ASSERT_EQ(stream.read(samples.data(), samples.size()), samples.size());
+    Level level = measure(samples);
+    EXPECT_NEAR(level.peak, signalPeak, 0.01);
+    EXPECT_NEAR(level.rms, signalPeak / std::sqrt(2.0), 0.01);
+    EXPECT_NEAR(double(level.zeroCrossings), signalFrequency, 4);
+}
+
+TEST_F(PulseCaptureTest, ServerConvertsToTheRequestedRateAndChannels) {
+    PulseRecordStream::Options options;
+    options.sourceName = "test_source";
+    options.sampleRate = 48000;
+    options.channels = 2;
+    PulseRecordStream stream(PulseContext::shared(), options);
+    std::vector<float> frames(2 * 24000);
+    ASSERT_EQ(stream.read(frames.data(), 4800), 4800u);
+    ASSERT_EQ(stream.read(frames.data(), 24000), 24000u);
+    std::vector<float> left, right;
+    for (size_t i = 0; i < frames.size(); i += 2) {
+        left.push_back(frames[i]);
+        right.push_back(frames[i + 1]);
+    }
+    EXPECT_EQ(left, right);
+    EXPECT_NEAR(double(measure(left).zeroCrossings), signalFrequency, 4);
+}
+
+TEST_F(PulseCaptureTest, DefaultSourceAndMonitorsCanBeRecorded) {
+    auto context = PulseContext::shared();
+    PulseRecordStream stream(context, PulseRecordStream::Options{});
+    EXPECT_EQ(stream.sourceName(), "test_source");
+    EXPECT_TRUE(PulseRecordStream::canRecordFrom(context, "test_sink.monitor"));
+    EXPECT_FALSE(PulseRecordStream::canRecordFrom(context, "no_such_source"));
+}
+
+TEST_F(PulseCaptureTest, UnknownSourceFailsWithTheServersReason) {
+    PulseRecordStream::Options options;
+    options.sourceName = "no_such_source";
+    try {
+        PulseRecordStream stream(PulseContext::shared(), options);
+        FAIL() << "recorded from a source that does not exist";
+    } catch (const PulseError& error) {
+        EXPECT_EQ(std::string(error.what()), "pa_stream_connect_record: No such entity");
+    }
+}
+
+TEST_F(PulseCaptureTest, CaptureDeliversBlocksPausesResumesAndStops) {
+    PulseCaptureSource source;
+    EXPECT_TRUE(source.canRecord());
+    BlockCollector collector;
+    auto stream = source.makeStream("test_source", CaptureFormat{}, collector.handler());
+    EXPECT_FALSE(stream->isRunning());
+    EXPECT_EQ(stream->sourceName(), "");
+
+    stream->start();
+    EXPECT_TRUE(stream->isRunning());
+    EXPECT_EQ(stream->sourceName(), "test_source");
+    ASSERT_TRUE(collector.waitFor(3));
+
+    stream->pause();
+    EXPECT_FALSE(stream->isRunning());
+    size_t whenPaused = collector.blocks().size();
+    stream->start();
+    EXPECT_TRUE(stream->isRunning());
+    ASSERT_TRUE(collector.waitFor(whenPaused + 3));
+
+    stream->stop();
+    EXPECT_FALSE(stream->isRunning());
+    size_t whenStopped = collector.blocks().size();
+    auto blocks = collector.blocks();
+    EXPECT_EQ(blocks.size(), whenStopped) << "a block arrived after stop()";
+    for (const auto& block : blocks) {
+        ASSERT_EQ(block.size(), 1600u);
+    }
+    EXPECT_NEAR(measure(blocks.back()).peak, signalPeak, 0.01);
+    EXPECT_FALSE(stream->failure());
+
+    // After a stop the device opens anew.
+    stream->start();
+    ASSERT_TRUE(collector.waitFor(whenStopped + 1));
+}
+
+TEST_F(PulseCaptureTest, InputDevicesLeaveMonitorsOut) {
+    PulseCaptureSource source;
+    auto devices = source.inputDevices();
+    ASSERT_FALSE(devices.empty());
+    auto isTestSource = [](const audio::InputDevice& d) { return d.name == "test_source"; };
+    EXPECT_TRUE(std::any_of(devices.begin(), devices.end(), isTestSource));
+    for (const auto& device : devices) {
+        EXPECT_EQ(device.name.find(".monitor"), std::string::npos) << device.name;
+    }
+}
+
+TEST(PulseCaptureWithoutServerTest, StartFailsAndLeavesNothingRunning) {
+    testsupport::ScopedEnvironment environment;
+    environment.set("PULSE_SERVER", "unix:/nonexistent/velmora/native");
+    PulseCaptureSource source;
+    EXPECT_FALSE(source.canRecord());
+    EXPECT_THROW(source.inputDevices(), PulseError);
+    auto stream = source.makeStream(std::nullopt, CaptureFormat{}, [](const std::vector<float>&) {});
+    EXPECT_THROW(stream->start(), PulseError);
+    EXPECT_FALSE(stream->isRunning());
+    stream->stop();
+}

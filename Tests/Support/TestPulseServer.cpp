@@ -1,0 +1,81 @@
+#include "Support/TestPulseServer.h"
+
+#include "Support/TestSupport.h"
+
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace testsupport {
+
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+} // namespace
+
+bool runningUnderCI() {
+    return environment("CI") == "true";
+}
+
+int pactl(const std::string& arguments, std::string* output) {
+    std::string server = environment("VELMORA_TEST_PULSE_SERVER");
+    if (server.empty()) {
+        return -1;
+    }
+    return runCommand("PULSE_SERVER=" + shellQuoted(server) + " pactl " + arguments + " 2>/dev/null", output);
+}
+
+void PulseServerTest::SetUp() {
+    std::string server = environment("VELMORA_TEST_PULSE_SERVER");
+    std::string lockPath = environment("VELMORA_TEST_PULSE_LOCK");
+    if (server.empty() || lockPath.empty() || pactl("info") != 0) {
+        if (runningUnderCI()) {
+            FAIL() << "the private sound server is not running (scripts/services/pulseaudio.sh)";
+        }
+        GTEST_SKIP() << "no private sound server; run the tests through scripts/test";
+    }
+    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(lockFd_, 0) << "cannot open " << lockPath;
+    ASSERT_EQ(flock(lockFd_, LOCK_EX), 0);
+    // The client library in this process must talk to the private server only.
+    setenv("PULSE_SERVER", server.c_str(), 1);
+    ASSERT_EQ(pactl("set-default-sink test_sink"), 0);
+    ASSERT_EQ(pactl("set-default-source test_source"), 0);
+}
+
+void PulseServerTest::TearDown() {
+    if (lockFd_ >= 0) {
+        close(lockFd_);
+        lockFd_ = -1;
+    }
+}
+
+LoadedPulseModule::LoadedPulseModule(const std::string& name, const std::string& arguments) {
+    std::string output;
+    if (pactl("load-module " + name + " " + arguments, &output) == 0) {
+        index_ = std::atoi(output.c_str());
+    } else {
+        ADD_FAILURE() << "pactl load-module " << name << " " << arguments << " failed";
+    }
+}
+
+LoadedPulseModule::~LoadedPulseModule() {
+    if (index_ >= 0) {
+        pactl("unload-module " + std::to_string(index_));
+    }
+}
+
+} // namespace testsupport
