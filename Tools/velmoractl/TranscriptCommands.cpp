@@ -65,9 +65,11 @@ int run(const velmoractl::Arguments& arguments) {
     if (!line.positional().empty()) {
         throw UsageError("unexpected argument " + line.positional().front());
     }
-    const auto me = readSegments(line.requiredOption("--me"));
-    const auto other = readSegments(line.requiredOption("--other"));
+    const std::string mePath = line.requiredOption("--me");
+    const std::string otherPath = line.requiredOption("--other");
     const std::filesystem::path folder = line.requiredOption("--dir");
+    const auto me = readSegments(mePath);
+    const auto other = readSegments(otherPath);
     const auto merged = velmora::TranscriptWriter::merge(me, other);
     // The JSON form checks every time before the text file is written, so a bad time leaves no half pair.
     velmora::TranscriptWriter::jsonTranscript(merged);
