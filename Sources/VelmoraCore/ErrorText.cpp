@@ -1,5 +1,6 @@
 #include "VelmoraCore/ErrorText.h"
 
+#include "Sonavex/Utilities/WhisperError.h"
 #include "VelmoraCore/AppError.h"
 
 #include <cstdio>
@@ -11,12 +12,18 @@ std::string errorDescription(const std::exception& error) {
     if (const auto* appError = dynamic_cast<const AppError*>(&error)) {
         return appError->description();
     }
+    if (const auto* engineError = dynamic_cast<const sonavex::WhisperError*>(&error)) {
+        return engineError->errorDescription(); // logs it, as every read of the engine's description does
+    }
     return error.what();
 }
 
 std::string errorTextualForm(const std::exception& error) {
     if (const auto* appError = dynamic_cast<const AppError*>(&error)) {
         return appError->textualForm();
+    }
+    if (const auto* engineError = dynamic_cast<const sonavex::WhisperError*>(&error)) {
+        return std::string(engineError->caseName()) + "(" + quotedLiteral(engineError->message()) + ")";
     }
     return error.what();
 }
@@ -46,6 +53,9 @@ std::string errorTextualForm(const std::exception_ptr& error) {
 std::string errorName(const std::exception& error) {
     if (const auto* appError = dynamic_cast<const AppError*>(&error)) {
         return appError->caseName();
+    }
+    if (const auto* engineError = dynamic_cast<const sonavex::WhisperError*>(&error)) {
+        return std::string(engineError->caseName());
     }
     if (dynamic_cast<const std::filesystem::filesystem_error*>(&error) != nullptr) {
         return "fileSystemError";

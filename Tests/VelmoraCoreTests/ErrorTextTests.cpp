@@ -1,3 +1,4 @@
+#include "Sonavex/Utilities/WhisperError.h"
 #include "VelmoraCore/AppError.h"
 #include "VelmoraCore/ErrorText.h"
 #include "VelmoraCore/JsonText.h"
@@ -13,6 +14,17 @@ TEST(ErrorText, AnApplicationErrorShowsItsMessageAndItsCaseWithTheQuotedMessage)
     EXPECT_STREQ(error.what(), "保存に失敗しました: \"a\\b\"\n\tend");
     EXPECT_EQ(errorTextualForm(error), "failed(\"保存に失敗しました: \\\"a\\\\b\\\"\\n\\tend\")");
     EXPECT_EQ(errorName(error), "failed");
+}
+
+TEST(ErrorText, AnEngineErrorShowsItsMessageAndItsCaseWithTheQuotedMessage) {
+    const auto error = sonavex::WhisperError::modelsUnavailable(
+        "No models found matching \"tiny\" in vevadidaz/sonavex-coreml");
+    EXPECT_EQ(errorDescription(error), "No models found matching \"tiny\" in vevadidaz/sonavex-coreml");
+    EXPECT_EQ(errorTextualForm(error),
+              "modelsUnavailable(\"No models found matching \\\"tiny\\\" in vevadidaz/sonavex-coreml\")");
+    EXPECT_EQ(errorTextualForm(std::make_exception_ptr(sonavex::WhisperError::loadAudioFailed("x"))),
+              "loadAudioFailed(\"x\")");
+    EXPECT_EQ(errorName(error), "modelsUnavailable");
 }
 
 TEST(ErrorText, OtherErrorsShowWhatTheySay) {
