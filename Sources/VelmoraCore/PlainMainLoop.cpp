@@ -1,6 +1,7 @@
 #include "VelmoraCore/PlainMainLoop.h"
 
 #include <stdexcept>
+#include <string>
 
 namespace velmora {
 
@@ -39,6 +40,7 @@ void PlainMainLoop::post(std::function<void()> task) {
 
 std::unique_ptr<RepeatingTimer> PlainMainLoop::scheduleRepeating(std::chrono::milliseconds interval,
                                                                  std::function<void()> tick) {
+    requireMainThread("scheduleRepeating()");
     if (interval.count() <= 0) {
         throw std::invalid_argument("a repeating timer needs an interval of at least one millisecond");
     }
@@ -49,6 +51,12 @@ std::unique_ptr<RepeatingTimer> PlainMainLoop::scheduleRepeating(std::chrono::mi
 
 bool PlainMainLoop::isMainThread() const {
     return std::this_thread::get_id() == mainThread_;
+}
+
+void PlainMainLoop::requireMainThread(const char* call) const {
+    if (!isMainThread()) {
+        throw std::logic_error(std::string(call) + " belongs on the loop's main thread");
+    }
 }
 
 std::chrono::steady_clock::time_point PlainMainLoop::now() const {
@@ -80,6 +88,10 @@ bool PlainMainLoop::fireOneTimer(std::chrono::steady_clock::time_point until) {
         return false;
     }
     earliest->second.due += earliest->second.interval;
+    if (clock_ == Clock::real && earliest->second.due <= now()) {
+        // A loop held up by a long task ticks once, not once for every interval it missed.
+        earliest->second.due = now() + earliest->second.interval;
+    }
     std::function<void()> tick = earliest->second.tick; // the tick may cancel its own timer
     tick();
     return true;
@@ -90,6 +102,7 @@ void PlainMainLoop::cancelTimer(std::uint64_t id) {
 }
 
 void PlainMainLoop::run() {
+    requireMainThread("run()");
     for (;;) {
         {
             std::lock_guard lock(mutex_);

@@ -33,7 +33,8 @@ public:
     bool isMainThread() const override;
 
     /// Runs tasks and due timers until quit() is called (from a task or another thread), waiting for work
-    /// in between. With the manual clock only posted tasks wake it. Main thread only.
+    /// in between (a timer held up by a long task ticks once, not once per missed interval). With the
+    /// manual clock only posted tasks wake it. Main thread only.
     void run();
     /// Makes run() return after the task it is running. Callable from any thread.
     void quit();
@@ -55,6 +56,7 @@ private:
     };
 
     std::chrono::steady_clock::time_point now() const;
+    void requireMainThread(const char* call) const;
     bool runOneTask();
     // Fires the earliest timer due at or before `until`; false when none is due.
     bool fireOneTimer(std::chrono::steady_clock::time_point until);

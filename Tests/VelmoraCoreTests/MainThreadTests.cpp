@@ -55,6 +55,7 @@ TEST(PlainMainLoop, RunsPostedTasksInOrderOnTheMainThreadIncludingTasksPostedFro
 
     std::thread worker([&] {
         EXPECT_FALSE(loop.isMainThread());
+        EXPECT_THROW(loop.scheduleRepeating(1ms, [] {}), std::logic_error);
         for (int i = 0; i < 100; ++i) {
             loop.post([&, i] {
                 ranOnMain = ranOnMain && loop.isMainThread();
