@@ -117,3 +117,20 @@ TEST(Speaker, RawValuesAreTheTwoLabels) {
     EXPECT_EQ(speakerFromRawValue("自分"), Speaker::me);
     EXPECT_EQ(speakerFromRawValue("me"), std::nullopt);
 }
+
+TEST(TranscriptFiles, BothFilesAreReplacedWholeNotRewrittenInPlace) {
+    // A second name for the old file keeps the old bytes only when the new file replaces it by a
+    // rename; a write in place would show up under both names, half-written while it runs.
+    testsupport::TemporaryDirectory folder;
+    for (const char* name : {"transcript.txt", "transcript.json"}) {
+        testsupport::writeFile(folder / name, "old");
+        fs::create_hard_link(folder / name, folder / (std::string(name) + ".link"));
+    }
+    const std::vector<MergedSegment> segments{line(1, Speaker::me, "new", 2)};
+    TranscriptWriter::writeText(segments, folder / "transcript.txt");
+    TranscriptWriter::writeJSON(segments, folder / "transcript.json");
+    EXPECT_EQ(testsupport::readFile(folder / "transcript.txt"), "[00:01] 自分: new");
+    EXPECT_EQ(testsupport::readFile(folder / "transcript.json"), TranscriptWriter::jsonTranscript(segments));
+    EXPECT_EQ(testsupport::readFile(folder / "transcript.txt.link"), "old");
+    EXPECT_EQ(testsupport::readFile(folder / "transcript.json.link"), "old");
+}
