@@ -1,0 +1,90 @@
+#pragma once
+// Turns audio files and buffers into what the engine's stages take: 16 kHz mono 32-bit float samples.
+// Loading, channel mixing and resampling are static operations that keep no state between calls; an
+// open file serves one call at a time, since every call moves its read position.
+//
+// Failures: file-level loads throw WhisperError::loadAudioFailed (a file that cannot be opened throws the
+// audio layer's AudioFileError unchanged); buffer-level mixing and resampling return null and write an
+// error line to the log; the single conversion step resampleBuffer throws audioProcessingFailed.
+
+#include "Platform/Audio/Files/AudioFileReader.h"
+#include "Platform/Audio/Files/PcmBuffer.h"
+#include "Platform/Audio/Files/Resampler.h"
+#include "Platform/ML/MultiArray.h"
+#include "Sonavex/Core/Audio/AudioInputOptions.h"
+#include "Sonavex/Utilities/Result.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sonavex {
+
+class AudioProcessor {
+public:
+    using ChannelMode = AudioInputOptions::ChannelMode;
+    using Buffer = std::shared_ptr<audio::PcmBuffer>;
+
+    /// Every loader's output rate; a file at exactly this rate with one channel is read unconverted.
+    static constexpr double targetSampleRate = 16000.0;
+    /// loadAudioAsFloatArray loads and flattens the file in pieces of this many seconds.
+    static constexpr double pieceDurationSeconds = 600.0;
+    /// The chunk size every loader flattens buffers with.
+    static constexpr int flattenChunkSize = 1024;
+
+    // Loading files.
+
+    /// The stretch [startTime, endTime) of the file at `fromPath` as 16 kHz mono. No start means 0, no end
+    /// the end of the file (an end past it counts as it), no read size Constants::defaultAudioReadFrameSize.
+    static Buffer loadAudio(const std::string& fromPath,
+                            const ChannelMode& channelMode = AudioInputOptions::SumChannels{},
+                            std::optional<double> startTime = std::nullopt,
+                            std::optional<double> endTime = std::nullopt,
+                            std::optional<std::uint32_t> maxReadFrameSize = std::nullopt);
+    /// The same from an open file, whose read position it sets and moves.
+    static Buffer loadAudio(audio::AudioFileReader& fromFile, const ChannelMode& channelMode,
+                            std::optional<double> startTime = std::nullopt,
+                            std::optional<double> endTime = std::nullopt,
+                            std::optional<std::uint32_t> maxReadFrameSize = std::nullopt);
+    /// The stretch as samples, loaded in pieces of 600 seconds that meet at the same frame; memory beyond
+    /// the result stays within one piece and one read. A start at or past the end gives no samples.
+    static std::vector<float> loadAudioAsFloatArray(
+        const std::string& fromPath, const ChannelMode& channelMode = AudioInputOptions::SumChannels{},
+        std::optional<double> startTime = std::nullopt, std::optional<double> endTime = std::nullopt);
+    /// Every file whole, several at once; one result per path in input order, a failure holding its error.
+    static std::vector<Result<std::vector<float>>> loadAudio(const std::vector<std::string>& at,
+                                                             const ChannelMode& channelMode);
+    /// The whole file, all channels summed, on the calling thread.
+    static Buffer loadAudioAsync(const std::string& fromPath);
+
+    /// Channel 0 of the buffer's valid frames, copied `chunkSize` frames at a time; the copied samples of
+    /// the buffer are cleared as they go. Empty for a buffer without channels. Throws std::invalid_argument
+    /// for a chunk size below 1.
+    static std::vector<float> convertBufferToArray(audio::PcmBuffer& buffer, int chunkSize);
+    /// A float array of `toLength` samples: `fromArray` from `startAt`, cut or padded with zeros. Nothing
+    /// (and an error line) for a start outside the samples. `saveSegment` has no effect. Throws
+    /// std::invalid_argument for a length below 1.
+    static std::optional<ml::MultiArray> padOrTrimAudio(const std::vector<float>& fromArray, int startAt,
+                                                        int toLength, bool saveSegment = false);
+
+    // Channel mixing and resampling.
+
+    /// One channel made of the buffer's channels as the mode says; a mono buffer comes back as it is.
+    static Buffer convertToMono(const Buffer& buffer, const ChannelMode& mode);
+    /// The buffer converted by `converter` into a buffer of its output format, exactly
+    /// output rate × frames ÷ input rate frames long (rounded half to even, at least 1, when fractional).
+    /// Throws WhisperError::audioProcessingFailed.
+    static Buffer resampleBuffer(const audio::PcmBuffer& buffer, audio::Resampler& converter);
+    /// The buffer at another rate, through a converter made for it alone.
+    static Buffer resampleAudio(const audio::PcmBuffer& fromBuffer, double toSampleRate,
+                                std::uint32_t channelCount);
+    /// `frameCount` frames (no count: the rest of the file) of the open file from its read position, read
+    /// at most `maxReadFrameSize` at a time, each read mixed to mono and converted on its own.
+    static Buffer resampleAudio(audio::AudioFileReader& fromFile, double toSampleRate,
+                                std::uint32_t channelCount, const ChannelMode& channelMode,
+                                std::optional<std::uint32_t> frameCount, std::uint32_t maxReadFrameSize);
+};
+
+} // namespace sonavex

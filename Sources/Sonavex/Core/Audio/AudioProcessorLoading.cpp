@@ -1,0 +1,226 @@
+// File loading of AudioProcessor: whole files, stretches, pieces and several files at once.
+
+#include "OrvaneCore/Concurrency/ConcurrencyUtilities.h"
+#include "Sonavex/Core/Audio/AudioProcessor.h"
+#include "Sonavex/Core/Constants.h"
+#include "Sonavex/Utilities/Logging.h"
+#include "Sonavex/Utilities/WhisperError.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <stdexcept>
+#include <thread>
+
+namespace sonavex {
+
+namespace {
+
+constexpr std::int64_t maxFrameCount = std::numeric_limits<std::uint32_t>::max();
+
+void requireExistingFile(const std::string& path) {
+    std::error_code ignored;
+    if (!std::filesystem::exists(path, ignored)) {
+        throw WhisperError::loadAudioFailed("Resource path does not exist " + path);
+    }
+}
+
+/// A time as a frame index of the file: truncated toward zero, at most `length`.
+std::int64_t frameAt(double seconds, double rate, std::int64_t length) {
+    double frame = std::trunc(seconds * rate);
+    return frame >= static_cast<double>(length) ? length : static_cast<std::int64_t>(frame);
+}
+
+void checkTimes(std::optional<double> startTime, std::optional<double> endTime) {
+    auto bad = [](std::optional<double> time) { return time && !(std::isfinite(*time) && *time >= 0); };
+    if (bad(startTime) || bad(endTime)) {
+        throw WhisperError::loadAudioFailed("Invalid time range: times must be finite and not negative");
+    }
+}
+
+/// Reads `frameCount` frames of a mono file from its read position, topping up a read that came back short.
+AudioProcessor::Buffer readFully(audio::AudioFileReader& file, std::uint32_t frameCount) {
+    auto buffer = audio::PcmBuffer::create(file.processingFormat(), frameCount);
+    if (!buffer) {
+        throw WhisperError::loadAudioFailed("Unable to create audio buffer");
+    }
+    file.read(*buffer, frameCount);
+    while (buffer->frameLength() < frameCount) {
+        std::uint32_t missing = frameCount - buffer->frameLength();
+        auto more = audio::PcmBuffer::create(file.processingFormat(), missing);
+        if (!more) {
+            throw WhisperError::loadAudioFailed("Unable to create audio buffer");
+        }
+        if (file.read(*more, missing) == 0) {
+            break;
+        }
+        std::memcpy(buffer->channel(0) + buffer->frameLength(), more->channel(0),
+                    more->frameLength() * sizeof(float));
+        buffer->setFrameLength(buffer->frameLength() + more->frameLength());
+    }
+    return buffer;
+}
+
+std::string detailsLine(const char* prefix, double rate, std::uint32_t channels, std::int64_t frames) {
+    return std::string(prefix) + " - Sample Rate: " + orvane::describing(rate) +
+           " Hz, Channel Count: " + std::to_string(channels) + ", Frame Length: " + std::to_string(frames) +
+           ", Duration: " + orvane::describing(frames / rate) + "s";
+}
+
+} // namespace
+
+AudioProcessor::Buffer AudioProcessor::loadAudio(const std::string& fromPath, const ChannelMode& channelMode,
+                                                 std::optional<double> startTime,
+                                                 std::optional<double> endTime,
+                                                 std::optional<std::uint32_t> maxReadFrameSize) {
+    requireExistingFile(fromPath);
+    audio::AudioFileReader file(fromPath);
+    return loadAudio(file, channelMode, startTime, endTime, maxReadFrameSize);
+}
+
+AudioProcessor::Buffer AudioProcessor::loadAudio(audio::AudioFileReader& fromFile,
+                                                 const ChannelMode& channelMode,
+                                                 std::optional<double> startTime,
+                                                 std::optional<double> endTime,
+                                                 std::optional<std::uint32_t> maxReadFrameSize) {
+    checkTimes(startTime, endTime);
+    const double rate = fromFile.fileFormat().sampleRate;
+    const std::uint32_t channels = fromFile.fileFormat().channelCount;
+    const std::int64_t length = fromFile.length();
+    const std::int64_t start = frameAt(startTime.value_or(0), rate, length);
+    const std::int64_t end = endTime ? frameAt(*endTime, rate, length) : length;
+    // A start at or past the end gives an empty stretch.
+    const std::int64_t frames = std::max<std::int64_t>(end - start, 0);
+    if (frames > maxFrameCount) {
+        throw WhisperError::loadAudioFailed("Audio stretch too long: " + std::to_string(frames) +
+                                            " frames, at most 4294967295 can be loaded at once");
+    }
+    fromFile.setFramePosition(start);
+
+    Buffer buffer;
+    if (rate == targetSampleRate && channels == 1) {
+        try {
+            buffer = readFully(fromFile, static_cast<std::uint32_t>(frames));
+        } catch (const std::exception& error) {
+            throw WhisperError::loadAudioFailed(std::string("Failed to read audio file: ") + error.what());
+        }
+    } else {
+        buffer = resampleAudio(fromFile, targetSampleRate, 1, channelMode, static_cast<std::uint32_t>(frames),
+                               maxReadFrameSize.value_or(Constants::defaultAudioReadFrameSize));
+        if (!buffer) {
+            throw WhisperError::loadAudioFailed("Failed to process audio buffer");
+        }
+    }
+    Logging::debug(detailsLine("Audio source details", rate, channels, length));
+    Logging::debug(detailsLine("Audio buffer details", buffer->format().sampleRate, buffer->channelCount(),
+                               buffer->frameLength()));
+    Logging::logCurrentMemoryUsage("After loadAudio function");
+    return buffer;
+}
+
+std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& fromPath,
+                                                         const ChannelMode& channelMode,
+                                                         std::optional<double> startTime,
+                                                         std::optional<double> endTime) {
+    requireExistingFile(fromPath);
+    audio::AudioFileReader file(fromPath);
+    checkTimes(startTime, endTime);
+    const double duration = file.length() / file.fileFormat().sampleRate;
+    double time = startTime.value_or(0);
+    const double end = std::min(duration, endTime.value_or(duration));
+
+    std::vector<float> result;
+    if (time < end) {
+        // One allocation for the whole result: growing it piece by piece would briefly hold it twice.
+        result.reserve(static_cast<std::size_t>(std::ceil((end - time) * targetSampleRate)) + 1);
+    }
+    while (time < end) {
+        // Both ends of a piece come from the same time value, so adjacent pieces meet at one frame.
+        double pieceStart = time;
+        time = std::min(end, time + pieceDurationSeconds);
+        auto piece = loadAudio(file, channelMode, pieceStart, time, std::nullopt);
+        auto samples = convertBufferToArray(*piece, flattenChunkSize);
+        result.insert(result.end(), samples.begin(), samples.end());
+    }
+    return result;
+}
+
+std::vector<Result<std::vector<float>>> AudioProcessor::loadAudio(const std::vector<std::string>& at,
+                                                                  const ChannelMode& channelMode) {
+    std::vector<std::optional<Result<std::vector<float>>>> slots(at.size());
+    std::atomic<std::size_t> next{0};
+    auto work = [&] {
+        for (std::size_t index = next++; index < at.size(); index = next++) {
+            try {
+                slots[index] = Result<std::vector<float>>::success(
+                    loadAudioAsFloatArray(at[index], channelMode, 0.0, std::nullopt));
+            } catch (...) {
+                slots[index] = Result<std::vector<float>>::currentFailure();
+            }
+        }
+    };
+    // Files load side by side, as many at a time as there are processors.
+    std::size_t workers =
+        std::min<std::size_t>(at.size(), std::max(1, orvane::ConcurrencyUtilities::activeProcessorCount()));
+    std::vector<std::jthread> threads;
+    for (std::size_t i = 1; i < workers; ++i) {
+        threads.emplace_back(work);
+    }
+    work();
+    threads.clear();
+
+    std::vector<Result<std::vector<float>>> results;
+    results.reserve(at.size());
+    for (auto& slot : slots) {
+        results.push_back(std::move(*slot));
+    }
+    return results;
+}
+
+AudioProcessor::Buffer AudioProcessor::loadAudioAsync(const std::string& fromPath) {
+    return loadAudio(fromPath, AudioInputOptions::SumChannels{}, 0.0, std::nullopt, std::nullopt);
+}
+
+std::vector<float> AudioProcessor::convertBufferToArray(audio::PcmBuffer& buffer, int chunkSize) {
+    if (chunkSize < 1) {
+        throw std::invalid_argument("convertBufferToArray: the chunk size must be at least 1, not " +
+                                    std::to_string(chunkSize));
+    }
+    if (buffer.channelCount() == 0) {
+        return {};
+    }
+    const std::uint32_t frames = buffer.frameLength();
+    std::vector<float> result;
+    result.reserve(frames);
+    float* samples = buffer.channel(0);
+    for (std::uint32_t offset = 0; offset < frames; offset += static_cast<std::uint32_t>(chunkSize)) {
+        std::uint32_t count = std::min<std::uint32_t>(static_cast<std::uint32_t>(chunkSize), frames - offset);
+        result.insert(result.end(), samples + offset, samples + offset + count);
+        std::fill(samples + offset, samples + offset + count, 0.0f);
+    }
+    return result;
+}
+
+std::optional<ml::MultiArray> AudioProcessor::padOrTrimAudio(const std::vector<float>& fromArray, int startAt,
+                                                             int toLength, bool saveSegment) {
+    if (startAt < 0 || static_cast<std::size_t>(startAt) >= fromArray.size()) {
+        Logging::error("startIndex is outside the buffer size");
+        return std::nullopt;
+    }
+    if (toLength < 1) {
+        throw std::invalid_argument("padOrTrimAudio: the length must be at least 1, not " +
+                                    std::to_string(toLength));
+    }
+    std::size_t endIndex =
+        std::min(static_cast<std::size_t>(startAt) + static_cast<std::size_t>(toLength), fromArray.size());
+    // The new array is zero-filled: what is not copied is the padding.
+    ml::MultiArray array({toLength}, ml::MultiArrayDataType::Float32);
+    std::copy(fromArray.begin() + startAt, fromArray.begin() + static_cast<std::ptrdiff_t>(endIndex),
+              array.elements<float>().begin());
+    return array;
+}
+
+} // namespace sonavex
