@@ -1,0 +1,115 @@
+// sonavex audio load INPUT… [--channel I | --sum | --sum-channels A,B…] [--start S] [--end S] [--out FILE]
+// Audio files as the engine loads them: 16 kHz mono samples, with the source's own rate, channels and
+// length. Several inputs load side by side; each gets its own line, in input order.
+
+#include "CommandRegistry.h"
+#include "JsonLines.h"
+#include "NumberArguments.h"
+#include "Platform/Audio/Files/AudioFileReader.h"
+#include "SampleFiles.h"
+#include "Sonavex/Core/Audio/AudioProcessor.h"
+
+namespace sonavex::tool {
+
+namespace {
+
+constexpr const char* kUsage =
+    "  sonavex audio load INPUT… [--channel I | --sum | --sum-channels A,B…] [--start S] [--end S]\n"
+    "                            [--out FILE.f32|FILE.npy]\n"
+    "      per input {\"file\", \"samples\", \"sourceSampleRate\", \"sourceChannels\", \"sourceFrames\"};\n"
+    "      all channels summed unless told otherwise; --out (one input) writes the 16 kHz samples\n";
+
+AudioInputOptions::ChannelMode channelModeArgument(CommandLine& commandLine) {
+    auto channel = commandLine.takeOption("--channel");
+    bool sum = commandLine.takeFlag("--sum");
+    auto sumChannels = commandLine.takeOption("--sum-channels");
+    if (int(channel.has_value()) + int(sum) + int(sumChannels.has_value()) > 1) {
+        throw CommandLine::UsageError("--channel, --sum and --sum-channels exclude each other");
+    }
+    if (channel) {
+        return AudioInputOptions::SpecificChannel{parseIntArgument(*channel, "--channel")};
+    }
+    if (sumChannels) {
+        std::vector<int64_t> indices;
+        for (const auto& item : splitList(*sumChannels, "--sum-channels")) {
+            indices.push_back(parseIntArgument(item, "--sum-channels"));
+        }
+        return AudioInputOptions::SumChannels{indices};
+    }
+    return AudioInputOptions::SumChannels{};
+}
+
+Json loadedLine(const std::string& path, const std::vector<float>& samples) {
+    audio::AudioFileReader source(path);
+    Json line = Json::object();
+    line["file"] = path;
+    line["samples"] = samples.size();
+    line["sourceSampleRate"] = source.fileFormat().sampleRate;
+    line["sourceChannels"] = source.fileFormat().channelCount;
+    line["sourceFrames"] = source.length();
+    return line;
+}
+
+int run(CommandLine& commandLine) {
+    auto mode = channelModeArgument(commandLine);
+    auto start = commandLine.takeOption("--start");
+    auto end = commandLine.takeOption("--end");
+    auto out = commandLine.takeOption("--out");
+    auto action = commandLine.takePositional("load");
+    if (action != "load") {
+        throw CommandLine::UsageError("unknown audio command " + action);
+    }
+    auto inputs = commandLine.takeRemainingPositionals();
+    commandLine.finish();
+    if (inputs.empty()) {
+        throw CommandLine::UsageError("audio load needs at least one INPUT");
+    }
+    if (out && inputs.size() != 1) {
+        throw CommandLine::UsageError("--out takes exactly one INPUT");
+    }
+    std::optional<double> startTime;
+    std::optional<double> endTime;
+    if (start) {
+        startTime = parseDoubleArgument(*start, "--start");
+    }
+    if (end) {
+        endTime = parseDoubleArgument(*end, "--end");
+    }
+
+    std::vector<Result<std::vector<float>>> results;
+    if (!startTime && !endTime) {
+        results = AudioProcessor::loadAudio(inputs, mode);
+    } else {
+        for (const auto& input : inputs) {
+            try {
+                results.push_back(Result<std::vector<float>>::success(
+                    AudioProcessor::loadAudioAsFloatArray(input, mode, startTime, endTime)));
+            } catch (...) {
+                results.push_back(Result<std::vector<float>>::currentFailure());
+            }
+        }
+    }
+
+    int status = 0;
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        Json fileOnly = Json::object();
+        fileOnly["file"] = inputs[i];
+        try {
+            const auto& samples = results[i].get();
+            if (out) {
+                writeSamples(*out, samples);
+            }
+            printJsonLine(loadedLine(inputs[i], samples));
+        } catch (...) {
+            printJsonLine(errorLine(std::current_exception(), fileOnly));
+            status = 1;
+        }
+    }
+    return status;
+}
+
+const CommandRegistration registration{{"audio", kUsage, &run}};
+
+} // namespace
+
+} // namespace sonavex::tool
