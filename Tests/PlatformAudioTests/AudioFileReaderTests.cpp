@@ -1,7 +1,7 @@
 #include "Platform/Audio/Files/AudioFileError.h"
 #include "Platform/Audio/Files/AudioFileReader.h"
+#include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"
-#include "TestAudioFile.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,6 +1,9 @@
+#include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <cstring>
 
 namespace {
 
@@ -81,4 +84,38 @@ TEST(SonavexTool, JsonNormalisesDocumentsOfEachType) {
     EXPECT_EQ(outcome.output,
               R"({"error":"DecodingError","message":"Invalid number of keys found, expected one."})"
               "\n");
+}
+
+TEST(SonavexTool, AudioLoadDescribesEachInputInOrderAndWritesSamples) {
+    testsupport::TemporaryDirectory folder;
+    auto stereo = (folder / "stereo.wav").string();
+    auto mono = (folder / "mono.caf").string();
+    audiotest::writeAudioFile(stereo, audiotest::FileKind::wavS16, 48000, audiotest::sinePlanes(2, 72000, 48000));
+    audiotest::writeAudioFile(mono, audiotest::FileKind::cafF32, 16000, audiotest::rampPlanes(1, 8000));
+    auto missing = (folder / "missing.wav").string();
+
+    auto outcome = sonavex("audio load " + stereo + " " + missing + " " + mono + " --channel 1");
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.output,
+              R"({"file":")" + stereo +
+                  R"(","samples":24000,"sourceSampleRate":48000.0,"sourceChannels":2,"sourceFrames":72000})"
+                  "\n"
+                  R"({"error":"loadAudioFailed","message":"Resource path does not exist )" +
+                  missing + R"(","file":")" + missing + "\"}\n" + R"({"file":")" + mono +
+                  R"(","samples":8000,"sourceSampleRate":16000.0,"sourceChannels":1,"sourceFrames":8000})"
+                  "\n");
+
+    auto out = folder / "part.f32";
+    outcome = sonavex("audio load " + mono + " --start 0.25 --end 0.375 --out " + out.string());
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_NE(outcome.output.find(R"("samples":2000,)"), std::string::npos) << outcome.output;
+    auto bytes = testsupport::readFile(out);
+    ASSERT_EQ(bytes.size(), 2000 * sizeof(float));
+    float first = 0;
+    std::memcpy(&first, bytes.data(), sizeof first);
+    EXPECT_EQ(first, audiotest::rampPlanes(1, 4001)[0][4000]);
+
+    EXPECT_EQ(sonavex("audio load " + mono + " --sum --channel 0").status, 2);
+    EXPECT_EQ(sonavex("audio load " + mono + " " + stereo + " --out x.f32").status, 2);
+    EXPECT_EQ(sonavex("audio load").status, 2);
 }

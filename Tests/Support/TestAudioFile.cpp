@@ -1,4 +1,4 @@
-#include "TestAudioFile.h"
+#include "Support/TestAudioFile.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,0 +1,217 @@
+#include "LogCapture.h"
+#include "Platform/Audio/Files/AudioFileError.h"
+#include "Sonavex/Core/Audio/AudioProcessor.h"
+#include "Sonavex/Utilities/WhisperError.h"
+#include "Support/TestAudioFile.h"
+#include "Support/TestSupport.h"
+
+#include <algorithm>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+using audiotest::FileKind;
+using sonavex::AudioInputOptions;
+using sonavex::AudioProcessor;
+using sonavex::WhisperError;
+
+template <class Call> WhisperError expectWhisperError(Call call) {
+    try {
+        call();
+    } catch (const WhisperError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "no WhisperError";
+    return WhisperError::loadAudioFailed("");
+}
+
+TEST(AudioFileLoading, ASixteenKilohertzMonoFileComesBackSampleForSample) {
+    testsupport::TemporaryDirectory folder;
+    auto path = (folder / "speech.wav").string();
+    auto planes = audiotest::rampPlanes(1, 40000);
+    audiotest::writeAudioFile(path, FileKind::wavF32, 16000, planes);
+
+    EXPECT_EQ(AudioProcessor::loadAudioAsFloatArray(path), planes[0]);
+    // The channel mode plays no part for such a file.
+    EXPECT_EQ(AudioProcessor::loadAudioAsFloatArray(path, AudioInputOptions::SpecificChannel{3}), planes[0]);
+    // A stretch is cut at the frames its times name; an end past the file is the file's end.
+    auto stretch = AudioProcessor::loadAudioAsFloatArray(path, AudioInputOptions::SumChannels{}, 0.5, 1.25);
+    EXPECT_EQ(stretch, std::vector<float>(planes[0].begin() + 8000, planes[0].begin() + 20000));
+    auto tail = AudioProcessor::loadAudioAsFloatArray(path, AudioInputOptions::SumChannels{}, 2.0, 99.0);
+    EXPECT_EQ(tail, std::vector<float>(planes[0].begin() + 32000, planes[0].end()));
+    // A start at or past the end gives nothing.
+    EXPECT_TRUE(AudioProcessor::loadAudioAsFloatArray(path, AudioInputOptions::SumChannels{}, 2.5).empty());
+    EXPECT_TRUE(AudioProcessor::loadAudioAsFloatArray(path, AudioInputOptions::SumChannels{}, 7.0).empty());
+    EXPECT_TRUE(AudioProcessor::loadAudio(path, AudioInputOptions::SumChannels{}, 7.0, 8.0)->frameLength() ==
+                0);
+
+    LogCapture log;
+    auto buffer = AudioProcessor::loadAudio(path);
+    EXPECT_EQ(buffer->frameLength(), 40000u);
+    auto lines = log.lines();
+    EXPECT_NE(
+        std::find(lines.begin(), lines.end(),
+                  "Audio source details - Sample Rate: 16000.0 Hz, Channel Count: 1, Frame Length: 40000, "
+                  "Duration: 2.5s"),
+        lines.end());
+}
+
+TEST(AudioFileLoading, OtherRatesAndChannelCountsAreMixedAndConvertedToSixteenKilohertz) {
+    testsupport::TemporaryDirectory folder;
+    struct Case {
+        FileKind kind;
+        int rate;
+        int channels;
+    };
+    for (Case c :
+         {Case{FileKind::wavS16, 8000, 1}, Case{FileKind::wavF32, 16000, 2}, Case{FileKind::cafF32, 44100, 3},
+          Case{FileKind::m4aAac, 48000, 2}, Case{FileKind::wavF32, 96000, 6}}) {
+        auto path = (folder / ("tone" + std::to_string(c.rate) + audiotest::extension(c.kind))).string();
+        double seconds = 1.5;
+        audiotest::writeAudioFile(
+            path, c.kind, c.rate,
+            audiotest::sinePlanes(c.channels, std::llround(seconds * c.rate), c.rate, 200));
+        SCOPED_TRACE(path);
+
+        auto samples =
+            AudioProcessor::loadAudioAsFloatArray(path, AudioInputOptions::SpecificChannel{c.channels - 1});
+        ASSERT_EQ(samples.size(), 24000u);
+        // The chosen channel is the loudest (0.1 × its number); AAC is lossy and blurs its edges.
+        double level = 0.1 * c.channels;
+        double tolerance = c.kind == FileKind::m4aAac ? 0.04 : 0.003;
+        for (std::size_t i = 2048; i + 2048 < samples.size(); i += 3) {
+            ASSERT_NEAR(samples[i], level * std::sin(2 * M_PI * 200 * i / 16000.0), tolerance)
+                << "sample " << i;
+        }
+    }
+}
+
+TEST(AudioFileLoading, PiecesOfALongFileMeetWithNoGapOrRepeat) {
+    testsupport::TemporaryDirectory folder;
+    // 1,250 s: two full pieces of 600 s and one of 50 s.
+    auto exact = (folder / "long16k.wav").string();
+    auto ramp = audiotest::rampPlanes(1, 1250LL * 16000, 99991);
+    audiotest::writeAudioFile(exact, FileKind::wavF32, 16000, ramp);
+    EXPECT_EQ(AudioProcessor::loadAudioAsFloatArray(exact), ramp[0]);
+    ramp.clear();
+
+    // The same through conversion: a low tone stays in phase across every piece and read edge.
+    auto converted = (folder / "long8k.wav").string();
+    audiotest::writeAudioFile(converted, FileKind::wavS16, 8000,
+                              audiotest::sinePlanes(1, 1250LL * 8000, 8000, 50));
+    auto samples = AudioProcessor::loadAudioAsFloatArray(converted);
+    ASSERT_EQ(samples.size(), 1250u * 16000);
+    double worst = 0;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        worst = std::max(worst, std::abs(samples[i] - 0.1 * std::sin(2 * M_PI * 50 * i / 16000.0)));
+    }
+    EXPECT_LT(worst, 0.01);
+}
+
+TEST(AudioFileLoading, SeveralFilesLoadTogetherAndAnswerInInputOrder) {
+    testsupport::TemporaryDirectory folder;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 5; ++i) {
+        paths.push_back((folder / ("f" + std::to_string(i) + ".wav")).string());
+        if (i != 2) {
+            audiotest::writeAudioFile(paths.back(), FileKind::wavF32, 16000,
+                                      {std::vector<float>(1000 * (i + 1), 0.01f * i)});
+        }
+    }
+    auto results = AudioProcessor::loadAudio(paths, AudioInputOptions::SumChannels{});
+    ASSERT_EQ(results.size(), 5u);
+    for (int i = 0; i < 5; ++i) {
+        if (i == 2) {
+            ASSERT_FALSE(results[i].isSuccess());
+            try {
+                std::rethrow_exception(results[i].error());
+            } catch (const WhisperError& error) {
+                EXPECT_EQ(error.message(), "Resource path does not exist " + paths[2]);
+            }
+            continue;
+        }
+        ASSERT_TRUE(results[i].isSuccess()) << i;
+        EXPECT_EQ(results[i].get(), std::vector<float>(1000 * (i + 1), 0.01f * i)) << i;
+    }
+}
+
+TEST(AudioFileLoading, BadFilesFailWithTheirOwnErrors) {
+    testsupport::TemporaryDirectory folder;
+    auto missing = (folder / "missing.m4a").string();
+    auto error = expectWhisperError([&] { AudioProcessor::loadAudioAsFloatArray(missing); });
+    EXPECT_EQ(error.kind(), WhisperError::Kind::loadAudioFailed);
+    EXPECT_EQ(error.message(), "Resource path does not exist " + missing);
+    EXPECT_EQ(expectWhisperError([&] { AudioProcessor::loadAudio(missing); }).message(), error.message());
+
+    // A file the audio layer cannot open: its error, unchanged.
+    auto empty = (folder / "empty.wav").string();
+    testsupport::writeFile(empty, "");
+    EXPECT_THROW(AudioProcessor::loadAudioAsFloatArray(empty), audio::AudioFileError);
+    EXPECT_THROW(AudioProcessor::loadAudio(empty), audio::AudioFileError);
+
+    // A file cut short: the read fails, and no shorter array is passed off as the whole.
+    auto cutMono = (folder / "cut16k.wav").string();
+    auto cutStereo = (folder / "cut48k.wav").string();
+    audiotest::writeAudioFile(cutMono, FileKind::wavF32, 16000, audiotest::rampPlanes(1, 16000));
+    audiotest::writeAudioFile(cutStereo, FileKind::wavF32, 48000, audiotest::rampPlanes(2, 48000));
+    for (const auto& path : {cutMono, cutStereo}) {
+        std::string bytes = testsupport::readFile(path);
+        testsupport::writeFile(path, bytes.substr(0, bytes.size() - 20000));
+    }
+    error = expectWhisperError([&] { AudioProcessor::loadAudioAsFloatArray(cutMono); });
+    EXPECT_EQ(error.message().rfind("Failed to read audio file: Cannot read audio file", 0), 0u)
+        << error.message();
+    LogCapture log(orvane::Logging::LogLevel::error);
+    EXPECT_EQ(expectWhisperError([&] { AudioProcessor::loadAudioAsFloatArray(cutStereo); }).message(),
+              "Failed to process audio buffer");
+    auto lines = log.lines();
+    EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+        return line.rfind("Error reading audio file: ", 0) == 0;
+    }));
+
+    // Times that name no stretch.
+    auto good = (folder / "good.wav").string();
+    audiotest::writeAudioFile(good, FileKind::wavF32, 16000, audiotest::rampPlanes(1, 1600));
+    EXPECT_EQ(expectWhisperError([&] {
+                  AudioProcessor::loadAudio(good, AudioInputOptions::SumChannels{}, -1.0);
+              }).kind(),
+              WhisperError::Kind::loadAudioFailed);
+    EXPECT_EQ(expectWhisperError([&] {
+                  AudioProcessor::loadAudio(good, AudioInputOptions::SumChannels{}, 0.0, NAN);
+              }).kind(),
+              WhisperError::Kind::loadAudioFailed);
+}
+
+TEST(AudioFileLoading, FlatteningAndWindowingCopyWhatTheyShould) {
+    auto buffer = audio::PcmBuffer::create(*audio::PcmFormat::standard(16000, 1), 3000);
+    for (std::uint32_t i = 0; i < 3000; ++i) {
+        buffer->channel(0)[i] = static_cast<float>(i);
+    }
+    buffer->setFrameLength(2500);
+    auto samples = AudioProcessor::convertBufferToArray(*buffer, 1024);
+    ASSERT_EQ(samples.size(), 2500u);
+    for (std::uint32_t i = 0; i < 2500; ++i) {
+        ASSERT_EQ(samples[i], static_cast<float>(i));
+        ASSERT_EQ(buffer->channel(0)[i], 0.0f) << "the source keeps frame " << i;
+    }
+    EXPECT_THROW(AudioProcessor::convertBufferToArray(*buffer, 0), std::invalid_argument);
+
+    std::vector<float> hundred(100);
+    for (int i = 0; i < 100; ++i) {
+        hundred[i] = static_cast<float>(i + 1);
+    }
+    auto window = AudioProcessor::padOrTrimAudio(hundred, 90, 20);
+    ASSERT_TRUE(window);
+    EXPECT_EQ(window->shape(), std::vector<int64_t>{20});
+    auto values = window->toFloats();
+    EXPECT_EQ(std::vector<float>(values.begin(), values.begin() + 10),
+              std::vector<float>(hundred.begin() + 90, hundred.end()));
+    EXPECT_EQ(std::vector<float>(values.begin() + 10, values.end()), std::vector<float>(10, 0.0f));
+    LogCapture log(orvane::Logging::LogLevel::error);
+    EXPECT_FALSE(AudioProcessor::padOrTrimAudio(hundred, 100, 20));
+    EXPECT_FALSE(AudioProcessor::padOrTrimAudio(hundred, -1, 20));
+    EXPECT_EQ(log.lines(), (std::vector<std::string>(2, "startIndex is outside the buffer size")));
+}
+
+} // namespace
