@@ -61,13 +61,74 @@ void Resampler::reset() {
     }
 }
 
-std::uint32_t Resampler::convert(const PcmBuffer& input, PcmBuffer& output) {
+void Resampler::checkFormats(const PcmBuffer& input, const PcmBuffer& output) const {
     if (!(input.format() == input_) || !(output.format() == output_)) {
         throw AudioFileError(operation, "",
                              "buffers of " + input.format().description() + " and " +
                                  output.format().description() + " for a conversion from " +
                                  input_.description() + " to " + output_.description());
     }
+}
+
+std::uint32_t Resampler::push(const PcmBuffer& input, PcmBuffer& output) {
+    checkFormats(input, output);
+    if (context_ == nullptr) {
+        if (input.frameLength() > output.frameCapacity()) {
+            throw AudioFileError(operation, "",
+                                 "a stretch of " + std::to_string(input.frameLength()) +
+                                     " frames into a buffer of " + std::to_string(output.frameCapacity()));
+        }
+        for (std::uint32_t c = 0; c < output_.channelCount; ++c) {
+            std::memcpy(output.channel(c), input.channel(c), input.frameLength() * sizeof(float));
+        }
+        output.setFrameLength(input.frameLength());
+        return input.frameLength();
+    }
+    return run(&input, output);
+}
+
+std::uint32_t Resampler::drain(PcmBuffer& output) {
+    if (!(output.format() == output_)) {
+        throw AudioFileError(operation, "",
+                             "a buffer of " + output.format().description() + " for output in " +
+                                 output_.description());
+    }
+    if (context_ == nullptr) {
+        output.setFrameLength(0);
+        return 0;
+    }
+    const std::uint32_t done = run(nullptr, output);
+    if (done == 0) {
+        reset();
+    }
+    return done;
+}
+
+std::uint32_t Resampler::run(const PcmBuffer* input, PcmBuffer& output) {
+    if (input != nullptr && input->frameLength() > INT32_MAX) {
+        throw AudioFileError(operation, "", "a stretch of more than 2147483647 frames");
+    }
+    std::vector<std::uint8_t*> out(output_.channelCount);
+    std::vector<const std::uint8_t*> in(input_.channelCount);
+    for (std::uint32_t c = 0; c < output_.channelCount; ++c) {
+        out[c] = reinterpret_cast<std::uint8_t*>(output.channel(c));
+        if (input != nullptr) {
+            in[c] = reinterpret_cast<const std::uint8_t*>(input->channel(c));
+        }
+    }
+    const int produced =
+        swr_convert(context_, out.data(), static_cast<int>(std::min<std::uint32_t>(output.frameCapacity(), INT32_MAX)),
+                    input != nullptr ? in.data() : nullptr,
+                    input != nullptr ? static_cast<int>(input->frameLength()) : 0);
+    if (produced < 0) {
+        throw AudioFileError(operation, "", produced);
+    }
+    output.setFrameLength(static_cast<std::uint32_t>(produced));
+    return static_cast<std::uint32_t>(produced);
+}
+
+std::uint32_t Resampler::convert(const PcmBuffer& input, PcmBuffer& output) {
+    checkFormats(input, output);
     if (input.frameLength() > INT32_MAX) {
         throw AudioFileError(operation, "", "a stretch of more than 2147483647 frames");
     }

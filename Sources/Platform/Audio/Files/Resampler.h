@@ -29,8 +29,19 @@ public:
     /// are not the resampler's or the library fails (with its message).
     std::uint32_t convert(const PcmBuffer& input, PcmBuffer& output);
 
+    /// Streaming use, for long audio converted block by block: `push` converts the next stretch and keeps
+    /// the filter's state, so consecutive stretches join without a seam (the output lags the input by the
+    /// filter's delay); `drain`, after the last stretch, gives what the filter still holds and leaves the
+    /// resampler fresh. Both fill `output` from its first frame, set its length and return it; frames that
+    /// do not fit stay for the next call (call `drain` until it returns 0). Equal rates copy the samples:
+    /// `output` must then hold the whole stretch. Throws AudioFileError like `convert`.
+    std::uint32_t push(const PcmBuffer& input, PcmBuffer& output);
+    std::uint32_t drain(PcmBuffer& output);
+
 private:
     void reset();
+    void checkFormats(const PcmBuffer& input, const PcmBuffer& output) const;
+    std::uint32_t run(const PcmBuffer* input, PcmBuffer& output);
 
     PcmFormat input_;
     PcmFormat output_;
