@@ -1,0 +1,155 @@
+#include "VelmoraCore/AudioCapture/AudioConverter.h"
+
+#include "OrvaneCore/Errors/CancellationError.h"
+#include "Platform/Audio/Files/AacFileWriter.h"
+#include "Platform/Audio/Files/ContainerInfo.h"
+#include "Platform/Audio/Files/EncoderSetupError.h"
+#include "Platform/Audio/Files/PcmBuffer.h"
+#include "Platform/Audio/Files/ResamplingReader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace velmora {
+
+namespace {
+
+constexpr double kMixSampleRate = 48000;
+constexpr double kFallbackSampleRate = 48000;
+constexpr std::uint32_t kBlockFrames = 16384;
+
+void removeQuietly(const std::filesystem::path& path) {
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
+}
+
+// Deleting the destination first would delete the input itself.
+void refuseSameFile(const std::filesystem::path& input, const std::filesystem::path& destination) {
+    std::error_code ignored;
+    if (std::filesystem::equivalent(input, destination, ignored)) {
+        throw ConversionError::exportFailed("入力と出力が同じファイルです: " + destination.string());
+    }
+}
+
+// Removes the destination on the way out unless the conversion got to its end.
+class PartialOutput {
+public:
+    explicit PartialOutput(std::filesystem::path path) : path_(std::move(path)) {}
+    ~PartialOutput() {
+        if (!finished_) {
+            removeQuietly(path_);
+        }
+    }
+    PartialOutput(const PartialOutput&) = delete;
+    PartialOutput& operator=(const PartialOutput&) = delete;
+    void finished() { finished_ = true; }
+
+private:
+    std::filesystem::path path_;
+    bool finished_ = false;
+};
+
+std::unique_ptr<audio::AacFileWriter> openM4A(const std::filesystem::path& path, double sampleRate,
+                                              std::uint32_t channels) {
+    try {
+        return std::make_unique<audio::AacFileWriter>(path, audio::AacFileWriter::Container::m4a,
+                                                      int(sampleRate), int(channels));
+    } catch (const audio::EncoderSetupError&) {
+        removeQuietly(path);
+        throw ConversionError::exportSessionCreationFailed();
+    }
+}
+
+std::shared_ptr<audio::PcmBuffer> makeBuffer(const audio::PcmFormat& format) {
+    auto buffer = audio::PcmBuffer::create(format, kBlockFrames);
+    if (buffer == nullptr) {
+        throw std::bad_alloc();
+    }
+    return buffer;
+}
+
+double aacSampleRate(double sourceRate) {
+    const bool whole = sourceRate == std::floor(sourceRate) && sourceRate <= 2147483647.0;
+    return whole && audio::AacFileWriter::isSupportedSampleRate(int(sourceRate)) ? sourceRate
+                                                                                 : kFallbackSampleRate;
+}
+
+} // namespace
+
+void AudioConverter::convertToM4A(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                  std::stop_token stop) {
+    refuseSameFile(source, destination);
+    removeQuietly(destination);
+    audio::AudioFileReader file(source);
+    const double sampleRate = aacSampleRate(file.fileFormat().sampleRate);
+    audio::ResamplingReader reader(std::move(file), sampleRate);
+    const auto& format = reader.format();
+    auto writer = openM4A(destination, format.sampleRate, format.channelCount);
+    PartialOutput output(destination);
+    auto buffer = makeBuffer(format);
+    while (const std::uint32_t frames = reader.read(*buffer)) {
+        orvane::throwIfCancelled(stop);
+        writer->write(buffer->planes(), frames);
+    }
+    writer->finish();
+    output.finished();
+}
+
+void AudioConverter::mix(const std::filesystem::path& trackA, const std::filesystem::path& trackB,
+                         const std::filesystem::path& destination, std::stop_token stop) {
+    refuseSameFile(trackA, destination);
+    refuseSameFile(trackB, destination);
+    removeQuietly(destination);
+
+    std::vector<std::unique_ptr<audio::ResamplingReader>> inputs;
+    for (const auto& track : {trackA, trackB}) {
+        if (audio::ContainerInfo::inspect(track).hasAudio) {
+            inputs.push_back(std::make_unique<audio::ResamplingReader>(audio::AudioFileReader(track), kMixSampleRate));
+        }
+    }
+    if (inputs.empty()) {
+        throw ConversionError::exportFailed("どちらの入力にも音声トラックがありません");
+    }
+    std::int64_t length = 0;
+    std::vector<std::shared_ptr<audio::PcmBuffer>> blocks;
+    for (const auto& input : inputs) {
+        length = std::max(length, input->length());
+        blocks.push_back(makeBuffer(input->format()));
+    }
+
+    auto writer = openM4A(destination, kMixSampleRate, 2);
+    PartialOutput output(destination);
+    std::vector<float> left(kBlockFrames), right(kBlockFrames);
+    const float* const stereo[] = {left.data(), right.data()};
+    for (std::int64_t position = 0; position < length;) {
+        orvane::throwIfCancelled(stop);
+        const auto frames = std::uint32_t(std::min<std::int64_t>(kBlockFrames, length - position));
+        std::fill_n(left.begin(), frames, 0.0f);
+        std::fill_n(right.begin(), frames, 0.0f);
+        // Every input is read from the same position, so each block of each input lines up; a shorter
+        // input gives fewer frames (then none), which leaves silence.
+        for (size_t i = 0; i < inputs.size(); ++i) {
+            auto& block = *blocks[i];
+            const std::uint32_t got = inputs[i]->read(block);
+            const float* l = block.channel(0);
+            const float* r = block.channelCount() > 1 ? block.channel(1) : l;
+            for (std::uint32_t f = 0; f < got; ++f) {
+                left[f] += l[f];
+                right[f] += r[f];
+            }
+        }
+        for (std::uint32_t f = 0; f < frames; ++f) {
+            left[f] = std::clamp(left[f], -1.0f, 1.0f);
+            right[f] = std::clamp(right[f], -1.0f, 1.0f);
+        }
+        writer->write(stereo, frames);
+        position += frames;
+    }
+    writer->finish();
+    output.finished();
+}
+
+} // namespace velmora
