@@ -2,12 +2,12 @@
 #include "Platform/Audio/Files/AudioFileError.h"
 #include "Platform/Audio/Files/EncoderSetupError.h"
 #include "Platform/Audio/Files/StreamingAacWriter.h"
-#include "ReadBack.h"
+#include "Support/AudioTestFiles.h"
 #include "Support/TestSupport.h"
 
-#include <cmath>
+#include <csignal>
 #include <gtest/gtest.h>
-#include <numbers>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -16,38 +16,14 @@ namespace {
 using audio::AacFileWriter;
 using testsupport::TemporaryDirectory;
 
-// A quiet sine with one loud click per channel at `click` (channel c's click c frames later, so a
-// swap of channels shows too).
-std::vector<std::vector<float>> sineWithClick(int channels, int64_t frames, int rate, int64_t click) {
-    std::vector<std::vector<float>> planes(size_t(channels), std::vector<float>(size_t(frames), 0.0f));
-    for (int c = 0; c < channels; ++c) {
-        for (int64_t f = 0; f < frames; ++f)
-            planes[c][f] = 0.05f * float(std::sin(2 * std::numbers::pi * 440.0 * double(f) / rate));
-        planes[c][click + c] = 0.95f;
-    }
-    return planes;
-}
+using testsupport::expectClickAt;
+using testsupport::planePointers;
+using testsupport::sineWithClick;
 
-std::vector<const float*> pointers(const std::vector<std::vector<float>>& planes, int64_t offset) {
-    std::vector<const float*> result;
-    for (const auto& plane : planes)
-        result.push_back(plane.data() + offset);
-    return result;
-}
-
-template <class Writer> void writeInPieces(Writer& writer, const std::vector<std::vector<float>>& planes,
-                                           int64_t piece) {
+template <class Writer> void writeInPieces(Writer& writer, const testsupport::Planes& planes, int64_t piece) {
     const auto frames = int64_t(planes[0].size());
     for (int64_t at = 0; at < frames; at += piece)
-        writer.write(pointers(planes, at).data(), std::min(piece, frames - at));
-}
-
-// The click must come back where it was written: AAC smears it over a few samples, so look for the
-// first sample well above the sine.
-void expectClickAt(const audiotest::ReadBack& back, int64_t click) {
-    for (size_t c = 0; c < back.planes.size(); ++c)
-        EXPECT_NEAR(double(audiotest::firstAbove(back.planes[c], 0.3f)), double(click + int64_t(c)), 2)
-            << "channel " << c;
+        writer.write(planePointers(planes, at).data(), std::min(piece, frames - at));
 }
 
 TEST(AacFileWriter, M4aReadsBackWithTheExactLengthAndNoShift) {
@@ -61,7 +37,7 @@ TEST(AacFileWriter, M4aReadsBackWithTheExactLengthAndNoShift) {
         writeInPieces(writer, planes, 4000);
         writer.finish();
 
-        const auto back = audiotest::readBack(path);
+        const auto back = testsupport::readBack(path);
         EXPECT_EQ(back.sampleRate, rate);
         ASSERT_EQ(back.planes.size(), size_t(channels));
         EXPECT_EQ(int64_t(back.planes[0].size()), frames) << rate << " Hz";
@@ -92,10 +68,36 @@ TEST(StreamingAacWriter, FragmentedFileFromAnotherThreadReadsBackExactAndUnshift
     writer.close();
     writer.close();
 
-    const auto back = audiotest::readBack(path);
+    const auto back = testsupport::readBack(path);
     EXPECT_EQ(int64_t(back.planes[0].size()), frames);
     expectClickAt(back, click);
-    EXPECT_THROW(writer.write(pointers(planes, 0).data(), 1), std::logic_error);
+    EXPECT_THROW(writer.write(planePointers(planes).data(), 1), std::logic_error);
+}
+
+// The encoding thread's failure (here the file-size limit; on a user's machine a full disk) must reach
+// the caller, not vanish with the thread.
+TEST(StreamingAacWriter, AFailureOnTheEncodingThreadReachesTheCaller) {
+    TemporaryDirectory folder;
+    const auto planes = sineWithClick(2, 48000 * 4, 48000, 1000);
+    audio::StreamingAacWriter writer(folder / "system_capture.mp4", 48000, 2);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limited = saved;
+    limited.rlim_cur = 8000;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    bool failed = false; // at a later write or at the latest when closing
+    try {
+        writeInPieces(writer, planes, 480);
+        writer.close();
+    } catch (const audio::AudioFileError&) {
+        failed = true;
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_TRUE(failed);
+    EXPECT_THROW(writer.close(), audio::AudioFileError) << "and again, never a success later";
+    EXPECT_THROW(writer.write(planePointers(planes).data(), 1), audio::AudioFileError);
 }
 
 TEST(StreamingAacWriter, AFileCutOffMidWritePlaysUpToItsLastFragment) {
@@ -112,7 +114,7 @@ TEST(StreamingAacWriter, AFileCutOffMidWritePlaysUpToItsLastFragment) {
     testsupport::writeFile(folder / "torn.mp4", bytes.substr(0, bytes.size() - 1000));
 
     for (const char* name : {"killed.mp4", "torn.mp4"}) {
-        const auto back = audiotest::readBack(folder / name);
+        const auto back = testsupport::readBack(folder / name);
         const auto length = int64_t(back.planes[0].size());
         EXPECT_GE(length, 48000 * 2) << name << ": at least the first two seconds";
         EXPECT_LE(length, int64_t(planes[0].size())) << name;
