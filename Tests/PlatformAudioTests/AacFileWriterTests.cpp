@@ -16,11 +16,11 @@ namespace {
 using audio::AacFileWriter;
 using testsupport::TemporaryDirectory;
 
-using testsupport::expectClickAt;
-using testsupport::planePointers;
-using testsupport::sineWithClick;
+using audiotest::expectClickAt;
+using audiotest::planePointers;
+using audiotest::sineWithClick;
 
-template <class Writer> void writeInPieces(Writer& writer, const testsupport::Planes& planes, int64_t piece) {
+template <class Writer> void writeInPieces(Writer& writer, const audiotest::Planes& planes, int64_t piece) {
     const auto frames = int64_t(planes[0].size());
     for (int64_t at = 0; at < frames; at += piece)
         writer.write(planePointers(planes, at).data(), std::min(piece, frames - at));
@@ -37,7 +37,7 @@ TEST(AacFileWriter, M4aReadsBackWithTheExactLengthAndNoShift) {
         writeInPieces(writer, planes, 4000);
         writer.finish();
 
-        const auto back = testsupport::readBack(path);
+        const auto back = audiotest::readBack(path);
         EXPECT_EQ(back.sampleRate, rate);
         ASSERT_EQ(back.planes.size(), size_t(channels));
         EXPECT_EQ(int64_t(back.planes[0].size()), frames) << rate << " Hz";
@@ -68,7 +68,7 @@ TEST(StreamingAacWriter, FragmentedFileFromAnotherThreadReadsBackExactAndUnshift
     writer.close();
     writer.close();
 
-    const auto back = testsupport::readBack(path);
+    const auto back = audiotest::readBack(path);
     EXPECT_EQ(int64_t(back.planes[0].size()), frames);
     expectClickAt(back, click);
     EXPECT_THROW(writer.write(planePointers(planes).data(), 1), std::logic_error);
@@ -114,7 +114,7 @@ TEST(StreamingAacWriter, AFileCutOffMidWritePlaysUpToItsLastFragment) {
     testsupport::writeFile(folder / "torn.mp4", bytes.substr(0, bytes.size() - 1000));
 
     for (const char* name : {"killed.mp4", "torn.mp4"}) {
-        const auto back = testsupport::readBack(folder / name);
+        const auto back = audiotest::readBack(folder / name);
         const auto length = int64_t(back.planes[0].size());
         EXPECT_GE(length, 48000 * 2) << name << ": at least the first two seconds";
         EXPECT_LE(length, int64_t(planes[0].size())) << name;

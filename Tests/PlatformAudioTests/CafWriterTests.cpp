@@ -40,7 +40,7 @@ std::vector<std::vector<float>> pattern(int channels, int64_t frames, int64_t fi
 }
 
 void writePlanes(CafWriter& writer, const std::vector<std::vector<float>>& planes, int64_t from, int64_t frames) {
-    writer.write(testsupport::planePointers(planes, from).data(), frames);
+    writer.write(audiotest::planePointers(planes, from).data(), frames);
 }
 
 TEST(CafWriter, WritesTheHeaderFieldByFieldAndInterleavesTheSamples) {
@@ -89,7 +89,7 @@ TEST(CafWriter, ReadsBackSampleExactAtTheWrittenRateAndChannels) {
                 writePlanes(writer, planes, at, std::min<int64_t>(480, frames - at));
             EXPECT_EQ(writer.framesWritten(), frames);
         }
-        const auto back = testsupport::readBack(path);
+        const auto back = audiotest::readBack(path);
         EXPECT_EQ(back.sampleRate, rate);
         EXPECT_EQ(back.planes, planes) << channels << " channels";
     }
@@ -108,9 +108,9 @@ TEST(CafWriter, AFileCutOffMidWriteReadsToItsLastWholeFrame) {
     testsupport::writeFile(folder / "killed.caf", bytes);
     testsupport::writeFile(folder / "torn.caf", bytes.substr(0, bytes.size() - 5));
 
-    const auto killed = testsupport::readBack(folder / "killed.caf");
+    const auto killed = audiotest::readBack(folder / "killed.caf");
     EXPECT_EQ(killed.planes, planes);
-    const auto torn = testsupport::readBack(folder / "torn.caf");
+    const auto torn = audiotest::readBack(folder / "torn.caf");
     ASSERT_EQ(torn.planes[0].size(), 4999u);
     EXPECT_EQ(torn.planes[1], std::vector<float>(planes[1].begin(), planes[1].begin() + 4999));
 }
@@ -136,7 +136,7 @@ TEST(CafWriter, AFailedWriteLeavesNoPartialFrameForTheNextOneToShiftOn) {
 
     writePlanes(writer, planes, 20, 10);
     writer.close();
-    const auto back = testsupport::readBack(path);
+    const auto back = audiotest::readBack(path);
     ASSERT_EQ(back.planes[0].size(), 20u) << "the failed write's frames are gone, the rest is whole";
     for (int c = 0; c < 2; ++c) {
         EXPECT_TRUE(std::equal(back.planes[c].begin(), back.planes[c].begin() + 10, planes[c].begin()));

@@ -17,17 +17,17 @@ using audio::PcmBuffer;
 using audio::PcmFormat;
 using testsupport::TemporaryDirectory;
 
-testsupport::Planes tone(int channels, int64_t frames, double rate) {
-    testsupport::Planes planes(size_t(channels), std::vector<float>(size_t(frames), 0.0f));
+audiotest::Planes tone(int channels, int64_t frames, double rate) {
+    audiotest::Planes planes(size_t(channels), std::vector<float>(size_t(frames), 0.0f));
     for (int c = 0; c < channels; ++c)
         for (int64_t f = 0; f < frames; ++f)
             planes[c][f] = float(0.3 * (c + 1) * std::sin(2 * M_PI * 997.0 * double(f) / rate));
     return planes;
 }
 
-void writeCaf(const std::filesystem::path& path, double rate, const testsupport::Planes& planes) {
+void writeCaf(const std::filesystem::path& path, double rate, const audiotest::Planes& planes) {
     audio::CafWriter writer(path, rate, int(planes.size()));
-    writer.write(testsupport::planePointers(planes).data(), int64_t(planes[0].size()));
+    writer.write(audiotest::planePointers(planes).data(), int64_t(planes[0].size()));
 }
 
 std::vector<std::vector<float>> readAll(audio::ResamplingReader& reader, uint32_t block) {
@@ -90,7 +90,7 @@ TEST(ContainerInfo, NamesTheContainerAndTellsAFileWithoutAudioFromAnUnreadableOn
     for (const auto& [name, container] : {std::pair{"b.m4a", audio::AacFileWriter::Container::m4a},
                                           {"c.mp4", audio::AacFileWriter::Container::fragmentedMp4}}) {
         audio::AacFileWriter writer(folder / name, container, 48000, 1);
-        writer.write(testsupport::planePointers(tone(1, 2000, 48000)).data(), 2000);
+        writer.write(audiotest::planePointers(tone(1, 2000, 48000)).data(), 2000);
         writer.finish();
     }
     testsupport::writeFile(folder / "d.mp4", "WEBVTT\n\n00:00.000 --> 00:01.000\nsubtitles only\n");

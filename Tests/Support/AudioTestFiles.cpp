@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace testsupport {
+namespace audiotest {
 
 Planes sineWithClick(int channels, std::int64_t frames, double sampleRate, std::int64_t click) {
     Planes planes(std::size_t(channels), std::vector<float>(std::size_t(frames), 0.0f));
@@ -59,4 +59,4 @@ void expectClickAt(const ReadBack& back, std::int64_t click) {
         EXPECT_NEAR(double(firstAbove(back.planes[c], 0.3f)), double(click + std::int64_t(c)), 2) << "channel " << c;
 }
 
-} // namespace testsupport
+} // namespace audiotest

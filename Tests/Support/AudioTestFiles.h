@@ -2,13 +2,13 @@
 // Audio the tests make and read back: tones with clicks whose position shows any shift, and a whole
 // file read through the audio layer's reader to check what a writer or a conversion produced.
 
+#include "Support/TestAudioFile.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <vector>
 
-namespace testsupport {
-
-using Planes = std::vector<std::vector<float>>;
+namespace audiotest {
 
 /// A quiet 440 Hz sine with one loud click (0.95) per channel at frame `click` (channel c's click c
 /// frames later, so a swap of channels shows too).
@@ -33,4 +33,4 @@ std::int64_t firstAbove(const std::vector<float>& plane, float threshold);
 /// within two frames of where `sineWithClick` put it.
 void expectClickAt(const ReadBack& back, std::int64_t click);
 
-} // namespace testsupport
+} // namespace audiotest

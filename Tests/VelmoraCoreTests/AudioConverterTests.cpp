@@ -13,20 +13,20 @@
 
 namespace {
 
-using testsupport::expectClickAt;
-using testsupport::planePointers;
-using testsupport::readBack;
-using testsupport::sineWithClick;
+using audiotest::expectClickAt;
+using audiotest::planePointers;
+using audiotest::readBack;
+using audiotest::sineWithClick;
 using velmora::AudioConverter;
 using velmora::ConversionError;
 namespace fs = std::filesystem;
 
-void writeCaf(const fs::path& path, double rate, const testsupport::Planes& planes) {
+void writeCaf(const fs::path& path, double rate, const audiotest::Planes& planes) {
     audio::CafWriter writer(path, rate, int(planes.size()));
     writer.write(planePointers(planes).data(), int64_t(planes[0].size()));
 }
 
-void writeCapture(const fs::path& path, int rate, const testsupport::Planes& planes) {
+void writeCapture(const fs::path& path, int rate, const audiotest::Planes& planes) {
     audio::StreamingAacWriter writer(path, rate, int(planes.size()));
     const auto frames = int64_t(planes[0].size());
     for (int64_t at = 0; at < frames; at += 480)
@@ -81,7 +81,7 @@ TEST(AudioConverter, ARateAacCannotCarryBecomes48kHzWithTheSameDuration) {
     const auto back = readBack(folder / "mic.m4a");
     EXPECT_EQ(back.sampleRate, 48000);
     EXPECT_EQ(back.planes[0].size(), 48000u);
-    EXPECT_NEAR(double(testsupport::firstAbove(back.planes[0], 0.3f)), 24000, 3);
+    EXPECT_NEAR(double(audiotest::firstAbove(back.planes[0], 0.3f)), 24000, 3);
 }
 
 TEST(AudioConverter, AnUnreadableSourceFailsWithTheAudioLayersErrorAndLeavesNoDestination) {
@@ -143,9 +143,9 @@ TEST(AudioConverter, MixOfUnequalLengthsKeepsBothTracksAlignedFromTimeZero) {
     ASSERT_EQ(mixed.planes.size(), 2u);
     EXPECT_EQ(mixed.planes[0].size(), size_t(48000 * 3)) << "the longer track's length";
     for (const auto& plane : mixed.planes) {
-        EXPECT_NEAR(double(testsupport::firstAbove(plane, 0.3f)), double(click), 2);
+        EXPECT_NEAR(double(audiotest::firstAbove(plane, 0.3f)), double(click), 2);
         const std::vector<float> after(plane.begin() + click + 16, plane.end());
-        EXPECT_EQ(testsupport::firstAbove(after, 0.3f), -1) << "a second, shifted click";
+        EXPECT_EQ(audiotest::firstAbove(after, 0.3f), -1) << "a second, shifted click";
         // Past the system track's end only the microphone's sine is left (the last AAC frames ring where
         // the audio stops, so they are not looked at).
         const auto tail = std::max_element(plane.begin() + systemLength + 64, plane.end() - 2048,
@@ -156,7 +156,7 @@ TEST(AudioConverter, MixOfUnequalLengthsKeepsBothTracksAlignedFromTimeZero) {
 
 TEST(AudioConverter, MixResamplesSpreadsMonoAndClipsTheSumAtFullScale) {
     testsupport::TemporaryDirectory folder;
-    testsupport::Planes loud(1, std::vector<float>(44100));
+    audiotest::Planes loud(1, std::vector<float>(44100));
     for (size_t f = 0; f < loud[0].size(); ++f)
         loud[0][f] = 0.7f * float(std::sin(2 * M_PI * 441.0 * double(f) / 44100));
     writeCaf(folder / "a.caf", 44100, loud);
@@ -182,7 +182,7 @@ TEST(AudioConverter, MixLeavesOutAnInputWithoutAudioAndFailsWhenNeitherHasAny) {
     const auto alone = readBack(folder / "recording.m4a");
     ASSERT_EQ(alone.planes.size(), 2u);
     EXPECT_EQ(alone.planes[0].size(), 24000u);
-    EXPECT_NEAR(double(testsupport::firstAbove(alone.planes[1], 0.3f)), 1000, 2) << "mono on both sides";
+    EXPECT_NEAR(double(audiotest::firstAbove(alone.planes[1], 0.3f)), 1000, 2) << "mono on both sides";
 
     expectConversionError([&] { AudioConverter::mix(folder / "screen.mp4", folder / "screen.mp4", folder / "recording.m4a"); },
                           ConversionError::Kind::exportFailed,
