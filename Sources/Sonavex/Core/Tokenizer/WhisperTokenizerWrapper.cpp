@@ -59,9 +59,11 @@ std::string WhisperTokenizerWrapper::decode(const std::vector<int>& tokens) cons
     return tokenizer_.decode(wide(tokens));
 }
 
+// The general tokenizer answers text outside its vocabulary with its unknown token's id (Whisper's is
+// end-of-text); only an id that stands for this very text counts, so a missing token reads as absent.
 std::optional<int> WhisperTokenizerWrapper::convertTokenToId(const std::string& token) const {
     const std::optional<orvane::TokenId> id = tokenizer_.convertTokenToId(token);
-    if (!id) {
+    if (!id || tokenizer_.convertIdToToken(*id) != token) {
         return std::nullopt;
     }
     return static_cast<int>(*id);

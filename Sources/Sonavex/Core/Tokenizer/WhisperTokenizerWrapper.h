@@ -18,6 +18,7 @@ public:
 
     std::vector<int> encode(const std::string& text) const override;
     std::string decode(const std::vector<int>& tokens) const override;
+    /// Absent when the vocabulary has no such token (not the unknown token's id).
     std::optional<int> convertTokenToId(const std::string& token) const override;
     std::optional<std::string> convertIdToToken(int id) const override;
     const SpecialTokens& specialTokens() const override { return specialTokens_; }

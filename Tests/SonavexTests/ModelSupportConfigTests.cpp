@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include "OrvaneCore/Logging/Logging.h"
+#include "OrvaneCore/System/ProcessInfo.h"
+#include "Sonavex/Core/Constants.h"
+#include "Sonavex/Core/Models/ModelSupportConfig.h"
+
+#include <algorithm>
+#include <set>
+
+using sonavex::Constants;
+using sonavex::DeviceSupport;
+using sonavex::ModelSupport;
+using sonavex::ModelSupportConfig;
+
+namespace {
+
+// Collects the engine's log lines at debug level for one test.
+class LogCapture {
+public:
+    LogCapture() {
+        orvane::Logging::updateLogLevel(orvane::Logging::LogLevel::debug);
+        orvane::Logging::updateCallback([this](const std::string& line) { lines.push_back(line); });
+    }
+    ~LogCapture() {
+        orvane::Logging::updateCallback({});
+        orvane::Logging::updateLogLevel(orvane::Logging::LogLevel::none);
+    }
+    std::vector<std::string> lines;
+};
+
+const ModelSupportConfig& builtIn() {
+    return Constants::fallbackModelSupportConfig();
+}
+
+} // namespace
+
+TEST(ModelSupportConfigTest, TheLongestMatchingIdentifierPicksTheRow) {
+    const std::vector<std::pair<std::string, std::string>> cases{
+        {"iPad13,16", "openai_whisper-large-v3-v20240930_626MB"}, // "iPad13,16" (row 3) beats "iPad13,1" (row 5)
+        {"iPad13,1", "openai_whisper-base"},
+        {"iPad14,10", "openai_whisper-large-v3-v20240930"},
+        {"iPad14,1", "openai_whisper-base"},
+        {"Mac16,10", "openai_whisper-large-v3-v20240930"},
+        {"MacBookPro18,3", "openai_whisper-large-v3-v20240930_626MB"},
+        {"iPhone12,8", "openai_whisper-tiny"},
+    };
+    for (const auto& [device, expected] : cases) {
+        EXPECT_EQ(builtIn().modelSupport(device).defaultModel, expected) << device;
+    }
+    EXPECT_EQ(builtIn().modelSupport("iPad14,1").supported, builtIn().deviceSupports[5].models.supported);
+    EXPECT_EQ(builtIn().modelSupport("iPad13,16"), builtIn().deviceSupports[2].models);
+
+    LogCapture log;
+    builtIn().modelSupport("iPhone11,2");
+    EXPECT_EQ(log.lines, std::vector<std::string>{
+                             R"(Matched iPhone11,2 to devices: ["iPhone11", "iPhone12", "iPad12,1", "iPad12,2", "Watch7", "Watch8"])"});
+}
+
+// Linux machines name themselves after their board or virtual machine: no row covers them, and the
+// default row recommends the base model with every known model allowed.
+TEST(ModelSupportConfigTest, ALinuxHardwareIdentifierGetsTheFallbackRow) {
+    const ModelSupport fallback{"openai_whisper-base", Constants::knownModels(), {}};
+    for (const std::string& device : {orvane::ProcessInfo::hwModel(), std::string("Standard PC (Q35 + ICH9, 2009)"),
+                                      std::string("KVM"), std::string("ThinkPad X1 Carbon Gen 9"), std::string()}) {
+        LogCapture log;
+        EXPECT_EQ(builtIn().modelSupport(device), fallback) << device;
+        EXPECT_EQ(log.lines, std::vector<std::string>{"No device support found for " + device + ", using default"});
+    }
+    const ModelSupportConfig empty("empty", "1", {}, false);
+    EXPECT_EQ(empty.modelSupport("Mac14,2"), (ModelSupport{"openai_whisper-base", {}, {}}));
+}
+
+TEST(ModelSupportConfigTest, TheBuiltInTableDerivesKnownAndDisabledModels) {
+    EXPECT_EQ(builtIn().repoName, "sonavex-coreml-fallback");
+    EXPECT_EQ(builtIn().repoVersion, "0.4");
+    ASSERT_EQ(builtIn().deviceSupports.size(), 6u);
+    const std::vector<std::string> known{"openai_whisper-base",
+                                         "openai_whisper-base.en",
+                                         "openai_whisper-tiny",
+                                         "openai_whisper-tiny.en",
+                                         "openai_whisper-small",
+                                         "openai_whisper-small.en",
+                                         "openai_whisper-large-v2_949MB",
+                                         "openai_whisper-large-v2_turbo_955MB",
+                                         "openai_whisper-large-v3_947MB",
+                                         "openai_whisper-large-v3_turbo_954MB",
+                                         "distil-whisper_distil-large-v3_594MB",
+                                         "distil-whisper_distil-large-v3_turbo_600MB",
+                                         "openai_whisper-large-v3-v20240930_626MB",
+                                         "openai_whisper-large-v3-v20240930_turbo_632MB",
+                                         "openai_whisper-large-v2",
+                                         "openai_whisper-large-v3",
+                                         "distil-whisper_distil-large-v3",
+                                         "openai_whisper-large-v2_turbo",
+                                         "openai_whisper-large-v3_turbo",
+                                         "distil-whisper_distil-large-v3_turbo",
+                                         "openai_whisper-large-v3-v20240930",
+                                         "openai_whisper-large-v3-v20240930_turbo"};
+    EXPECT_EQ(builtIn().knownModels, known);
+    EXPECT_EQ(Constants::knownModels(), known);
+    EXPECT_FALSE(builtIn().defaultSupport.chips);
+    EXPECT_TRUE(builtIn().defaultSupport.identifiers.empty());
+
+    const ModelSupport& first = builtIn().deviceSupports[0].models;
+    EXPECT_EQ(first.disabled.size(), 18u);
+    for (const std::string& model : first.disabled) {
+        EXPECT_EQ(std::count(first.supported.begin(), first.supported.end(), model), 0) << model;
+    }
+    std::set<std::string> all(first.disabled.begin(), first.disabled.end());
+    all.insert(first.supported.begin(), first.supported.end());
+    EXPECT_EQ(all.size(), 22u);
+    EXPECT_TRUE(builtIn().deviceSupports[3].models.disabled.empty());
+    EXPECT_EQ(builtIn().deviceSupports[3].chips, "M2, M3, M4");
+}
+
+TEST(ModelSupportConfigTest, ARemoteTableOfTheSameRepositoryIsMergedWithTheBuiltInOne) {
+    const DeviceSupport remote{"M2+", {"Mac14", "MacNew1"}, {"custom-large", {"custom-large", "openai_whisper-tiny"}, {}}};
+    const ModelSupportConfig merged("sonavex-coreml", "1.0", {remote}, true);
+    const auto& rows = merged.deviceSupports;
+    ASSERT_EQ(rows.size(), 6u);
+    EXPECT_EQ(rows[0].chips, "M2+");
+    EXPECT_EQ(rows[0].identifiers, remote.identifiers);
+    EXPECT_EQ(rows[0].models.defaultModel, "custom-large");
+    ASSERT_EQ(rows[0].models.supported.size(), 23u); // its own two, then row 4's other 21
+    EXPECT_EQ(rows[0].models.supported[0], "custom-large");
+    EXPECT_EQ(rows[0].models.supported[1], "openai_whisper-tiny");
+    EXPECT_EQ(rows[0].models.supported[2], "openai_whisper-tiny.en");
+    for (size_t i : {0u, 1u, 2u, 4u, 5u}) {
+        const size_t at = i < 3 ? i + 1 : i;
+        EXPECT_EQ(rows[at].identifiers, builtIn().deviceSupports[i].identifiers);
+        EXPECT_EQ(rows[at].models.supported, builtIn().deviceSupports[i].models.supported);
+    }
+    EXPECT_EQ(merged.knownModels.front(), "custom-large");
+    EXPECT_EQ(merged.modelSupport("MacNew1,1").defaultModel, "custom-large");
+    EXPECT_EQ(merged.modelSupport("iPhone11,1").disabled.size(), 19u); // custom-large is known now
+
+    // Another repository's table stands alone.
+    const ModelSupportConfig alone("someone-else", "1.0", {remote}, true);
+    EXPECT_EQ(alone.deviceSupports.size(), 1u);
+    EXPECT_EQ(alone.knownModels, (std::vector<std::string>{"custom-large", "openai_whisper-tiny"}));
+    EXPECT_EQ(alone.defaultSupport.models.supported, alone.knownModels);
+    EXPECT_EQ(alone.modelSupport("iPhone11,1").defaultModel, "openai_whisper-base");
+}
+
+TEST(ConstantsTest, LanguagesPunctuationAndSizes) {
+    EXPECT_EQ(Constants::languages().size(), 112u);
+    EXPECT_EQ(Constants::languageCodes().size(), 100u);
+    EXPECT_EQ(Constants::languages().at("mandarin"), "zh");
+    EXPECT_EQ(Constants::languages().at("chinese"), "zh");
+    EXPECT_EQ(Constants::languages().at("cantonese"), "yue");
+    EXPECT_EQ(Constants::languages().at("haitian creole"), "ht");
+    EXPECT_TRUE(Constants::languageCodes().count("jw"));
+    EXPECT_TRUE(Constants::languageCodes().count("haw"));
+    EXPECT_FALSE(Constants::languageCodes().count("jv"));
+    EXPECT_EQ(Constants::defaultPrependPunctuations.size(), 13u); // 9 characters
+    EXPECT_EQ(Constants::defaultAppendPunctuations.size(), 31u);  // 17 characters
+    for (std::string_view set : {Constants::defaultPrependPunctuations, Constants::defaultAppendPunctuations}) {
+        EXPECT_NE(set.find('"'), std::string_view::npos);
+        EXPECT_NE(set.find('\''), std::string_view::npos);
+    }
+    EXPECT_EQ(Constants::defaultWindowSamples, 30 * 16000);
+}
