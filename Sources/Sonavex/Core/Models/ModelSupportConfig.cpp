@@ -1,9 +1,11 @@
 #include "Sonavex/Core/Models/ModelSupportConfig.h"
 
+#include "OrvaneCore/Errors/DecodingError.h"
 #include "OrvaneCore/Extensions/ArrayExtensions.h"
 #include "OrvaneCore/Logging/Logging.h"
 #include "OrvaneCore/Text/Graphemes.h"
 #include "Sonavex/Core/Constants.h"
+#include "Sonavex/Utilities/JsonCoding.h"
 
 #include <unordered_set>
 
@@ -30,7 +32,74 @@ std::string arrayLiteral(const std::vector<std::string>& items) {
     return text + "]";
 }
 
+void requireArray(const json::Json& value, std::string_view expected, std::string_view context) {
+    if (!value.is_array()) {
+        throw orvane::DecodingError(orvane::DecodingError::Kind::typeMismatch,
+                                    "Expected to decode " + std::string(expected) + " for " + std::string(context) +
+                                        " but found " + (value.is_object() ? "a dictionary" : "a single value") +
+                                        " instead.");
+    }
+}
+
+std::vector<std::string> stringArray(const json::Json& value, std::string_view context) {
+    requireArray(value, "Array<String>", context);
+    std::vector<std::string> strings;
+    for (const json::Json& element : value) {
+        strings.push_back(json::toString(element, context));
+    }
+    return strings;
+}
+
+DeviceSupport deviceSupportFromJson(const json::Json& value) {
+    const json::Json& object = json::requireObject(value, "DeviceSupport");
+    DeviceSupport row;
+    if (const json::Json* chips = json::optional(object, "chips")) {
+        row.chips = json::toString(*chips, json::keyContext("chips"));
+    }
+    row.identifiers = stringArray(json::required(object, "identifiers"), json::keyContext("identifiers"));
+    const json::Json& models = json::requireObject(json::required(object, "models"), "ModelSupport");
+    row.models.defaultModel = json::toString(json::required(models, "default"), json::keyContext("default"));
+    row.models.supported = stringArray(json::required(models, "supported"), json::keyContext("supported"));
+    return row;
+}
+
+json::Json deviceSupportToJson(const DeviceSupport& row) {
+    json::Json object = json::Json::object();
+    if (row.chips) {
+        object["chips"] = *row.chips;
+    }
+    object["identifiers"] = row.identifiers;
+    object["models"] = {{"default", row.models.defaultModel}, {"supported", row.models.supported}};
+    return object;
+}
+
 } // namespace
+
+ModelSupportConfig ModelSupportConfig::fromJson(std::string_view text) {
+    const json::Json document = json::parseDocument(text);
+    const json::Json& object = json::requireObject(document, "ModelSupportConfig");
+    std::string name = json::toString(json::required(object, "name"), json::keyContext("name"));
+    std::string version = json::toString(json::required(object, "version"), json::keyContext("version"));
+    const json::Json& rows = json::required(object, "device_support");
+    requireArray(rows, "Array<DeviceSupport>", json::keyContext("device_support"));
+    std::vector<DeviceSupport> deviceSupports;
+    for (const json::Json& row : rows) {
+        deviceSupports.push_back(deviceSupportFromJson(row));
+    }
+    return ModelSupportConfig(std::move(name), std::move(version), std::move(deviceSupports), true);
+}
+
+std::string ModelSupportConfig::toJson() const {
+    json::Json rows = json::Json::array();
+    for (const DeviceSupport& row : deviceSupports) {
+        rows.push_back(deviceSupportToJson(row));
+    }
+    json::Json object = json::Json::object();
+    object["name"] = repoName;
+    object["version"] = repoVersion;
+    object["device_support"] = std::move(rows);
+    return object.dump();
+}
 
 ModelSupportConfig::ModelSupportConfig(std::string repoName, std::string repoVersion,
                                        std::vector<DeviceSupport> deviceSupports, bool includeFallback)
