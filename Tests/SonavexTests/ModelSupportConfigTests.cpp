@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "OrvaneCore/Logging/Logging.h"
+#include "LogCapture.h"
+#include "OrvaneCore/Errors/DecodingError.h"
+
 #include "OrvaneCore/System/ProcessInfo.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Models/ModelSupportConfig.h"
@@ -14,20 +16,6 @@ using sonavex::ModelSupport;
 using sonavex::ModelSupportConfig;
 
 namespace {
-
-// Collects the engine's log lines at debug level for one test.
-class LogCapture {
-public:
-    LogCapture() {
-        orvane::Logging::updateLogLevel(orvane::Logging::LogLevel::debug);
-        orvane::Logging::updateCallback([this](const std::string& line) { lines.push_back(line); });
-    }
-    ~LogCapture() {
-        orvane::Logging::updateCallback({});
-        orvane::Logging::updateLogLevel(orvane::Logging::LogLevel::none);
-    }
-    std::vector<std::string> lines;
-};
 
 const ModelSupportConfig& builtIn() {
     return Constants::fallbackModelSupportConfig();
@@ -53,7 +41,7 @@ TEST(ModelSupportConfigTest, TheLongestMatchingIdentifierPicksTheRow) {
 
     LogCapture log;
     builtIn().modelSupport("iPhone11,2");
-    EXPECT_EQ(log.lines, std::vector<std::string>{
+    EXPECT_EQ(log.lines(), std::vector<std::string>{
                              R"(Matched iPhone11,2 to devices: ["iPhone11", "iPhone12", "iPad12,1", "iPad12,2", "Watch7", "Watch8"])"});
 }
 
@@ -65,7 +53,7 @@ TEST(ModelSupportConfigTest, ALinuxHardwareIdentifierGetsTheFallbackRow) {
                                       std::string("KVM"), std::string("ThinkPad X1 Carbon Gen 9"), std::string()}) {
         LogCapture log;
         EXPECT_EQ(builtIn().modelSupport(device), fallback) << device;
-        EXPECT_EQ(log.lines, std::vector<std::string>{"No device support found for " + device + ", using default"});
+        EXPECT_EQ(log.lines(), std::vector<std::string>{"No device support found for " + device + ", using default"});
     }
     const ModelSupportConfig empty("empty", "1", {}, false);
     EXPECT_EQ(empty.modelSupport("Mac14,2"), (ModelSupport{"openai_whisper-base", {}, {}}));
@@ -141,6 +129,55 @@ TEST(ModelSupportConfigTest, ARemoteTableOfTheSameRepositoryIsMergedWithTheBuilt
     EXPECT_EQ(alone.knownModels, (std::vector<std::string>{"custom-large", "openai_whisper-tiny"}));
     EXPECT_EQ(alone.defaultSupport.models.supported, alone.knownModels);
     EXPECT_EQ(alone.modelSupport("iPhone11,1").defaultModel, "openai_whisper-base");
+}
+
+TEST(ModelSupportConfigTest, TheFileFormatReadsMergesAndWritesOnlyItsThreeKeys) {
+    const std::string remote = R"({"name": "sonavex-coreml", "version": "0.3", "extra": true, "device_support": [
+        {"identifiers": ["Mac14"], "models": {"default": "big", "supported": ["big"], "disabled": ["x"]}},
+        {"chips": "Z1", "identifiers": ["Zed1"], "models": {"default": "tiny", "supported": ["tiny"]}}]})";
+    const ModelSupportConfig config = ModelSupportConfig::fromJson(remote);
+    EXPECT_EQ(config.repoName, "sonavex-coreml");
+    ASSERT_EQ(config.deviceSupports.size(), 7u); // two remote rows, then the five built-in rows not covered
+    EXPECT_FALSE(config.deviceSupports[0].chips);
+    EXPECT_EQ(config.deviceSupports[0].models.supported.size(), 23u);
+    EXPECT_EQ(config.deviceSupports[1].chips, "Z1");
+    EXPECT_EQ(config.modelSupport("Zed1,1").defaultModel, "tiny");
+
+    const std::string written = config.toJson();
+    EXPECT_EQ(written.rfind(R"({"name":"sonavex-coreml","version":"0.3","device_support":[{"identifiers":["Mac14"],)"
+                            R"("models":{"default":"big","supported":["big","openai_whisper-tiny",)",
+                            0),
+              0u)
+        << written;
+    EXPECT_EQ(written.find("disabled"), std::string::npos);
+    EXPECT_EQ(written.find("extra"), std::string::npos);
+    // Read back, the merged rows stay as they are (the built-in rows are already there).
+    EXPECT_EQ(ModelSupportConfig::fromJson(written).toJson(), written);
+}
+
+TEST(ModelSupportConfigTest, AMalformedFileIsTheDecodersError) {
+    const std::vector<std::pair<std::string, orvane::DecodingError::Kind>> cases{
+        {"not json", orvane::DecodingError::Kind::dataCorrupted},
+        {R"({"version": "1", "device_support": []})", orvane::DecodingError::Kind::keyNotFound},
+        {R"({"name": 1, "version": "1", "device_support": []})", orvane::DecodingError::Kind::typeMismatch},
+        {R"({"name": "n", "version": "1", "device_support": {}})", orvane::DecodingError::Kind::typeMismatch},
+        {R"({"name": "n", "version": "1", "device_support": [{"identifiers": ["a"]}]})",
+         orvane::DecodingError::Kind::keyNotFound},
+        {R"({"name": "n", "version": "1", "device_support": [{"identifiers": "a", "models": {}}]})",
+         orvane::DecodingError::Kind::typeMismatch},
+        {R"({"name": "n", "version": "1", "device_support": [{"identifiers": [], "models": {"default": "a",
+            "supported": [1]}}]})",
+         orvane::DecodingError::Kind::typeMismatch},
+        {R"({"name": "n", "version": null, "device_support": []})", orvane::DecodingError::Kind::valueNotFound},
+    };
+    for (const auto& [text, kind] : cases) {
+        try {
+            ModelSupportConfig::fromJson(text);
+            ADD_FAILURE() << "decoded " << text;
+        } catch (const orvane::DecodingError& error) {
+            EXPECT_EQ(error.kind(), kind) << text << ": " << error.debugDescription();
+        }
+    }
 }
 
 TEST(ConstantsTest, LanguagesPunctuationAndSizes) {
