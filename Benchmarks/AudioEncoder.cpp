@@ -1,20 +1,27 @@
 // One 30-second window through the audio encoder at the shapes of the public model sizes, with random
-// weights written to a temporary folder at start: seconds per window, effective GFLOP/s and the share
-// of time in matrix products (with their fused bias/GELU), attention and everything else.
+// weights written to a temporary folder at start, for cpuOnly (float32 products) and cpuAndNeuralEngine
+// (reduced precision where the processor has it): seconds per window, effective GFLOP/s, that figure as a
+// share of the machine's peak for the precision used (measured in the same run), and the share of time
+// in matrix products (with their fused bias/GELU), attention and everything else. A last case loads the
+// turbo-shaped mel, encoder and decoder, runs one window and reports the peak resident memory.
 
 #include "BenchmarkSupport.h"
 #include "Platform/ML/AudioEncoderModel.h"
 #include "Platform/ML/DictionaryFeatureProvider.h"
+#include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
+#include "Platform/ML/MelSpectrogramModel.h"
 #include "Platform/ML/Model.h"
 #include "Platform/ML/WhisperPreset.h"
 
 #include <benchmark/benchmark.h>
-#include <map>
+#include <malloc.h>
 
 namespace {
 
 using namespace benchsupport;
+
+const ml::ComputeUnits kUnits[] = {ml::ComputeUnits::cpuOnly, ml::ComputeUnits::cpuAndNeuralEngine};
 
 double encoderFlops(const ml::AudioEncoderShape& s) {
     const double t = double(s.frames), d = double(s.width);
@@ -25,25 +32,71 @@ double encoderFlops(const ml::AudioEncoderShape& s) {
 
 void BM_AudioEncoderWindow(benchmark::State& state) {
     const ml::WhisperPreset preset = *ml::WhisperPreset::named(kPresets[state.range(0)]);
-    auto model = loadWritten(ml::AudioEncoderModel::writer(preset.encoder, 1), "encoder", preset.name);
+    const ml::ComputeUnits units = kUnits[state.range(1)];
+    auto model = loadWritten(ml::AudioEncoderModel::writer(preset.encoder, 1), "encoder", preset.name, units);
     ml::DictionaryFeatureProvider input;
     input.set("melspectrogram_features",
               ml::FeatureValue(randomHalves({1, preset.encoder.mels, 1, 3000}, 1.0f, 3)));
 
     auto& profile = ml::AudioEncoderModel::threadProfile();
     model->predict(input); // warm: first-touch of scratch memory and the pool
+    const bool tiles = units != ml::ComputeUnits::cpuOnly && ml::kernels::amxAvailable();
+    const double peakBefore = measuredPeakGflops(tiles);
     profile = {};
     timePredictions(state, *model, input);
+    const double peak = std::max(peakBefore, measuredPeakGflops(tiles));
     const double total = profile.products + profile.attention + profile.other;
+    const double seconds = total / double(state.iterations());
     state.counters["GFLOP/s"] = benchmark::Counter(encoderFlops(preset.encoder) * 1e-9,
                                                    benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["peak GFLOP/s"] = peak;
+    state.counters["of peak%"] = 100.0 * encoderFlops(preset.encoder) * 1e-9 / seconds / peak;
     state.counters["products%"] = 100.0 * profile.products / total;
     state.counters["attention%"] = 100.0 * profile.attention / total;
     state.counters["other%"] = 100.0 * profile.other / total;
-    state.SetLabel(preset.name + ", " + std::to_string(ml::kernels::ThreadPool::shared().threadCount()) +
-                   " threads");
+    state.SetLabel(preset.name + ", " + computeUnitsName(units) + ", " +
+                   std::to_string(ml::kernels::ThreadPool::shared().threadCount()) + " threads" +
+                   (tiles ? " (bfloat16 tiles)" : " (float32)"));
+}
+
+// The models a turbo-sized transcription holds, and one window through them.
+void BM_TurboResidentMemory(benchmark::State& state) {
+    const ml::ComputeUnits units = kUnits[state.range(0)];
+    const ml::WhisperPreset preset = *ml::WhisperPreset::named("turbo");
+    const auto directory =
+        std::filesystem::temp_directory_path() / ("velmora-bench-resident-" + std::to_string(::getpid()));
+    ml::MelSpectrogramModel::writer(preset.encoder.mels).writeCompiled(directory / "MelSpectrogram.mlmodelc");
+    ml::AudioEncoderModel::writer(preset.encoder, 1).writeCompiled(directory / "AudioEncoder.mlmodelc");
+    ml::TextDecoderModel::writer(preset.decoder, 2).writeCompiled(directory / "TextDecoder.mlmodelc");
+    for (auto _ : state) {
+        malloc_trim(0);
+        const double before = peakResidentMegabytes();
+        resetPeakResident();
+        ml::ModelConfiguration configuration;
+        configuration.computeUnits = units;
+        auto mel = ml::Model::load(directory / "MelSpectrogram.mlmodelc", configuration);
+        auto encoder = ml::Model::load(directory / "AudioEncoder.mlmodelc", configuration);
+        auto decoder = ml::Model::load(directory / "TextDecoder.mlmodelc", configuration);
+        auto audio =
+            std::make_shared<ml::MultiArray>(std::vector<int64_t>{480000}, ml::MultiArrayDataType::Float32);
+        ml::DictionaryFeatureProvider melInput;
+        melInput.set("audio", ml::FeatureValue(audio));
+        const auto features = mel->predict(melInput)->multiArray("melspectrogram_features");
+        ml::DictionaryFeatureProvider encoderInput;
+        encoderInput.set("melspectrogram_features", ml::FeatureValue(features));
+        benchmark::DoNotOptimize(encoder->predict(encoderInput));
+        state.counters["peak resident MB"] = peakResidentMegabytes();
+        state.counters["before load MB"] = before;
+    }
+    std::filesystem::remove_all(directory);
+    state.SetLabel(std::string("turbo mel, encoder and decoder, ") + computeUnitsName(units));
 }
 
 } // namespace
 
-BENCHMARK(BM_AudioEncoderWindow)->DenseRange(0, 3)->Unit(benchmark::kSecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_AudioEncoderWindow)
+    ->ArgsProduct({{0, 1, 2, 3}, {0, 1}})
+    ->Unit(benchmark::kSecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
+BENCHMARK(BM_TurboResidentMemory)->DenseRange(0, 1)->Iterations(1)->Unit(benchmark::kSecond);

@@ -2,13 +2,20 @@
 // Set-up and measuring shared by the model benchmarks. Every Benchmarks/*.cpp is its own program, so this
 // stays header-only.
 
+#include "Platform/ML/ComputeUnits.h"
 #include "Platform/ML/FeatureProvider.h"
+#include "Platform/ML/Kernels/Packed/AmxGemm.h"
+#include "Platform/ML/Kernels/ThreadPool.h"
 #include "Platform/ML/Model.h"
 #include "Platform/ML/ModelWriter.h"
 #include "Platform/ML/MultiArray.h"
 
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <immintrin.h>
 #include <memory>
 #include <random>
 #include <string>
@@ -33,12 +40,15 @@ inline double processCpuSeconds() {
 /// Writes the model to a temporary folder and loads it; the folder is never left behind (the weights stay
 /// mapped).
 inline std::shared_ptr<ml::Model> loadWritten(const ml::ModelWriter& writer, const std::string& kind,
-                                              const std::string& variant) {
+                                              const std::string& variant,
+                                              ml::ComputeUnits units = ml::ComputeUnits::cpuOnly) {
     const auto folder =
         std::filesystem::temp_directory_path() /
         ("velmora-bench-" + kind + "-" + std::to_string(::getpid()) + "-" + variant + ".mlmodelc");
     writer.writeCompiled(folder);
-    auto model = ml::Model::load(folder);
+    ml::ModelConfiguration configuration;
+    configuration.computeUnits = units;
+    auto model = ml::Model::load(folder, configuration);
     std::filesystem::remove_all(folder);
     return model;
 }
@@ -59,6 +69,124 @@ inline void timePredictions(benchmark::State& state, const ml::Model& model,
     for (auto _ : state)
         benchmark::DoNotOptimize(model.predict(input));
     state.counters["cores"] = benchmark::Counter(processCpuSeconds() - cpuStart, benchmark::Counter::kIsRate);
+}
+
+/// "cpuOnly", "cpuAndNeuralEngine", ... for labels.
+inline const char* computeUnitsName(ml::ComputeUnits units) {
+    switch (units) {
+    case ml::ComputeUnits::cpuOnly:
+        return "cpuOnly";
+    case ml::ComputeUnits::cpuAndGPU:
+        return "cpuAndGPU";
+    case ml::ComputeUnits::all:
+        return "all";
+    case ml::ComputeUnits::cpuAndNeuralEngine:
+        return "cpuAndNeuralEngine";
+    }
+    return "other";
+}
+
+// Peak loops: 16 independent accumulators (unrolled, so they live in registers) hide the latency.
+__attribute__((target("avx512f"))) inline void fmaLoopAvx512(int64_t rounds, float* sink) {
+    __m512 acc[16];
+    for (int i = 0; i < 16; ++i)
+        acc[i] = _mm512_set1_ps(float(i) * 1e-3f);
+    const __m512 x = _mm512_set1_ps(0.999999f), y = _mm512_set1_ps(1e-7f);
+    for (int64_t r = 0; r < rounds; ++r) {
+#pragma GCC unroll 16
+        for (int i = 0; i < 16; ++i)
+            acc[i] = _mm512_fmadd_ps(acc[i], x, y);
+    }
+    for (int i = 1; i < 16; ++i)
+        acc[0] = _mm512_add_ps(acc[0], acc[i]);
+    *sink = _mm512_reduce_add_ps(acc[0]);
+}
+
+__attribute__((target("avx2,fma"))) inline void fmaLoopAvx2(int64_t rounds, float* sink) {
+    __m256 acc[12];
+    for (int i = 0; i < 12; ++i)
+        acc[i] = _mm256_set1_ps(float(i) * 1e-3f);
+    const __m256 x = _mm256_set1_ps(0.999999f), y = _mm256_set1_ps(1e-7f);
+    for (int64_t r = 0; r < rounds; ++r) {
+#pragma GCC unroll 12
+        for (int i = 0; i < 12; ++i)
+            acc[i] = _mm256_fmadd_ps(acc[i], x, y);
+    }
+    float lanes[8];
+    _mm256_storeu_ps(lanes, acc[0]);
+    *sink = lanes[0];
+}
+
+// Four independent result tiles of bfloat16 products (16 x 16 x 32 multiply-adds each).
+struct TileLoopConfig {
+    uint8_t palette = 1, startRow = 0, reserved[14] = {};
+    uint16_t bytesPerRow[16] = {};
+    uint8_t rows[16] = {};
+};
+__attribute__((target("amx-tile,amx-bf16"))) inline void tileLoop(int64_t rounds, float* sink) {
+    TileLoopConfig config;
+    for (int t = 0; t < 8; ++t) {
+        config.rows[t] = 16;
+        config.bytesPerRow[t] = 64;
+    }
+    _tile_loadconfig(&config);
+    alignas(64) static const uint16_t operand[16 * 32] = {};
+    alignas(64) float result[16 * 16];
+    _tile_zero(0);
+    _tile_zero(1);
+    _tile_zero(2);
+    _tile_zero(3);
+    _tile_loadd(4, operand, 64);
+    _tile_loadd(5, operand, 64);
+    _tile_loadd(6, operand, 64);
+    _tile_loadd(7, operand, 64);
+    for (int64_t r = 0; r < rounds; ++r) {
+        _tile_dpbf16ps(0, 4, 6);
+        _tile_dpbf16ps(1, 4, 7);
+        _tile_dpbf16ps(2, 5, 6);
+        _tile_dpbf16ps(3, 5, 7);
+    }
+    _tile_stored(0, result, 64);
+    _tile_release();
+    *sink = result[0];
+}
+
+/// The machine's peak in GFLOP/s right now, on every pool thread at once: the float32 fused
+/// multiply-add peak, or (tiles) the bfloat16 matrix-tile peak. Measured in the same run as the figure
+/// it is compared with, as the machine may be shared.
+inline double measuredPeakGflops(bool tiles) {
+    auto& pool = ml::kernels::ThreadPool::shared();
+    const bool wide = __builtin_cpu_supports("avx512f");
+    const int64_t rounds = tiles ? 1 << 16 : 1 << 22;
+    const double flopsPerRound = tiles ? 4.0 * 16 * 16 * 32 * 2 : wide ? 16.0 * 16 * 2 : 12.0 * 8 * 2;
+    std::vector<float> sinks(pool.threadCount());
+    const auto start = std::chrono::steady_clock::now();
+    pool.parallelFor(pool.threadCount(), [&](size_t t) {
+        if (tiles)
+            tileLoop(rounds, &sinks[t]);
+        else if (wide)
+            fmaLoopAvx512(rounds, &sinks[t]);
+        else
+            fmaLoopAvx2(rounds, &sinks[t]);
+    });
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    benchmark::DoNotOptimize(sinks.data());
+    return double(pool.threadCount()) * double(rounds) * flopsPerRound / seconds * 1e-9;
+}
+
+/// Resident memory: the high-water mark since the last reset, in MB (from /proc/self/status).
+inline double peakResidentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stod(line.substr(6)) / 1024.0;
+    return 0;
+}
+
+/// Starts a new high-water mark at the current resident size.
+inline void resetPeakResident() {
+    std::ofstream("/proc/self/clear_refs") << "5";
 }
 
 } // namespace benchsupport

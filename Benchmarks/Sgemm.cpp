@@ -2,15 +2,17 @@
 // own threads, and the runtime's product (single-threaded OpenBLAS partitioned over our pool), beside the
 // machine's measured peak: a register-only fused multiply-add loop on as many threads.
 
+#include "BenchmarkSupport.h"
+#include "Platform/ML/Kernels/Gemm.h"
+#include "Platform/ML/Kernels/Packed/PackedLinear.h"
+#include "Platform/ML/Kernels/ThreadPool.h"
+
 #include <benchmark/benchmark.h>
 #include <cblas.h>
 #include <immintrin.h>
 #include <random>
 #include <string>
 #include <thread>
-
-#include "Platform/ML/Kernels/Gemm.h"
-#include "Platform/ML/Kernels/ThreadPool.h"
 #include <vector>
 
 namespace {
@@ -57,33 +59,26 @@ void BM_RuntimeGemm(benchmark::State& state) {
     state.SetLabel(std::to_string(ml::kernels::ThreadPool::shared().threadCount()) + " pool threads");
 }
 
-// 16 independent accumulators (unrolled, so they live in registers) hide the FMA latency.
-__attribute__((target("avx512f"))) void fmaLoopAvx512(int64_t rounds, float* sink) {
-    __m512 acc[16];
-    for (int i = 0; i < 16; ++i) acc[i] = _mm512_set1_ps(static_cast<float>(i) * 1e-3f);
-    const __m512 x = _mm512_set1_ps(0.999999f), y = _mm512_set1_ps(1e-7f);
-    for (int64_t r = 0; r < rounds; ++r) {
-#pragma GCC unroll 16
-        for (int i = 0; i < 16; ++i) acc[i] = _mm512_fmadd_ps(acc[i], x, y);
+// The encoder's products on weights packed at load: float32 register tiles (argument 3 = 0) or bfloat16
+// matrix tiles (1, float32 where the processor has none).
+void BM_PackedLinear(benchmark::State& state) {
+    const size_t m = static_cast<size_t>(state.range(0));
+    const size_t n = static_cast<size_t>(state.range(1));
+    const size_t k = static_cast<size_t>(state.range(2));
+    const auto wanted = state.range(3) ? ml::kernels::Precision::bfloat16 : ml::kernels::Precision::float32;
+    const std::vector<float> a = randomValues(m * k), b = randomValues(k * n);
+    const auto packed = ml::kernels::PackedWeights::pack(b.data(), n, k, wanted);
+    std::vector<float> c(m * n);
+    for (auto _ : state) {
+        ml::kernels::packedLinear(a.data(), m, packed, nullptr, c.data());
+        benchmark::DoNotOptimize(c.data());
     }
-    for (int i = 1; i < 16; ++i) acc[0] = _mm512_add_ps(acc[0], acc[i]);
-    float lanes[16];
-    _mm512_storeu_ps(lanes, acc[0]);
-    *sink = lanes[0];
-}
-
-__attribute__((target("avx2,fma"))) void fmaLoopAvx2(int64_t rounds, float* sink) {
-    __m256 acc[12];
-    for (int i = 0; i < 12; ++i) acc[i] = _mm256_set1_ps(static_cast<float>(i) * 1e-3f);
-    const __m256 x = _mm256_set1_ps(0.999999f), y = _mm256_set1_ps(1e-7f);
-    for (int64_t r = 0; r < rounds; ++r) {
-#pragma GCC unroll 12
-        for (int i = 0; i < 12; ++i) acc[i] = _mm256_fmadd_ps(acc[i], x, y);
-    }
-    for (int i = 1; i < 12; ++i) acc[0] = _mm256_add_ps(acc[0], acc[i]);
-    float lanes[8];
-    _mm256_storeu_ps(lanes, acc[0]);
-    *sink = lanes[0];
+    state.counters["GFLOP/s"] =
+        benchmark::Counter(2.0 * m * n * k * 1e-9, benchmark::Counter::kIsIterationInvariantRate);
+    const bool tiles = packed.precision() == ml::kernels::Precision::bfloat16;
+    state.SetLabel(
+        std::string(tiles ? "bfloat16 tiles, " : std::string(packed.kernels().name) + " float32, ") +
+        std::to_string(ml::kernels::ThreadPool::shared().threadCount()) + " pool threads");
 }
 
 // Every thread runs the loop at once; the rate is all their work over the wall time of the whole round.
@@ -95,7 +90,10 @@ void BM_PeakFma(benchmark::State& state) {
     for (auto _ : state) {
         std::vector<std::thread> running;
         for (std::size_t t = 0; t < threads; ++t) {
-            running.emplace_back([&, t] { wide ? fmaLoopAvx512(kRounds, &sinks[t]) : fmaLoopAvx2(kRounds, &sinks[t]); });
+            running.emplace_back([&, t] {
+                wide ? benchsupport::fmaLoopAvx512(kRounds, &sinks[t])
+                     : benchsupport::fmaLoopAvx2(kRounds, &sinks[t]);
+            });
         }
         for (auto& thread : running) {
             thread.join();
@@ -113,4 +111,10 @@ void BM_PeakFma(benchmark::State& state) {
 BENCHMARK(BM_Sgemm)->Args({1500, 1280, 1280, 1})->Args({1500, 1280, 1280, 8})->Args({1500, 5120, 1280, 8})
     ->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_RuntimeGemm)->Args({1500, 1280, 1280})->Args({1500, 5120, 1280})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PackedLinear)
+    ->ArgsProduct({{1500}, {1280, 5120}, {1280}, {0, 1}})
+    ->Args({1500, 1280, 5120, 0})
+    ->Args({1500, 1280, 5120, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_PeakFma)->Arg(1)->Arg(8)->UseRealTime();

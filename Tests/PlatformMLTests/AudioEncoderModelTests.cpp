@@ -4,6 +4,7 @@
 #include "Platform/ML/DictionaryFeatureProvider.h"
 #include "Platform/ML/Model.h"
 #include "Platform/ML/ModelLoadError.h"
+#include "Platform/ML/WhisperPreset.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,9 @@ TEST(AudioEncoderModel, MatchesNaiveReferenceForHalfAndFloatFeatures) {
     testsupport::TemporaryDirectory dir;
     const auto folder = dir / "AudioEncoder.mlmodelc";
     ml::AudioEncoderModel::writer(kShape, 5).writeCompiled(folder);
-    auto model = ml::Model::load(folder);
+    ml::ModelConfiguration exact;
+    exact.computeUnits = ml::ComputeUnits::cpuOnly;
+    auto model = ml::Model::load(folder, exact);
     const auto output = model->description().findOutput("encoder_output_embeds");
     ASSERT_NE(output, nullptr);
     EXPECT_EQ(output->multiArrayConstraint->shape, (std::vector<int64_t>{1, 128, 1, 20}));
@@ -66,5 +69,36 @@ TEST(AudioEncoderModel, RejectsWidthsThatAreNotWholeHeadsAndMissingWeights) {
         FAIL() << "a model without its second block loaded";
     } catch (const ml::ModelLoadError& error) {
         EXPECT_NE(std::string(error.what()).find("encoder.layers.1"), std::string::npos) << error.what();
+    }
+}
+
+TEST(AudioEncoderModel, ReducedPrecisionStaysCloseToFloatOnTinyAndSmallShapes) {
+    // Every compute unit but cpuOnly may use bfloat16 products: the windows must stay within 1% (relative
+    // RMS) of the float32 ones at full size, where errors have the most layers and frames to grow.
+    for (const char* size : {"tiny", "small"}) {
+        const ml::AudioEncoderShape shape = ml::WhisperPreset::named(size)->encoder;
+        testsupport::TemporaryDirectory dir;
+        ml::AudioEncoderModel::writer(shape, 7).writeCompiled(dir / "AudioEncoder.mlmodelc");
+        const auto folder = ml::ModelFolder::read(dir / "AudioEncoder.mlmodelc");
+        const ml::AudioEncoderModel exact(folder, ml::ComputeUnits::cpuOnly);
+        const ml::AudioEncoderModel reduced(folder, ml::ComputeUnits::cpuAndNeuralEngine);
+        auto mel = std::make_shared<ml::MultiArray>(std::vector<int64_t>{1, shape.mels, 1, 2 * shape.frames},
+                                                    ml::MultiArrayDataType::Float16);
+        std::mt19937 random(3);
+        std::uniform_real_distribution<float> value(-1.5f, 1.5f);
+        for (auto& x : mel->elements<ml::Float16>())
+            x = ml::Float16(value(random));
+        ml::DictionaryFeatureProvider input, exactOut, reducedOut;
+        input.set("melspectrogram_features", ml::FeatureValue(mel));
+        exact.predict(input, {}, exactOut);
+        reduced.predict(input, {}, reducedOut);
+        const auto a = exactOut.multiArray("encoder_output_embeds")->toFloats();
+        const auto b = reducedOut.multiArray("encoder_output_embeds")->toFloats();
+        double error = 0, norm = 0;
+        for (size_t i = 0; i < a.size(); ++i) {
+            error += (double(a[i]) - b[i]) * (double(a[i]) - b[i]);
+            norm += double(a[i]) * a[i];
+        }
+        EXPECT_LT(std::sqrt(error / norm), 1e-2) << size;
     }
 }

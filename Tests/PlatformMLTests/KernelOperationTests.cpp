@@ -127,6 +127,10 @@ TEST(KernelAttention, FullCausalAndMaskedVariantsMatchReference) {
 TEST(KernelConv1d, StrideOneAndTwoInBothLayouts) {
     const size_t cin = 5, cout = 7, length = 37;
     auto x = randomVector(cin * length, 14), w = randomVector(cout * cin * 3, 15), b = randomVector(cout, 16);
+    std::vector<uint16_t> halves(w.size()); // the packed weights are halves
+    floatToHalf(w.data(), halves.data(), w.size());
+    halfToFloat(halves.data(), w.data(), w.size());
+    const auto packed = PackedWeights::pack(w.data(), cout, cin * 3, Precision::float32);
     for (size_t stride : {1, 2})
         for (bool channelMajor : {true, false}) {
             std::vector<float> input(cin * length);
@@ -138,9 +142,8 @@ TEST(KernelConv1d, StrideOneAndTwoInBothLayouts) {
                             channelMajor ? 1 : cin,
                             cin,
                             length,
-                            w.data(),
+                            &packed,
                             b.data(),
-                            cout,
                             stride,
                             stride == 2};
             const size_t outLength = conv1dOutputLength(length, stride);

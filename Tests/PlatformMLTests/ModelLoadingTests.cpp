@@ -49,9 +49,10 @@ private:
 class ModelLoading : public testing::Test {
 protected:
     void SetUp() override {
-        ml::ModelKindRegistry::shared().add("test_scale", [](const ml::ModelFolder& folder) {
-            return std::make_unique<ScaleKind>(folder);
-        });
+        ml::ModelKindRegistry::shared().add("test_scale",
+                                            [](const ml::ModelFolder& folder, const ml::ModelConfiguration&) {
+                                                return std::make_unique<ScaleKind>(folder);
+                                            });
         configuration.compiledModelCacheDirectory = temporary / "cache";
     }
 

@@ -9,6 +9,7 @@
 #include "Platform/ML/TextDecoderModel.h"
 #include "Support/TestSupport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <random>
@@ -158,6 +159,23 @@ TEST_F(TextDecoderModelTest, ConcurrentWindowsGetTheirOwnResults) {
     for (size_t i = 0; i + 1 < std::size(kTokens); ++i)
         check.step(*model, kTokens[i]);
     expectMatchesReference(check, *check.step(*model, kTokens[std::size(kTokens) - 1]));
+}
+
+TEST_F(TextDecoderModelTest, ReducedPrecisionPicksTheSameTokensAsFloat) {
+    // The engine's default compute units: the window's cross-attention products in reduced precision.
+    const ml::TextDecoderModel reduced(*folder, ml::ComputeUnits::cpuAndNeuralEngine);
+    Window exactWindow(6), reducedWindow(6);
+    auto argmax = [](const ml::DictionaryFeatureProvider& output) {
+        const auto logits = output.multiArray("logits")->toFloats();
+        return std::max_element(logits.begin(), logits.end()) - logits.begin();
+    };
+    // A scripted prompt, then the model's own choices fed back.
+    int token = 7;
+    for (int step = 0; step < int(kCache); ++step) {
+        const auto exact = argmax(*exactWindow.step(*model, token));
+        EXPECT_EQ(argmax(*reducedWindow.step(reduced, token)), exact) << "step " << step;
+        token = step < 3 ? kTokens[step + 1] : int(exact);
+    }
 }
 
 TEST_F(TextDecoderModelTest, RejectsTokensPositionsAndWidthsOutsideTheModel) {

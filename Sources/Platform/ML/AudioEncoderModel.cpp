@@ -5,6 +5,7 @@
 #include "Platform/ML/Kernels/Elementwise.h"
 #include "Platform/ML/Kernels/Gemm.h"
 #include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/PredictionError.h"
 
 #include <chrono>
@@ -36,7 +37,7 @@ AudioEncoderModel::Profile& AudioEncoderModel::threadProfile() {
     return profile;
 }
 
-AudioEncoderModel::AudioEncoderModel(const ModelFolder& folder) {
+AudioEncoderModel::AudioEncoderModel(const ModelFolder& folder, ComputeUnits units) {
     const ModelParameters& p = folder.parameters();
     shape_ = {p.integer("n_mels"), p.integer("n_audio_state"), p.integer("n_audio_layer"),
               p.integer("n_audio_head"), p.integer("n_audio_ctx", 1500)};
@@ -48,12 +49,18 @@ AudioEncoderModel::AudioEncoderModel(const ModelFolder& folder) {
     folder.requireOutput(kOutputName, MultiArrayDataType::Float16, {1, d, 1, shape_.frames});
 
     const SafeTensorsFile& w = folder.weights();
-    conv1Weight_ = readFloats(w, "encoder.conv1.weight", {d, shape_.mels, 3});
-    conv1Bias_ = readFloats(w, "encoder.conv1.bias", {d});
-    conv2Weight_ = readFloats(w, "encoder.conv2.weight", {d, d, 3});
-    conv2Bias_ = readFloats(w, "encoder.conv2.bias", {d});
+    const kernels::Precision precision = productPrecision(units);
+    auto packConv = [&](const std::string& name, int64_t channels) {
+        const std::vector<float> weight = readFloats(w, name + ".weight", {d, channels, 3});
+        return PackedLinearWeights{
+            kernels::PackedWeights::pack(weight.data(), size_t(d), size_t(channels * 3), precision),
+            readFloats(w, name + ".bias", {d})};
+    };
+    conv1_ = packConv("encoder.conv1", shape_.mels);
+    conv2_ = packConv("encoder.conv2", d);
     positions_ = readFloats(w, "encoder.embed_positions.weight", {shape_.frames, d});
     const auto f32 = MultiArrayDataType::Float32;
+    // Each layer's float copies live only until they are packed.
     for (int64_t l = 0; l < shape_.layers; ++l) {
         const std::string prefix = "encoder.layers." + std::to_string(l);
         Layer layer;
@@ -61,11 +68,11 @@ AudioEncoderModel::AudioEncoderModel(const ModelFolder& folder) {
         const LinearWeights q = readLinear(w, prefix + ".self_attn.q_proj", d, d, f32);
         const LinearWeights k = readLinear(w, prefix + ".self_attn.k_proj", d, d, f32, false);
         const LinearWeights v = readLinear(w, prefix + ".self_attn.v_proj", d, d, f32);
-        layer.qkv = stackLinear({&q, &k, &v});
-        layer.out = readLinear(w, prefix + ".self_attn.out_proj", d, d, f32);
+        layer.qkv = packLinear(stackLinear({&q, &k, &v}), precision);
+        layer.out = packLinear(readLinear(w, prefix + ".self_attn.out_proj", d, d, f32), precision);
         layer.mlpNorm = readLayerNorm(w, prefix + ".final_layer_norm", d);
-        layer.fc1 = readLinear(w, prefix + ".fc1", 4 * d, d, f32);
-        layer.fc2 = readLinear(w, prefix + ".fc2", d, 4 * d, f32);
+        layer.fc1 = packLinear(readLinear(w, prefix + ".fc1", 4 * d, d, f32), precision);
+        layer.fc2 = packLinear(readLinear(w, prefix + ".fc2", d, 4 * d, f32), precision);
         layers_.push_back(std::move(layer));
     }
     finalNorm_ = readLayerNorm(w, "encoder.layer_norm", d);
@@ -129,11 +136,9 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
     }
     {
         StageTimer timer(profile.products);
-        conv1d(
-            {mel.data(), melFrames, 1, mels, melFrames, conv1Weight_.data(), conv1Bias_.data(), d, 1, true},
-            conv.data());
-        conv1d({conv.data(), 1, d, d, melFrames, conv2Weight_.data(), conv2Bias_.data(), d, 2, true},
-               x.data());
+        conv1d({mel.data(), melFrames, 1, mels, melFrames, &conv1_.weight, conv1_.bias.data(), 1, true},
+               conv.data());
+        conv1d({conv.data(), 1, d, d, melFrames, &conv2_.weight, conv2_.bias.data(), 2, true}, x.data());
     }
     const KernelTable& k = activeKernels();
     {
@@ -148,7 +153,7 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
         }
         {
             StageTimer timer(profile.products);
-            linear(h.data(), frames, d, layer.qkv.floats(), layer.qkv.bias.data(), 3 * d, qkv.data());
+            packedLinear(h.data(), frames, layer.qkv.weight, layer.qkv.bias.data(), qkv.data());
         }
         {
             StageTimer timer(profile.attention);
@@ -157,7 +162,7 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
         }
         {
             StageTimer timer(profile.products);
-            linear(attended.data(), frames, d, layer.out.floats(), layer.out.bias.data(), d, x.data(), true);
+            packedLinear(attended.data(), frames, layer.out.weight, layer.out.bias.data(), x.data(), true);
         }
         {
             StageTimer timer(profile.other);
@@ -165,9 +170,9 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
         }
         {
             StageTimer timer(profile.products);
-            linear(h.data(), frames, d, layer.fc1.floats(), layer.fc1.bias.data(), 4 * d, mlp.data(), false,
-                   Epilogue::gelu);
-            linear(mlp.data(), frames, 4 * d, layer.fc2.floats(), layer.fc2.bias.data(), d, x.data(), true);
+            packedLinear(h.data(), frames, layer.fc1.weight, layer.fc1.bias.data(), mlp.data(), false,
+                         Epilogue::gelu);
+            packedLinear(mlp.data(), frames, layer.fc2.weight, layer.fc2.bias.data(), x.data(), true);
         }
     }
     auto output = std::make_shared<MultiArray>(std::vector<int64_t>{1, shape_.width, 1, shape_.frames},

@@ -3,8 +3,10 @@
 // Input "melspectrogram_features" Float16 (Float32 accepted) [1, n_mels, 1, 2 * n_audio_ctx]; output
 // "encoder_output_embeds" Float16 [1, D, 1, n_audio_ctx]. conv1d k3 -> GELU -> conv1d k3 stride 2 ->
 // GELU -> + stored positions -> pre-LayerNorm blocks (self-attention, head size 64; MLP 4D with GELU)
-// -> final LayerNorm. Weights are kept as floats: every product here is a large matrix product.
+// -> final LayerNorm. Every product here is a large matrix product: the weights are packed at load for the
+// matrix kernels, in float32 for cpuOnly and in reduced precision for the other compute units.
 
+#include "Platform/ML/ComputeUnits.h"
 #include "Platform/ML/ModelFolder.h"
 #include "Platform/ML/ModelKind.h"
 #include "Platform/ML/ModelWriter.h"
@@ -29,7 +31,7 @@ public:
     static constexpr const char* kInputName = "melspectrogram_features";
     static constexpr const char* kOutputName = "encoder_output_embeds";
 
-    explicit AudioEncoderModel(const ModelFolder& folder);
+    explicit AudioEncoderModel(const ModelFolder& folder, ComputeUnits units = ComputeUnits::cpuOnly);
 
     /// A writer for an encoder of this shape with random weights (fixed seed).
     static ModelWriter writer(const AudioEncoderShape& shape, uint64_t seed);
@@ -48,15 +50,15 @@ public:
 private:
     struct Layer {
         LayerNormWeights attentionNorm;
-        LinearWeights qkv; // query, key and value stacked: one product per block
-        LinearWeights out;
+        PackedLinearWeights qkv; // query, key and value stacked: one product per block
+        PackedLinearWeights out;
         LayerNormWeights mlpNorm;
-        LinearWeights fc1;
-        LinearWeights fc2;
+        PackedLinearWeights fc1;
+        PackedLinearWeights fc2;
     };
 
     AudioEncoderShape shape_;
-    std::vector<float> conv1Weight_, conv1Bias_, conv2Weight_, conv2Bias_;
+    PackedLinearWeights conv1_, conv2_; // [D, channels * 3]
     std::vector<float> positions_;
     std::vector<Layer> layers_;
     LayerNormWeights finalNorm_;

@@ -1,6 +1,8 @@
 #pragma once
-// Where a model may run, as callers ask for it. Recorded with the model; this runtime always computes
-// on the CPU. Values outside the four named ones are kept as they are.
+// Where a model may run, as callers ask for it. This runtime always computes on the CPU; as the neural
+// engine and GPU compute in half precision, every value but cpuOnly lets the encoder and decoder use the
+// processor's reduced-precision products where it has them. Values outside the four named ones are kept
+// as they are (and computed exactly).
 
 #include <cstdint>
 

@@ -44,7 +44,7 @@ std::shared_ptr<Model> Model::load(const fs::path& location, const ModelConfigur
     const fs::path package = ModelCompiler::packageRoot(location);
     if (package.empty()) {
         ModelFolder folder = ModelFolder::read(location);
-        std::shared_ptr<const ModelKind> kind = ModelKindRegistry::shared().create(folder);
+        std::shared_ptr<const ModelKind> kind = ModelKindRegistry::shared().create(folder, configuration);
         return create(folder.description(), std::move(kind), configuration, location);
     }
     const fs::path cache = configuration.compiledModelCacheDirectory.empty()
@@ -53,7 +53,7 @@ std::shared_ptr<Model> Model::load(const fs::path& location, const ModelConfigur
     ModelCompiler::Result compiled = ModelCompiler::compile(package, cache);
     try {
         ModelFolder folder = ModelFolder::read(compiled.compiledFolder);
-        std::shared_ptr<const ModelKind> kind = ModelKindRegistry::shared().create(folder);
+        std::shared_ptr<const ModelKind> kind = ModelKindRegistry::shared().create(folder, configuration);
         return create(folder.description(), std::move(kind), configuration, compiled.compiledFolder);
     } catch (const ModelLoadError& failure) {
         // A package the kind rejects must not linger in the cache as if it were usable.

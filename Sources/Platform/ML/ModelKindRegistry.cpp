@@ -9,14 +9,20 @@
 namespace ml {
 
 void registerBuiltinModelKinds(ModelKindRegistry& registry) {
-    registry.add(MelSpectrogramModel::kKind,
-                 [](const ModelFolder& folder) { return std::make_unique<MelSpectrogramModel>(folder); });
+    registry.add(MelSpectrogramModel::kKind, [](const ModelFolder& folder, const ModelConfiguration&) {
+        return std::make_unique<MelSpectrogramModel>(folder);
+    });
     registry.add(AudioEncoderModel::kKind,
-                 [](const ModelFolder& folder) { return std::make_unique<AudioEncoderModel>(folder); });
+                 [](const ModelFolder& folder, const ModelConfiguration& configuration) {
+                     return std::make_unique<AudioEncoderModel>(folder, configuration.computeUnits);
+                 });
     registry.add(TextDecoderModel::kKind,
-                 [](const ModelFolder& folder) { return std::make_unique<TextDecoderModel>(folder); });
-    registry.add(ScriptedTextDecoderModel::kKind,
-                 [](const ModelFolder& folder) { return std::make_unique<ScriptedTextDecoderModel>(folder); });
+                 [](const ModelFolder& folder, const ModelConfiguration& configuration) {
+                     return std::make_unique<TextDecoderModel>(folder, configuration.computeUnits);
+                 });
+    registry.add(ScriptedTextDecoderModel::kKind, [](const ModelFolder& folder, const ModelConfiguration&) {
+        return std::make_unique<ScriptedTextDecoderModel>(folder);
+    });
 }
 
 ModelKindRegistry& ModelKindRegistry::shared() {
@@ -47,7 +53,8 @@ std::vector<std::string> ModelKindRegistry::kinds() const {
     return names;
 }
 
-std::unique_ptr<ModelKind> ModelKindRegistry::create(const ModelFolder& folder) const {
+std::unique_ptr<ModelKind> ModelKindRegistry::create(const ModelFolder& folder,
+                                                     const ModelConfiguration& configuration) const {
     ModelKindFactory factory;
     {
         std::lock_guard lock(mutex_);
@@ -62,7 +69,7 @@ std::unique_ptr<ModelKind> ModelKindRegistry::create(const ModelFolder& folder) 
         factory = found->second;
     }
     try {
-        return factory(folder);
+        return factory(folder, configuration);
     } catch (const ModelLoadError&) {
         throw;
     } catch (const std::exception& error) {

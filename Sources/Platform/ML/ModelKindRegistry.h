@@ -25,7 +25,8 @@ public:
     std::vector<std::string> kinds() const;
 
     /// Builds the folder's kind; throws ModelLoadError for an unknown kind or anything the factory rejects.
-    std::unique_ptr<ModelKind> create(const ModelFolder& folder) const;
+    std::unique_ptr<ModelKind> create(const ModelFolder& folder,
+                                      const ModelConfiguration& configuration = {}) const;
 
 private:
     mutable std::mutex mutex_;

@@ -4,6 +4,7 @@
 #include "Platform/ML/Kernels/Gemm.h"
 #include "Platform/ML/Kernels/HalfLinear.h"
 #include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 #include "Platform/ML/PredictionError.h"
 
@@ -129,7 +130,7 @@ void requireCacheFitsPositions(const TextDecoderShape& shape) {
 
 } // namespace
 
-TextDecoderModel::TextDecoderModel(const ModelFolder& folder) {
+TextDecoderModel::TextDecoderModel(const ModelFolder& folder, ComputeUnits units) {
     const ModelParameters& p = folder.parameters();
     shape_.vocabulary = p.integer("n_vocab");
     shape_.width = p.integer("n_text_state");
@@ -186,8 +187,10 @@ TextDecoderModel::TextDecoderModel(const ModelFolder& folder) {
         layer.selfOut = readLinear(file, prefix + ".self_attn.out_proj", d, d, f16);
         layer.crossNorm = readLayerNorm(file, prefix + ".encoder_attn_layer_norm", d);
         layer.crossQuery = readLinear(file, prefix + ".encoder_attn.q_proj", d, d, f16);
-        layer.crossKey = readLinear(file, prefix + ".encoder_attn.k_proj", d, d, f32, false);
-        layer.crossValue = readLinear(file, prefix + ".encoder_attn.v_proj", d, d, f32);
+        layer.crossKey = packLinear(readLinear(file, prefix + ".encoder_attn.k_proj", d, d, f32, false),
+                                    productPrecision(units));
+        layer.crossValue =
+            packLinear(readLinear(file, prefix + ".encoder_attn.v_proj", d, d, f32), productPrecision(units));
         layer.crossOut = readLinear(file, prefix + ".encoder_attn.out_proj", d, d, f16);
         layer.mlpNorm = readLayerNorm(file, prefix + ".final_layer_norm", d);
         layer.fc1 = readLinear(file, prefix + ".fc1", 4 * d, d, f16);
@@ -276,9 +279,9 @@ void TextDecoderModel::computeCrossAttention(const MultiArray& encoderOutput,
     }
     std::vector<float> keys(w * d), values(w * d);
     for (const Layer& layer : layers_) {
-        kernels::linear(frames.data(), w, d, layer.crossKey.floats(), nullptr, d, keys.data());
-        kernels::linear(frames.data(), w, d, layer.crossValue.floats(), layer.crossValue.bias.data(), d,
-                        values.data());
+        kernels::packedLinear(frames.data(), w, layer.crossKey.weight, nullptr, keys.data());
+        kernels::packedLinear(frames.data(), w, layer.crossValue.weight, layer.crossValue.bias.data(),
+                              values.data());
         entry.keys.emplace_back(w * d);
         entry.values.emplace_back(w * d);
         // Head-major [heads, frames, 64]: each head's task then reads one contiguous block.

@@ -10,8 +10,10 @@
 // Float16 [1, W]: the mean cross-attention weights of those heads.
 // Position t's key and value always come from this step's projection (the column at t in the caches
 // may be stale); hidden positions are never read. Per-token work is bound by reading weights, so the
-// matrices are kept as half floats; cross-attention keys and values are computed once per window.
+// matrices are kept as half floats; cross-attention keys and values are computed once per window, in a
+// large product whose precision follows the compute units (as the encoder's).
 
+#include "Platform/ML/ComputeUnits.h"
 #include "Platform/ML/CrossAttentionCache.h"
 #include "Platform/ML/ModelFolder.h"
 #include "Platform/ML/ModelKind.h"
@@ -39,7 +41,7 @@ class TextDecoderModel : public ModelKind {
 public:
     static constexpr const char* kKind = "text_decoder";
 
-    explicit TextDecoderModel(const ModelFolder& folder);
+    explicit TextDecoderModel(const ModelFolder& folder, ComputeUnits units = ComputeUnits::cpuOnly);
 
     /// A writer for a decoder of this shape with random weights (fixed seed).
     static ModelWriter writer(const TextDecoderShape& shape, uint64_t seed);
@@ -61,8 +63,8 @@ private:
         LinearWeights selfOut;
         LayerNormWeights crossNorm;
         LinearWeights crossQuery;
-        LinearWeights crossKey; // float weights: used once per window in a large product
-        LinearWeights crossValue;
+        PackedLinearWeights crossKey; // used once per window in a large product
+        PackedLinearWeights crossValue;
         LinearWeights crossOut;
         LayerNormWeights mlpNorm;
         LinearWeights fc1;

@@ -47,6 +47,25 @@ LinearWeights stackLinear(const std::vector<const LinearWeights*>& parts) {
     return stacked;
 }
 
+kernels::Precision productPrecision(ComputeUnits units) {
+    switch (units) {
+    case ComputeUnits::cpuAndGPU:
+    case ComputeUnits::all:
+    case ComputeUnits::cpuAndNeuralEngine:
+        return kernels::Precision::bfloat16;
+    case ComputeUnits::cpuOnly:
+        break;
+    }
+    return kernels::Precision::float32;
+}
+
+PackedLinearWeights packLinear(const LinearWeights& linear, kernels::Precision precision) {
+    if (linear.weight.dataType() != MultiArrayDataType::Float32)
+        throw std::invalid_argument("only float weights are packed");
+    return {kernels::PackedWeights::pack(linear.floats(), size_t(linear.out), size_t(linear.in), precision),
+            linear.bias};
+}
+
 float RandomWeightWriter::next() {
     // xorshift64*: fast enough for the billion weights of a full-size benchmark model.
     state_ ^= state_ >> 12;

@@ -3,6 +3,8 @@
 // model's weights file under the names of public Whisper checkpoints ("<prefix>.q_proj.weight", ...),
 // and the random-weight generator that writes them for test and benchmark models.
 
+#include "Platform/ML/ComputeUnits.h"
+#include "Platform/ML/Kernels/Packed/PackedWeights.h"
 #include "Platform/ML/ModelWriter.h"
 #include "Platform/ML/MultiArray.h"
 #include "Platform/ML/SafeTensorsFile.h"
@@ -35,6 +37,19 @@ struct LinearWeights {
     const float* floats() const { return static_cast<const float*>(weight.data()); }
     const uint16_t* halves() const { return static_cast<const uint16_t*>(weight.data()); }
 };
+
+/// A linear layer whose weight is packed for the matrix kernels (the large, many-row products).
+struct PackedLinearWeights {
+    kernels::PackedWeights weight;
+    std::vector<float> bias;
+};
+
+/// The products' precision for a load's compute units: float32 for cpuOnly (and unknown values),
+/// reduced precision for the others (where the processor has it; PackedWeights falls back).
+kernels::Precision productPrecision(ComputeUnits units);
+
+/// Packs a Float32 linear layer (the float copy can be dropped afterwards).
+PackedLinearWeights packLinear(const LinearWeights& linear, kernels::Precision precision);
 
 /// Reads and checks the shapes of "<prefix>.weight" and "<prefix>.bias".
 LayerNormWeights readLayerNorm(const SafeTensorsFile& file, const std::string& prefix, int64_t width);

@@ -1,6 +1,6 @@
 #include "Platform/ML/Kernels/Conv1d.h"
 
-#include "Platform/ML/Kernels/Gemm.h"
+#include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <stdexcept>
@@ -17,6 +17,8 @@ size_t conv1dOutputLength(size_t inLength, size_t stride) {
 void conv1d(const Conv1dArgs& a, float* output) {
     const size_t outLength = conv1dOutputLength(a.inLength, a.stride);
     const size_t columns = a.inChannels * 3;
+    if (a.weight->in() != columns)
+        throw std::invalid_argument("convolution weight does not match its input channels");
     std::vector<float> im2col(outLength * columns);
     ThreadPool::shared().parallelFor(outLength, [&](size_t t) {
         float* row = im2col.data() + t * columns;
@@ -28,8 +30,8 @@ void conv1d(const Conv1dArgs& a, float* output) {
                                        : a.input[c * a.channelStride + size_t(source) * a.timeStride];
             }
     });
-    linear(im2col.data(), outLength, columns, a.weight, a.bias, a.outChannels, output, false,
-           a.gelu ? Epilogue::gelu : Epilogue::none);
+    packedLinear(im2col.data(), outLength, *a.weight, a.bias, output, false,
+                 a.gelu ? Epilogue::gelu : Epilogue::none);
 }
 
 } // namespace ml::kernels

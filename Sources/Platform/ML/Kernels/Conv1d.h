@@ -2,6 +2,8 @@
 // One-dimensional convolution with kernel size 3 and padding 1 (the audio encoder's front end), as
 // an im2col copy followed by one matrix product.
 
+#include "Platform/ML/Kernels/Packed/PackedWeights.h"
+
 #include <cstddef>
 
 namespace ml::kernels {
@@ -14,10 +16,10 @@ struct Conv1dArgs {
     size_t timeStride;
     size_t inChannels;
     size_t inLength;
-    /// Checkpoint layout [outChannels, inChannels, 3] and [outChannels].
-    const float* weight;
+    /// Checkpoint layout [outChannels, inChannels, 3] packed as a [outChannels, inChannels * 3] linear
+    /// layer, and [outChannels].
+    const PackedWeights* weight;
     const float* bias;
-    size_t outChannels;
     size_t stride = 1;
     bool gelu = false;
 };

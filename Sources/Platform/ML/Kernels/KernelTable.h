@@ -38,6 +38,12 @@ struct KernelTable {
     // sum of value rows, in one pass with the sums kept in registers).
     void (*halfWeightedRowSum)(const uint16_t* rows, size_t ld, const float* weights, size_t count,
                                float* out, size_t width) = nullptr;
+
+    // The matrix products' register tile: C[tileRows, panelWidth] (row stride ldc) = (load ? C : 0) + A B
+    // over `depth` steps, A packed as depth groups of tileRows floats, B as depth rows of panelWidth floats.
+    size_t gemmTileRows = 0;
+    size_t gemmPanelWidth = 0;
+    void (*gemmTile)(size_t depth, const float* a, const float* b, float* c, size_t ldc, bool load) = nullptr;
 };
 
 /// The table for the best instruction set this processor supports (filled on first use).
@@ -53,5 +59,8 @@ void fillElementwise_avx512(KernelTable& table);
 void fillHalfGemv_generic(KernelTable& table);
 void fillHalfGemv_avx2(KernelTable& table);
 void fillHalfGemv_avx512(KernelTable& table);
+void fillTileGemm_generic(KernelTable& table);
+void fillTileGemm_avx2(KernelTable& table);
+void fillTileGemm_avx512(KernelTable& table);
 
 } // namespace ml::kernels

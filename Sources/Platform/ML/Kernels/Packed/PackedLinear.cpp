@@ -1,0 +1,113 @@
+#include "Platform/ML/Kernels/Packed/PackedLinear.h"
+
+#include "Platform/ML/Kernels/Packed/AmxGemm.h"
+#include "Platform/ML/Kernels/ThreadPool.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace ml::kernels {
+namespace {
+
+// A slice of 256 inputs: the block's packed activations (96 x 256 floats) stay in L2 and one widened
+// weight panel (256 x 32 floats) in L1 while every row tile of the block runs over it.
+constexpr size_t kDepthSlice = 256;
+constexpr size_t kWidestColumnBlock = 512;
+
+size_t blocksOf(size_t total, size_t block) {
+    return (total + block - 1) / block;
+}
+
+// Float32: C[r0:r1, c0:c1] of y over every input slice; the bias and epilogue are the caller's.
+void floatBlock(const float* x, const PackedWeights& W, size_t r0, size_t r1, size_t c0, size_t c1, float* y,
+                bool accumulate) {
+    const KernelTable& k = W.kernels();
+    const size_t in = W.in(), out = W.out(), tileRows = k.gemmTileRows, panelWidth = k.gemmPanelWidth;
+    const size_t tiles = blocksOf(r1 - r0, tileRows);
+    thread_local std::vector<float> a, b, edge;
+    a.resize(tiles * tileRows * kDepthSlice);
+    b.resize(kDepthSlice * panelWidth);
+    edge.resize(tileRows * panelWidth);
+    if (in == 0 && !accumulate)
+        for (size_t r = r0; r < r1; ++r)
+            std::fill(y + r * out + c0, y + r * out + c1, 0.0f);
+    for (size_t k0 = 0; k0 < in; k0 += kDepthSlice) {
+        const size_t depth = std::min(kDepthSlice, in - k0);
+        // Rows interleaved per tile: step i of tile t holds its rows' inputs i side by side (written in
+        // order; strided writes cost as much as a quarter of the products).
+        for (size_t t = 0; t < tiles; ++t) {
+            float* packed = a.data() + t * depth * tileRows;
+            const size_t first = r0 + t * tileRows, height = std::min(tileRows, r1 - first);
+            const float* source = x + first * in + k0;
+            for (size_t i = 0; i < depth; ++i, packed += tileRows) {
+                for (size_t r = 0; r < height; ++r)
+                    packed[r] = source[r * in + i];
+                for (size_t r = height; r < tileRows; ++r)
+                    packed[r] = 0.0f;
+            }
+        }
+        const bool load = accumulate || k0 > 0;
+        for (size_t c = c0; c < c1; c += panelWidth) {
+            k.halfToFloat(W.halfPanel(c / panelWidth) + k0 * panelWidth, b.data(), depth * panelWidth);
+            const size_t width = std::min(panelWidth, c1 - c);
+            for (size_t t = 0; t < tiles; ++t) {
+                const size_t row = r0 + t * tileRows, height = std::min(tileRows, r1 - row);
+                float* target = y + row * out + c;
+                const float* packed = a.data() + t * depth * tileRows;
+                if (height == tileRows && width == panelWidth) {
+                    k.gemmTile(depth, packed, b.data(), target, out, load);
+                    continue;
+                }
+                // A partial tile runs on a full one in scratch memory.
+                std::fill(edge.begin(), edge.end(), 0.0f);
+                if (load)
+                    for (size_t r = 0; r < height; ++r)
+                        std::memcpy(edge.data() + r * panelWidth, target + r * out, width * sizeof(float));
+                k.gemmTile(depth, packed, b.data(), edge.data(), panelWidth, load);
+                for (size_t r = 0; r < height; ++r)
+                    std::memcpy(target + r * out, edge.data() + r * panelWidth, width * sizeof(float));
+            }
+        }
+    }
+}
+
+} // namespace
+
+void packedLinear(const float* x, size_t rows, const PackedWeights& W, const float* bias, float* y,
+                  bool accumulate, Epilogue epilogue) {
+    const bool tiles = W.precision() == Precision::bfloat16;
+    const size_t in = W.in(), out = W.out();
+    // Rows per block: 128 (four pairs of matrix tiles; 64 for long inputs, so the block's bfloat16
+    // activations stay in L2), in float32 eight register tiles.
+    const size_t rowBlock = tiles ? (W.paddedIn() > 2048 ? 64 : 128) : W.kernels().gemmTileRows * 8;
+    const size_t columnUnit = tiles ? 2 * PackedWeights::kTilePanelWidth : W.kernels().gemmPanelWidth;
+    const size_t rowBlocks = blocksOf(rows, rowBlock);
+    const size_t threads = ThreadPool::shared().threadCount();
+    // Narrower column blocks until every thread has two blocks to take.
+    size_t columnBlock = kWidestColumnBlock;
+    while (columnBlock > columnUnit && rowBlocks * blocksOf(out, columnBlock) < 2 * threads)
+        columnBlock /= 2;
+    columnBlock = std::max(columnBlock, columnUnit);
+    const size_t columnBlocks = blocksOf(out, columnBlock);
+    const KernelTable& k = activeKernels();
+    ThreadPool::shared().parallelFor(rowBlocks * columnBlocks, [&](size_t task) {
+        const size_t r0 = task / columnBlocks * rowBlock, r1 = std::min(rows, r0 + rowBlock);
+        const size_t c0 = task % columnBlocks * columnBlock, c1 = std::min(out, c0 + columnBlock);
+        if (tiles) {
+            amxLinearRows(x + r0 * in, r1 - r0, W, c0, c1, bias, y + r0 * out, accumulate,
+                          epilogue == Epilogue::gelu);
+            return;
+        }
+        floatBlock(x, W, r0, r1, c0, c1, y, accumulate);
+        for (size_t r = r0; r < r1; ++r) {
+            float* row = y + r * out + c0;
+            if (bias)
+                k.add(row, bias + c0, c1 - c0);
+            if (epilogue == Epilogue::gelu)
+                k.gelu(row, c1 - c0);
+        }
+    });
+}
+
+} // namespace ml::kernels

@@ -1,0 +1,56 @@
+#include "Platform/ML/Kernels/Packed/PackedWeights.h"
+
+#include "Platform/ML/Kernels/Packed/AmxGemm.h"
+#include "Platform/ML/Kernels/ThreadPool.h"
+
+#include <cstring>
+
+namespace ml::kernels {
+
+uint16_t floatToBfloat16(float value) {
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    if ((bits & 0x7FFFFFFF) > 0x7F800000)
+        return uint16_t((bits >> 16) | 0x40);
+    return uint16_t((bits + 0x7FFF + ((bits >> 16) & 1)) >> 16);
+}
+
+PackedWeights PackedWeights::pack(const float* W, size_t out, size_t in, Precision wanted,
+                                  const KernelTable& kernels) {
+    PackedWeights packed;
+    packed.in_ = in;
+    packed.out_ = out;
+    packed.kernels_ = &kernels;
+    packed.precision_ =
+        wanted == Precision::bfloat16 && amxAvailable() ? Precision::bfloat16 : Precision::float32;
+    ThreadPool& pool = ThreadPool::shared();
+    if (packed.precision_ == Precision::float32) {
+        const size_t width = kernels.gemmPanelWidth, panels = (out + width - 1) / width;
+        packed.data_.assign(panels * in * width, 0);
+        pool.parallelFor(panels, [&](size_t p) {
+            uint16_t* panel = packed.data_.data() + p * in * width;
+            std::vector<uint16_t> halves(in);
+            for (size_t j = 0; j < width && p * width + j < out; ++j) {
+                kernels.floatToHalf(W + (p * width + j) * in, halves.data(), in);
+                for (size_t k = 0; k < in; ++k)
+                    panel[k * width + j] = halves[k];
+            }
+        });
+        return packed;
+    }
+    const size_t width = kTilePanelWidth;
+    const size_t panels = (out + 2 * width - 1) / (2 * width) * 2; // the tiles go in pairs
+    packed.paddedIn_ = (in + kTileDepth - 1) / kTileDepth * kTileDepth;
+    packed.data_.assign(panels * packed.paddedIn_ * width, 0);
+    pool.parallelFor(panels, [&](size_t p) {
+        uint16_t* panel = packed.data_.data() + p * packed.paddedIn_ * width;
+        for (size_t j = 0; j < width && p * width + j < out; ++j) {
+            const float* row = W + (p * width + j) * in;
+            for (size_t k = 0; k < in; ++k)
+                panel[(k / 2) * 2 * width + j * 2 + (k & 1)] = floatToBfloat16(row[k]);
+        }
+    });
+    return packed;
+}
+
+} // namespace ml::kernels

@@ -1,0 +1,55 @@
+// The matrix products' register tile, written once in the vocabulary of Simd.h and compiled per
+// instruction set by TileGemm_<isa>.cpp (each includes it once).
+
+#include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Kernels/Simd.h"
+
+namespace ml::kernels::VELMORA_ISA {
+namespace {
+
+// Accumulators fill the register file but for the panel's vectors and one broadcast: 12 x 2 of 32
+// zmm registers, 6 x 2 of 16 ymm ones; the scalar fallback keeps a 4 x 4 block.
+#if defined(VELMORA_SIMD_AVX512)
+constexpr size_t kTileRows = 12, kPanelVectors = 2;
+#elif defined(VELMORA_SIMD_AVX2)
+constexpr size_t kTileRows = 6, kPanelVectors = 2;
+#else
+constexpr size_t kTileRows = 4, kPanelVectors = 4;
+#endif
+constexpr size_t kPanelWidth = kPanelVectors * kWidth;
+
+void gemmTileBody(size_t depth, const float* a, const float* b, float* c, size_t ldc, bool load) {
+    vf acc[kTileRows][kPanelVectors];
+#pragma GCC unroll 16
+    for (size_t r = 0; r < kTileRows; ++r)
+#pragma GCC unroll 4
+        for (size_t v = 0; v < kPanelVectors; ++v)
+            acc[r][v] = load ? vload(c + r * ldc + v * kWidth) : vset(0.0f);
+    for (size_t k = 0; k < depth; ++k, a += kTileRows, b += kPanelWidth) {
+        vf panel[kPanelVectors];
+#pragma GCC unroll 4
+        for (size_t v = 0; v < kPanelVectors; ++v)
+            panel[v] = vload(b + v * kWidth);
+#pragma GCC unroll 16
+        for (size_t r = 0; r < kTileRows; ++r) {
+            const vf x = vset(a[r]);
+#pragma GCC unroll 4
+            for (size_t v = 0; v < kPanelVectors; ++v)
+                acc[r][v] = vfma(x, panel[v], acc[r][v]);
+        }
+    }
+#pragma GCC unroll 16
+    for (size_t r = 0; r < kTileRows; ++r)
+#pragma GCC unroll 4
+        for (size_t v = 0; v < kPanelVectors; ++v)
+            vstore(c + r * ldc + v * kWidth, acc[r][v]);
+}
+
+void fillTileGemm(KernelTable& table) {
+    table.gemmTileRows = kTileRows;
+    table.gemmPanelWidth = kPanelWidth;
+    table.gemmTile = gemmTileBody;
+}
+
+} // namespace
+} // namespace ml::kernels::VELMORA_ISA

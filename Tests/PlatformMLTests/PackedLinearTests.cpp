@@ -1,0 +1,120 @@
+// Products over packed weights, for every register tile this processor runs and for the matrix tiles
+// where present, against naive double-precision references at sizes that leave tails in every block.
+#include "KernelTestSupport.h"
+#include "Platform/ML/Kernels/Elementwise.h"
+#include "Platform/ML/Kernels/Packed/AmxGemm.h"
+#include "Platform/ML/Kernels/Packed/PackedLinear.h"
+
+#include <gtest/gtest.h>
+
+using namespace ml::kernels;
+using namespace kerneltest;
+
+namespace {
+
+// Weights as a half-precision checkpoint holds them: the float32 path must then be exact up to sums.
+std::vector<float> halfRepresentable(std::vector<float> values) {
+    std::vector<uint16_t> halves(values.size());
+    floatToHalf(values.data(), halves.data(), values.size());
+    halfToFloat(halves.data(), values.data(), values.size());
+    return values;
+}
+
+struct Shape {
+    size_t rows, in, out;
+};
+
+// Tails after the register tile (12, 6 or 4 rows; 32, 16 or 4 columns), the matrix tiles (32 x 32, depth
+// 32), the 256-input slices and the row and column blocks; and a product too small to split.
+const Shape kShapes[] = {{1, 1, 1}, {13, 31, 33}, {197, 257, 100}, {250, 600, 530}, {33, 70, 2}};
+
+struct Reference {
+    std::vector<float> x, W, bias, residual;
+    std::vector<double> product;
+};
+
+Reference referenceFor(const Shape& s, unsigned seed) {
+    Reference r;
+    r.x = randomVector(s.rows * s.in, seed);
+    r.W = halfRepresentable(randomVector(s.out * s.in, seed + 1, 1.0f / std::sqrt(float(s.in))));
+    r.bias = randomVector(s.out, seed + 2);
+    r.residual = randomVector(s.rows * s.out, seed + 3);
+    r.product = naiveGemm(false, true, s.rows, s.out, s.in, r.x.data(), s.in, r.W.data(), s.in);
+    return r;
+}
+
+// Every form a layer takes: plain, with bias and GELU, and added to a residual.
+void expectLinearForms(const PackedWeights& W, const Shape& s, const Reference& r, double tolerance,
+                       const std::string& what) {
+    std::vector<float> y(s.rows * s.out, 7.0f);
+    packedLinear(r.x.data(), s.rows, W, nullptr, y.data());
+    for (size_t i = 0; i < y.size(); ++i)
+        ASSERT_NEAR(y[i], r.product[i], tolerance) << what << " plain at " << i;
+    packedLinear(r.x.data(), s.rows, W, r.bias.data(), y.data(), false, Epilogue::gelu);
+    for (size_t i = 0; i < y.size(); ++i)
+        ASSERT_NEAR(y[i], naiveGelu(r.product[i] + r.bias[i % s.out]), tolerance) << what << " gelu at " << i;
+    auto sum = r.residual;
+    packedLinear(r.x.data(), s.rows, W, r.bias.data(), sum.data(), true);
+    for (size_t i = 0; i < sum.size(); ++i)
+        ASSERT_NEAR(sum[i], r.residual[i] + r.product[i] + r.bias[i % s.out], tolerance)
+            << what << " accumulated at " << i;
+}
+
+std::string describe(const Shape& s) {
+    return std::to_string(s.rows) + "x" + std::to_string(s.in) + "->" + std::to_string(s.out);
+}
+
+} // namespace
+
+TEST(PackedLinear, EveryRegisterTileMatchesTheReferenceWithTails) {
+    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512}) {
+        const KernelTable* table = kernelsFor(isa);
+        if (!table)
+            continue;
+        for (const Shape& s : kShapes) {
+            const Reference r = referenceFor(s, 31);
+            const auto W = PackedWeights::pack(r.W.data(), s.out, s.in, Precision::float32, *table);
+            ASSERT_EQ(W.precision(), Precision::float32);
+            expectLinearForms(W, s, r, 2e-4, std::string(table->name) + " " + describe(s));
+        }
+    }
+}
+
+TEST(PackedLinear, HalfPanelsTakeHalfTheMemoryOfFloats) {
+    const size_t out = 64, in = 256;
+    const auto values = randomVector(out * in, 5);
+    const auto W = PackedWeights::pack(values.data(), out, in, Precision::float32);
+    EXPECT_EQ(W.byteCount(), out * in * 2); // 64 is whole panels for every variant
+}
+
+TEST(PackedLinear, BfloatTilesMatchTheReferenceWithinTheirPrecision) {
+    if (!amxAvailable())
+        GTEST_SKIP() << "this processor (or system) offers no AMX bfloat16 tiles";
+    for (const Shape& s : kShapes) {
+        const Reference r = referenceFor(s, 41);
+        const auto W = PackedWeights::pack(r.W.data(), s.out, s.in, Precision::bfloat16);
+        ASSERT_EQ(W.precision(), Precision::bfloat16);
+        // Both operands rounded to 8 significant bits: |error| ~ 2^-8 * sqrt(in) * |x| |w|, with |w| ~
+        // 1/sqrt(in).
+        expectLinearForms(W, s, r, 3e-2, "bfloat16 " + describe(s));
+    }
+}
+
+TEST(PackedLinear, BfloatRequestFallsBackToFloatWithoutTiles) {
+    const auto values = halfRepresentable(randomVector(40 * 24, 6));
+    const auto W = PackedWeights::pack(values.data(), 40, 24, Precision::bfloat16);
+    EXPECT_EQ(W.precision(), amxAvailable() ? Precision::bfloat16 : Precision::float32);
+}
+
+TEST(PackedLinear, BfloatRoundsToNearestEven) {
+    EXPECT_EQ(floatToBfloat16(1.0f), 0x3F80);
+    EXPECT_EQ(floatToBfloat16(-2.0f), 0xC000);
+    // 1 + 2^-8 lies halfway between 1 and 1 + 2^-7: ties go to the even 1.
+    EXPECT_EQ(floatToBfloat16(1.00390625f), 0x3F80);
+    EXPECT_EQ(floatToBfloat16(1.01171875f), 0x3F82); // halfway above an odd mantissa: up
+    EXPECT_EQ(floatToBfloat16(1.005f), 0x3F81);
+    EXPECT_EQ(floatToBfloat16(INFINITY), 0x7F80);
+    const uint16_t nan = floatToBfloat16(NAN);
+    EXPECT_EQ(nan & 0x7F80, 0x7F80);
+    EXPECT_NE(nan & 0x7F, 0);
+}
