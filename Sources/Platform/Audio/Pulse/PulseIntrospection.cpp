@@ -3,6 +3,7 @@
 #include "Platform/Audio/Pulse/PulseContext.h"
 #include "Platform/Audio/Pulse/PulseError.h"
 
+#include <pulse/def.h>
 #include <pulse/introspect.h>
 #include <pulse/proplist.h>
 #include <unordered_map>
@@ -165,6 +166,27 @@ std::vector<PulseDevice> listSources(PulseContext& context) {
                                             return pa_context_get_source_info_list(c, onSource, listing);
                                         });
     return withModuleNames(context, std::move(sources));
+}
+
+PulseDevice readSink(PulseContext& context, uint32_t index) {
+    auto sinks = collect<ListedDevice>(context, "pa_context_get_sink_info_by_index", [&](pa_context* c, auto* listing) {
+        return pa_context_get_sink_info_by_index(c, index, onSink, listing);
+    });
+    if (sinks.empty()) {
+        throw PulseError("pa_context_get_sink_info_by_index", PA_ERR_NOENTITY);
+    }
+    return withModuleNames(context, std::move(sinks)).front();
+}
+
+PulseDevice readSource(PulseContext& context, uint32_t index) {
+    auto sources = collect<ListedDevice>(context, "pa_context_get_source_info_by_index",
+                                         [&](pa_context* c, auto* listing) {
+                                             return pa_context_get_source_info_by_index(c, index, onSource, listing);
+                                         });
+    if (sources.empty()) {
+        throw PulseError("pa_context_get_source_info_by_index", PA_ERR_NOENTITY);
+    }
+    return withModuleNames(context, std::move(sources)).front();
 }
 
 PulseServerInfo readServerInfo(PulseContext& context) {

@@ -9,6 +9,7 @@
 #include "Platform/Audio/Pulse/PulseDevice.h"
 #include "Platform/Audio/Pulse/PulseServerInfo.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ class PulseContext;
 std::vector<PulseDevice> listSinks(PulseContext& context);
 /// Every source, monitors included, in the server's order.
 std::vector<PulseDevice> listSources(PulseContext& context);
+/// One sink or source by its index; PA_ERR_NOENTITY when there is none with it.
+PulseDevice readSink(PulseContext& context, uint32_t index);
+PulseDevice readSource(PulseContext& context, uint32_t index);
 /// The server's name, version and default devices.
 PulseServerInfo readServerInfo(PulseContext& context);
 /// Makes the named sink the default for every client of the server.

@@ -1,0 +1,14 @@
+#include "VelmoraCore/Capture/PermissionStatus.h"
+
+namespace velmora {
+
+std::string permissionStatusName(PermissionStatus status) {
+    switch (status) {
+    case PermissionStatus::granted: return "granted";
+    case PermissionStatus::denied: return "denied";
+    case PermissionStatus::notDetermined: return "notDetermined";
+    }
+    return "denied";
+}
+
+} // namespace velmora
