@@ -195,4 +195,8 @@ TEST(LoggingFormat, TimingRowWidthsAndZeroRuns) {
               "    1.00 ms /      0 runs (    0.00 ms/run)  0.10%");
     EXPECT_EQ(Logging::formatTimeWithPercentage(12345.678, 3, 1000),
               "12345678.00 ms /      3 runs (4115226.00 ms/run) 1234567.80%");
+    // 0 / 0 at run time yields a NaN with the sign bit set; it still prints as "nan".
+    volatile double zero = 0;
+    EXPECT_EQ(Logging::formatTimeWithPercentage(0, 0, zero * 1000),
+              "    0.00 ms /      0 runs (    0.00 ms/run)   nan%");
 }

@@ -1,6 +1,7 @@
 #include "OrvaneCore/Logging/Logging.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <fstream>
 #include <unistd.h>
@@ -180,6 +181,13 @@ std::string Logging::formatTimeWithPercentage(double time, double runs, double t
     double milliseconds = time * 1000;
     double perRun = runs > 0 ? milliseconds / runs : 0;
     double percentage = milliseconds / total * 100;
+    // The C library prints a NaN with its sign bit set as "-nan" (0 / 0 yields one on x86); the report
+    // shows every NaN as "nan".
+    for (double* value : {&milliseconds, &runs, &perRun, &percentage}) {
+        if (std::isnan(*value)) {
+            *value = std::fabs(*value);
+        }
+    }
     // Four doubles in %f form need at most about 1,300 characters together.
     char buffer[1400];
     int length = std::snprintf(buffer, sizeof buffer, "%8.2f ms / %6.0f runs (%8.2f ms/run) %5.2f%%",
