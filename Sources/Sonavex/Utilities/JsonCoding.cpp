@@ -77,6 +77,13 @@ const Json& requireObject(const Json& value, std::string_view typeName) {
     return value;
 }
 
+const Json& requireArray(const Json& value, std::string_view context) {
+    if (!value.is_array()) {
+        mismatch("Array", value, context);
+    }
+    return value;
+}
+
 bool toBool(const Json& value, std::string_view context) {
     if (!value.is_boolean()) {
         mismatch("Bool", value, context);
@@ -126,9 +133,7 @@ std::string toString(const Json& value, std::string_view context) {
 }
 
 std::vector<int64_t> toIntArray(const Json& value, std::string_view context) {
-    if (!value.is_array()) {
-        mismatch("Array<Int>", value, context);
-    }
+    requireArray(value, context);
     std::vector<int64_t> result;
     result.reserve(value.size());
     for (const Json& element : value) {
@@ -138,9 +143,7 @@ std::vector<int64_t> toIntArray(const Json& value, std::string_view context) {
 }
 
 std::vector<float> toFloatArray(const Json& value, std::string_view context) {
-    if (!value.is_array()) {
-        mismatch("Array<Float>", value, context);
-    }
+    requireArray(value, context);
     std::vector<float> result;
     result.reserve(value.size());
     for (const Json& element : value) {
@@ -153,17 +156,22 @@ std::string keyContext(const char* key) {
     return std::string("key \"") + key + "\"";
 }
 
-const Json& required(const Json& object, const char* key) {
+const Json& present(const Json& object, const char* key) {
     auto found = object.find(key);
     if (found == object.end()) {
         throw DecodingError(DecodingError::Kind::keyNotFound,
                             std::string("No value associated with key \"") + key + "\".");
     }
-    if (found->is_null()) {
+    return *found;
+}
+
+const Json& required(const Json& object, const char* key) {
+    const Json& found = present(object, key);
+    if (found.is_null()) {
         throw DecodingError(DecodingError::Kind::valueNotFound,
                             std::string("Expected a value for key \"") + key + "\" but found null instead.");
     }
-    return *found;
+    return found;
 }
 
 const Json* optional(const Json& object, const char* key) {

@@ -26,6 +26,9 @@ Json fromFloat(float value);
 /// The members of `value`, which must be an object (typeMismatch naming `typeName` otherwise).
 const Json& requireObject(const Json& value, std::string_view typeName);
 
+/// The elements of `value`, which must be an array (typeMismatch otherwise).
+const Json& requireArray(const Json& value, std::string_view context);
+
 /// Decoders of single values; `context` names the value in the error ("key \"start\"").
 bool toBool(const Json& value, std::string_view context);
 int64_t toInt(const Json& value, std::string_view context);
@@ -35,6 +38,8 @@ std::string toString(const Json& value, std::string_view context);
 std::vector<int64_t> toIntArray(const Json& value, std::string_view context);
 std::vector<float> toFloatArray(const Json& value, std::string_view context);
 
+/// The value under a key that must be present (keyNotFound); it may be null.
+const Json& present(const Json& object, const char* key);
 /// The value under a key that must be present (keyNotFound) and not null (valueNotFound).
 const Json& required(const Json& object, const char* key);
 /// The value under a key, or null when the key is absent or holds null.

@@ -1,41 +1,30 @@
 #include "Sonavex/Core/Audio/AudioInputOptions.h"
 
 #include "OrvaneCore/Errors/DecodingError.h"
+#include "Sonavex/Utilities/Hasher.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 
 namespace sonavex {
 
 using json::Json;
 
-namespace {
-
-// The 64-bit FNV-1a step over one integer's bytes.
-void feed(std::size_t& state, uint64_t value) {
-    for (int byte = 0; byte < 8; ++byte) {
-        state ^= (value >> (8 * byte)) & 0xff;
-        state *= 0x100000001b3ull;
-    }
-}
-
-} // namespace
-
 std::size_t hashValue(const AudioInputOptions::ChannelMode& mode) {
-    std::size_t state = 0xcbf29ce484222325ull;
+    Hasher hasher;
     if (const auto* specific = std::get_if<AudioInputOptions::SpecificChannel>(&mode)) {
-        feed(state, 0);
-        feed(state, static_cast<uint64_t>(specific->channel));
-        return state;
+        hasher.combine(int64_t{0});
+        hasher.combine(specific->channel);
+        return hasher.finalize();
     }
     const auto& sum = std::get<AudioInputOptions::SumChannels>(mode);
-    feed(state, 1);
-    feed(state, sum.channels ? 1 : 0);
+    hasher.combine(int64_t{1});
+    hasher.combine(sum.channels.has_value());
     if (sum.channels) {
-        feed(state, sum.channels->size());
+        hasher.combine(static_cast<int64_t>(sum.channels->size()));
         for (int64_t channel : *sum.channels) {
-            feed(state, static_cast<uint64_t>(channel));
+            hasher.combine(channel);
         }
     }
-    return state;
+    return hasher.finalize();
 }
 
 Json channelModeToJson(const AudioInputOptions::ChannelMode& mode) {
