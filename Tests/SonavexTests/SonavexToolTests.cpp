@@ -1,38 +1,14 @@
 #include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"
-
-#include <gtest/gtest.h>
+#include "ToolRunner.h"
 
 #include <cstring>
-
-namespace {
-
-struct Outcome {
-    int status;
-    std::string output;
-};
-
-/// Runs `sonavex ARGUMENTS`; standard error is kept only when asked for.
-Outcome sonavex(const std::string& arguments, bool withStandardError = false) {
-    Outcome outcome;
-    outcome.status = testsupport::runCommand(testsupport::toolPath("sonavex").string() + " " + arguments +
-                                                 (withStandardError ? " 2>&1" : " 2>/dev/null"),
-                                             &outcome.output);
-    return outcome;
-}
-
-/// The same with `input` on standard input.
-Outcome sonavexWithInput(const std::string& arguments, const std::string& input) {
-    testsupport::TemporaryDirectory folder;
-    testsupport::writeFile(folder / "input", input);
-    return sonavex(arguments + " < '" + (folder / "input").string() + "'");
-}
-
-} // namespace
+#include <gtest/gtest.h>
 
 TEST(SonavexTool, OptionsFromTheInitializerWithClipsAndVerdict) {
-    auto outcome = sonavex(R"(options --options '{"usePrefillPrompt": false, "clipTimestamps": [0, 10, 20],)"
-                           R"( "noSpeechThreshold": null}' --seek-clips 480000 --fallback 0,0.9,3,0)");
+    auto outcome =
+        runSonavex(R"(options --options '{"usePrefillPrompt": false, "clipTimestamps": [0, 10, 20],)"
+                   R"( "noSpeechThreshold": null}' --seek-clips 480000 --fallback 0,0.9,3,0)");
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(
         outcome.output,
@@ -45,41 +21,41 @@ TEST(SonavexTool, OptionsFromTheInitializerWithClipsAndVerdict) {
         R"("seekClips":[[0,160000],[320000,480000]],)"
         R"("fallback":{"needsFallback":true,"fallbackReason":"compressionRatioThreshold"}})"
         "\n");
-    outcome = sonavex("options --fallback 0,0,2.4,-1");
+    outcome = runSonavex("options --fallback 0,0,2.4,-1");
     EXPECT_NE(outcome.output.find(R"("fallback":null})"), std::string::npos) << outcome.output;
     EXPECT_EQ(outcome.output.find("seekClips"), std::string::npos);
 }
 
 TEST(SonavexTool, FailuresPrintAnErrorLineAndUsageErrorsExitTwo) {
-    auto outcome = sonavex(R"(options --options '{"clipTimestamps": [1e30]}' --seek-clips 10)");
+    auto outcome = runSonavex(R"(options --options '{"clipTimestamps": [1e30]}' --seek-clips 10)");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(
         outcome.output,
         R"({"error":"transcriptionFailed","message":"Clip timestamp 1e+30 cannot be turned into a sample index"})"
         "\n");
-    outcome = sonavex(R"(options --options '{"topK": "five"}')");
+    outcome = runSonavex(R"(options --options '{"topK": "five"}')");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.output.rfind(R"({"error":"DecodingError","message":)", 0), 0u) << outcome.output;
-    outcome = sonavex(R"(options --options '{"unknown": 1}')");
+    outcome = runSonavex(R"(options --options '{"unknown": 1}')");
     EXPECT_EQ(outcome.status, 1);
-    outcome = sonavex("options --options /nonexistent/options.json");
+    outcome = runSonavex("options --options /nonexistent/options.json");
     EXPECT_EQ(outcome.status, 1);
 
     for (const char* usage :
          {"", "nosuchgroup", "options --bogus", "options --fallback 2,0,0,0", "options --seek-clips many",
           "json", "json decoding-task", "options --log loud"}) {
-        outcome = sonavex(usage, true);
+        outcome = runSonavex(usage, true);
         EXPECT_EQ(outcome.status, 2) << usage;
         EXPECT_NE(outcome.output.find("usage:"), std::string::npos) << usage;
     }
 }
 
 TEST(SonavexTool, JsonNormalisesDocumentsOfEachType) {
-    auto outcome = sonavex("json channel-mode");
+    auto outcome = runSonavex("json channel-mode");
     EXPECT_EQ(outcome.output, "{\"sumChannels\":{}}\n");
-    outcome = sonavexWithInput("json channel-mode -", R"({"x": 0, "specificChannel": {"_0": 2}})");
+    outcome = runSonavexWithInput("json channel-mode -", R"({"x": 0, "specificChannel": {"_0": 2}})");
     EXPECT_EQ(outcome.output, "{\"specificChannel\":{\"_0\":2}}\n");
-    outcome = sonavexWithInput("json decoding-task -", R"({"transcribe": {}, "translate": {}})");
+    outcome = runSonavexWithInput("json decoding-task -", R"({"transcribe": {}, "translate": {}})");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.output,
               R"({"error":"DecodingError","message":"Invalid number of keys found, expected one."})"
@@ -90,11 +66,12 @@ TEST(SonavexTool, AudioLoadDescribesEachInputInOrderAndWritesSamples) {
     testsupport::TemporaryDirectory folder;
     auto stereo = (folder / "stereo.wav").string();
     auto mono = (folder / "mono.caf").string();
-    audiotest::writeAudioFile(stereo, audiotest::FileKind::wavS16, 48000, audiotest::sinePlanes(2, 72000, 48000));
+    audiotest::writeAudioFile(stereo, audiotest::FileKind::wavS16, 48000,
+                              audiotest::sinePlanes(2, 72000, 48000));
     audiotest::writeAudioFile(mono, audiotest::FileKind::cafF32, 16000, audiotest::rampPlanes(1, 8000));
     auto missing = (folder / "missing.wav").string();
 
-    auto outcome = sonavex("audio load " + stereo + " " + missing + " " + mono + " --channel 1");
+    auto outcome = runSonavex("audio load " + stereo + " " + missing + " " + mono + " --channel 1");
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.output,
               R"({"file":")" + stereo +
@@ -106,7 +83,7 @@ TEST(SonavexTool, AudioLoadDescribesEachInputInOrderAndWritesSamples) {
                   "\n");
 
     auto out = folder / "part.f32";
-    outcome = sonavex("audio load " + mono + " --start 0.25 --end 0.375 --out " + out.string());
+    outcome = runSonavex("audio load " + mono + " --start 0.25 --end 0.375 --out " + out.string());
     EXPECT_EQ(outcome.status, 0);
     EXPECT_NE(outcome.output.find(R"("samples":2000,)"), std::string::npos) << outcome.output;
     auto bytes = testsupport::readFile(out);
@@ -115,7 +92,7 @@ TEST(SonavexTool, AudioLoadDescribesEachInputInOrderAndWritesSamples) {
     std::memcpy(&first, bytes.data(), sizeof first);
     EXPECT_EQ(first, audiotest::rampPlanes(1, 4001)[0][4000]);
 
-    EXPECT_EQ(sonavex("audio load " + mono + " --sum --channel 0").status, 2);
-    EXPECT_EQ(sonavex("audio load " + mono + " " + stereo + " --out x.f32").status, 2);
-    EXPECT_EQ(sonavex("audio load").status, 2);
+    EXPECT_EQ(runSonavex("audio load " + mono + " --sum --channel 0").status, 2);
+    EXPECT_EQ(runSonavex("audio load " + mono + " " + stereo + " --out x.f32").status, 2);
+    EXPECT_EQ(runSonavex("audio load").status, 2);
 }

@@ -62,7 +62,8 @@ ErrorText describeError(std::exception_ptr error) {
     try {
         std::rethrow_exception(error);
     } catch (const WhisperError& whisperError) {
-        return {std::string(whisperError.caseName()), whisperError.message()};
+        // Read through its description, as the application shows it, so it is on record in the log.
+        return {std::string(whisperError.caseName()), whisperError.errorDescription()};
     } catch (const orvane::DecodingError& decodingError) {
         return {"DecodingError", decodingError.debugDescription()};
     } catch (const std::exception& other) {

@@ -2,6 +2,8 @@
 
 #include "Sonavex/Core/Audio/AudioInputOptions.h"
 #include "Sonavex/Core/Options/DecodingOptions.h"
+#include "Sonavex/Core/Results/TranscriptionResult.h"
+#include "Sonavex/Core/Results/TranscriptionResultStruct.h"
 
 #include <map>
 
@@ -20,6 +22,12 @@ const std::map<std::string, JsonRecordType>& recordTypes() {
         {"channel-mode",
          {[](const Json& document) { return channelModeToJson(channelModeFromJson(document)); },
           [] { return channelModeToJson(AudioInputOptions().channelMode); }}},
+        {"result",
+         {[](const Json& document) { return Json(*transcriptionResultFromJson(document)); }, nullptr}},
+        {"result-struct", {&roundTrip<TranscriptionResultStruct>, nullptr}},
+        {"segment", {&roundTrip<TranscriptionSegment>, nullptr}},
+        {"word", {&roundTrip<WordTiming>, nullptr}},
+        {"timings", {&roundTrip<TranscriptionTimings>, [] { return Json(TranscriptionTimings()); }}},
     };
     return table;
 }

@@ -1,0 +1,113 @@
+// sonavex result report|write|time: what the engine makes of a stored transcription result: its timings
+// report and segment lines, its subtitle and JSON files, and the time stamps those files carry.
+
+#include "CommandRegistry.h"
+#include "InputFiles.h"
+#include "JsonLines.h"
+#include "NumberArguments.h"
+#include "Sonavex/Utilities/WriteJSON.h"
+#include "Sonavex/Utilities/WriteSRT.h"
+#include "Sonavex/Utilities/WriteVTT.h"
+
+#include <iostream>
+#include <memory>
+
+namespace sonavex::tool {
+
+namespace {
+
+constexpr const char* kUsage =
+    "  sonavex result report FILE\n"
+    "      the timings report, then one line per segment (plain text)\n"
+    "  sonavex result write json|srt|vtt FILE OUTDIR NAME\n"
+    "      writes OUTDIR/NAME.json, .srt or .vtt; {\"url\"}\n"
+    "  sonavex result time SECONDS... [--hours] [--marker M]\n"
+    "      {\"seconds\", \"text\"} per value, as the subtitle writers format times (default marker \".\")\n";
+
+std::shared_ptr<TranscriptionResult> readResult(const std::string& path) {
+    return transcriptionResultFromJson(sonavex::json::parseDocument(readInput(path)));
+}
+
+int report(CommandLine& commandLine) {
+    const std::string file = commandLine.takePositional("FILE");
+    commandLine.finish();
+    auto result = readResult(file);
+    std::cout << result->timingsReport() << '\n';
+    for (const std::string& line : result->segmentLogLines()) {
+        std::cout << line << '\n';
+    }
+    std::cout << std::flush;
+    return 0;
+}
+
+std::unique_ptr<ResultWriting> writerFor(const std::string& format, const std::string& outputDir) {
+    if (format == "json") {
+        return std::make_unique<WriteJSON>(outputDir);
+    }
+    if (format == "srt") {
+        return std::make_unique<WriteSRT>(outputDir);
+    }
+    if (format == "vtt") {
+        return std::make_unique<WriteVTT>(outputDir);
+    }
+    throw CommandLine::UsageError("the format is json, srt or vtt, not " + format);
+}
+
+int write(CommandLine& commandLine) {
+    const std::string format = commandLine.takePositional("the format (json, srt or vtt)");
+    const std::string file = commandLine.takePositional("FILE");
+    const std::string outputDir = commandLine.takePositional("OUTDIR");
+    const std::string name = commandLine.takePositional("NAME");
+    commandLine.finish();
+    auto writer = writerFor(format, outputDir);
+    auto written = writer->write(*readResult(file), name);
+    if (!written.isSuccess()) {
+        std::rethrow_exception(written.error());
+    }
+    Json line = Json::object();
+    line["url"] = written.get();
+    printJsonLine(line);
+    return 0;
+}
+
+int time(CommandLine& commandLine) {
+    const bool hours = commandLine.takeFlag("--hours");
+    const std::string marker = commandLine.takeOption("--marker").value_or(".");
+    auto values = commandLine.takeRemainingPositionals();
+    commandLine.finish();
+    if (values.empty()) {
+        throw CommandLine::UsageError("missing SECONDS");
+    }
+    std::vector<float> seconds;
+    for (const std::string& value : values) {
+        seconds.push_back(parseFloatArgument(value, "SECONDS"));
+    }
+    WriteVTT formatter("");
+    for (float value : seconds) {
+        Json line = Json::object();
+        line["seconds"] = sonavex::json::fromFloat(value);
+        line["text"] = formatter.formatTime(value, hours, marker);
+        printJsonLine(line);
+    }
+    return 0;
+}
+
+int run(CommandLine& commandLine) {
+    const std::string action = commandLine.takePositional("report, write or time");
+    if (action == "report") {
+        return report(commandLine);
+    }
+    if (action == "write") {
+        return write(commandLine);
+    }
+    if (action == "time") {
+        return time(commandLine);
+    }
+    throw CommandLine::UsageError("unknown action " + action);
+}
+
+const CommandRegistration registration{{"result", kUsage, &run}};
+
+} // namespace
+
+} // namespace sonavex::tool
