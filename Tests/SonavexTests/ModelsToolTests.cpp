@@ -63,7 +63,7 @@ TEST(SonavexModelsTool, ConvertsACheckpointFromTheHub) {
     EXPECT_EQ(sonavex("models convert --endpoint http://x " + quoted(mirror) + " " + quoted(out)).status, 2);
 }
 
-TEST(SonavexModelsTool, SupportVariantAndFormat) {
+TEST(SonavexModelsTool, SupportWithAFileAndVariant) {
     auto outcome = sonavex("models support 'Standard PC (Q35 + ICH9, 2009)'");
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.output.rfind(R"({"default":"openai_whisper-base","supported":["openai_whisper-base",)", 0), 0u);
@@ -85,9 +85,6 @@ TEST(SonavexModelsTool, SupportVariantAndFormat) {
 
     EXPECT_EQ(sonavex("models variant 51865 1280").output, R"({"variant":"large-v2","tokenizer":"openai/whisper-large-v2"})"
                                                            "\n");
-    EXPECT_EQ(sonavex("models format openai_whisper-base/a openai_whisper-tiny").output,
-              R"({"models":["openai_whisper-tiny","openai_whisper-base"]})"
-              "\n");
 }
 
 TEST(SonavexTokenizerTool, SpecialSplitAndDecode) {
