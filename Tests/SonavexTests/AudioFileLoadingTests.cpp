@@ -183,6 +183,52 @@ TEST(AudioFileLoading, BadFilesFailWithTheirOwnErrors) {
               WhisperError::Kind::loadAudioFailed);
 }
 
+/// An RF64 WAV file (16-bit, mono, 8 kHz) whose header states `frames` frames but that holds one second.
+std::string rf64Header(std::uint64_t frames) {
+    std::string bytes;
+    auto put = [&](std::uint64_t value, int size) {
+        for (int i = 0; i < size; ++i) {
+            bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+        }
+    };
+    bytes += "RF64";
+    put(0xFFFFFFFF, 4);
+    bytes += "WAVEds64";
+    put(28, 4);
+    put(0xFFFFFFFF, 8); // file size: see the data size
+    put(frames * 2, 8);
+    put(frames, 8);
+    put(0, 4);
+    bytes += "fmt ";
+    put(16, 4);
+    put(1, 2); // integer PCM
+    put(1, 2);
+    put(8000, 4);
+    put(16000, 4);
+    put(2, 2);
+    put(16, 2);
+    bytes += "data";
+    put(0xFFFFFFFF, 4);
+    for (int i = 0; i < 8000; ++i) {
+        put(i % 2 == 0 ? 1000 : static_cast<std::uint16_t>(-1000), 2);
+    }
+    return bytes;
+}
+
+TEST(AudioFileLoading, AStretchBeyondThirtyTwoBitFrameCountsIsRefusedNotWrapped) {
+    testsupport::TemporaryDirectory folder;
+    auto path = (folder / "huge.wav").string();
+    // 2^32 + 8,000 frames: wrapped to 32 bits it would look like one second.
+    testsupport::writeFile(path, rf64Header(4294967296ULL + 8000));
+    const std::string tooLong =
+        "Audio stretch too long: 4294975296 frames, at most 4294967295 can be loaded at once";
+    EXPECT_EQ(expectWhisperError([&] { AudioProcessor::loadAudioAsFloatArray(path); }).message(), tooLong);
+    EXPECT_EQ(expectWhisperError([&] { AudioProcessor::loadAudio(path); }).message(), tooLong);
+    // A stretch of it loads.
+    auto second = AudioProcessor::loadAudioAsFloatArray(path, AudioInputOptions::SumChannels{}, 0.0, 1.0);
+    EXPECT_EQ(second.size(), 16000u);
+}
+
 TEST(AudioFileLoading, FlatteningAndWindowingCopyWhatTheyShould) {
     auto buffer = audio::PcmBuffer::create(*audio::PcmFormat::standard(16000, 1), 3000);
     for (std::uint32_t i = 0; i < 3000; ++i) {

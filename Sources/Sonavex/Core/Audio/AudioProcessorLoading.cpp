@@ -12,6 +12,7 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
+#include <new>
 #include <stdexcept>
 #include <thread>
 
@@ -32,6 +33,14 @@ void requireExistingFile(const std::string& path) {
 std::int64_t frameAt(double seconds, double rate, std::int64_t length) {
     double frame = std::trunc(seconds * rate);
     return frame >= static_cast<double>(length) ? length : static_cast<std::int64_t>(frame);
+}
+
+/// Frame counts are 32-bit: a longer stretch is refused rather than wrapped.
+void checkFrameCount(std::int64_t frames) {
+    if (frames > maxFrameCount) {
+        throw WhisperError::loadAudioFailed("Audio stretch too long: " + std::to_string(frames) +
+                                            " frames, at most 4294967295 can be loaded at once");
+    }
 }
 
 void checkTimes(std::optional<double> startTime, std::optional<double> endTime) {
@@ -64,6 +73,25 @@ AudioProcessor::Buffer readFully(audio::AudioFileReader& file, std::uint32_t fra
     return buffer;
 }
 
+/// Channel 0 of the buffer appended to `samples` chunk by chunk, each chunk cleared in the buffer once
+/// copied.
+void appendBufferToArray(audio::PcmBuffer& buffer, int chunkSize, std::vector<float>& samples) {
+    if (chunkSize < 1) {
+        throw std::invalid_argument("convertBufferToArray: the chunk size must be at least 1, not " +
+                                    std::to_string(chunkSize));
+    }
+    if (buffer.channelCount() == 0) {
+        return;
+    }
+    const std::uint32_t frames = buffer.frameLength();
+    float* source = buffer.channel(0);
+    for (std::uint32_t offset = 0; offset < frames; offset += static_cast<std::uint32_t>(chunkSize)) {
+        std::uint32_t count = std::min<std::uint32_t>(static_cast<std::uint32_t>(chunkSize), frames - offset);
+        samples.insert(samples.end(), source + offset, source + offset + count);
+        std::fill(source + offset, source + offset + count, 0.0f);
+    }
+}
+
 std::string detailsLine(const char* prefix, double rate, std::uint32_t channels, std::int64_t frames) {
     return std::string(prefix) + " - Sample Rate: " + orvane::describing(rate) +
            " Hz, Channel Count: " + std::to_string(channels) + ", Frame Length: " + std::to_string(frames) +
@@ -94,10 +122,7 @@ AudioProcessor::Buffer AudioProcessor::loadAudio(audio::AudioFileReader& fromFil
     const std::int64_t end = endTime ? frameAt(*endTime, rate, length) : length;
     // A start at or past the end gives an empty stretch.
     const std::int64_t frames = std::max<std::int64_t>(end - start, 0);
-    if (frames > maxFrameCount) {
-        throw WhisperError::loadAudioFailed("Audio stretch too long: " + std::to_string(frames) +
-                                            " frames, at most 4294967295 can be loaded at once");
-    }
+    checkFrameCount(frames);
     fromFile.setFramePosition(start);
 
     Buffer buffer;
@@ -134,16 +159,24 @@ std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& from
 
     std::vector<float> result;
     if (time < end) {
+        const double rate = file.fileFormat().sampleRate;
+        checkFrameCount(frameAt(end, rate, file.length()) - frameAt(time, rate, file.length()));
         // One allocation for the whole result: growing it piece by piece would briefly hold it twice.
-        result.reserve(static_cast<std::size_t>(std::ceil((end - time) * targetSampleRate)) + 1);
+        auto samples = static_cast<std::size_t>(std::ceil((end - time) * targetSampleRate)) + 1;
+        try {
+            result.reserve(samples);
+        } catch (const std::bad_alloc&) {
+            throw WhisperError::loadAudioFailed("Not enough memory to load " + std::to_string(samples) +
+                                                " samples");
+        }
     }
     while (time < end) {
         // Both ends of a piece come from the same time value, so adjacent pieces meet at one frame.
         double pieceStart = time;
         time = std::min(end, time + pieceDurationSeconds);
         auto piece = loadAudio(file, channelMode, pieceStart, time, std::nullopt);
-        auto samples = convertBufferToArray(*piece, flattenChunkSize);
-        result.insert(result.end(), samples.begin(), samples.end());
+        // Flattened straight into the result: a copy per piece would hold the piece twice.
+        appendBufferToArray(*piece, flattenChunkSize, result);
     }
     return result;
 }
@@ -185,22 +218,9 @@ AudioProcessor::Buffer AudioProcessor::loadAudioAsync(const std::string& fromPat
 }
 
 std::vector<float> AudioProcessor::convertBufferToArray(audio::PcmBuffer& buffer, int chunkSize) {
-    if (chunkSize < 1) {
-        throw std::invalid_argument("convertBufferToArray: the chunk size must be at least 1, not " +
-                                    std::to_string(chunkSize));
-    }
-    if (buffer.channelCount() == 0) {
-        return {};
-    }
-    const std::uint32_t frames = buffer.frameLength();
     std::vector<float> result;
-    result.reserve(frames);
-    float* samples = buffer.channel(0);
-    for (std::uint32_t offset = 0; offset < frames; offset += static_cast<std::uint32_t>(chunkSize)) {
-        std::uint32_t count = std::min<std::uint32_t>(static_cast<std::uint32_t>(chunkSize), frames - offset);
-        result.insert(result.end(), samples + offset, samples + offset + count);
-        std::fill(samples + offset, samples + offset + count, 0.0f);
-    }
+    result.reserve(buffer.frameLength());
+    appendBufferToArray(buffer, chunkSize, result);
     return result;
 }
 
