@@ -1,6 +1,9 @@
 #include "LogCapture.h"
+#include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Utilities/Logging.h"
 #include "Sonavex/Utilities/PcmBufferExtensions.h"
+#include "Sonavex/Utilities/ResultExtensions.h"
+#include "Sonavex/Utilities/SegmentExtensions.h"
 #include "Sonavex/Utilities/StringExtensions.h"
 
 #include <algorithm>
@@ -116,6 +119,38 @@ TEST(Signposts, IntervalsBeginAndEndOnceAndAreSilentWhileOff) {
     auto quiet = Logging::beginSignpost("EncodeAudio", Logging::AudioEncoding::signposter());
     Logging::endSignpost("EncodeAudio", quiet, Logging::AudioEncoding::signposter());
     EXPECT_FALSE(quiet.ended);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ResultLists, FailuresBecomeNoValueInPlace) {
+    using Results = std::vector<std::shared_ptr<sonavex::TranscriptionResult>>;
+    auto a = sonavex::TranscriptionResult::make("a", {}, "en", {});
+    auto b = sonavex::TranscriptionResult::make("b", {}, "en", {});
+    std::vector<sonavex::Result<Results>> outcomes = {
+        sonavex::Result<Results>::success({a, b}),
+        sonavex::Result<Results>::failure(std::make_exception_ptr(std::runtime_error("lost"))),
+        sonavex::Result<Results>::success({})};
+    auto values = sonavex::toOptionalArrays(outcomes);
+    ASSERT_EQ(values.size(), 3u);
+    EXPECT_EQ(values[0], (Results{a, b}));
+    EXPECT_FALSE(values[1]);
+    EXPECT_EQ(values[2], Results{});
+}
+
+TEST(ResultLists, ASegmentIsFoundByItsStartAlone) {
+    sonavex::TranscriptionSegment segment;
+    segment.start = 1.5f;
+    segment.text = "one";
+    EXPECT_FALSE(sonavex::contains(std::vector<sonavex::TranscriptionSegment>{}, segment));
+    sonavex::TranscriptionSegment other = segment;
+    other.text = "another";
+    other.end = 9.0f;
+    EXPECT_TRUE(sonavex::contains({other}, segment));
+    other.start = 1.5001f;
+    EXPECT_FALSE(sonavex::contains({other}, segment));
 }
 
 } // namespace
