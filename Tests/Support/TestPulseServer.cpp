@@ -56,7 +56,7 @@ void PulseServerTest::SetUp() {
     ASSERT_EQ(pactl("set-default-source test_source"), 0);
 }
 
-void PulseServerTest::TearDown() {
+PulseServerTest::~PulseServerTest() {
     if (lockFd_ >= 0) {
         close(lockFd_);
         lockFd_ = -1;

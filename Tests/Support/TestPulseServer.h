@@ -20,7 +20,9 @@ int pactl(const std::string& arguments, std::string* output = nullptr);
 class PulseServerTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
+    /// Lets the next test have the server only now, after the derived fixture's members (the modules
+    /// it loaded) are gone: a module left behind would rename the next test's devices of that name.
+    ~PulseServerTest() override;
 
 private:
     int lockFd_ = -1;

@@ -42,64 +42,59 @@ std::string textOrEmpty(const char* text) {
     return text != nullptr ? text : "";
 }
 
-void onModule(pa_context*, const pa_module_info* info, int eol, void* userdata) {
-    auto* listing = static_cast<Listing<std::pair<uint32_t, std::string>>*>(userdata);
+// One callback for every listing: collects each item, notes a failure, and wakes the caller at the end.
+template <typename Info, typename Item, Item (*convert)(const Info*)>
+void onItem(pa_context*, const Info* info, int eol, void* userdata) {
+    auto* listing = static_cast<Listing<Item>*>(userdata);
     if (eol < 0) {
         listing->failed = true;
     } else if (eol == 0) {
-        listing->items.emplace_back(info->index, textOrEmpty(info->name));
+        listing->items.push_back(convert(info));
     }
     if (eol != 0) {
         listing->context->signal();
     }
 }
 
-void onSink(pa_context*, const pa_sink_info* info, int eol, void* userdata) {
-    auto* listing = static_cast<Listing<ListedDevice>*>(userdata);
-    if (eol < 0) {
-        listing->failed = true;
-    } else if (eol == 0) {
-        PulseDevice device;
-        device.kind = PulseDevice::Kind::sink;
-        device.index = info->index;
-        device.name = textOrEmpty(info->name);
-        device.description = textOrEmpty(info->description);
-        device.sampleRate = info->sample_spec.rate;
-        device.channels = info->sample_spec.channels;
-        device.monitorSourceName = textOrEmpty(info->monitor_source_name);
-        device.activePortName = info->active_port != nullptr ? textOrEmpty(info->active_port->name) : "";
-        device.driver = textOrEmpty(info->driver);
-        device.properties = propertiesOf(info->proplist);
-        listing->items.push_back({std::move(device), info->owner_module});
-    }
-    if (eol != 0) {
-        listing->context->signal();
-    }
+using ModuleName = std::pair<uint32_t, std::string>;
+
+ModuleName moduleFrom(const pa_module_info* info) {
+    return {info->index, textOrEmpty(info->name)};
 }
 
-void onSource(pa_context*, const pa_source_info* info, int eol, void* userdata) {
-    auto* listing = static_cast<Listing<ListedDevice>*>(userdata);
-    if (eol < 0) {
-        listing->failed = true;
-    } else if (eol == 0) {
-        PulseDevice device;
-        device.kind = PulseDevice::Kind::source;
-        device.index = info->index;
-        device.name = textOrEmpty(info->name);
-        device.description = textOrEmpty(info->description);
-        device.sampleRate = info->sample_spec.rate;
-        device.channels = info->sample_spec.channels;
-        device.properties = propertiesOf(info->proplist);
-        // PipeWire marks monitors by class rather than by the sink they belong to.
-        device.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX || device.property("device.class") == "monitor";
-        device.activePortName = info->active_port != nullptr ? textOrEmpty(info->active_port->name) : "";
-        device.driver = textOrEmpty(info->driver);
-        listing->items.push_back({std::move(device), info->owner_module});
-    }
-    if (eol != 0) {
-        listing->context->signal();
-    }
+// What sinks and sources tell alike.
+template <typename Info>
+ListedDevice deviceFrom(PulseDevice::Kind kind, const Info* info) {
+    PulseDevice device;
+    device.kind = kind;
+    device.index = info->index;
+    device.name = textOrEmpty(info->name);
+    device.description = textOrEmpty(info->description);
+    device.sampleRate = info->sample_spec.rate;
+    device.channels = info->sample_spec.channels;
+    device.activePortName = info->active_port != nullptr ? textOrEmpty(info->active_port->name) : "";
+    device.driver = textOrEmpty(info->driver);
+    device.properties = propertiesOf(info->proplist);
+    return {std::move(device), info->owner_module};
 }
+
+ListedDevice sinkFrom(const pa_sink_info* info) {
+    ListedDevice listed = deviceFrom(PulseDevice::Kind::sink, info);
+    listed.device.monitorSourceName = textOrEmpty(info->monitor_source_name);
+    return listed;
+}
+
+ListedDevice sourceFrom(const pa_source_info* info) {
+    ListedDevice listed = deviceFrom(PulseDevice::Kind::source, info);
+    // PipeWire marks monitors by class rather than by the sink they belong to.
+    listed.device.isMonitor =
+        info->monitor_of_sink != PA_INVALID_INDEX || listed.device.property("device.class") == "monitor";
+    return listed;
+}
+
+constexpr auto onModule = onItem<pa_module_info, ModuleName, moduleFrom>;
+constexpr auto onSink = onItem<pa_sink_info, ListedDevice, sinkFrom>;
+constexpr auto onSource = onItem<pa_source_info, ListedDevice, sourceFrom>;
 
 void onServer(pa_context*, const pa_server_info* info, void* userdata) {
     auto* listing = static_cast<Listing<PulseServerInfo>*>(userdata);
@@ -137,7 +132,7 @@ std::vector<Item> collect(PulseContext& context, const char* call, Start start) 
 }
 
 std::vector<PulseDevice> withModuleNames(PulseContext& context, std::vector<ListedDevice> listed) {
-    auto modules = collect<std::pair<uint32_t, std::string>>(
+    auto modules = collect<ModuleName>(
         context, "pa_context_get_module_info_list",
         [](pa_context* c, auto* listing) { return pa_context_get_module_info_list(c, onModule, listing); });
     std::unordered_map<uint32_t, std::string> names(modules.begin(), modules.end());
