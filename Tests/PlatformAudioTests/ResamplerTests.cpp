@@ -85,16 +85,4 @@ TEST(Resampler, RefusesMismatchedChannelsBuffersAndFractionalRates) {
     EXPECT_THROW(resampler.convert(*wrongInput, *output), AudioFileError);
 }
 
-TEST(PcmBuffer, KeepsItsLengthWithinItsCapacityAndRefusesUnusableFormats) {
-    EXPECT_EQ(PcmBuffer::create(audio::PcmFormat{0, 1}, 10), nullptr);
-    EXPECT_EQ(PcmBuffer::create(audio::PcmFormat{16000, 0}, 10), nullptr);
-    EXPECT_FALSE(PcmFormat::standard(NAN, 1));
-    auto buffer = PcmBuffer::create(*PcmFormat::standard(16000, 2), 10);
-    ASSERT_NE(buffer, nullptr);
-    EXPECT_EQ(buffer->frameLength(), 0u);
-    EXPECT_EQ(buffer->channel(1)[9], 0.0f);
-    EXPECT_THROW(buffer->setFrameLength(11), std::out_of_range);
-    EXPECT_THROW(buffer->channel(2), std::out_of_range);
-}
-
 } // namespace
