@@ -4,8 +4,8 @@
 #include "CommandGroup.h"
 #include "CommandLine.h"
 #include "ToolOutput.h"
-#include "VelmoraCore/Capture/CAError.h"
-#include "VelmoraCore/Capture/TransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/CAError.h"
+#include "VelmoraCore/AudioCapture/Devices/TransportType.h"
 
 #include <cerrno>
 #include <cstdlib>

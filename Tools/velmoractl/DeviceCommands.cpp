@@ -4,8 +4,8 @@
 #include "CommandGroup.h"
 #include "CommandLine.h"
 #include "ToolOutput.h"
-#include "VelmoraCore/Capture/AudioHardware.h"
-#include "VelmoraCore/Capture/DeviceInfo.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioHardware.h"
+#include "VelmoraCore/AudioCapture/Devices/DeviceInfo.h"
 
 namespace {
 

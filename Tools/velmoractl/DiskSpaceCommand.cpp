@@ -3,7 +3,7 @@
 #include "CommandGroup.h"
 #include "CommandLine.h"
 #include "ToolOutput.h"
-#include "VelmoraCore/Capture/DiskSpace.h"
+#include "VelmoraCore/AudioCapture/Devices/DiskSpace.h"
 
 namespace {
 

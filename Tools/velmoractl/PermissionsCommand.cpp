@@ -3,7 +3,7 @@
 
 #include "CommandGroup.h"
 #include "ToolOutput.h"
-#include "VelmoraCore/Capture/Permissions.h"
+#include "VelmoraCore/AudioCapture/Devices/Permissions.h"
 
 namespace {
 

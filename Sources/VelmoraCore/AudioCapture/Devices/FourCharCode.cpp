@@ -1,4 +1,4 @@
-#include "VelmoraCore/Capture/FourCharCode.h"
+#include "VelmoraCore/AudioCapture/Devices/FourCharCode.h"
 
 namespace velmora {
 

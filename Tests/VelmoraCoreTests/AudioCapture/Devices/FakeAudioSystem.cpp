@@ -1,6 +1,6 @@
 #include "FakeAudioSystem.h"
 
-#include "VelmoraCore/Capture/CAError.h"
+#include "VelmoraCore/AudioCapture/Devices/CAError.h"
 
 namespace testsupport {
 

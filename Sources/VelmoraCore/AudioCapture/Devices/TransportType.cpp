@@ -1,4 +1,4 @@
-#include "VelmoraCore/Capture/TransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/TransportType.h"
 
 namespace velmora {
 

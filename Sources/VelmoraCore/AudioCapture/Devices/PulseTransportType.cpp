@@ -1,6 +1,6 @@
-#include "VelmoraCore/Capture/PulseTransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/PulseTransportType.h"
 
-#include "VelmoraCore/Capture/TransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/TransportType.h"
 
 #include <algorithm>
 #include <cctype>

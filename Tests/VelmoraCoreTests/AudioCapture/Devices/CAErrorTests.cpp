@@ -1,5 +1,5 @@
-#include "VelmoraCore/Capture/CAError.h"
-#include "VelmoraCore/Capture/TransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/CAError.h"
+#include "VelmoraCore/AudioCapture/Devices/TransportType.h"
 #include "VelmoraCore/ErrorText.h"
 
 #include <gtest/gtest.h>

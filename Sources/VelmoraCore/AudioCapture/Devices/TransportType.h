@@ -1,7 +1,7 @@
 #pragma once
 // The transport types a device can report, and the label the pickers and logs show for one.
 
-#include "VelmoraCore/Capture/FourCharCode.h"
+#include "VelmoraCore/AudioCapture/Devices/FourCharCode.h"
 
 #include <cstdint>
 #include <string>

@@ -5,7 +5,7 @@
 // UID = the server's name, name = its description, rate = its sample rate. A failed call becomes
 // CAError::status with the library call's name and its error number.
 
-#include "VelmoraCore/Capture/AudioSystem.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioSystem.h"
 
 namespace audio {
 struct PulseDevice;

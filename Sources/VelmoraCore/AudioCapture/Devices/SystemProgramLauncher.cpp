@@ -1,4 +1,4 @@
-#include "VelmoraCore/Capture/SystemProgramLauncher.h"
+#include "VelmoraCore/AudioCapture/Devices/SystemProgramLauncher.h"
 
 #include <cstdlib>
 #include <fcntl.h>

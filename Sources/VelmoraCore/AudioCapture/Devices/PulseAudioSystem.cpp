@@ -1,11 +1,11 @@
-#include "VelmoraCore/Capture/PulseAudioSystem.h"
+#include "VelmoraCore/AudioCapture/Devices/PulseAudioSystem.h"
 
 #include "Platform/Audio/Pulse/PulseContext.h"
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "Platform/Audio/Pulse/PulseIntrospection.h"
 #include "Platform/Audio/Pulse/PulseRecordStream.h"
-#include "VelmoraCore/Capture/CAError.h"
-#include "VelmoraCore/Capture/PulseTransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/CAError.h"
+#include "VelmoraCore/AudioCapture/Devices/PulseTransportType.h"
 
 #include <pulse/def.h>
 

@@ -1,6 +1,6 @@
-#include "VelmoraCore/Capture/AudioDeviceOption.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioDeviceOption.h"
 
-#include "VelmoraCore/Capture/TransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/TransportType.h"
 
 namespace velmora {
 

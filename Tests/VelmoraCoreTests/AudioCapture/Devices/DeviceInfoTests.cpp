@@ -1,7 +1,7 @@
 #include "FakeAudioSystem.h"
-#include "VelmoraCore/Capture/DeviceInfo.h"
-#include "VelmoraCore/Capture/DiskSpace.h"
-#include "VelmoraCore/Capture/TransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/DeviceInfo.h"
+#include "VelmoraCore/AudioCapture/Devices/DiskSpace.h"
+#include "VelmoraCore/AudioCapture/Devices/TransportType.h"
 
 #include "Support/TestSupport.h"
 

@@ -5,9 +5,9 @@
 // be opened; "not determined" never occurs. A request asks again and writes three lines to the
 // permission debug log. "Open settings" starts the sound settings at the matching page.
 
-#include "VelmoraCore/Capture/AudioSystem.h"
-#include "VelmoraCore/Capture/PermissionStatus.h"
-#include "VelmoraCore/Capture/ProgramLauncher.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioSystem.h"
+#include "VelmoraCore/AudioCapture/Devices/PermissionStatus.h"
+#include "VelmoraCore/AudioCapture/Devices/ProgramLauncher.h"
 
 #include <chrono>
 #include <filesystem>

@@ -1,6 +1,6 @@
 #include "FakeAudioSystem.h"
-#include "VelmoraCore/Capture/AudioHardware.h"
-#include "VelmoraCore/Capture/CAError.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioHardware.h"
+#include "VelmoraCore/AudioCapture/Devices/CAError.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // An audio system the test describes device by device; a property left empty cannot be read (its
 // read throws CAError), and the device list itself can be made to fail.
 
-#include "VelmoraCore/Capture/AudioSystem.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioSystem.h"
 
 #include <optional>
 #include <string>

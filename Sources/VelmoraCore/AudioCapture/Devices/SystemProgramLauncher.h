@@ -2,7 +2,7 @@
 // Starts programs from PATH in a session of their own, their standard streams on /dev/null, so that
 // they neither block on us nor become our zombies.
 
-#include "VelmoraCore/Capture/ProgramLauncher.h"
+#include "VelmoraCore/AudioCapture/Devices/ProgramLauncher.h"
 
 namespace velmora {
 

@@ -1,4 +1,4 @@
-#include "VelmoraCore/Capture/CAError.h"
+#include "VelmoraCore/AudioCapture/Devices/CAError.h"
 
 #include "VelmoraCore/ErrorText.h"
 

@@ -1,6 +1,6 @@
-#include "VelmoraCore/Capture/DeviceInfo.h"
+#include "VelmoraCore/AudioCapture/Devices/DeviceInfo.h"
 
-#include "VelmoraCore/Capture/AudioHardware.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioHardware.h"
 
 namespace velmora {
 

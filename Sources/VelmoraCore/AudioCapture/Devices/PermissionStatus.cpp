@@ -1,4 +1,4 @@
-#include "VelmoraCore/Capture/PermissionStatus.h"
+#include "VelmoraCore/AudioCapture/Devices/PermissionStatus.h"
 
 namespace velmora {
 

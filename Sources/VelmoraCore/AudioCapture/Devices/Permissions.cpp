@@ -1,8 +1,8 @@
-#include "VelmoraCore/Capture/Permissions.h"
+#include "VelmoraCore/AudioCapture/Devices/Permissions.h"
 
 #include "OrvaneCore/System/FileManager.h"
-#include "VelmoraCore/Capture/AudioHardware.h"
-#include "VelmoraCore/Capture/SystemProgramLauncher.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioHardware.h"
+#include "VelmoraCore/AudioCapture/Devices/SystemProgramLauncher.h"
 
 #include <cstdio>
 #include <ctime>

@@ -1,5 +1,5 @@
 #include "FakeAudioSystem.h"
-#include "VelmoraCore/Capture/Permissions.h"
+#include "VelmoraCore/AudioCapture/Devices/Permissions.h"
 
 #include "Support/TestSupport.h"
 

@@ -5,7 +5,7 @@
 //
 // Calls that can fail throw CAError (a failed call's name and status); any thread may call.
 
-#include "VelmoraCore/Capture/AudioScope.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioScope.h"
 
 #include <cstdint>
 #include <string>

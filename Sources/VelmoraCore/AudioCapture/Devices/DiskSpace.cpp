@@ -1,4 +1,4 @@
-#include "VelmoraCore/Capture/DiskSpace.h"
+#include "VelmoraCore/AudioCapture/Devices/DiskSpace.h"
 
 #include <limits>
 #include <sys/statvfs.h>

@@ -1,4 +1,4 @@
-#include "VelmoraCore/Capture/AudioHardware.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioHardware.h"
 
 #include "OrvaneCore/Text/Normalization.h"
 

@@ -6,9 +6,9 @@
 // Functions that can fail throw CAError. The option lists, the built-in input lookup and the lookup
 // by UID never fail: they swallow the errors of their steps and answer with absence instead.
 
-#include "VelmoraCore/Capture/AudioDeviceOption.h"
-#include "VelmoraCore/Capture/AudioSystem.h"
-#include "VelmoraCore/Capture/TransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioDeviceOption.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioSystem.h"
+#include "VelmoraCore/AudioCapture/Devices/TransportType.h"
 
 #include <optional>
 #include <string>

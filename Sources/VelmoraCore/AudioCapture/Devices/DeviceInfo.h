@@ -2,7 +2,7 @@
 // Which microphone a recording would use right now (after the Bluetooth rule), at which rate, and
 // where the machine's sound goes: what the panel warns about before and around a recording.
 
-#include "VelmoraCore/Capture/AudioSystem.h"
+#include "VelmoraCore/AudioCapture/Devices/AudioSystem.h"
 
 #include <optional>
 #include <string>

@@ -1,5 +1,5 @@
-#include "VelmoraCore/Capture/PulseTransportType.h"
-#include "VelmoraCore/Capture/TransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/PulseTransportType.h"
+#include "VelmoraCore/AudioCapture/Devices/TransportType.h"
 
 #include <gtest/gtest.h>
 
