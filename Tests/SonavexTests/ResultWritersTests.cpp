@@ -1,3 +1,4 @@
+#include "ResultFixtures.h"
 #include "Sonavex/Utilities/EncodingError.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 #include "Sonavex/Utilities/WriteJSON.h"
@@ -7,22 +8,14 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <limits>
 
 using namespace sonavex;
 
 namespace {
-
-TranscriptionSegment segment(float start, float end, std::string text,
-                             std::optional<std::vector<WordTiming>> words = std::nullopt) {
-    TranscriptionSegment made;
-    made.start = start;
-    made.end = end;
-    made.text = std::move(text);
-    made.words = std::move(words);
-    return made;
-}
 
 std::shared_ptr<TranscriptionResult> resultWith(std::vector<TranscriptionSegment> segments) {
     return TranscriptionResult::make("", std::move(segments), "en", {});
@@ -72,11 +65,11 @@ TEST_F(ResultWriters, FormatTimeOfTimesWithoutAFormIsSafe) {
 }
 
 TEST_F(ResultWriters, SubtitlesHaveOneEntryPerWordOrPerSegment) {
-    auto result = resultWith({segment(0, 2.5f, " Hello there.",
-                                      std::vector<WordTiming>{{" Hello", {1}, 0, 0.62f, 0.9f},
-                                                              {" there", {2}, 0.62f, 1.5f, 0.9f},
-                                                              {".", {3}, 1.5f, 2.5f, 0.9f}}),
-                              segment(3725.1f, 3727.999f, " Second", std::vector<WordTiming>{})});
+    auto result = resultWith({makeSegment(0, 2.5f, " Hello there.",
+                                          std::vector<WordTiming>{{" Hello", {1}, 0, 0.62f, 0.9f},
+                                                                  {" there", {2}, 0.62f, 1.5f, 0.9f},
+                                                                  {".", {3}, 1.5f, 2.5f, 0.9f}}),
+                              makeSegment(3725.1f, 3727.999f, " Second", std::vector<WordTiming>{})});
     EXPECT_EQ(written(srt, *result, "talk"), "1\n00:00:00,000 --> 00:00:00,620\n Hello\n\n"
                                              "2\n00:00:00,620 --> 00:00:01,500\n there\n\n"
                                              "3\n00:00:01,500 --> 00:00:02,500\n.\n\n"
@@ -96,7 +89,7 @@ TEST_F(ResultWriters, EmptyResultGivesEmptyFiles) {
 }
 
 TEST_F(ResultWriters, JsonIsThePrettyEncodingAndReadsBack) {
-    auto result = TranscriptionResult::make(" Hi", {segment(0, 0.1f, " Hi")}, "en", {}, 2.5f);
+    auto result = TranscriptionResult::make(" Hi", {makeSegment(0, 0.1f, " Hi")}, "en", {}, 2.5f);
     std::string text = written(json, *result, "talk");
     EXPECT_EQ(text.rfind("{\n  \"text\": \" Hi\",\n  \"segments\": [\n    {\n      \"id\": 0,", 0), 0u)
         << text;
@@ -107,21 +100,32 @@ TEST_F(ResultWriters, JsonIsThePrettyEncodingAndReadsBack) {
 }
 
 TEST_F(ResultWriters, SuccessIsTheFileAddressAndASecondWriteReplaces) {
-    auto first = resultWith({segment(0, 1, "one")});
+    auto first = resultWith({makeSegment(0, 1, "one")});
     auto outcome = srt.write(*first, "my talk");
     ASSERT_TRUE(outcome.isSuccess());
     EXPECT_EQ(outcome.get(), "file://" + folder.path().string() + "/my%20talk.srt");
-    EXPECT_EQ(written(srt, *resultWith({segment(0, 1, "two")}), "my talk"),
+    EXPECT_EQ(written(srt, *resultWith({makeSegment(0, 1, "two")}), "my talk"),
               "1\n00:00:00,000 --> 00:00:01,000\ntwo\n\n");
 }
 
+TEST_F(ResultWriters, JsonReplacesTheFileWholeInsteadOfRewritingIt) {
+    // A reader that opened the earlier file keeps reading it whole: the new file is put in its place, so
+    // no failure half-way through a write can leave a truncated file behind.
+    const std::string earlier = written(json, *resultWith({makeSegment(0, 1, "earlier")}), "talk");
+    std::ifstream reader(folder / "talk.json", std::ios::binary);
+    const std::string later = written(json, *resultWith({makeSegment(0, 1, "later, and longer")}), "talk");
+    ASSERT_NE(earlier, later);
+    std::string stillRead((std::istreambuf_iterator<char>(reader)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(stillRead, earlier);
+}
+
 TEST_F(ResultWriters, FailuresAreReturnedAndLeaveEarlierFilesIntact) {
-    auto good = resultWith({segment(0, 1, "kept")});
+    auto good = resultWith({makeSegment(0, 1, "kept")});
     const std::string earlierJson = written(json, *good, "talk");
     const std::string earlierSrt = written(srt, *good, "talk");
 
     // A non-finite number has no JSON form: the write fails before touching the file.
-    auto broken = resultWith({segment(0, std::numeric_limits<float>::infinity(), "lost")});
+    auto broken = resultWith({makeSegment(0, std::numeric_limits<float>::infinity(), "lost")});
     auto outcome = json.write(*broken, "talk");
     ASSERT_FALSE(outcome.isSuccess());
     EXPECT_THROW(std::rethrow_exception(outcome.error()), EncodingError);

@@ -1,5 +1,6 @@
 #include "LogCapture.h"
 #include "OrvaneCore/Errors/DecodingError.h"
+#include "ResultFixtures.h"
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Core/Results/TranscriptionResultStruct.h"
 #include "Sonavex/Utilities/JsonCoding.h"
@@ -14,18 +15,6 @@ using json::Json;
 
 namespace {
 
-TranscriptionSegment segment(float start, float end, std::string text,
-                             std::optional<std::vector<WordTiming>> words = std::nullopt) {
-    TranscriptionSegment made;
-    made.start = start;
-    made.end = end;
-    made.text = std::move(text);
-    made.tokens = {1, 2};
-    made.tokenLogProbs = {{{1, -0.1f}}, {{2, -0.2f}, {50257, -3.5f}}};
-    made.words = std::move(words);
-    return made;
-}
-
 WordTiming word(std::string text, float start, float end) {
     return {std::move(text), {7}, start, end, 0.9f};
 }
@@ -35,9 +24,9 @@ WordTiming word(std::string text, float start, float end) {
 TEST(TranscriptionResult, AllWordsSkipSegmentsWithoutWords) {
     auto result = TranscriptionResult::make("", {}, "en", {});
     EXPECT_TRUE(result->allWords().empty());
-    result->setSegments({segment(0, 1, "a", std::vector{word(" a", 0, 0.5f), word(" b", 0.5f, 1)}),
-                         segment(1, 2, "c"), segment(2, 3, "d", std::vector<WordTiming>{}),
-                         segment(3, 4, "e", std::vector{word(" e", 3, 4)})});
+    result->setSegments({makeSegment(0, 1, "a", std::vector{word(" a", 0, 0.5f), word(" b", 0.5f, 1)}),
+                         makeSegment(1, 2, "c"), makeSegment(2, 3, "d", std::vector<WordTiming>{}),
+                         makeSegment(3, 4, "e", std::vector{word(" e", 3, 4)})});
     std::vector<std::string> words;
     for (const auto& timing : result->allWords()) {
         words.push_back(timing.word);
@@ -52,7 +41,7 @@ TEST(TranscriptionResult, LogsSegmentsAtDebugAndTimingsAtInfo) {
         result->logSegments();
         EXPECT_TRUE(log.lines().empty());
     }
-    result->setSegments({segment(12.345f, 13.0f, " Hi"), segment(-1, 0.004f, "x")});
+    result->setSegments({makeSegment(12.345f, 13.0f, " Hi"), makeSegment(-1, 0.004f, "x")});
     {
         LogCapture log(orvane::Logging::LogLevel::debug);
         result->logSegments();
@@ -75,7 +64,7 @@ TEST(TranscriptionResult, ConcurrentAppendsThroughTheModifierAreNeverLost) {
     auto append = [&](float start) {
         for (int i = 0; i < perThread; ++i) {
             result->modifySegments([&](std::vector<TranscriptionSegment>& segments) {
-                segments.push_back(segment(start, start, ""));
+                segments.push_back(makeSegment(start, start, ""));
             });
             result->modifyText([](std::string& text) { text += "."; });
         }
@@ -89,7 +78,7 @@ TEST(TranscriptionResult, ConcurrentAppendsThroughTheModifierAreNeverLost) {
 }
 
 TEST(TranscriptionResult, JsonWritesSeekTimeAlwaysAndNeedsItBack) {
-    auto result = TranscriptionResult::make(" Hi", {segment(0, 0.1f, " Hi")}, "ja", {});
+    auto result = TranscriptionResult::make(" Hi", {makeSegment(0, 0.1f, " Hi")}, "ja", {});
     Json encoded = *result;
     std::vector<std::string> keys;
     for (const auto& item : encoded.items()) {
@@ -122,14 +111,14 @@ TEST(TranscriptionResult, JsonWritesSeekTimeAlwaysAndNeedsItBack) {
 }
 
 TEST(TranscriptionSegment, WordsAbsentAndEmptyEncodeDifferently) {
-    Json absent = segment(0, 1, "a");
-    Json empty = segment(0, 1, "a", std::vector<WordTiming>{});
+    Json absent = makeSegment(0, 1, "a");
+    Json empty = makeSegment(0, 1, "a", std::vector<WordTiming>{});
     EXPECT_FALSE(absent.contains("words"));
     EXPECT_EQ(empty["words"].dump(), "[]");
     EXPECT_EQ(absent.size(), 11u);
-    EXPECT_EQ(absent.get<TranscriptionSegment>(), segment(0, 1, "a"));
-    EXPECT_EQ(empty.get<TranscriptionSegment>(), segment(0, 1, "a", std::vector<WordTiming>{}));
-    EXPECT_NE(segment(0, 1, "a"), segment(0, 1, "a", std::vector<WordTiming>{}));
+    EXPECT_EQ(absent.get<TranscriptionSegment>(), makeSegment(0, 1, "a"));
+    EXPECT_EQ(empty.get<TranscriptionSegment>(), makeSegment(0, 1, "a", std::vector<WordTiming>{}));
+    EXPECT_NE(makeSegment(0, 1, "a"), makeSegment(0, 1, "a", std::vector<WordTiming>{}));
 
     for (const char* key : {"id", "tokenLogProbs", "noSpeechProb"}) {
         Json missing = absent;
@@ -145,19 +134,19 @@ TEST(TranscriptionSegment, WordsAbsentAndEmptyEncodeDifferently) {
 }
 
 TEST(TranscriptionSegment, EqualityAndHashingFollowIeeeValues) {
-    TranscriptionSegment backwards = segment(2, 1, "x");
+    TranscriptionSegment backwards = makeSegment(2, 1, "x");
     EXPECT_EQ(backwards.duration(), -1.0f);
-    TranscriptionSegment notANumber = segment(0, 1, "x");
+    TranscriptionSegment notANumber = makeSegment(0, 1, "x");
     notANumber.avgLogprob = std::nanf("");
     EXPECT_NE(notANumber, notANumber);
 
-    TranscriptionSegment positive = segment(0, 1, "x");
+    TranscriptionSegment positive = makeSegment(0, 1, "x");
     TranscriptionSegment negative = positive;
     negative.start = -0.0f;
     EXPECT_EQ(positive, negative);
     EXPECT_EQ(std::hash<TranscriptionSegment>{}(positive), std::hash<TranscriptionSegment>{}(negative));
-    std::unordered_set<TranscriptionSegment> set{positive, negative, segment(0, 1, "y"),
-                                                 segment(0, 1, "x", std::vector{word("x", 0, 1)})};
+    std::unordered_set<TranscriptionSegment> set{positive, negative, makeSegment(0, 1, "y"),
+                                                 makeSegment(0, 1, "x", std::vector{word("x", 0, 1)})};
     EXPECT_EQ(set.size(), 3u);
     EXPECT_EQ(std::hash<WordTiming>{}(word("a", 0.0f, 1)), std::hash<WordTiming>{}(word("a", -0.0f, 1)));
 }

@@ -15,22 +15,13 @@ using sonavex::json::Json;
 using Arguments = DecodingOptions::Arguments;
 using Setter = std::function<void(Arguments&, const Json&, const std::string&)>;
 
-template <class T>
-std::optional<T> nullable(const Json& value, T (*read)(const Json&, std::string_view),
-                          const std::string& context) {
-    if (value.is_null()) {
-        return std::nullopt;
-    }
-    return read(value, context);
-}
-
 const std::map<std::string, Setter>& setters() {
     namespace js = sonavex::json;
     static const std::map<std::string, Setter> table = {
         {"verbose", [](Arguments& a, const Json& v, const std::string& c) { a.verbose = js::toBool(v, c); }},
         {"task", [](Arguments& a, const Json& v, const std::string&) { a.task = v.get<DecodingTask>(); }},
-        {"language",
-         [](Arguments& a, const Json& v, const std::string& c) { a.language = nullable(v, &js::toString, c); }},
+        {"language", [](Arguments& a, const Json& v,
+                        const std::string& c) { a.language = js::toNullable(v, c, &js::toString); }},
         {"temperature",
          [](Arguments& a, const Json& v, const std::string& c) { a.temperature = js::toFloat(v, c); }},
         {"temperatureIncrementOnFallback",
@@ -38,13 +29,18 @@ const std::map<std::string, Setter>& setters() {
              a.temperatureIncrementOnFallback = js::toFloat(v, c);
          }},
         {"temperatureFallbackCount",
-         [](Arguments& a, const Json& v, const std::string& c) { a.temperatureFallbackCount = js::toInt(v, c); }},
-        {"sampleLength", [](Arguments& a, const Json& v, const std::string& c) { a.sampleLength = js::toInt(v, c); }},
+         [](Arguments& a, const Json& v, const std::string& c) {
+             a.temperatureFallbackCount = js::toInt(v, c);
+         }},
+        {"sampleLength",
+         [](Arguments& a, const Json& v, const std::string& c) { a.sampleLength = js::toInt(v, c); }},
         {"topK", [](Arguments& a, const Json& v, const std::string& c) { a.topK = js::toInt(v, c); }},
         {"usePrefillPrompt",
          [](Arguments& a, const Json& v, const std::string& c) { a.usePrefillPrompt = js::toBool(v, c); }},
         {"detectLanguage",
-         [](Arguments& a, const Json& v, const std::string& c) { a.detectLanguage = nullable(v, &js::toBool, c); }},
+         [](Arguments& a, const Json& v, const std::string& c) {
+             a.detectLanguage = js::toNullable(v, c, &js::toBool);
+         }},
         {"skipSpecialTokens",
          [](Arguments& a, const Json& v, const std::string& c) { a.skipSpecialTokens = js::toBool(v, c); }},
         {"withoutTimestamps",
@@ -53,41 +49,47 @@ const std::map<std::string, Setter>& setters() {
          [](Arguments& a, const Json& v, const std::string& c) { a.wordTimestamps = js::toBool(v, c); }},
         {"maxInitialTimestamp",
          [](Arguments& a, const Json& v, const std::string& c) {
-             a.maxInitialTimestamp = nullable(v, &js::toFloat, c);
+             a.maxInitialTimestamp = js::toNullable(v, c, &js::toFloat);
          }},
-        {"maxWindowSeek",
-         [](Arguments& a, const Json& v, const std::string& c) { a.maxWindowSeek = nullable(v, &js::toInt, c); }},
-        {"clipTimestamps",
-         [](Arguments& a, const Json& v, const std::string& c) { a.clipTimestamps = js::toFloatArray(v, c); }},
+        {"maxWindowSeek", [](Arguments& a, const Json& v,
+                             const std::string& c) { a.maxWindowSeek = js::toNullable(v, c, &js::toInt); }},
+        {"clipTimestamps", [](Arguments& a, const Json& v,
+                              const std::string& c) { a.clipTimestamps = js::toFloatArray(v, c); }},
         {"windowClipTime",
          [](Arguments& a, const Json& v, const std::string& c) { a.windowClipTime = js::toFloat(v, c); }},
         {"promptTokens",
-         [](Arguments& a, const Json& v, const std::string& c) { a.promptTokens = nullable(v, &js::toIntArray, c); }},
+         [](Arguments& a, const Json& v, const std::string& c) {
+             a.promptTokens = js::toNullable(v, c, &js::toIntArray);
+         }},
         {"prefixTokens",
-         [](Arguments& a, const Json& v, const std::string& c) { a.prefixTokens = nullable(v, &js::toIntArray, c); }},
+         [](Arguments& a, const Json& v, const std::string& c) {
+             a.prefixTokens = js::toNullable(v, c, &js::toIntArray);
+         }},
         {"suppressBlank",
          [](Arguments& a, const Json& v, const std::string& c) { a.suppressBlank = js::toBool(v, c); }},
         {"suppressTokens",
          [](Arguments& a, const Json& v, const std::string& c) {
-             a.suppressTokens = nullable(v, &js::toIntArray, c);
+             a.suppressTokens = js::toNullable(v, c, &js::toIntArray);
          }},
         {"compressionRatioThreshold",
          [](Arguments& a, const Json& v, const std::string& c) {
-             a.compressionRatioThreshold = nullable(v, &js::toFloat, c);
+             a.compressionRatioThreshold = js::toNullable(v, c, &js::toFloat);
          }},
         {"logProbThreshold",
-         [](Arguments& a, const Json& v, const std::string& c) { a.logProbThreshold = nullable(v, &js::toFloat, c); }},
+         [](Arguments& a, const Json& v, const std::string& c) {
+             a.logProbThreshold = js::toNullable(v, c, &js::toFloat);
+         }},
         {"firstTokenLogProbThreshold",
          [](Arguments& a, const Json& v, const std::string& c) {
-             a.firstTokenLogProbThreshold = nullable(v, &js::toFloat, c);
+             a.firstTokenLogProbThreshold = js::toNullable(v, c, &js::toFloat);
          }},
         {"noSpeechThreshold",
          [](Arguments& a, const Json& v, const std::string& c) {
-             a.noSpeechThreshold = nullable(v, &js::toFloat, c);
+             a.noSpeechThreshold = js::toNullable(v, c, &js::toFloat);
          }},
         {"concurrentWorkerCount",
          [](Arguments& a, const Json& v, const std::string& c) {
-             a.concurrentWorkerCount = nullable(v, &js::toInt, c);
+             a.concurrentWorkerCount = js::toNullable(v, c, &js::toInt);
          }},
         {"chunkingStrategy",
          [](Arguments& a, const Json& v, const std::string&) {

@@ -133,23 +133,11 @@ std::string toString(const Json& value, std::string_view context) {
 }
 
 std::vector<int64_t> toIntArray(const Json& value, std::string_view context) {
-    requireArray(value, context);
-    std::vector<int64_t> result;
-    result.reserve(value.size());
-    for (const Json& element : value) {
-        result.push_back(toInt(element, context));
-    }
-    return result;
+    return toArray(value, context, &toInt);
 }
 
 std::vector<float> toFloatArray(const Json& value, std::string_view context) {
-    requireArray(value, context);
-    std::vector<float> result;
-    result.reserve(value.size());
-    for (const Json& element : value) {
-        result.push_back(toFloat(element, context));
-    }
-    return result;
+    return toArray(value, context, &toFloat);
 }
 
 std::string keyContext(const char* key) {

@@ -48,6 +48,35 @@ const Json* optional(const Json& object, const char* key);
 /// "key \"name\"": the context for a keyed member.
 std::string keyContext(const char* key);
 
+/// A decoder of one value, such as toInt.
+template <class T> using Reader = T (*)(const Json& value, std::string_view context);
+
+/// The elements of an array, each read by `read`.
+template <class T> std::vector<T> toArray(const Json& value, std::string_view context, Reader<T> read) {
+    std::vector<T> result;
+    result.reserve(requireArray(value, context).size());
+    for (const Json& element : value) {
+        result.push_back(read(element, context));
+    }
+    return result;
+}
+
+/// The value under a required key, read by `read`.
+template <class T> T decodeKey(const Json& object, const char* key, Reader<T> read) {
+    return read(required(object, key), keyContext(key));
+}
+
+/// The value under an optional key (absent or null gives no value), read by `read`.
+template <class T> std::optional<T> decodeOptionalKey(const Json& object, const char* key, Reader<T> read) {
+    const Json* value = optional(object, key);
+    return value ? std::optional<T>(read(*value, keyContext(key))) : std::nullopt;
+}
+
+/// A value that may be null (no value), read by `read`.
+template <class T> std::optional<T> toNullable(const Json& value, std::string_view context, Reader<T> read) {
+    return value.is_null() ? std::nullopt : std::optional<T>(read(value, context));
+}
+
 /// Throws sonavex::EncodingError when any number in the document is not finite: JSON has no form for it.
 void requireFinite(const Json& document);
 

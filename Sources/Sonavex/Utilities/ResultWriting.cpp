@@ -73,14 +73,4 @@ std::vector<ResultWriting::Cue> ResultWriting::cues(const TranscriptionResult& r
     return entries;
 }
 
-Result<std::string> ResultWriting::writeFile(const std::string& name, const std::string& contents) const {
-    try {
-        const std::filesystem::path target = std::filesystem::path(outputDir()) / name;
-        orvane::AtomicFile::write(target, contents);
-        return Result<std::string>::success(net::fileUrlString(target));
-    } catch (...) {
-        return Result<std::string>::currentFailure();
-    }
-}
-
 } // namespace sonavex

@@ -47,10 +47,6 @@ protected:
         std::string text;
     };
     static std::vector<Cue> cues(const TranscriptionResult& result);
-
-    /// Writes `contents` atomically to outputDir/`name` (any earlier file stays intact on failure) and
-    /// returns the file's address.
-    Result<std::string> writeFile(const std::string& name, const std::string& contents) const;
 };
 
 } // namespace sonavex

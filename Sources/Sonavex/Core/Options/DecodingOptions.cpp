@@ -74,26 +74,18 @@ Json floats(const std::vector<float>& values) {
     return array;
 }
 
-std::optional<float> optionalFloat(const Json& object, const char* key) {
-    const Json* value = json::optional(object, key);
-    return value ? std::optional(json::toFloat(*value, json::keyContext(key))) : std::nullopt;
+ChunkingStrategy toChunkingStrategy(const Json& value, std::string_view) {
+    return value.get<ChunkingStrategy>();
 }
 
-std::optional<std::vector<int64_t>> optionalInts(const Json& object, const char* key) {
-    const Json* value = json::optional(object, key);
-    return value ? std::optional(json::toIntArray(*value, json::keyContext(key))) : std::nullopt;
+DecodingTask toDecodingTask(const Json& value, std::string_view) {
+    return value.get<DecodingTask>();
 }
 
-bool requiredBool(const Json& object, const char* key) {
-    return json::toBool(json::required(object, key), json::keyContext(key));
-}
-
-int64_t requiredInt(const Json& object, const char* key) {
-    return json::toInt(json::required(object, key), json::keyContext(key));
-}
-
-float requiredFloat(const Json& object, const char* key) {
-    return json::toFloat(json::required(object, key), json::keyContext(key));
+void putOptionalFloat(Json& json, const char* key, std::optional<float> value) {
+    if (value) {
+        json[key] = json::fromFloat(*value);
+    }
 }
 
 } // namespace
@@ -115,9 +107,7 @@ void to_json(Json& json, const DecodingOptions& options) {
     json["skipSpecialTokens"] = options.skipSpecialTokens;
     json["withoutTimestamps"] = options.withoutTimestamps;
     json["wordTimestamps"] = options.wordTimestamps;
-    if (options.maxInitialTimestamp) {
-        json["maxInitialTimestamp"] = json::fromFloat(*options.maxInitialTimestamp);
-    }
+    putOptionalFloat(json, "maxInitialTimestamp", options.maxInitialTimestamp);
     if (options.maxWindowSeek) {
         json["maxWindowSeek"] = *options.maxWindowSeek;
     }
@@ -131,18 +121,10 @@ void to_json(Json& json, const DecodingOptions& options) {
     }
     json["suppressBlank"] = options.suppressBlank;
     json["suppressTokens"] = options.suppressTokens;
-    if (options.compressionRatioThreshold) {
-        json["compressionRatioThreshold"] = json::fromFloat(*options.compressionRatioThreshold);
-    }
-    if (options.logProbThreshold) {
-        json["logProbThreshold"] = json::fromFloat(*options.logProbThreshold);
-    }
-    if (options.firstTokenLogProbThreshold) {
-        json["firstTokenLogProbThreshold"] = json::fromFloat(*options.firstTokenLogProbThreshold);
-    }
-    if (options.noSpeechThreshold) {
-        json["noSpeechThreshold"] = json::fromFloat(*options.noSpeechThreshold);
-    }
+    putOptionalFloat(json, "compressionRatioThreshold", options.compressionRatioThreshold);
+    putOptionalFloat(json, "logProbThreshold", options.logProbThreshold);
+    putOptionalFloat(json, "firstTokenLogProbThreshold", options.firstTokenLogProbThreshold);
+    putOptionalFloat(json, "noSpeechThreshold", options.noSpeechThreshold);
     json["concurrentWorkerCount"] = options.concurrentWorkerCount;
     if (options.chunkingStrategy) {
         json["chunkingStrategy"] = *options.chunkingStrategy;
@@ -152,48 +134,35 @@ void to_json(Json& json, const DecodingOptions& options) {
 void from_json(const Json& json, DecodingOptions& options) {
     json::requireObject(json, "DecodingOptions");
     // Built whole in a local first, so a failure leaves `options` untouched.
+    using json::decodeKey, json::decodeOptionalKey, json::toBool, json::toInt, json::toFloat;
     DecodingOptions read;
-    read.verbose = requiredBool(json, "verbose");
-    read.task = json::required(json, "task").get<DecodingTask>();
-    if (const Json* language = json::optional(json, "language")) {
-        read.language = json::toString(*language, json::keyContext("language"));
-    } else {
-        read.language.reset();
-    }
-    read.temperature = requiredFloat(json, "temperature");
-    read.temperatureIncrementOnFallback = requiredFloat(json, "temperatureIncrementOnFallback");
-    read.temperatureFallbackCount = requiredInt(json, "temperatureFallbackCount");
-    read.sampleLength = requiredInt(json, "sampleLength");
-    read.topK = requiredInt(json, "topK");
-    read.usePrefillPrompt = requiredBool(json, "usePrefillPrompt");
-    read.detectLanguage = requiredBool(json, "detectLanguage");
-    read.skipSpecialTokens = requiredBool(json, "skipSpecialTokens");
-    read.withoutTimestamps = requiredBool(json, "withoutTimestamps");
-    read.wordTimestamps = requiredBool(json, "wordTimestamps");
-    read.maxInitialTimestamp = optionalFloat(json, "maxInitialTimestamp");
-    if (const Json* seek = json::optional(json, "maxWindowSeek")) {
-        read.maxWindowSeek = json::toInt(*seek, json::keyContext("maxWindowSeek"));
-    } else {
-        read.maxWindowSeek.reset();
-    }
-    read.clipTimestamps =
-        json::toFloatArray(json::required(json, "clipTimestamps"), json::keyContext("clipTimestamps"));
-    read.windowClipTime = requiredFloat(json, "windowClipTime");
-    read.promptTokens = optionalInts(json, "promptTokens");
-    read.prefixTokens = optionalInts(json, "prefixTokens");
-    read.suppressBlank = requiredBool(json, "suppressBlank");
-    read.suppressTokens =
-        json::toIntArray(json::required(json, "suppressTokens"), json::keyContext("suppressTokens"));
-    read.compressionRatioThreshold = optionalFloat(json, "compressionRatioThreshold");
-    read.logProbThreshold = optionalFloat(json, "logProbThreshold");
-    read.firstTokenLogProbThreshold = optionalFloat(json, "firstTokenLogProbThreshold");
-    read.noSpeechThreshold = optionalFloat(json, "noSpeechThreshold");
-    read.concurrentWorkerCount = requiredInt(json, "concurrentWorkerCount");
-    if (const Json* strategy = json::optional(json, "chunkingStrategy")) {
-        read.chunkingStrategy = strategy->get<ChunkingStrategy>();
-    } else {
-        read.chunkingStrategy.reset();
-    }
+    read.verbose = decodeKey(json, "verbose", &toBool);
+    read.task = decodeKey(json, "task", &toDecodingTask);
+    read.language = decodeOptionalKey(json, "language", &json::toString);
+    read.temperature = decodeKey(json, "temperature", &toFloat);
+    read.temperatureIncrementOnFallback = decodeKey(json, "temperatureIncrementOnFallback", &toFloat);
+    read.temperatureFallbackCount = decodeKey(json, "temperatureFallbackCount", &toInt);
+    read.sampleLength = decodeKey(json, "sampleLength", &toInt);
+    read.topK = decodeKey(json, "topK", &toInt);
+    read.usePrefillPrompt = decodeKey(json, "usePrefillPrompt", &toBool);
+    read.detectLanguage = decodeKey(json, "detectLanguage", &toBool);
+    read.skipSpecialTokens = decodeKey(json, "skipSpecialTokens", &toBool);
+    read.withoutTimestamps = decodeKey(json, "withoutTimestamps", &toBool);
+    read.wordTimestamps = decodeKey(json, "wordTimestamps", &toBool);
+    read.maxInitialTimestamp = decodeOptionalKey(json, "maxInitialTimestamp", &toFloat);
+    read.maxWindowSeek = decodeOptionalKey(json, "maxWindowSeek", &toInt);
+    read.clipTimestamps = decodeKey(json, "clipTimestamps", &json::toFloatArray);
+    read.windowClipTime = decodeKey(json, "windowClipTime", &toFloat);
+    read.promptTokens = decodeOptionalKey(json, "promptTokens", &json::toIntArray);
+    read.prefixTokens = decodeOptionalKey(json, "prefixTokens", &json::toIntArray);
+    read.suppressBlank = decodeKey(json, "suppressBlank", &toBool);
+    read.suppressTokens = decodeKey(json, "suppressTokens", &json::toIntArray);
+    read.compressionRatioThreshold = decodeOptionalKey(json, "compressionRatioThreshold", &toFloat);
+    read.logProbThreshold = decodeOptionalKey(json, "logProbThreshold", &toFloat);
+    read.firstTokenLogProbThreshold = decodeOptionalKey(json, "firstTokenLogProbThreshold", &toFloat);
+    read.noSpeechThreshold = decodeOptionalKey(json, "noSpeechThreshold", &toFloat);
+    read.concurrentWorkerCount = decodeKey(json, "concurrentWorkerCount", &toInt);
+    read.chunkingStrategy = decodeOptionalKey(json, "chunkingStrategy", &toChunkingStrategy);
     options = std::move(read);
 }
 

@@ -1,6 +1,7 @@
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 
 #include "OrvaneCore/Logging/Logging.h"
+#include "Sonavex/Core/Results/TranscriptionResultStruct.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 #include "Sonavex/Utilities/NumberFormat.h"
 
@@ -71,21 +72,11 @@ void to_json(Json& json, const TranscriptionResult& result) {
 
 std::shared_ptr<TranscriptionResult> transcriptionResultFromJson(const Json& json) {
     json::requireObject(json, "TranscriptionResult");
-    std::string text = json::toString(json::required(json, "text"), json::keyContext("text"));
-    std::vector<TranscriptionSegment> segments;
-    for (const Json& segment :
-         json::requireArray(json::required(json, "segments"), json::keyContext("segments"))) {
-        segments.push_back(segment.get<TranscriptionSegment>());
-    }
-    std::string language = json::toString(json::required(json, "language"), json::keyContext("language"));
-    TranscriptionTimings timings = json::required(json, "timings").get<TranscriptionTimings>();
-    const Json& seekValue = json::present(json, "seekTime");
-    std::optional<float> seekTime;
-    if (!seekValue.is_null()) {
-        seekTime = json::toFloat(seekValue, json::keyContext("seekTime"));
-    }
-    return TranscriptionResult::make(std::move(text), std::move(segments), std::move(language), timings,
-                                     seekTime);
+    // Unlike its plain twin, the class needs the key, though it may hold null.
+    json::present(json, "seekTime");
+    auto plain = json.get<TranscriptionResultStruct>();
+    return TranscriptionResult::make(std::move(plain.text), std::move(plain.segments),
+                                     std::move(plain.language), plain.timings, plain.seekTime);
 }
 
 } // namespace sonavex

@@ -20,16 +20,11 @@ void to_json(Json& json, const TranscriptionResultStruct& result) {
 void from_json(const Json& json, TranscriptionResultStruct& result) {
     json::requireObject(json, "TranscriptionResultStruct");
     TranscriptionResultStruct read;
-    read.text = json::toString(json::required(json, "text"), json::keyContext("text"));
-    for (const Json& segment :
-         json::requireArray(json::required(json, "segments"), json::keyContext("segments"))) {
-        read.segments.push_back(segment.get<TranscriptionSegment>());
-    }
-    read.language = json::toString(json::required(json, "language"), json::keyContext("language"));
+    read.text = json::decodeKey(json, "text", &json::toString);
+    read.segments = json::decodeKey(json, "segments", &segmentsFromJson);
+    read.language = json::decodeKey(json, "language", &json::toString);
     read.timings = json::required(json, "timings").get<TranscriptionTimings>();
-    if (const Json* seekTime = json::optional(json, "seekTime")) {
-        read.seekTime = json::toFloat(*seekTime, json::keyContext("seekTime"));
-    }
+    read.seekTime = json::decodeOptionalKey(json, "seekTime", &json::toFloat);
     result = std::move(read);
 }
 

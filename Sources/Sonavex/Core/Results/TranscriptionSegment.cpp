@@ -23,8 +23,24 @@ int64_t tokenIdKey(const std::string& key) {
     return id;
 }
 
-float requiredFloat(const Json& object, const char* key) {
-    return json::toFloat(json::required(object, key), json::keyContext(key));
+std::map<int64_t, float> toLogProbs(const Json& value, std::string_view) {
+    std::map<int64_t, float> probabilities;
+    for (const auto& [key, logProb] : json::requireObject(value, "Dictionary<Int, Float>").items()) {
+        probabilities[tokenIdKey(key)] = json::toFloat(logProb, "a token's log-probability");
+    }
+    return probabilities;
+}
+
+std::vector<std::map<int64_t, float>> toLogProbsList(const Json& value, std::string_view context) {
+    return json::toArray(value, context, &toLogProbs);
+}
+
+WordTiming toWordTiming(const Json& value, std::string_view) {
+    return value.get<WordTiming>();
+}
+
+std::vector<WordTiming> toWords(const Json& value, std::string_view context) {
+    return json::toArray(value, context, &toWordTiming);
 }
 
 } // namespace
@@ -63,34 +79,37 @@ void to_json(Json& json, const TranscriptionSegment& segment) {
 
 void from_json(const Json& json, TranscriptionSegment& segment) {
     json::requireObject(json, "TranscriptionSegment");
+    using json::decodeKey, json::toFloat, json::toInt;
     TranscriptionSegment read;
-    read.id = json::toInt(json::required(json, "id"), json::keyContext("id"));
-    read.seek = json::toInt(json::required(json, "seek"), json::keyContext("seek"));
-    read.start = requiredFloat(json, "start");
-    read.end = requiredFloat(json, "end");
-    read.text = json::toString(json::required(json, "text"), json::keyContext("text"));
-    read.tokens = json::toIntArray(json::required(json, "tokens"), json::keyContext("tokens"));
-    const Json& logProbs =
-        json::requireArray(json::required(json, "tokenLogProbs"), json::keyContext("tokenLogProbs"));
-    for (const Json& entry : logProbs) {
-        json::requireObject(entry, "Dictionary<Int, Float>");
-        std::map<int64_t, float> probabilities;
-        for (const auto& [key, value] : entry.items()) {
-            probabilities[tokenIdKey(key)] = json::toFloat(value, "a token's log-probability");
-        }
-        read.tokenLogProbs.push_back(std::move(probabilities));
-    }
-    read.temperature = requiredFloat(json, "temperature");
-    read.avgLogprob = requiredFloat(json, "avgLogprob");
-    read.compressionRatio = requiredFloat(json, "compressionRatio");
-    read.noSpeechProb = requiredFloat(json, "noSpeechProb");
-    if (const Json* words = json::optional(json, "words")) {
-        read.words.emplace();
-        for (const Json& word : json::requireArray(*words, json::keyContext("words"))) {
-            read.words->push_back(word.get<WordTiming>());
-        }
-    }
+    read.id = decodeKey(json, "id", &toInt);
+    read.seek = decodeKey(json, "seek", &toInt);
+    read.start = decodeKey(json, "start", &toFloat);
+    read.end = decodeKey(json, "end", &toFloat);
+    read.text = decodeKey(json, "text", &json::toString);
+    read.tokens = decodeKey(json, "tokens", &json::toIntArray);
+    read.tokenLogProbs = decodeKey(json, "tokenLogProbs", &toLogProbsList);
+    read.temperature = decodeKey(json, "temperature", &toFloat);
+    read.avgLogprob = decodeKey(json, "avgLogprob", &toFloat);
+    read.compressionRatio = decodeKey(json, "compressionRatio", &toFloat);
+    read.noSpeechProb = decodeKey(json, "noSpeechProb", &toFloat);
+    read.words = json::decodeOptionalKey(json, "words", &toWords);
     segment = std::move(read);
+}
+
+} // namespace sonavex
+
+namespace sonavex {
+
+namespace {
+
+TranscriptionSegment toSegment(const Json& value, std::string_view) {
+    return value.get<TranscriptionSegment>();
+}
+
+} // namespace
+
+std::vector<TranscriptionSegment> segmentsFromJson(const Json& json, std::string_view context) {
+    return json::toArray(json, context, &toSegment);
 }
 
 } // namespace sonavex

@@ -11,6 +11,7 @@
 #include <nlohmann/json_fwd.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sonavex {
@@ -45,6 +46,9 @@ std::size_t hashValue(const TranscriptionSegment& segment);
 /// reading, every other key is required. tokenLogProbs is an array of objects keyed by decimal token ids.
 void to_json(nlohmann::ordered_json& json, const TranscriptionSegment& segment);
 void from_json(const nlohmann::ordered_json& json, TranscriptionSegment& segment);
+/// A JSON array of segments.
+std::vector<TranscriptionSegment> segmentsFromJson(const nlohmann::ordered_json& json,
+                                                   std::string_view context);
 
 } // namespace sonavex
 

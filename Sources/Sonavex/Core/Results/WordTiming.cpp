@@ -25,11 +25,11 @@ void to_json(Json& json, const WordTiming& timing) {
 void from_json(const Json& json, WordTiming& timing) {
     json::requireObject(json, "WordTiming");
     WordTiming read;
-    read.word = json::toString(json::required(json, "word"), json::keyContext("word"));
-    read.tokens = json::toIntArray(json::required(json, "tokens"), json::keyContext("tokens"));
-    read.start = json::toFloat(json::required(json, "start"), json::keyContext("start"));
-    read.end = json::toFloat(json::required(json, "end"), json::keyContext("end"));
-    read.probability = json::toFloat(json::required(json, "probability"), json::keyContext("probability"));
+    read.word = json::decodeKey(json, "word", &json::toString);
+    read.tokens = json::decodeKey(json, "tokens", &json::toIntArray);
+    read.start = json::decodeKey(json, "start", &json::toFloat);
+    read.end = json::decodeKey(json, "end", &json::toFloat);
+    read.probability = json::decodeKey(json, "probability", &json::toFloat);
     timing = std::move(read);
 }
 
