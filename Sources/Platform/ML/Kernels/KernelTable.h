@@ -40,10 +40,11 @@ struct KernelTable {
                                float* out, size_t width) = nullptr;
 
     // The matrix products' register tile: C[tileRows, panelWidth] (row stride ldc) = (load ? C : 0) + A B
-    // over `depth` steps, A packed as depth groups of tileRows floats, B as depth rows of panelWidth floats.
+    // over `depth` steps, A row-major (row stride lda), B as depth rows of panelWidth floats.
     size_t gemmTileRows = 0;
     size_t gemmPanelWidth = 0;
-    void (*gemmTile)(size_t depth, const float* a, const float* b, float* c, size_t ldc, bool load) = nullptr;
+    void (*gemmTile)(size_t depth, const float* a, size_t lda, const float* b, float* c, size_t ldc,
+                     bool load) = nullptr;
 };
 
 /// The table for the best instruction set this processor supports (filled on first use).

@@ -34,73 +34,99 @@ void configureTiles() {
     _tile_loadconfig(&config);
 }
 
-// One row of activations as bfloat16, zero up to `padded` (a multiple of 32).
-void rowToBfloat16(const float* x, size_t n, size_t padded, uint16_t* out) {
-    for (size_t k = 0; k < padded; k += 32) {
-        const size_t left = k < n ? n - k : 0;
+// One row of activations as bfloat16 in tile order: for each block of 32 inputs, the row's 64 bytes at
+// `out + block * blockStride` (zero past n).
+void rowToBfloat16(const float* x, size_t n, size_t blocks, size_t blockStride, uint16_t* out) {
+    for (size_t block = 0; block < blocks; ++block) {
+        const size_t k = block * 32, left = k < n ? n - k : 0;
         const __mmask16 low = left >= 16 ? 0xFFFF : __mmask16((1u << left) - 1);
         const __mmask16 high = left >= 32 ? 0xFFFF : left > 16 ? __mmask16((1u << (left - 16)) - 1) : 0;
         const __m512 a = _mm512_maskz_loadu_ps(low, x + k);
         const __m512 b = _mm512_maskz_loadu_ps(high, x + k + 16);
-        _mm512_storeu_si512(out + k, (__m512i)_mm512_cvtne2ps_pbh(b, a));
+        _mm512_storeu_si512(out + block * blockStride, (__m512i)_mm512_cvtne2ps_pbh(b, a));
     }
 }
+
+// Inputs per slice: a pair of weight tiles' slice (2 x 256 x 32 bfloat16 = 32 KB) stays in L1 while every
+// row pair of the block runs over it; the sums wait in float between slices.
+constexpr size_t kSliceBlocks = 8;
+constexpr size_t kTileElements = 16 * 32;
 
 } // namespace
 
 void amxLinearRows(const float* x, size_t rows, const PackedWeights& W, size_t columnBegin, size_t columnEnd,
                    const float* bias, float* y, bool accumulate, bool gelu) {
-    const size_t in = W.in(), out = W.out(), depth = W.paddedIn();
-    const size_t paddedRows = (rows + 31) / 32 * 32;
+    const size_t in = W.in(), out = W.out(), depth = W.paddedIn(), blocks = depth / 32;
+    const size_t paddedRows = (rows + 31) / 32 * 32, width = (columnEnd - columnBegin + 31) / 32 * 32;
+    // Activations in tile order: [16-row tile][32-input block][16 x 32], each operand tile one
+    // contiguous kilobyte.
     thread_local std::vector<uint16_t> a;
+    thread_local std::vector<float> sums;
     if (a.size() < paddedRows * depth)
         a.resize(paddedRows * depth);
-    for (size_t r = 0; r < paddedRows; ++r)
+    if (sums.size() < paddedRows * width)
+        sums.resize(paddedRows * width);
+    for (size_t r = 0; r < paddedRows; ++r) {
+        uint16_t* first = a.data() + (r / 16) * blocks * kTileElements + (r % 16) * 32;
         if (r < rows)
-            rowToBfloat16(x + r * in, in, depth, a.data() + r * depth);
+            rowToBfloat16(x + r * in, in, blocks, kTileElements, first);
         else
-            std::memset(a.data() + r * depth, 0, depth * sizeof(uint16_t));
+            for (size_t block = 0; block < blocks; ++block)
+                std::memset(first + block * kTileElements, 0, 64);
+    }
 
-    const KernelTable& k = activeKernels();
-    alignas(64) float c[32 * 32];
     configureTiles();
-    for (size_t n = columnBegin; n < columnEnd; n += 32) {
-        const uint16_t* b0 = W.tilePanels() + (n / 16) * depth * 16;
-        const uint16_t* b1 = b0 + depth * 16;
-        for (size_t m = 0; m < rows; m += 32) {
-            const uint16_t* a0 = a.data() + m * depth;
-            const uint16_t* a1 = a0 + 16 * depth;
-            _tile_zero(0);
-            _tile_zero(1);
-            _tile_zero(2);
-            _tile_zero(3);
-            for (size_t kk = 0; kk < depth; kk += 32) {
-                _tile_loadd(4, a0 + kk, depth * 2);
-                _tile_loadd(5, a1 + kk, depth * 2);
-                _tile_loadd(6, b0 + kk * 16, 64);
-                _tile_loadd(7, b1 + kk * 16, 64);
-                _tile_dpbf16ps(0, 4, 6);
-                _tile_dpbf16ps(1, 4, 7);
-                _tile_dpbf16ps(2, 5, 6);
-                _tile_dpbf16ps(3, 5, 7);
-            }
-            _tile_stored(0, c, 128);
-            _tile_stored(1, c + 16, 128);
-            _tile_stored(2, c + 16 * 32, 128);
-            _tile_stored(3, c + 16 * 32 + 16, 128);
-            const size_t height = std::min<size_t>(32, rows - m), width = std::min<size_t>(32, columnEnd - n);
-            for (size_t r = 0; r < height; ++r) {
-                float* target = y + (m + r) * out + n;
-                const float* sums = c + r * 32;
-                for (size_t j = 0; j < width; ++j)
-                    target[j] = (accumulate ? target[j] : 0.0f) + sums[j] + (bias ? bias[n + j] : 0.0f);
-                if (gelu)
-                    k.gelu(target, width);
+    const size_t stride = width * sizeof(float);
+    for (size_t s0 = 0; s0 < blocks; s0 += kSliceBlocks) {
+        const size_t s1 = std::min(blocks, s0 + kSliceBlocks);
+        for (size_t n = 0; n < width; n += 32) {
+            const uint16_t* b0 = W.tilePanels() + (columnBegin + n) / 16 * depth * 16;
+            const uint16_t* b1 = b0 + depth * 16;
+            for (size_t m = 0; m < paddedRows; m += 32) {
+                float* c = sums.data() + m * width + n;
+                if (s0 == 0) {
+                    _tile_zero(0);
+                    _tile_zero(1);
+                    _tile_zero(2);
+                    _tile_zero(3);
+                } else {
+                    _tile_loadd(0, c, stride);
+                    _tile_loadd(1, c + 16, stride);
+                    _tile_loadd(2, c + 16 * width, stride);
+                    _tile_loadd(3, c + 16 * width + 16, stride);
+                }
+                const uint16_t* a0 = a.data() + (m / 16) * blocks * kTileElements;
+                const uint16_t* a1 = a0 + blocks * kTileElements;
+                for (size_t block = s0; block < s1; ++block) {
+                    _tile_loadd(4, a0 + block * kTileElements, 64);
+                    _tile_loadd(5, a1 + block * kTileElements, 64);
+                    _tile_loadd(6, b0 + block * kTileElements, 64);
+                    _tile_loadd(7, b1 + block * kTileElements, 64);
+                    _tile_dpbf16ps(0, 4, 6);
+                    _tile_dpbf16ps(1, 4, 7);
+                    _tile_dpbf16ps(2, 5, 6);
+                    _tile_dpbf16ps(3, 5, 7);
+                }
+                _tile_stored(0, c, stride);
+                _tile_stored(1, c + 16, stride);
+                _tile_stored(2, c + 16 * width, stride);
+                _tile_stored(3, c + 16 * width + 16, stride);
             }
         }
     }
     // Hands the tile state back, so the thread does not carry it through every later context switch.
     _tile_release();
+
+    const KernelTable& k = activeKernels();
+    const size_t columns = columnEnd - columnBegin;
+    for (size_t r = 0; r < rows; ++r) {
+        float* target = y + r * out + columnBegin;
+        const float* row = sums.data() + r * width;
+        for (size_t j = 0; j < columns; ++j)
+            target[j] = (accumulate ? target[j] : 0.0f) + row[j] + (bias ? bias[columnBegin + j] : 0.0f);
+        if (gelu)
+            k.gelu(target, columns);
+    }
 }
 
 } // namespace ml::kernels

@@ -10,8 +10,8 @@
 namespace ml::kernels {
 namespace {
 
-// A slice of 256 inputs: the block's packed activations (96 x 256 floats) stay in L2 and one widened
-// weight panel (256 x 32 floats) in L1 while every row tile of the block runs over it.
+// A slice of 256 inputs: one widened weight panel (256 x 32 floats) stays in L1 while every row tile of
+// the block runs over it, and the block's rows of the slice (192 x 256 floats) stay in L2.
 constexpr size_t kDepthSlice = 256;
 constexpr size_t kWidestColumnBlock = 512;
 
@@ -24,28 +24,22 @@ void floatBlock(const float* x, const PackedWeights& W, size_t r0, size_t r1, si
                 bool accumulate) {
     const KernelTable& k = W.kernels();
     const size_t in = W.in(), out = W.out(), tileRows = k.gemmTileRows, panelWidth = k.gemmPanelWidth;
-    const size_t tiles = blocksOf(r1 - r0, tileRows);
-    thread_local std::vector<float> a, b, edge;
-    a.resize(tiles * tileRows * kDepthSlice);
+    const size_t tiles = blocksOf(r1 - r0, tileRows), lastHeight = r1 - r0 - (tiles - 1) * tileRows;
+    thread_local std::vector<float> b, edge, lastRows;
     b.resize(kDepthSlice * panelWidth);
     edge.resize(tileRows * panelWidth);
+    lastRows.resize(tileRows * kDepthSlice);
     if (in == 0 && !accumulate)
         for (size_t r = r0; r < r1; ++r)
             std::fill(y + r * out + c0, y + r * out + c1, 0.0f);
     for (size_t k0 = 0; k0 < in; k0 += kDepthSlice) {
         const size_t depth = std::min(kDepthSlice, in - k0);
-        // Rows interleaved per tile: step i of tile t holds its rows' inputs i side by side (written in
-        // order; strided writes cost as much as a quarter of the products).
-        for (size_t t = 0; t < tiles; ++t) {
-            float* packed = a.data() + t * depth * tileRows;
-            const size_t first = r0 + t * tileRows, height = std::min(tileRows, r1 - first);
-            const float* source = x + first * in + k0;
-            for (size_t i = 0; i < depth; ++i, packed += tileRows) {
-                for (size_t r = 0; r < height; ++r)
-                    packed[r] = source[r * in + i];
-                for (size_t r = height; r < tileRows; ++r)
-                    packed[r] = 0.0f;
-            }
+        // The rows of a partial last tile, padded with zero rows (a full tile reads its rows in place).
+        if (lastHeight < tileRows) {
+            std::fill(lastRows.begin(), lastRows.end(), 0.0f);
+            for (size_t r = 0; r < lastHeight; ++r)
+                std::memcpy(lastRows.data() + r * depth, x + (r1 - lastHeight + r) * in + k0,
+                            depth * sizeof(float));
         }
         const bool load = accumulate || k0 > 0;
         for (size_t c = c0; c < c1; c += panelWidth) {
@@ -54,9 +48,11 @@ void floatBlock(const float* x, const PackedWeights& W, size_t r0, size_t r1, si
             for (size_t t = 0; t < tiles; ++t) {
                 const size_t row = r0 + t * tileRows, height = std::min(tileRows, r1 - row);
                 float* target = y + row * out + c;
-                const float* packed = a.data() + t * depth * tileRows;
-                if (height == tileRows && width == panelWidth) {
-                    k.gemmTile(depth, packed, b.data(), target, out, load);
+                const bool partialRows = height < tileRows;
+                const float* a = partialRows ? lastRows.data() : x + row * in + k0;
+                const size_t lda = partialRows ? depth : in;
+                if (!partialRows && width == panelWidth) {
+                    k.gemmTile(depth, a, lda, b.data(), target, out, load);
                     continue;
                 }
                 // A partial tile runs on a full one in scratch memory.
@@ -64,7 +60,7 @@ void floatBlock(const float* x, const PackedWeights& W, size_t r0, size_t r1, si
                 if (load)
                     for (size_t r = 0; r < height; ++r)
                         std::memcpy(edge.data() + r * panelWidth, target + r * out, width * sizeof(float));
-                k.gemmTile(depth, packed, b.data(), edge.data(), panelWidth, load);
+                k.gemmTile(depth, a, lda, b.data(), edge.data(), panelWidth, load);
                 for (size_t r = 0; r < height; ++r)
                     std::memcpy(target + r * out, edge.data() + r * panelWidth, width * sizeof(float));
             }
@@ -79,8 +75,8 @@ void packedLinear(const float* x, size_t rows, const PackedWeights& W, const flo
     const bool tiles = W.precision() == Precision::bfloat16;
     const size_t in = W.in(), out = W.out();
     // Rows per block: 128 (four pairs of matrix tiles; 64 for long inputs, so the block's bfloat16
-    // activations stay in L2), in float32 eight register tiles.
-    const size_t rowBlock = tiles ? (W.paddedIn() > 2048 ? 64 : 128) : W.kernels().gemmTileRows * 8;
+    // activations stay in L2), in float32 16 register tiles (each widened weight panel serves them all).
+    const size_t rowBlock = tiles ? (W.paddedIn() > 2048 ? 64 : 128) : W.kernels().gemmTileRows * 16;
     const size_t columnUnit = tiles ? 2 * PackedWeights::kTilePanelWidth : W.kernels().gemmPanelWidth;
     const size_t rowBlocks = blocksOf(rows, rowBlock);
     const size_t threads = ThreadPool::shared().threadCount();

@@ -18,21 +18,23 @@ constexpr size_t kTileRows = 4, kPanelVectors = 4;
 #endif
 constexpr size_t kPanelWidth = kPanelVectors * kWidth;
 
-void gemmTileBody(size_t depth, const float* a, const float* b, float* c, size_t ldc, bool load) {
+void gemmTileBody(size_t depth, const float* a, size_t lda, const float* b, float* c, size_t ldc, bool load) {
     vf acc[kTileRows][kPanelVectors];
 #pragma GCC unroll 16
     for (size_t r = 0; r < kTileRows; ++r)
 #pragma GCC unroll 4
         for (size_t v = 0; v < kPanelVectors; ++v)
             acc[r][v] = load ? vload(c + r * ldc + v * kWidth) : vset(0.0f);
-    for (size_t k = 0; k < depth; ++k, a += kTileRows, b += kPanelWidth) {
+    // A is read where it lies (row r at a + r * lda): the rows stream through L1 as sequentially as a
+    // packed copy would, without the copy.
+    for (size_t k = 0; k < depth; ++k, ++a, b += kPanelWidth) {
         vf panel[kPanelVectors];
 #pragma GCC unroll 4
         for (size_t v = 0; v < kPanelVectors; ++v)
             panel[v] = vload(b + v * kWidth);
 #pragma GCC unroll 16
         for (size_t r = 0; r < kTileRows; ++r) {
-            const vf x = vset(a[r]);
+            const vf x = vset(a[r * lda]);
 #pragma GCC unroll 4
             for (size_t v = 0; v < kPanelVectors; ++v)
                 acc[r][v] = vfma(x, panel[v], acc[r][v]);
