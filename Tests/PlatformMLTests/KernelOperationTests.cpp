@@ -102,25 +102,40 @@ std::vector<double> naiveAttention(const AttentionArgs& a) {
 
 } // namespace
 
-TEST(KernelAttention, FullCausalAndMaskedVariantsMatchReference) {
-    const size_t heads = 3, width = heads * 64, keys = 150;
-    auto q = randomVector(keys * width, 11), k = randomVector(keys * width, 12),
-         v = randomVector(keys * width, 13);
+TEST(KernelAttention, FullCausalAndMaskedVariantsMatchReferenceOnEveryTile) {
+    const size_t keys = 157;
     std::vector<float> mask(keys, 0.0f);
     for (size_t j = 0; j < keys; j += 3)
         mask[j] = -10000.0f;
-    for (int variant = 0; variant < 3; ++variant) {
-        // 130 queries leave a partial block of 64; causal uses fewer queries than keys (a prefix).
-        const size_t queries = variant == 1 ? 100 : 130;
-        std::vector<float> out(queries * width, NAN);
-        AttentionArgs args{q.data(),   width, k.data(), width, v.data(), width,
-                           out.data(), width, queries,  keys,  heads};
-        args.causal = variant == 1;
-        args.keyMask = variant == 2 ? mask.data() : nullptr;
-        attention(args);
-        auto ref = naiveAttention(args);
-        for (size_t i = 0; i < out.size(); ++i)
-            ASSERT_NEAR(out[i], ref[i], 1e-4) << "variant " << variant << " at " << i;
+    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512}) {
+        const KernelTable* table = kernelsFor(isa);
+        if (!table)
+            continue;
+        // Head size 64 as the models use it, and 40: a partial panel of value channels.
+        for (size_t headSize : {64, 40}) {
+            const size_t heads = 3, width = heads * headSize, ld = width + 5;
+            auto q = randomVector(keys * ld, 11), k = randomVector(keys * ld, 12), v = randomVector(keys * ld, 13);
+            for (int variant = 0; variant < 3; ++variant) {
+                // 131 queries leave partial tiles and blocks; causal sees fewer queries than keys (a prefix).
+                const size_t queries = variant == 1 ? 101 : 131;
+                std::vector<float> out(queries * ld, NAN);
+                AttentionArgs args{q.data(),   ld, k.data(), ld,   v.data(), ld,
+                                   out.data(), ld, queries,  keys, heads,    headSize};
+                args.causal = variant == 1;
+                args.keyMask = variant == 2 ? mask.data() : nullptr;
+                args.kernels = table;
+                attention(args);
+                args.ldo = width; // the reference's layout
+                auto ref = naiveAttention(args);
+                for (size_t i = 0; i < queries; ++i) {
+                    for (size_t c = 0; c < width; ++c)
+                        ASSERT_NEAR(out[i * ld + c], ref[i * width + c], 1e-4)
+                            << table->name << " head size " << headSize << " variant " << variant << " at " << i;
+                    for (size_t c = width; c < ld; ++c) // padding untouched
+                        ASSERT_TRUE(std::isnan(out[i * ld + c]));
+                }
+            }
+        }
     }
 }
 

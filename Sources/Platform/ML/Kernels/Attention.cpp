@@ -1,51 +1,125 @@
 #include "Platform/ML/Kernels/Attention.h"
 
-#include "Platform/ML/Kernels/Gemm.h"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <vector>
 
 namespace ml::kernels {
 namespace {
-// 128 x 1500 scores = 750 KB: still in L2 between the two products, and each task's products repack
-// the head's keys and values for twice as many queries as with 64.
-constexpr size_t kQueryBlock = 128;
+
+// Query rows per task, in register tiles: 8 tiles of 12 rows keep a block's scores (96 x 1500 floats,
+// 576 KB) in L2 between the two products.
+constexpr size_t kBlockTiles = 8;
+// Keys per slice of the weighted sum: one slice of a value panel (256 x 32 floats) stays in L1.
+constexpr size_t kKeySlice = 256;
+
+size_t blocksOf(size_t total, size_t block) {
+    return (total + block - 1) / block;
 }
+
+// C[rows, columns] (row stride ldc) = A[rows, depth] (row stride lda) times a panel-major B, on register
+// tiles; rows past `rows` and columns past `columns` are computed in scratch and dropped.
+void tileProduct(const KernelTable& k, size_t rows, size_t columns, size_t depth, const float* a, size_t lda,
+                 const float* bPanels, size_t panelStride, float* c, size_t ldc, std::vector<float>& edge) {
+    const size_t mr = k.gemmTileRows, nr = k.gemmPanelWidth;
+    edge.resize(mr * nr);
+    for (size_t p = 0; p * nr < columns; ++p) {
+        const size_t width = std::min(nr, columns - p * nr);
+        for (size_t r = 0; r < rows; r += mr) {
+            const size_t height = std::min(mr, rows - r);
+            const bool full = height == mr && width == nr;
+            float* target = full ? c + r * ldc + p * nr : edge.data();
+            const size_t stride = full ? ldc : nr;
+            for (size_t k0 = 0; k0 < depth; k0 += kKeySlice)
+                k.gemmTile(std::min(kKeySlice, depth - k0), a + r * lda + k0, lda,
+                           bPanels + p * panelStride + k0 * nr, target, stride, k0 > 0);
+            if (!full)
+                for (size_t i = 0; i < height; ++i)
+                    std::memcpy(c + (r + i) * ldc + p * nr, edge.data() + i * nr, width * sizeof(float));
+        }
+    }
+}
+
+} // namespace
 
 void attention(const AttentionArgs& a) {
     if (a.headSize == 0 || a.heads == 0)
         throw std::invalid_argument("attention needs at least one head of non-zero size");
     if (a.causal && a.queries > a.keys)
         throw std::invalid_argument("causal attention needs at least as many keys as queries");
-    const KernelTable& k = activeKernels();
-    const float scale = 1.0f / std::sqrt(float(a.headSize));
-    const size_t blocks = (a.queries + kQueryBlock - 1) / kQueryBlock;
+    if (a.queries == 0)
+        return;
+    const KernelTable& k = a.kernels ? *a.kernels : activeKernels();
+    ThreadPool& pool = ThreadPool::shared();
+    const size_t mr = k.gemmTileRows, nr = k.gemmPanelWidth, hs = a.headSize;
+    const float scale = 1.0f / std::sqrt(float(hs));
     const size_t offset = a.keys - (a.causal ? a.queries : 0);
-    ThreadPool::shared().parallelFor(a.heads * blocks, [&](size_t task) {
-        thread_local std::vector<float> scores;
-        const size_t h = task / blocks, q0 = (task % blocks) * kQueryBlock;
-        const size_t rows = std::min(kQueryBlock, a.queries - q0);
-        // Keys that no query of this block may see are left out of both products.
-        const size_t keys = a.causal ? std::min(a.keys, q0 + rows + offset) : a.keys;
-        if (scores.size() < rows * keys)
-            scores.resize(rows * keys);
-        float* s = scores.data();
-        gemmSerial(false, true, rows, keys, a.headSize, scale, a.q + q0 * a.ldq + h * a.headSize, a.ldq,
-                   a.k + h * a.headSize, a.ldk, 0.0f, s, keys);
-        for (size_t r = 0; r < rows; ++r) {
-            float* row = s + r * keys;
-            if (a.keyMask)
-                k.add(row, a.keyMask, keys);
-            if (a.causal)
-                for (size_t j = q0 + r + offset + 1; j < keys; ++j)
-                    row[j] = -INFINITY;
-            k.softmax(row, keys);
+
+    // Each head's keys (transposed) and values once in the register tiles' panel layout, shared by every
+    // query block: keys as [key panel][head channel][nr keys], values as [channel panel][key][nr channels].
+    const size_t keyPanels = blocksOf(a.keys, nr), valuePanels = blocksOf(hs, nr);
+    const size_t keyPanelSize = hs * nr, valuePanelSize = a.keys * nr;
+    std::vector<float> keys(a.heads * keyPanels * keyPanelSize), values(a.heads * valuePanels * valuePanelSize);
+    pool.parallelFor(a.heads, [&](size_t h) {
+        float* kp = keys.data() + h * keyPanels * keyPanelSize;
+        for (size_t j = 0; j < a.keys; ++j) {
+            const float* source = a.k + j * a.ldk + h * hs;
+            float* target = kp + (j / nr) * keyPanelSize + j % nr;
+            for (size_t c = 0; c < hs; ++c)
+                target[c * nr] = source[c];
         }
-        gemmSerial(false, false, rows, a.headSize, keys, 1.0f, s, keys, a.v + h * a.headSize, a.ldv, 0.0f,
-                   a.out + q0 * a.ldo + h * a.headSize, a.ldo);
+        float* vp = values.data() + h * valuePanels * valuePanelSize;
+        for (size_t j = 0; j < a.keys; ++j) {
+            const float* source = a.v + j * a.ldv + h * hs;
+            for (size_t c = 0; c < hs; ++c)
+                vp[(c / nr) * valuePanelSize + j * nr + c % nr] = source[c];
+        }
+    });
+
+    const size_t blockRows = mr * kBlockTiles, blocks = blocksOf(a.queries, blockRows);
+    pool.parallelFor(a.heads * blocks, [&](size_t task) {
+        thread_local std::vector<float> scores, queries, edge;
+        const size_t h = task / blocks, q0 = (task % blocks) * blockRows;
+        const size_t rows = std::min(blockRows, a.queries - q0);
+        // Keys that no query of this block may see are left out of both products.
+        const size_t seen = a.causal ? std::min(a.keys, q0 + rows + offset) : a.keys;
+        const size_t paddedRows = blocksOf(rows, mr) * mr, ld = blocksOf(seen, nr) * nr;
+        if (scores.size() < paddedRows * ld)
+            scores.resize(paddedRows * ld);
+        // The block's queries; a partial last tile reads zero rows, not past the array.
+        const float* q = a.q + q0 * a.ldq + h * hs;
+        size_t ldq = a.ldq;
+        if (rows < paddedRows) {
+            queries.assign(paddedRows * hs, 0.0f);
+            for (size_t r = 0; r < rows; ++r)
+                std::memcpy(queries.data() + r * hs, q + r * a.ldq, hs * sizeof(float));
+            q = queries.data();
+            ldq = hs;
+        }
+        float* s = scores.data();
+        tileProduct(k, rows, seen, hs, q, ldq, keys.data() + h * keyPanels * keyPanelSize, keyPanelSize, s, ld,
+                    edge);
+        for (size_t r = 0; r < paddedRows; ++r) {
+            float* row = s + r * ld;
+            if (r >= rows) { // padding rows take part in the tiles: keep them finite
+                std::fill(row, row + ld, 0.0f);
+                continue;
+            }
+            k.scale(row, scale, seen);
+            if (a.keyMask)
+                k.add(row, a.keyMask, seen);
+            if (a.causal)
+                for (size_t j = q0 + r + offset + 1; j < seen; ++j)
+                    row[j] = -INFINITY;
+            k.softmax(row, seen);
+        }
+        tileProduct(k, rows, hs, seen, s, ld, values.data() + h * valuePanels * valuePanelSize, valuePanelSize,
+                    a.out + q0 * a.ldo + h * hs, a.ldo, edge);
     });
 }
 

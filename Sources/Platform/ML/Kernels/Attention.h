@@ -1,10 +1,13 @@
 #pragma once
 // Multi-head scaled dot-product attention over float [tokens, heads * headSize] matrices (the
 // encoder's self-attention; the decoder's per-token attention lives with the decoder kind).
-// Work is split into (head, block of 128 queries) tasks on the thread pool; each task keeps its block's
-// scores in cache between the two products.
+// Fused per block of queries: each (head, block of 96 queries) task computes its scores on the register
+// tiles, applies the soft-max in place and takes the weighted sum of values, so only a block's scores
+// are ever in memory (in L2). Keys and values are laid out for the tiles once per call.
 
 #include <cstddef>
+
+#include "Platform/ML/Kernels/KernelTable.h"
 
 namespace ml::kernels {
 
@@ -25,6 +28,8 @@ struct AttentionArgs {
     bool causal = false;
     /// Optional additive mask over keys (0 to see, a large negative value or -inf to hide).
     const float* keyMask = nullptr;
+    /// The kernels to run on (the processor's best when null).
+    const KernelTable* kernels = nullptr;
 };
 
 void attention(const AttentionArgs& args);
