@@ -24,9 +24,9 @@ const PulseDevice* find(const std::vector<PulseDevice>& devices, const std::stri
 } // namespace
 
 TEST_F(PulseIntrospectionTest, ListsSinksAndSourcesWithWhatDevicePickersNeed) {
-    testsupport::LoadedPulseModule usb("module-null-sink",
-                                       "sink_name=usb_headset rate=48000 channels=2 "
-                                       R"("sink_properties=\"device.description='USB Headset' device.bus=usb\"")");
+    testsupport::LoadedPulseModule usb(
+        "module-null-sink", "sink_name=usb_headset rate=48000 channels=2 "
+                            R"("sink_properties=\"device.description='USB Headset' device.bus=usb\"")");
     auto context = PulseContext::shared();
 
     auto sinks = audio::listSinks(*context);

@@ -42,7 +42,8 @@ int caError(const velmoractl::Arguments& arguments) {
     const bool hex = text.starts_with("0x") || text.starts_with("0X");
     // A hexadecimal status is the 32 bits themselves; a decimal one a signed value.
     const long long lowest = hex ? 0 : std::numeric_limits<int32_t>::min();
-    const long long highest = hex ? std::numeric_limits<uint32_t>::max() : std::numeric_limits<int32_t>::max();
+    const long long highest =
+        hex ? std::numeric_limits<uint32_t>::max() : std::numeric_limits<int32_t>::max();
     if (!value || *value < lowest || *value > highest) {
         throw velmoractl::UsageError("the status must be a 32-bit decimal or 0x hexadecimal number: " + text);
     }
@@ -59,7 +60,8 @@ int transport(const velmoractl::Arguments& arguments) {
     }
     const std::string& text = line.positional().front();
     std::optional<uint32_t> code;
-    if (auto number = parseNumber(text); number && *number >= 0 && *number <= std::numeric_limits<uint32_t>::max()) {
+    if (auto number = parseNumber(text);
+        number && *number >= 0 && *number <= std::numeric_limits<uint32_t>::max()) {
         code = static_cast<uint32_t>(*number);
     } else {
         code = velmora::fourCharCode(text);

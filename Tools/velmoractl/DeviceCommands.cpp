@@ -55,13 +55,14 @@ int deviceInfo(const velmoractl::Arguments& arguments) {
         throw velmoractl::UsageError("device-info takes only --preferred UID");
     }
     const auto info = velmora::DeviceInfo::current(line.option("--preferred"));
-    velmoractl::printLine(velmoractl::JsonObject()
-                              .string("inputName", info.inputName)
-                              .string("outputName", info.outputName)
-                              .boolean("outputIsBuiltInSpeaker", info.outputIsBuiltInSpeaker)
-                              .boolean("inputSampleRateIsLow", info.inputSampleRateIsLow)
-                              .number("inputSampleRate", info.inputSampleRate)
-                              .boolean("inputWasRedirectedFromBluetooth", info.inputWasRedirectedFromBluetooth));
+    velmoractl::printLine(
+        velmoractl::JsonObject()
+            .string("inputName", info.inputName)
+            .string("outputName", info.outputName)
+            .boolean("outputIsBuiltInSpeaker", info.outputIsBuiltInSpeaker)
+            .boolean("inputSampleRateIsLow", info.inputSampleRateIsLow)
+            .number("inputSampleRate", info.inputSampleRate)
+            .boolean("inputWasRedirectedFromBluetooth", info.inputWasRedirectedFromBluetooth));
     return velmoractl::exitSuccess;
 }
 
@@ -82,6 +83,7 @@ int setOutput(const velmoractl::Arguments& arguments) {
 const bool registeredDevices = velmoractl::registerCommandGroup({"devices", "devices", devices});
 const bool registeredDeviceInfo =
     velmoractl::registerCommandGroup({"device-info", "device-info [--preferred UID]", deviceInfo});
-const bool registeredSetOutput = velmoractl::registerCommandGroup({"set-output", "set-output UID", setOutput});
+const bool registeredSetOutput =
+    velmoractl::registerCommandGroup({"set-output", "set-output UID", setOutput});
 
 } // namespace

@@ -21,7 +21,8 @@ bool FakeCaptureSource::canRecord() {
 std::unique_ptr<CaptureStream> FakeCaptureSource::makeStream(std::optional<std::string> deviceName,
                                                              CaptureFormat format,
                                                              CaptureStream::BlockHandler handler) {
-    auto state = std::make_shared<FakeCaptureStream::State>(std::move(deviceName), format, std::move(handler));
+    auto state =
+        std::make_shared<FakeCaptureStream::State>(std::move(deviceName), format, std::move(handler));
     std::lock_guard guard(lock_);
     if (auto failure = std::exchange(startFailure_, std::nullopt)) {
         state->failNextStart(*failure);

@@ -5,7 +5,8 @@
 
 namespace audio {
 
-FakeCaptureStream::State::State(std::optional<std::string> deviceName, CaptureFormat format, BlockHandler handler)
+FakeCaptureStream::State::State(std::optional<std::string> deviceName, CaptureFormat format,
+                                BlockHandler handler)
     : deviceName_(std::move(deviceName)), format_(format), handler_(std::move(handler)) {}
 
 int FakeCaptureStream::State::starts() const {

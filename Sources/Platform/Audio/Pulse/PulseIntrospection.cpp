@@ -13,8 +13,7 @@ namespace audio {
 namespace {
 
 // What a listing callback fills in on the loop thread; read by the caller after the operation ends.
-template <typename Item>
-struct Listing {
+template <typename Item> struct Listing {
     PulseContext* context = nullptr;
     std::vector<Item> items;
     bool failed = false;
@@ -63,8 +62,7 @@ ModuleName moduleFrom(const pa_module_info* info) {
 }
 
 // What sinks and sources tell alike.
-template <typename Info>
-ListedDevice deviceFrom(PulseDevice::Kind kind, const Info* info) {
+template <typename Info> ListedDevice deviceFrom(PulseDevice::Kind kind, const Info* info) {
     PulseDevice device;
     device.kind = kind;
     device.index = info->index;
@@ -101,9 +99,9 @@ void onServer(pa_context*, const pa_server_info* info, void* userdata) {
     if (info == nullptr) {
         listing->failed = true;
     } else {
-        listing->items.push_back(PulseServerInfo{textOrEmpty(info->server_name), textOrEmpty(info->server_version),
-                                                 textOrEmpty(info->default_sink_name),
-                                                 textOrEmpty(info->default_source_name)});
+        listing->items.push_back(
+            PulseServerInfo{textOrEmpty(info->server_name), textOrEmpty(info->server_version),
+                            textOrEmpty(info->default_sink_name), textOrEmpty(info->default_source_name)});
     }
     listing->context->signal();
 }
@@ -132,9 +130,10 @@ std::vector<Item> collect(PulseContext& context, const char* call, Start start) 
 }
 
 std::vector<PulseDevice> withModuleNames(PulseContext& context, std::vector<ListedDevice> listed) {
-    auto modules = collect<ModuleName>(
-        context, "pa_context_get_module_info_list",
-        [](pa_context* c, auto* listing) { return pa_context_get_module_info_list(c, onModule, listing); });
+    auto modules =
+        collect<ModuleName>(context, "pa_context_get_module_info_list", [](pa_context* c, auto* listing) {
+            return pa_context_get_module_info_list(c, onModule, listing);
+        });
     std::unordered_map<uint32_t, std::string> names(modules.begin(), modules.end());
     std::vector<PulseDevice> devices;
     devices.reserve(listed.size());
@@ -149,24 +148,26 @@ std::vector<PulseDevice> withModuleNames(PulseContext& context, std::vector<List
 } // namespace
 
 std::vector<PulseDevice> listSinks(PulseContext& context) {
-    auto sinks = collect<ListedDevice>(context, "pa_context_get_sink_info_list", [](pa_context* c, auto* listing) {
-        return pa_context_get_sink_info_list(c, onSink, listing);
-    });
+    auto sinks =
+        collect<ListedDevice>(context, "pa_context_get_sink_info_list", [](pa_context* c, auto* listing) {
+            return pa_context_get_sink_info_list(c, onSink, listing);
+        });
     return withModuleNames(context, std::move(sinks));
 }
 
 std::vector<PulseDevice> listSources(PulseContext& context) {
-    auto sources = collect<ListedDevice>(context, "pa_context_get_source_info_list",
-                                        [](pa_context* c, auto* listing) {
-                                            return pa_context_get_source_info_list(c, onSource, listing);
-                                        });
+    auto sources =
+        collect<ListedDevice>(context, "pa_context_get_source_info_list", [](pa_context* c, auto* listing) {
+            return pa_context_get_source_info_list(c, onSource, listing);
+        });
     return withModuleNames(context, std::move(sources));
 }
 
 PulseDevice readSink(PulseContext& context, uint32_t index) {
-    auto sinks = collect<ListedDevice>(context, "pa_context_get_sink_info_by_index", [&](pa_context* c, auto* listing) {
-        return pa_context_get_sink_info_by_index(c, index, onSink, listing);
-    });
+    auto sinks = collect<ListedDevice>(
+        context, "pa_context_get_sink_info_by_index", [&](pa_context* c, auto* listing) {
+            return pa_context_get_sink_info_by_index(c, index, onSink, listing);
+        });
     if (sinks.empty()) {
         throw PulseError("pa_context_get_sink_info_by_index", PA_ERR_NOENTITY);
     }
@@ -174,10 +175,10 @@ PulseDevice readSink(PulseContext& context, uint32_t index) {
 }
 
 PulseDevice readSource(PulseContext& context, uint32_t index) {
-    auto sources = collect<ListedDevice>(context, "pa_context_get_source_info_by_index",
-                                         [&](pa_context* c, auto* listing) {
-                                             return pa_context_get_source_info_by_index(c, index, onSource, listing);
-                                         });
+    auto sources = collect<ListedDevice>(
+        context, "pa_context_get_source_info_by_index", [&](pa_context* c, auto* listing) {
+            return pa_context_get_source_info_by_index(c, index, onSource, listing);
+        });
     if (sources.empty()) {
         throw PulseError("pa_context_get_source_info_by_index", PA_ERR_NOENTITY);
     }
@@ -185,9 +186,10 @@ PulseDevice readSource(PulseContext& context, uint32_t index) {
 }
 
 PulseServerInfo readServerInfo(PulseContext& context) {
-    auto answers = collect<PulseServerInfo>(context, "pa_context_get_server_info", [](pa_context* c, auto* listing) {
-        return pa_context_get_server_info(c, onServer, listing);
-    });
+    auto answers =
+        collect<PulseServerInfo>(context, "pa_context_get_server_info", [](pa_context* c, auto* listing) {
+            return pa_context_get_server_info(c, onServer, listing);
+        });
     return answers.empty() ? PulseServerInfo{} : answers.front();
 }
 

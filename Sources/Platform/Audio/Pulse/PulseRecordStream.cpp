@@ -34,7 +34,8 @@ PulseRecordStream::PulseRecordStream(std::shared_ptr<PulseContext> context, cons
     buffering.tlength = static_cast<uint32_t>(-1);
     buffering.prebuf = static_cast<uint32_t>(-1);
     buffering.minreq = static_cast<uint32_t>(-1);
-    uint64_t fragmentFrames = std::max<uint64_t>(1, uint64_t(options.sampleRate) * options.fragmentMilliseconds / 1000);
+    uint64_t fragmentFrames =
+        std::max<uint64_t>(1, uint64_t(options.sampleRate) * options.fragmentMilliseconds / 1000);
     buffering.fragsize = static_cast<uint32_t>(fragmentFrames * pa_frame_size(&spec));
 
     PulseContext::Lock lock(*context_);
@@ -154,7 +155,8 @@ void PulseRecordStream::setCorked(bool corked) {
     }
 }
 
-bool PulseRecordStream::canRecordFrom(const std::shared_ptr<PulseContext>& context, const std::string& sourceName) {
+bool PulseRecordStream::canRecordFrom(const std::shared_ptr<PulseContext>& context,
+                                      const std::string& sourceName) {
     try {
         Options options;
         options.sourceName = sourceName;

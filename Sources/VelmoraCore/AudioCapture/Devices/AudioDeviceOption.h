@@ -21,8 +21,7 @@ struct AudioDeviceOption {
 
 } // namespace velmora
 
-template <>
-struct std::hash<velmora::AudioDeviceOption> {
+template <> struct std::hash<velmora::AudioDeviceOption> {
     /// Feeds id, name and transport type, in that order.
     size_t operator()(const velmora::AudioDeviceOption& option) const noexcept;
 };

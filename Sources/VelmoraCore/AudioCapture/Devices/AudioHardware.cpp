@@ -56,7 +56,8 @@ std::optional<AudioDeviceID> builtInInputDevice(AudioSystem& system) {
     }
     for (AudioDeviceID device : devices) {
         try {
-            if (system.transportType(device) == TransportType::builtIn && inputChannelCount(device, system) > 0) {
+            if (system.transportType(device) == TransportType::builtIn &&
+                inputChannelCount(device, system) > 0) {
                 return device;
             }
         } catch (const std::exception&) {
@@ -104,7 +105,8 @@ std::vector<AudioDeviceOption> deviceOptions(AudioScope scope, AudioSystem& syst
     for (auto& option : options) {
         keyed.emplace_back(orvane::text::canonicalKey(option.name), std::move(option));
     }
-    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::stable_sort(keyed.begin(), keyed.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
     options.clear();
     for (auto& entry : keyed) {
         options.push_back(std::move(entry.second));

@@ -38,7 +38,8 @@ std::vector<AudioDeviceOption> inputDeviceOptions(AudioSystem& system = AudioSys
 std::vector<AudioDeviceOption> outputDeviceOptions(AudioSystem& system = AudioSystem::shared());
 
 /// The first device, in system order, whose UID equals `uid` (canonically equivalent).
-std::optional<AudioDeviceID> deviceWithUID(const std::string& uid, AudioSystem& system = AudioSystem::shared());
+std::optional<AudioDeviceID> deviceWithUID(const std::string& uid,
+                                           AudioSystem& system = AudioSystem::shared());
 
 void setDefaultOutputDevice(AudioDeviceID device, AudioSystem& system = AudioSystem::shared());
 

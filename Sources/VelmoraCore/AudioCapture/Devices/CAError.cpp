@@ -37,7 +37,8 @@ std::string CAError::description() const {
 
 std::string CAError::textualForm() const {
     if (kind_ == Kind::status) {
-        return "status(operation: " + quotedLiteral(operation_) + ", status: " + std::to_string(status_) + ")";
+        return "status(operation: " + quotedLiteral(operation_) + ", status: " + std::to_string(status_) +
+               ")";
     }
     return AppError::textualForm();
 }

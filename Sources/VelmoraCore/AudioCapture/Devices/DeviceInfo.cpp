@@ -8,8 +8,7 @@ namespace {
 
 const char* const unknownName = "不明";
 
-template <typename Read, typename Value>
-auto readOr(Read read, Value fallback) -> decltype(read()) {
+template <typename Read, typename Value> auto readOr(Read read, Value fallback) -> decltype(read()) {
     try {
         return read();
     } catch (const std::exception&) {
@@ -53,8 +52,8 @@ DeviceInfo DeviceInfo::current(const std::optional<std::string>& preferredInputU
         info.inputName = unknownName;
     }
 
-    if (auto output =
-            readOr([&]() -> std::optional<AudioDeviceID> { return defaultOutputDevice(system); }, std::nullopt)) {
+    if (auto output = readOr([&]() -> std::optional<AudioDeviceID> { return defaultOutputDevice(system); },
+                             std::nullopt)) {
         info.outputName = readOr([&] { return deviceName(*output, system); }, std::string(unknownName));
         info.outputIsBuiltInSpeaker =
             readOr([&] { return deviceTransportType(*output, system); }, 0u) == TransportType::builtIn;

@@ -4,9 +4,12 @@ namespace velmora {
 
 std::string permissionStatusName(PermissionStatus status) {
     switch (status) {
-    case PermissionStatus::granted: return "granted";
-    case PermissionStatus::denied: return "denied";
-    case PermissionStatus::notDetermined: return "notDetermined";
+    case PermissionStatus::granted:
+        return "granted";
+    case PermissionStatus::denied:
+        return "denied";
+    case PermissionStatus::notDetermined:
+        return "notDetermined";
     }
     return "denied";
 }

@@ -43,7 +43,8 @@ bool writeAll(int fd, const std::string& bytes) {
 
 } // namespace
 
-Permissions::Permissions(AudioSystem& audioSystem, ProgramLauncher& launcher, std::filesystem::path debugLogPath)
+Permissions::Permissions(AudioSystem& audioSystem, ProgramLauncher& launcher,
+                         std::filesystem::path debugLogPath)
     : audioSystem_(audioSystem), launcher_(launcher), debugLogPath_(std::move(debugLogPath)) {}
 
 Permissions Permissions::standard() {
@@ -75,7 +76,8 @@ PermissionStatus Permissions::microphoneStatus() const {
 }
 
 bool Permissions::requestMicrophoneAccess() const {
-    appendDebugLog("requestMicrophoneAccess() 呼び出し開始。現在のstatus=" + permissionStatusName(microphoneStatus()));
+    appendDebugLog("requestMicrophoneAccess() 呼び出し開始。現在のstatus=" +
+                   permissionStatusName(microphoneStatus()));
     const bool granted = microphoneStatus() == PermissionStatus::granted;
     appendDebugLog("AVCaptureDevice.requestAccess completion: granted=" + boolText(granted));
     appendDebugLog("requestMicrophoneAccess() 完了。granted=" + boolText(granted) +
@@ -114,7 +116,8 @@ void Permissions::openSoundSettings(const char* pavucontrolTab) const {
     }
 }
 
-void Permissions::appendDebugLog(const std::string& message, std::chrono::system_clock::time_point now) const {
+void Permissions::appendDebugLog(const std::string& message,
+                                 std::chrono::system_clock::time_point now) const {
     const std::string line = "[" + utcTimestamp(now) + "] " + message + "\n";
     std::error_code error;
     if (std::filesystem::exists(debugLogPath_, error)) {

@@ -17,7 +17,8 @@ public:
     virtual std::optional<std::filesystem::path> find(const std::string& program) = 0;
     /// Starts the executable with the arguments, detached from us: it outlives us and is never waited
     /// for. Failures to start are dropped.
-    virtual void startDetached(const std::filesystem::path& executable, const std::vector<std::string>& arguments) = 0;
+    virtual void startDetached(const std::filesystem::path& executable,
+                               const std::vector<std::string>& arguments) = 0;
 };
 
 } // namespace velmora

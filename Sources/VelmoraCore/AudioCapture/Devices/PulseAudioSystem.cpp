@@ -17,8 +17,7 @@ using audio::PulseContext;
 using audio::PulseDevice;
 
 // Runs one conversation with the server, turning the library's errors into the hardware error.
-template <typename Call>
-auto onServer(Call call) {
+template <typename Call> auto onServer(Call call) {
     try {
         return call(*PulseContext::shared());
     } catch (const audio::PulseError& error) {

@@ -9,7 +9,8 @@ namespace velmora {
 class SystemProgramLauncher : public ProgramLauncher {
 public:
     std::optional<std::filesystem::path> find(const std::string& program) override;
-    void startDetached(const std::filesystem::path& executable, const std::vector<std::string>& arguments) override;
+    void startDetached(const std::filesystem::path& executable,
+                       const std::vector<std::string>& arguments) override;
 };
 
 } // namespace velmora

@@ -55,8 +55,13 @@ TEST(AudioHardwareTest, OptionListsKeepTheFirstOfEachUIDAndSkipWhatCannotBeRead)
     FakeAudioDevice noTransport = input(5, "plain", "Plain");
     noTransport.transportType.reset();
     FakeAudioDevice both{6, "duplex", "Duplex", 48000.0, TransportType::aggregate, 2, 2};
-    system.devices = {input(1, "same", "First"), input(2, "same", "Second"), nameless, uidless, noTransport,
-                      output(7, "speaker", "Speaker"), both};
+    system.devices = {input(1, "same", "First"),
+                      input(2, "same", "Second"),
+                      nameless,
+                      uidless,
+                      noTransport,
+                      output(7, "speaker", "Speaker"),
+                      both};
 
     auto inputs = velmora::inputDeviceOptions(system);
     EXPECT_EQ(names(inputs), (std::vector<std::string>{"Duplex", "First", "Plain"}));
@@ -75,8 +80,8 @@ TEST(AudioHardwareTest, OptionListsKeepTheFirstOfEachUIDAndSkipWhatCannotBeRead)
 TEST(AudioHardwareTest, OptionsSortByCodePointsAfterNormalisation) {
     FakeAudioSystem system;
     // "é" decomposed sorts as the precomposed letter (U+00E9), after every ASCII letter.
-    system.devices = {input(1, "a", "airpods"), input(2, "b", "マイク"), input(3, "c", "Zoom"),
-                      input(4, "d", "e\u0301cho"), input(5, "e", "zeta"), input(6, "f", "airpods")};
+    system.devices = {input(1, "a", "airpods"),    input(2, "b", "マイク"), input(3, "c", "Zoom"),
+                      input(4, "d", "e\u0301cho"), input(5, "e", "zeta"),   input(6, "f", "airpods")};
     auto options = velmora::inputDeviceOptions(system);
     EXPECT_EQ(names(options),
               (std::vector<std::string>{"Zoom", "airpods", "airpods", "zeta", "e\u0301cho", "マイク"}));
@@ -93,7 +98,8 @@ TEST(AudioHardwareTest, BuiltInInputIsTheFirstBuiltInDeviceWithInputChannels) {
     FakeAudioDevice unreadable = input(1, "odd", "Odd", TransportType::builtIn);
     unreadable.transportType.reset();
     system.devices = {unreadable, output(2, "speakers", "Speakers", TransportType::builtIn),
-                      input(3, "usb", "USB Mic"), input(4, "internal", "Internal Mic", TransportType::builtIn),
+                      input(3, "usb", "USB Mic"),
+                      input(4, "internal", "Internal Mic", TransportType::builtIn),
                       input(5, "internal2", "Second Internal", TransportType::builtIn)};
     EXPECT_EQ(velmora::builtInInputDevice(system), 4u);
 }
@@ -106,5 +112,6 @@ TEST(AudioDeviceOptionTest, DerivedFlagsAndHashing) {
     AudioDeviceOption renamed = headset;
     renamed.name = "Other";
     EXPECT_NE(headset, renamed);
-    EXPECT_EQ(std::hash<AudioDeviceOption>()(headset), std::hash<AudioDeviceOption>()(AudioDeviceOption(headset)));
+    EXPECT_EQ(std::hash<AudioDeviceOption>()(headset),
+              std::hash<AudioDeviceOption>()(AudioDeviceOption(headset)));
 }

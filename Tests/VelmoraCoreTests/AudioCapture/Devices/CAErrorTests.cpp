@@ -11,11 +11,13 @@ using velmora::transportTypeDescription;
 TEST(CAErrorTest, StatusDescriptionShowsFourPrintableBytesOnly) {
     EXPECT_EQ(CAError::status("AudioDeviceStart", 0x21646576).description(),
               "AudioDeviceStart failed \u2014 OSStatus 560227702 ('!dev')");
-    EXPECT_EQ(CAError::status("AudioDeviceStart", -50).description(), "AudioDeviceStart failed \u2014 OSStatus -50");
+    EXPECT_EQ(CAError::status("AudioDeviceStart", -50).description(),
+              "AudioDeviceStart failed \u2014 OSStatus -50");
     // 127 (DEL) and 31 lie just outside printable ASCII; 32 and 126 just inside.
     EXPECT_EQ(CAError::status("op", 0x2164657f).description(), "op failed \u2014 OSStatus 560227711");
     EXPECT_EQ(CAError::status("op", 0x1f646576).description(), "op failed \u2014 OSStatus 526673270");
-    EXPECT_EQ(CAError::status("op", 0x207e2020).description(), "op failed \u2014 OSStatus 545136672 (' ~  ')");
+    EXPECT_EQ(CAError::status("op", 0x207e2020).description(),
+              "op failed \u2014 OSStatus 545136672 (' ~  ')");
     EXPECT_EQ(CAError::status("op", 0).description(), "op failed \u2014 OSStatus 0");
 }
 

@@ -1,9 +1,8 @@
 #include "FakeAudioSystem.h"
+#include "Support/TestSupport.h"
 #include "VelmoraCore/AudioCapture/Devices/DeviceInfo.h"
 #include "VelmoraCore/AudioCapture/Devices/DiskSpace.h"
 #include "VelmoraCore/AudioCapture/Devices/TransportType.h"
-
-#include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -67,7 +66,8 @@ TEST_F(DeviceInfoTest, PreferredDeviceAndPlainDefaultAreUsedAsTheyAre) {
 TEST_F(DeviceInfoTest, MissingAndUnreadableDevicesGiveNeutralAnswers) {
     system.defaultInput.reset();
     system.defaultOutput.reset();
-    EXPECT_EQ(DeviceInfo::current(std::nullopt, system), (DeviceInfo{"不明", "不明", false, false, 0.0, false}));
+    EXPECT_EQ(DeviceInfo::current(std::nullopt, system),
+              (DeviceInfo{"不明", "不明", false, false, 0.0, false}));
 
     system.defaultInput = 4;
     system.defaultOutput = 3;
@@ -75,7 +75,8 @@ TEST_F(DeviceInfoTest, MissingAndUnreadableDevicesGiveNeutralAnswers) {
     system.devices[3].sampleRate.reset();
     system.devices[2].name.reset();
     system.devices[2].transportType.reset();
-    EXPECT_EQ(DeviceInfo::current(std::nullopt, system), (DeviceInfo{"不明", "不明", false, false, 0.0, false}));
+    EXPECT_EQ(DeviceInfo::current(std::nullopt, system),
+              (DeviceInfo{"不明", "不明", false, false, 0.0, false}));
 }
 
 TEST_F(DeviceInfoTest, LowRateIsStrictlyBelow24000) {

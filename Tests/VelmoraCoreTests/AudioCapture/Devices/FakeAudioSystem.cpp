@@ -9,8 +9,7 @@ using velmora::CAError;
 
 namespace {
 
-template <typename T>
-T readable(const std::optional<T>& value, const char* what) {
+template <typename T> T readable(const std::optional<T>& value, const char* what) {
     if (!value) {
         throw CAError::status(std::string("fake ") + what, -1);
     }

@@ -1,15 +1,14 @@
 #include "FakeAudioSystem.h"
-#include "VelmoraCore/AudioCapture/Devices/Permissions.h"
-
 #include "Support/TestSupport.h"
+#include "VelmoraCore/AudioCapture/Devices/Permissions.h"
 
 #include <gtest/gtest.h>
 #include <regex>
 
 using testsupport::FakeAudioDevice;
 using testsupport::FakeAudioSystem;
-using velmora::PermissionStatus;
 using velmora::Permissions;
+using velmora::PermissionStatus;
 
 namespace {
 
@@ -26,7 +25,8 @@ public:
         }
         return std::nullopt;
     }
-    void startDetached(const std::filesystem::path& executable, const std::vector<std::string>& arguments) override {
+    void startDetached(const std::filesystem::path& executable,
+                       const std::vector<std::string>& arguments) override {
         std::vector<std::string> line{executable.string()};
         line.insert(line.end(), arguments.begin(), arguments.end());
         started.push_back(line);
@@ -35,7 +35,9 @@ public:
 
 class PermissionsTest : public ::testing::Test {
 protected:
-    Permissions permissions() { return Permissions(system, launcher, folder / "velmora-permission-debug.log"); }
+    Permissions permissions() {
+        return Permissions(system, launcher, folder / "velmora-permission-debug.log");
+    }
     std::string log() { return testsupport::readFile(folder / "velmora-permission-debug.log"); }
 
     testsupport::TemporaryDirectory folder;
@@ -67,11 +69,11 @@ TEST_F(PermissionsTest, EveryRequestAppendsItsThreeLines) {
     EXPECT_TRUE(permissions().requestMicrophoneAccess());
 
     const std::string stamp = R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d \+0000\] )";
-    const std::regex expected(stamp + "requestMicrophoneAccess\\(\\) 呼び出し開始。現在のstatus=denied\n" + stamp +
-                              "AVCaptureDevice.requestAccess completion: granted=false\n" + stamp +
-                              "requestMicrophoneAccess\\(\\) 完了。granted=false、再確認status=denied\n" + stamp +
-                              "requestMicrophoneAccess\\(\\) 呼び出し開始。現在のstatus=granted\n" + stamp +
-                              "AVCaptureDevice.requestAccess completion: granted=true\n" + stamp +
+    const std::regex expected(stamp + "requestMicrophoneAccess\\(\\) 呼び出し開始。現在のstatus=denied\n" +
+                              stamp + "AVCaptureDevice.requestAccess completion: granted=false\n" + stamp +
+                              "requestMicrophoneAccess\\(\\) 完了。granted=false、再確認status=denied\n" +
+                              stamp + "requestMicrophoneAccess\\(\\) 呼び出し開始。現在のstatus=granted\n" +
+                              stamp + "AVCaptureDevice.requestAccess completion: granted=true\n" + stamp +
                               "requestMicrophoneAccess\\(\\) 完了。granted=true、再確認status=granted\n");
     EXPECT_TRUE(std::regex_match(log(), expected)) << log();
 }

@@ -1,12 +1,11 @@
+#include "Support/TestPulseServer.h"
+#include "Support/TestSupport.h"
 #include "VelmoraCore/AudioCapture/Devices/AudioHardware.h"
 #include "VelmoraCore/AudioCapture/Devices/CAError.h"
 #include "VelmoraCore/AudioCapture/Devices/DeviceInfo.h"
 #include "VelmoraCore/AudioCapture/Devices/Permissions.h"
 #include "VelmoraCore/AudioCapture/Devices/PulseAudioSystem.h"
 #include "VelmoraCore/AudioCapture/Devices/SystemProgramLauncher.h"
-
-#include "Support/TestPulseServer.h"
-#include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 #include <memory>
@@ -60,11 +59,12 @@ protected:
 } // namespace
 
 TEST_F(PulseAudioSystemTest, PickersListInputsAndOutputsByNameWithoutMonitors) {
-    EXPECT_EQ(velmora::inputDeviceOptions(system), (std::vector<AudioDeviceOption>{
-                                                       {"internal_mic", "Built-in Microphone", TransportType::builtIn},
-                                                       {"bt_headset_mic", "Headset Microphone", TransportType::bluetooth},
-                                                       {"test_source", "Test-Source", 0},
-                                                   }));
+    EXPECT_EQ(velmora::inputDeviceOptions(system),
+              (std::vector<AudioDeviceOption>{
+                  {"internal_mic", "Built-in Microphone", TransportType::builtIn},
+                  {"bt_headset_mic", "Headset Microphone", TransportType::bluetooth},
+                  {"test_source", "Test-Source", 0},
+              }));
     EXPECT_EQ(velmora::outputDeviceOptions(system),
               (std::vector<AudioDeviceOption>{
                   {"speakers", "Built-in Speakers", TransportType::builtIn},
@@ -122,9 +122,13 @@ TEST_F(PulseAudioSystemTest, SettingTheDefaultOutputMovesTheDefaultSink) {
 
     // The tool does the same through the machine's own audio system.
     std::string output;
-    EXPECT_EQ(testsupport::runCommand(testsupport::toolPath("velmoractl").string() + " set-output speakers", &output), 0);
+    EXPECT_EQ(testsupport::runCommand(testsupport::toolPath("velmoractl").string() + " set-output speakers",
+                                      &output),
+              0);
     EXPECT_EQ(defaultSink(), "speakers");
-    EXPECT_EQ(testsupport::runCommand(testsupport::toolPath("velmoractl").string() + " set-output nowhere", &output), 1);
+    EXPECT_EQ(testsupport::runCommand(testsupport::toolPath("velmoractl").string() + " set-output nowhere",
+                                      &output),
+              1);
     EXPECT_EQ(output, "{\"error\":\"inputError\",\"message\":\"no audio device has the UID nowhere\"}\n");
 }
 

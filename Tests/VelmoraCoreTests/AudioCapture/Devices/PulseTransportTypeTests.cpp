@@ -9,7 +9,8 @@ using velmora::TransportType;
 
 namespace {
 
-PulseDevice device(std::map<std::string, std::string> properties, std::string port = "", std::string module = "") {
+PulseDevice device(std::map<std::string, std::string> properties, std::string port = "",
+                   std::string module = "") {
     PulseDevice result;
     result.properties = std::move(properties);
     result.activePortName = std::move(port);
@@ -25,12 +26,15 @@ TEST(PulseTransportTypeTest, FirstMatchingRuleWins) {
               TransportType::bluetooth);
     EXPECT_EQ(pulseTransportType(device({{"device.bus", "usb"}}, "hdmi-output-0")), TransportType::usb);
     // The port beats the built-in form.
-    EXPECT_EQ(pulseTransportType(device({{"device.bus", "pci"}, {"device.form_factor", "internal"}}, "hdmi-output-1")),
+    EXPECT_EQ(pulseTransportType(
+                  device({{"device.bus", "pci"}, {"device.form_factor", "internal"}}, "hdmi-output-1")),
               TransportType::hdmi);
-    EXPECT_EQ(pulseTransportType(device({{"device.bus", "pci"}}, "DisplayPort-out")), TransportType::displayPort);
+    EXPECT_EQ(pulseTransportType(device({{"device.bus", "pci"}}, "DisplayPort-out")),
+              TransportType::displayPort);
     EXPECT_EQ(pulseTransportType(device({{"device.form_factor", "internal"}, {"device.class", "abstract"}})),
               TransportType::builtIn);
-    EXPECT_EQ(pulseTransportType(device({{"device.bus", "pci"}}, "analog-output-speaker")), TransportType::builtIn);
+    EXPECT_EQ(pulseTransportType(device({{"device.bus", "pci"}}, "analog-output-speaker")),
+              TransportType::builtIn);
     EXPECT_EQ(pulseTransportType(device({{"device.bus", "platform"}}, "analog-input-internal-mic")),
               TransportType::builtIn);
     // A headphone port on the same card is not built-in, and nothing else matches.
