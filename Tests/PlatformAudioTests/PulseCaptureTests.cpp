@@ -163,6 +163,32 @@ TEST_F(PulseCaptureTest, CaptureDeliversBlocksPausesResumesAndStops) {
     ASSERT_TRUE(collector.waitFor(whenStopped + 1));
 }
 
+TEST_F(PulseCaptureTest, HandlerMayPauseResumeAndDestroyItsOwnCapture) {
+    PulseCaptureSource source;
+    std::unique_ptr<CaptureStream> stream;
+    std::mutex lock;
+    std::condition_variable done;
+    int blocks = 0;
+    bool destroyed = false;
+    stream = source.makeStream("test_source", CaptureFormat{}, [&](const std::vector<float>&) {
+        ++blocks;
+        if (blocks == 1) {
+            stream->pause();
+            EXPECT_FALSE(stream->isRunning());
+            stream->start();
+        } else if (blocks == 3) {
+            stream.reset();
+            std::lock_guard guard(lock);
+            destroyed = true;
+            done.notify_all();
+        }
+    });
+    stream->start();
+    std::unique_lock guard(lock);
+    ASSERT_TRUE(done.wait_for(guard, std::chrono::seconds(30), [&] { return destroyed; }));
+    EXPECT_EQ(blocks, 3);
+}
+
 TEST_F(PulseCaptureTest, InputDevicesLeaveMonitorsOut) {
     PulseCaptureSource source;
     auto devices = source.inputDevices();

@@ -2,8 +2,9 @@
 // One capture from one input device: delivers fixed-size blocks to its handler on a capture thread
 // of its own until paused or stopped. Made by a CaptureSource; stopped when destroyed.
 //
-// Thread rules: start/pause/stop from any thread but the capture thread (never from the handler);
-// the handler runs on the capture thread with no lock of the stream held.
+// Thread rules: start/pause/stop (and destruction) from any thread, the handler's included; the
+// handler runs on the capture thread, and after pause() or stop() returns on another thread no block
+// reaches it.
 
 #include <functional>
 #include <optional>

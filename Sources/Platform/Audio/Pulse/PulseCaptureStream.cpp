@@ -8,6 +8,26 @@
 
 namespace audio {
 
+// What the capture thread uses; it holds its own reference, so it outlives a stream stopped or
+// destroyed from inside the handler.
+struct PulseCaptureStream::Session {
+    std::shared_ptr<PulseRecordStream> record;
+    CaptureFormat format;
+    BlockHandler handler;
+    std::atomic<std::thread::id> threadId{};
+
+    // Held by the capture thread while it hands a block over, so pause() and stop() from other
+    // threads can wait for that block to be done.
+    std::mutex deliveryLock;
+    bool delivering = true;
+
+    std::atomic<bool> failed{false};
+    std::mutex failureLock;
+    std::optional<std::string> failure;
+
+    bool onCaptureThread() const { return threadId.load() == std::this_thread::get_id(); }
+};
+
 PulseCaptureStream::PulseCaptureStream(std::optional<std::string> sourceName, CaptureFormat format,
                                        BlockHandler handler)
     : requestedSource_(std::move(sourceName)), format_(format), handler_(std::move(handler)) {
@@ -22,16 +42,17 @@ PulseCaptureStream::~PulseCaptureStream() {
 }
 
 void PulseCaptureStream::start() {
-    requireOffCaptureThread("PulseCaptureStream::start");
     std::lock_guard guard(controlLock_);
-    if (record_ != nullptr && failed_) {
+    auto session = currentSession();
+    if (session != nullptr && session->failed) {
         // The stream died under us: open it afresh instead of resuming a dead one.
         closeLocked();
+        session.reset();
     }
-    if (record_ != nullptr) {
+    if (session != nullptr) {
         if (paused_) {
-            record_->setCorked(false);
-            setDelivering(true);
+            session->record->setCorked(false);
+            setDelivering(*session, true);
             paused_ = false;
         }
         return;
@@ -40,55 +61,66 @@ void PulseCaptureStream::start() {
     options.sourceName = requestedSource_;
     options.sampleRate = format_.sampleRate;
     options.channels = format_.channels;
-    auto record = std::make_shared<PulseRecordStream>(PulseContext::shared(), options);
+    session = std::make_shared<Session>();
+    session->record = std::make_shared<PulseRecordStream>(PulseContext::shared(), options);
+    session->format = format_;
+    session->handler = handler_;
     {
         std::lock_guard info(infoLock_);
-        sourceName_ = record->sourceName();
-        failure_.reset();
+        session_ = session;
+        sourceName_ = session->record->sourceName();
     }
-    record_ = record;
-    failed_ = false;
     paused_ = false;
-    open_ = true;
-    setDelivering(true);
-    thread_ = std::thread([this, record] { capture(record); });
+    thread_ = std::thread([session] { capture(session); });
 }
 
 void PulseCaptureStream::pause() {
-    requireOffCaptureThread("PulseCaptureStream::pause");
     std::lock_guard guard(controlLock_);
-    if (record_ == nullptr || paused_ || failed_) {
+    auto session = currentSession();
+    if (session == nullptr || paused_ || session->failed) {
         return;
     }
     // Blocks the server already sent are dropped, so nothing reaches the handler after pause().
-    setDelivering(false);
+    setDelivering(*session, false);
     paused_ = true;
-    record_->setCorked(true);
+    session->record->setCorked(true);
 }
 
 void PulseCaptureStream::stop() {
-    requireOffCaptureThread("PulseCaptureStream::stop");
     std::lock_guard guard(controlLock_);
     closeLocked();
 }
 
 void PulseCaptureStream::closeLocked() {
-    if (record_ == nullptr) {
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard info(infoLock_);
+        session = std::move(session_);
+    }
+    if (session == nullptr) {
         return;
     }
-    setDelivering(false);
-    record_->interrupt();
+    setDelivering(*session, false);
+    session->record->interrupt();
     if (thread_.joinable()) {
-        thread_.join();
+        if (session->onCaptureThread()) {
+            // Called from the handler: the thread ends by itself once the handler returns.
+            thread_.detach();
+        } else {
+            thread_.join();
+        }
     }
-    captureThread_ = std::thread::id();
-    record_.reset();
-    open_ = false;
     paused_ = false;
 }
 
+std::shared_ptr<PulseCaptureStream::Session> PulseCaptureStream::currentSession() const {
+    std::lock_guard info(infoLock_);
+    return session_;
+}
+
 bool PulseCaptureStream::isRunning() const {
-    return open_ && !paused_ && !failed_;
+    auto session = currentSession();
+    return session != nullptr && !paused_ && !session->failed;
 }
 
 std::string PulseCaptureStream::sourceName() const {
@@ -97,39 +129,43 @@ std::string PulseCaptureStream::sourceName() const {
 }
 
 std::optional<std::string> PulseCaptureStream::failure() const {
-    std::lock_guard info(infoLock_);
-    return failure_;
+    auto session = currentSession();
+    if (session == nullptr) {
+        return std::nullopt;
+    }
+    std::lock_guard guard(session->failureLock);
+    return session->failure;
 }
 
-void PulseCaptureStream::capture(std::shared_ptr<PulseRecordStream> record) {
-    captureThread_ = std::this_thread::get_id();
-    std::vector<float> block(size_t(format_.blockFrames) * format_.channels);
+void PulseCaptureStream::capture(const std::shared_ptr<Session>& session) {
+    session->threadId = std::this_thread::get_id();
+    const CaptureFormat format = session->format;
+    std::vector<float> block(size_t(format.blockFrames) * format.channels);
     try {
-        while (record->read(block.data(), format_.blockFrames) == format_.blockFrames) {
-            std::lock_guard delivery(deliveryLock_);
-            if (delivering_ && handler_) {
-                handler_(block);
+        while (session->record->read(block.data(), format.blockFrames) == format.blockFrames) {
+            std::lock_guard delivery(session->deliveryLock);
+            if (session->delivering && session->handler) {
+                session->handler(block);
             }
         }
     } catch (const std::exception& error) {
         {
-            std::lock_guard info(infoLock_);
-            failure_ = error.what();
+            std::lock_guard guard(session->failureLock);
+            session->failure = error.what();
         }
-        failed_ = true;
+        session->failed = true;
     }
 }
 
-void PulseCaptureStream::setDelivering(bool delivering) {
+void PulseCaptureStream::setDelivering(Session& session, bool delivering) {
+    if (session.onCaptureThread()) {
+        // Inside the handler this thread already holds the delivery lock.
+        session.delivering = delivering;
+        return;
+    }
     // Waits for a block being handled, so the change holds for every later block.
-    std::lock_guard delivery(deliveryLock_);
-    delivering_ = delivering;
-}
-
-void PulseCaptureStream::requireOffCaptureThread(const char* call) const {
-    if (captureThread_.load() == std::this_thread::get_id()) {
-        throw std::logic_error(std::string(call) + " called from its own capture thread");
-    }
+    std::lock_guard delivery(session.deliveryLock);
+    session.delivering = delivering;
 }
 
 } // namespace audio

@@ -1,6 +1,8 @@
 #pragma once
 // A capture on the sound server: a record stream read in blocks by a capture thread that hands each
-// full block to the handler. Pausing corks the stream; stopping closes it.
+// full block to the handler. Pausing corks the stream; stopping closes it. The capture thread keeps
+// what it works with in a session of its own, so the stream may be paused, stopped or even destroyed
+// from inside the handler: the thread then finishes the block it is on and ends by itself.
 
 #include "Platform/Audio/Capture/CaptureFormat.h"
 #include "Platform/Audio/Capture/CaptureStream.h"
@@ -14,8 +16,6 @@
 
 namespace audio {
 
-class PulseRecordStream;
-
 class PulseCaptureStream : public CaptureStream {
 public:
     PulseCaptureStream(std::optional<std::string> sourceName, CaptureFormat format, BlockHandler handler);
@@ -26,38 +26,30 @@ public:
     void pause() override;
     void stop() override;
 
-    /// These three may also be asked from the handler.
     bool isRunning() const override;
     std::string sourceName() const override;
     std::optional<std::string> failure() const override;
 
 private:
-    void capture(std::shared_ptr<PulseRecordStream> record);
+    struct Session;
+    static void capture(const std::shared_ptr<Session>& session);
+    static void setDelivering(Session& session, bool delivering);
     void closeLocked();
-    void setDelivering(bool delivering);
-    void requireOffCaptureThread(const char* call) const;
+    std::shared_ptr<Session> currentSession() const;
 
     const std::optional<std::string> requestedSource_;
     const CaptureFormat format_;
     const BlockHandler handler_;
 
-    // Serialises start, pause and stop; guards the stream and the thread.
+    // Serialises start, pause and stop; guards the thread.
     std::mutex controlLock_;
-    std::shared_ptr<PulseRecordStream> record_;
     std::thread thread_;
-    std::atomic<bool> open_{false};
     std::atomic<bool> paused_{false};
-    std::atomic<bool> failed_{false};
-    std::atomic<std::thread::id> captureThread_{};
 
-    // Held by the capture thread while it hands a block over, so pause() and stop() can wait for it.
-    std::mutex deliveryLock_;
-    bool delivering_ = false;
-
-    // The answers for the handler's side; the capture thread writes the failure.
+    // Guards the session pointer and the name for readers; never held while waiting for anything.
     mutable std::mutex infoLock_;
+    std::shared_ptr<Session> session_;
     std::string sourceName_;
-    std::optional<std::string> failure_;
 };
 
 } // namespace audio
