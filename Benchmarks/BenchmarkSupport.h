@@ -174,6 +174,24 @@ inline double measuredPeakGflops(bool tiles) {
     return double(pool.threadCount()) * double(rounds) * flopsPerRound / seconds * 1e-9;
 }
 
+/// The machine's copy bandwidth right now in GB/s (bytes read plus bytes written, as STREAM counts them):
+/// 256 MB copied in one share per pool thread, measured in the same run as the figure it is compared with.
+inline double measuredCopyGigabytesPerSecond() {
+    constexpr size_t kBytes = size_t(256) << 20;
+    static std::vector<char> source(kBytes, 1), target(kBytes, 0); // touched once, outside the timing
+    auto& pool = ml::kernels::ThreadPool::shared();
+    const size_t threads = pool.threadCount(), share = kBytes / threads;
+    double best = 0;
+    for (int round = 0; round < 3; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        pool.parallelFor(threads, [&](size_t t) { std::memcpy(&target[t * share], &source[t * share], share); });
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        best = std::max(best, 2.0 * double(share * threads) / seconds * 1e-9);
+    }
+    benchmark::DoNotOptimize(target.data());
+    return best;
+}
+
 /// Resident memory: the high-water mark since the last reset, in MB (from /proc/self/status).
 inline double peakResidentMegabytes() {
     std::ifstream status("/proc/self/status");
