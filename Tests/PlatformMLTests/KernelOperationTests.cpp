@@ -72,6 +72,34 @@ TEST(KernelGemm, HalfLinearMatchesWidenedWeights) {
     }
 }
 
+TEST(KernelGemm, HalfMlpIsBothLayersWithGeluAddedToTheResidual) {
+    // Hidden sizes that leave partial slices (and one too small to split).
+    for (auto [width, hidden] : {std::pair<size_t, size_t>{96, 1000}, {1280, 5120}, {7, 9}}) {
+        auto w1f = randomVector(hidden * width, 30, 0.1f), w2f = randomVector(width * hidden, 31, 0.05f);
+        std::vector<uint16_t> w1(w1f.size()), w2(w2f.size());
+        floatToHalf(w1f.data(), w1.data(), w1.size());
+        halfToFloat(w1.data(), w1f.data(), w1.size());
+        floatToHalf(w2f.data(), w2.data(), w2.size());
+        halfToFloat(w2.data(), w2f.data(), w2.size());
+        auto x = randomVector(width, 32), b1 = randomVector(hidden, 33), b2 = randomVector(width, 34);
+        auto y = randomVector(width, 35), residual = y;
+        halfMlp(x.data(), width, w1.data(), b1.data(), hidden, w2.data(), b2.data(), y.data());
+        std::vector<double> activations(hidden);
+        for (size_t j = 0; j < hidden; ++j) {
+            double s = b1[j];
+            for (size_t i = 0; i < width; ++i)
+                s += double(w1f[j * width + i]) * x[i];
+            activations[j] = naiveGelu(s);
+        }
+        for (size_t i = 0; i < width; ++i) {
+            double s = residual[i] + b2[i];
+            for (size_t j = 0; j < hidden; ++j)
+                s += double(w2f[i * hidden + j]) * activations[j];
+            ASSERT_NEAR(y[i], s, 1e-3) << width << "x" << hidden << " at " << i;
+        }
+    }
+}
+
 namespace {
 
 // Naive multi-head attention over [tokens, heads * 64] matrices.

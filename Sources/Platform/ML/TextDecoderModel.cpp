@@ -62,9 +62,16 @@ struct CacheView {
     size_t attended = 0; // visible + the current position when it is visible
 };
 
-CacheView viewCache(const uint16_t* keys, const uint16_t* values, const MultiArray& padding, size_t length,
-                    size_t position) {
-    CacheView view{keys, values, length, position, std::vector<float>(length), {}};
+// Fills `view` (kept per thread by the caller, so its vectors are not reallocated per token).
+void viewCache(const uint16_t* keys, const uint16_t* values, const MultiArray& padding, size_t length,
+               size_t position, CacheView& view) {
+    view.keys = keys;
+    view.values = values;
+    view.length = length;
+    view.position = position;
+    view.mask.resize(length);
+    view.runs.clear();
+    view.visible = 0;
     for (size_t i = 0; i < length; ++i) {
         view.mask[i] = float(padding.value(int64_t(i)));
         if (i == position || !(view.mask[i] > kHiddenMask))
@@ -77,8 +84,14 @@ CacheView viewCache(const uint16_t* keys, const uint16_t* values, const MultiArr
     }
     view.selfVisible = view.mask[position] > kHiddenMask;
     view.attended = view.visible + (view.selfVisible ? 1 : 0);
-    return view;
 }
+
+// One step's working memory, kept per thread: a token allocates only its outputs.
+struct StepScratch {
+    CacheView view;
+    std::vector<float> x, h, qkv, attention, query, scores;
+    std::vector<double> alignment;
+};
 
 // One head of self-attention: q, freshKey and freshValue point at the head's 64 values, channel0 is the
 // head's first channel in the caches, p has room for view.attended scores.
@@ -318,8 +331,11 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
     const auto paddingArray = requireArray(inputs, kPaddingMask);
     const auto encoderOutput = requireArray(inputs, kEncoderOutput);
     const size_t t = size_t(position);
-    const CacheView view = viewCache(requireHalves(*keyArray, kKeyCache),
-                                     requireHalves(*valueArray, kValueCache), *paddingArray, s, t);
+    thread_local StepScratch threadScratch;
+    StepScratch& scratch = threadScratch; // the pool's tasks reach this thread's scratch through the reference
+    viewCache(requireHalves(*keyArray, kKeyCache), requireHalves(*valueArray, kValueCache), *paddingArray, s, t,
+              scratch.view);
+    const CacheView& view = scratch.view;
 
     auto cross =
         crossCache_.get(*encoderOutput, [this](const MultiArray& output, CrossAttentionCache::Entry& entry) {
@@ -330,9 +346,16 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(e), 1, 1}, MultiArrayDataType::Float16);
     auto valueUpdates =
         std::make_shared<MultiArray>(std::vector<int64_t>{1, int64_t(e), 1, 1}, MultiArrayDataType::Float16);
-    std::vector<float> x(d), h(d), qkv(3 * d), attention(d), query(d), mlp(4 * d);
-    std::vector<float> scores(heads * std::max(view.attended, w));
-    std::vector<double> alignment(w, 0.0);
+    scratch.x.resize(d);
+    scratch.h.resize(d);
+    scratch.qkv.resize(3 * d);
+    scratch.attention.resize(d);
+    scratch.query.resize(d);
+    scratch.scores.resize(heads * std::max(view.attended, w));
+    scratch.alignment.assign(w, 0.0);
+    std::vector<float>&x = scratch.x, &h = scratch.h, &qkv = scratch.qkv, &attention = scratch.attention,
+                     &query = scratch.query, &scores = scratch.scores;
+    std::vector<double>& alignment = scratch.alignment;
     const float scale = 1.0f / std::sqrt(float(kHeadSize));
     // Heads go to the pool only when reading their keys and values (half floats) is worth a hand-off;
     // otherwise one "task" runs them all on this thread.
@@ -382,9 +405,8 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
                    true);
 
         k.layerNorm(x.data(), h.data(), d, layer.mlpNorm.gamma.data(), layer.mlpNorm.beta.data(), 1e-5f);
-        halfLinear(h.data(), d, layer.fc1.halves(), layer.fc1.bias.data(), 4 * d, mlp.data());
-        k.gelu(mlp.data(), mlp.size());
-        halfLinear(mlp.data(), 4 * d, layer.fc2.halves(), layer.fc2.bias.data(), d, x.data(), true);
+        halfMlp(h.data(), d, layer.fc1.halves(), layer.fc1.bias.data(), 4 * d, layer.fc2.halves(),
+                layer.fc2.bias.data(), x.data());
     }
     k.layerNorm(x.data(), x.data(), d, finalNorm_.gamma.data(), finalNorm_.beta.data(), 1e-5f);
 

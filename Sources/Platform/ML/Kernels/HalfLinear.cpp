@@ -33,4 +33,35 @@ void halfLinear(const float* x, size_t in, const uint16_t* W, const float* bias,
     });
 }
 
+void halfMlp(const float* x, size_t width, const uint16_t* W1, const float* b1, size_t hidden, const uint16_t* W2,
+             const float* b2, float* y) {
+    const KernelTable& k = activeKernels();
+    // One slice per thread: each row of W2 is then read in runs of hidden / threads halves (1.3 KB for the
+    // largest models), long enough for the prefetcher; small layers take fewer slices.
+    const size_t minHidden = std::max<size_t>(16, (size_t(1) << 16) / std::max<size_t>(width, 1));
+    const size_t tasks = std::clamp<size_t>(hidden / minHidden, 1, ThreadPool::shared().threadCount());
+    thread_local std::vector<float> partialSums; // the caller's: the tasks reach it through `partial`
+    std::vector<float>& partial = partialSums;
+    partial.assign(tasks * width, 0.0f);
+    ThreadPool::shared().parallelFor(tasks, [&](size_t task) {
+        size_t h0, h1;
+        partitionRange(hidden, tasks, task, 16, h0, h1);
+        if (h0 == h1)
+            return;
+        thread_local std::vector<float> activations;
+        activations.resize(h1 - h0);
+        k.halfGemv(W1 + h0 * width, width, x, width, activations.data(), h1 - h0);
+        for (size_t j = 0; j < h1 - h0; ++j)
+            activations[j] += b1[h0 + j];
+        k.gelu(activations.data(), h1 - h0);
+        float* sums = partial.data() + task * width;
+        for (size_t i = 0; i < width; ++i)
+            sums[i] = k.halfDot(W2 + i * hidden + h0, activations.data(), h1 - h0);
+    });
+    for (size_t task = 0; task < tasks; ++task)
+        k.add(y, partial.data() + task * width, width);
+    if (b2)
+        k.add(y, b2, width);
+}
+
 } // namespace ml::kernels
