@@ -145,6 +145,15 @@ std::vector<PulseDevice> withModuleNames(PulseContext& context, std::vector<List
     return devices;
 }
 
+// One device by a lookup that answers with at most one.
+template <typename Start> PulseDevice readOne(PulseContext& context, const char* call, Start start) {
+    auto found = collect<ListedDevice>(context, call, start);
+    if (found.empty()) {
+        throw PulseError(call, PA_ERR_NOENTITY);
+    }
+    return withModuleNames(context, std::move(found)).front();
+}
+
 } // namespace
 
 std::vector<PulseDevice> listSinks(PulseContext& context) {
@@ -164,25 +173,15 @@ std::vector<PulseDevice> listSources(PulseContext& context) {
 }
 
 PulseDevice readSink(PulseContext& context, uint32_t index) {
-    auto sinks = collect<ListedDevice>(
-        context, "pa_context_get_sink_info_by_index", [&](pa_context* c, auto* listing) {
-            return pa_context_get_sink_info_by_index(c, index, onSink, listing);
-        });
-    if (sinks.empty()) {
-        throw PulseError("pa_context_get_sink_info_by_index", PA_ERR_NOENTITY);
-    }
-    return withModuleNames(context, std::move(sinks)).front();
+    return readOne(context, "pa_context_get_sink_info_by_index", [&](pa_context* c, auto* listing) {
+        return pa_context_get_sink_info_by_index(c, index, onSink, listing);
+    });
 }
 
 PulseDevice readSource(PulseContext& context, uint32_t index) {
-    auto sources = collect<ListedDevice>(
-        context, "pa_context_get_source_info_by_index", [&](pa_context* c, auto* listing) {
-            return pa_context_get_source_info_by_index(c, index, onSource, listing);
-        });
-    if (sources.empty()) {
-        throw PulseError("pa_context_get_source_info_by_index", PA_ERR_NOENTITY);
-    }
-    return withModuleNames(context, std::move(sources)).front();
+    return readOne(context, "pa_context_get_source_info_by_index", [&](pa_context* c, auto* listing) {
+        return pa_context_get_source_info_by_index(c, index, onSource, listing);
+    });
 }
 
 PulseServerInfo readServerInfo(PulseContext& context) {
