@@ -16,14 +16,6 @@ std::string environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
-std::string shellQuoted(const std::string& text) {
-    std::string out = "'";
-    for (char c : text) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
 } // namespace
 
 bool runningUnderCI() {

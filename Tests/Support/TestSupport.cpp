@@ -51,6 +51,14 @@ void writeFile(const std::filesystem::path& path, const std::string& contents) {
     }
 }
 
+std::string shellQuoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
 int runCommand(const std::string& command, std::string* output) {
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {

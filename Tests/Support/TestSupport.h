@@ -35,4 +35,7 @@ void writeFile(const std::filesystem::path& path, const std::string& contents);
 /// Runs a shell command; returns its exit status and fills `output` with its standard output.
 int runCommand(const std::string& command, std::string* output = nullptr);
 
+/// `text` in single quotes for the shell, as one word whatever it holds.
+std::string shellQuoted(const std::string& text);
+
 } // namespace testsupport

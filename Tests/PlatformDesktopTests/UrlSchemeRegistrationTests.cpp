@@ -1,0 +1,118 @@
+#include "Platform/Desktop/UrlHandling/UrlSchemeRegistration.h"
+#include "Platform/Desktop/UrlHandling/XdgBrowserOpener.h"
+#include "Support/DesktopSandbox.h"
+#include "Support/ScopedEnvironment.h"
+#include "Support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using desktop::UrlSchemeRegistration;
+
+namespace {
+
+UrlSchemeRegistration velmoraScheme() {
+    return UrlSchemeRegistration("velmora", "velmora", "ベルモラ");
+}
+
+std::string defaultHandler() {
+    std::string answer;
+    testsupport::runCommand("xdg-mime query default x-scheme-handler/velmora 2>/dev/null", &answer);
+    return answer;
+}
+
+} // namespace
+
+TEST(UrlSchemeRegistration, ExecArgumentsAreQuotedAndEscapedOnlyWhereTheRulesAsk) {
+    EXPECT_EQ(UrlSchemeRegistration::execArgument("/opt/velmora/bin/velmora"), "/opt/velmora/bin/velmora");
+    EXPECT_EQ(UrlSchemeRegistration::execArgument("/home/a b/velmora"), "\"/home/a b/velmora\"");
+    EXPECT_EQ(UrlSchemeRegistration::execArgument("/x/$HOME\"`\\y"), "\"/x/\\$HOME\\\"\\`\\\\y\"");
+    EXPECT_EQ(UrlSchemeRegistration::execArgument("/x/100%/v"), "/x/100%%/v");
+    EXPECT_EQ(UrlSchemeRegistration::execArgument("/x/it's"), "\"/x/it's\"");
+
+    // The value escapes come on top of the quoting: a backslash inside quotes is written four times.
+    const std::string entry = velmoraScheme().desktopEntry("/a b/back\\slash/velmora");
+    EXPECT_EQ(entry, "[Desktop Entry]\n"
+                     "Type=Application\n"
+                     "Name=ベルモラ\n"
+                     "Exec=\"/a b/back\\\\\\\\slash/velmora\" %u\n"
+                     "MimeType=x-scheme-handler/velmora;\n"
+                     "NoDisplay=true\n"
+                     "Terminal=false\n");
+}
+
+TEST(UrlSchemeRegistration, TheEntryGoesToTheDataHomeWhenItIsAbsoluteElseUnderHome) {
+    testsupport::ScopedEnvironment environment;
+    environment.set("HOME", "/home/someone");
+    environment.set("XDG_DATA_HOME", "/data/home");
+    EXPECT_EQ(UrlSchemeRegistration::applicationsDirectory(), fs::path("/data/home/applications"));
+    environment.set("XDG_DATA_HOME", "relative/data");
+    EXPECT_EQ(UrlSchemeRegistration::applicationsDirectory(), fs::path("/home/someone/.local/share/applications"));
+    environment.unset("XDG_DATA_HOME");
+    EXPECT_EQ(UrlSchemeRegistration::applicationsDirectory(), fs::path("/home/someone/.local/share/applications"));
+    EXPECT_EQ(velmoraScheme().entryPath(), fs::path("/home/someone/.local/share/applications/velmora.desktop"));
+}
+
+TEST(UrlSchemeRegistration, TheEntryIsWrittenAndRegisteredOnceAndRewrittenWhenTheProgramMoves) {
+    testsupport::DesktopSandbox desktop;
+    const auto registration = velmoraScheme();
+
+    auto first = registration.ensureRegistered("/first/velmora");
+    EXPECT_TRUE(first.entryWritten);
+    EXPECT_TRUE(first.isDefaultHandler) << first.problem;
+    EXPECT_EQ(testsupport::readFile(desktop.dataHome() / "applications/velmora.desktop"),
+              registration.desktopEntry("/first/velmora"));
+    EXPECT_EQ(defaultHandler(), "velmora.desktop\n");
+
+    auto again = registration.ensureRegistered("/first/velmora");
+    EXPECT_FALSE(again.entryWritten);
+    EXPECT_TRUE(again.isDefaultHandler);
+
+    // Another handler chosen meanwhile: registered again, the unchanged entry left as it is.
+    ASSERT_EQ(testsupport::runCommand("xdg-mime default other.desktop x-scheme-handler/velmora"), 0);
+    auto reclaimed = registration.ensureRegistered("/first/velmora");
+    EXPECT_FALSE(reclaimed.entryWritten);
+    EXPECT_TRUE(reclaimed.isDefaultHandler);
+    EXPECT_EQ(defaultHandler(), "velmora.desktop\n");
+
+    auto moved = registration.ensureRegistered("/moved/velmora");
+    EXPECT_TRUE(moved.entryWritten);
+    EXPECT_NE(testsupport::readFile(registration.entryPath()).find("Exec=/moved/velmora %u\n"), std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(registration.entryPath().parent_path()), fs::directory_iterator()),
+              1)
+        << "no temporary file is left beside the entry";
+}
+
+TEST(UrlSchemeRegistration, AnUnwritableFolderIsReportedNotThrown) {
+    // A file in the folder's place blocks even root, which writes through permissions.
+    testsupport::DesktopSandbox desktop;
+    testsupport::writeFile(desktop.dataHome() / "applications", "a file where the folder should be");
+    auto outcome = velmoraScheme().ensureRegistered("/opt/velmora");
+    EXPECT_FALSE(outcome.entryWritten);
+    EXPECT_FALSE(outcome.isDefaultHandler);
+    EXPECT_NE(outcome.problem.find("velmora.desktop"), std::string::npos) << outcome.problem;
+}
+
+TEST(UrlSchemeRegistration, XdgOpenHandsAVelmoraAddressToTheRegisteredProgram) {
+    testsupport::DesktopSandbox desktop;
+    const fs::path program =
+        desktop.script("velmora", "printf '%s\\n' \"$@\" >> " + testsupport::shellQuoted((desktop.root() / "handed").string()));
+    ASSERT_TRUE(velmoraScheme().ensureRegistered(program).isDefaultHandler);
+
+    desktop::XdgBrowserOpener opener;
+    ASSERT_TRUE(opener.open("velmora://auth?token=abc%2Bdef&x=1"));
+    EXPECT_EQ(desktop.waitForLines("handed", 1), std::vector<std::string>{"velmora://auth?token=abc%2Bdef&x=1"})
+        << "the address is the program's one argument, unchanged";
+
+    // Other addresses still go to the browser.
+    ASSERT_TRUE(opener.open("https://example.invalid/native/callback"));
+    EXPECT_EQ(desktop.waitForLines(testsupport::DesktopSandbox::browserLog, 1),
+              std::vector<std::string>{"https://example.invalid/native/callback"});
+}
+
+TEST(XdgBrowserOpener, AMissingOpenerProgramIsReported) {
+    testsupport::ScopedEnvironment environment;
+    environment.set("PATH", "/nonexistent");
+    desktop::XdgBrowserOpener opener;
+    EXPECT_FALSE(opener.open("https://example.invalid/"));
+}
