@@ -1,0 +1,47 @@
+#include "AuthTestSupport.h"
+#include "Platform/Desktop/Keychain/MemoryKeychain.h"
+#include "Platform/Desktop/UrlHandling/UrlSchemeRegistration.h"
+#include "Platform/Desktop/UrlHandling/XdgBrowserOpener.h"
+#include "Support/DesktopSandbox.h"
+#include "VelmoraCore/Auth/AuthSession.h"
+#include "VelmoraCore/PlainMainLoop.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+
+// The whole road with the desktop's own programs: the browser (a script standing in for the service)
+// opens the callback address with xdg-open, the desktop starts the program named in the written entry
+// (a second instance, which records the address where the running one reads it), and the running
+// instance hands it to the session.
+TEST(SignInThroughTheDesktop, TheServicesAnswerReachesTheRunningInstanceThroughTheDesktopEntry) {
+    testsupport::DesktopSandbox desktop("xdg-open 'velmora://auth?token=from%2Fthe-service'");
+    const auto handed = desktop.root() / "handed";
+    const auto secondInstance =
+        desktop.script("velmora", "printf '%s\\n' \"$@\" >> " + testsupport::shellQuoted(handed.string()));
+    const desktop::UrlSchemeRegistration registration("velmora", "velmora", "ベルモラ");
+    ASSERT_TRUE(registration.ensureRegistered(secondInstance).isDefaultHandler);
+
+    auto loop = std::make_shared<PlainMainLoop>(PlainMainLoop::Clock::manual);
+    auto keychain = std::make_shared<desktop::MemoryKeychain>();
+    AuthSession::Dependencies dependencies;
+    dependencies.mainThread = loop;
+    dependencies.keychain = keychain;
+    dependencies.browser = std::make_shared<desktop::XdgBrowserOpener>();
+    dependencies.notifications = std::make_shared<authtest::RecordingNotifications>();
+    dependencies.baseURL = *net::Url::parse("https://service.example/");
+    auto session = AuthSession::create(std::move(dependencies));
+
+    std::optional<bool> completed;
+    session->signIn([&](std::exception_ptr error) { completed = !error; });
+    EXPECT_EQ(desktop.waitForLines(testsupport::DesktopSandbox::browserLog, 1),
+              std::vector<std::string>{"https://service.example/native/callback"});
+    const auto addresses = desktop.waitForLines("handed", 1);
+    ASSERT_EQ(addresses, std::vector<std::string>{"velmora://auth?token=from%2Fthe-service"});
+
+    session->handleCallbackURL(addresses[0]);
+    loop->runUntilIdle();
+    EXPECT_EQ(completed, true);
+    EXPECT_TRUE(session->isSignedIn().value());
+    EXPECT_EQ(keychain->load(), "from/the-service");
+}
