@@ -4,26 +4,15 @@
 #include "Support/TestSupport.h"
 
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace testsupport {
-
-namespace {
-
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-} // namespace
 
 SessionBusTest::SessionBusTest(std::vector<std::string> keychainServices)
     : keychainServices_(std::move(keychainServices)) {}
 
 std::string SessionBusTest::busAddress() {
-    return environment("VELMORA_TEST_SESSION_BUS");
+    return environmentValue("VELMORA_TEST_SESSION_BUS");
 }
 
 int SessionBusTest::secretTool(const std::string& arguments, std::string* output) {
@@ -52,16 +41,15 @@ int SessionBusTest::itemCount(const std::string& attributes) {
 }
 
 void SessionBusTest::SetUp() {
-    const std::string lockPath = environment("VELMORA_TEST_SESSION_BUS_LOCK");
+    const std::string lockPath = environmentValue("VELMORA_TEST_SESSION_BUS_LOCK");
     if (busAddress().empty() || lockPath.empty()) {
         if (runningUnderCI()) {
             FAIL() << "the private session bus is not running (scripts/services/session-bus.sh)";
         }
         GTEST_SKIP() << "no private session bus; run the tests through scripts/test";
     }
-    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_GE(lockFd_, 0) << "cannot open " << lockPath;
-    ASSERT_EQ(flock(lockFd_, LOCK_EX), 0);
+    lockFd_ = lockFileExclusively(lockPath);
+    ASSERT_GE(lockFd_, 0) << "cannot lock " << lockPath;
     // This process and everything it starts must reach the private bus only.
     setenv("DBUS_SESSION_BUS_ADDRESS", busAddress().c_str(), 1);
     for (const std::string& service : keychainServices_) {

@@ -3,27 +3,16 @@
 #include "Support/TestSupport.h"
 
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 
 namespace testsupport {
 
-namespace {
-
-std::string environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? value : "";
-}
-
-} // namespace
-
 bool runningUnderCI() {
-    return environment("CI") == "true";
+    return environmentValue("CI") == "true";
 }
 
 int pactl(const std::string& arguments, std::string* output) {
-    std::string server = environment("VELMORA_TEST_PULSE_SERVER");
+    std::string server = environmentValue("VELMORA_TEST_PULSE_SERVER");
     if (server.empty()) {
         return -1;
     }
@@ -31,17 +20,16 @@ int pactl(const std::string& arguments, std::string* output) {
 }
 
 void PulseServerTest::SetUp() {
-    std::string server = environment("VELMORA_TEST_PULSE_SERVER");
-    std::string lockPath = environment("VELMORA_TEST_PULSE_LOCK");
+    std::string server = environmentValue("VELMORA_TEST_PULSE_SERVER");
+    std::string lockPath = environmentValue("VELMORA_TEST_PULSE_LOCK");
     if (server.empty() || lockPath.empty() || pactl("info") != 0) {
         if (runningUnderCI()) {
             FAIL() << "the private sound server is not running (scripts/services/pulseaudio.sh)";
         }
         GTEST_SKIP() << "no private sound server; run the tests through scripts/test";
     }
-    lockFd_ = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    ASSERT_GE(lockFd_, 0) << "cannot open " << lockPath;
-    ASSERT_EQ(flock(lockFd_, LOCK_EX), 0);
+    lockFd_ = lockFileExclusively(lockPath);
+    ASSERT_GE(lockFd_, 0) << "cannot lock " << lockPath;
     // The client library in this process must talk to the private server only.
     setenv("PULSE_SERVER", server.c_str(), 1);
     ASSERT_EQ(pactl("set-default-sink test_sink"), 0);

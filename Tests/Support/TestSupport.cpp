@@ -3,9 +3,11 @@
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <sys/file.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -49,6 +51,20 @@ void writeFile(const std::filesystem::path& path, const std::string& contents) {
     if (!out) {
         throw std::runtime_error("cannot write " + path.string());
     }
+}
+
+std::string environmentValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr ? value : "";
+}
+
+int lockFileExclusively(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd >= 0 && flock(fd, LOCK_EX) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 std::string shellQuoted(const std::string& text) {

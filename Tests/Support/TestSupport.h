@@ -38,4 +38,12 @@ int runCommand(const std::string& command, std::string* output = nullptr);
 /// `text` in single quotes for the shell, as one word whatever it holds.
 std::string shellQuoted(const std::string& text);
 
+/// An environment variable's value; empty when it is not set.
+std::string environmentValue(const char* name);
+
+/// Opens (creating it) and locks `path` exclusively, waiting for other processes that hold it, so test
+/// processes take turns with a shared service. The open descriptor, whose closing releases the lock;
+/// -1 on failure.
+int lockFileExclusively(const std::string& path);
+
 } // namespace testsupport
