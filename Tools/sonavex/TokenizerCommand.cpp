@@ -5,11 +5,10 @@
 #include "CommandRegistry.h"
 #include "JsonLines.h"
 #include "NumberArguments.h"
-#include "OrvaneCore/External/Hub/HubApiWrapper.h"
-#include "OrvaneCore/Models/AutoTokenizerWrapper.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizerWrapper.h"
 #include "Sonavex/Utilities/ModelUtilities.h"
 #include "StandardOutputToError.h"
+#include "TokenizerFolder.h"
 
 #include <climits>
 
@@ -44,12 +43,10 @@ std::shared_ptr<const WhisperTokenizerWrapper> loadTokenizer(CommandLine& comman
     if (folder && (tokenizerFolder || !searches.empty())) {
         throw CommandLine::UsageError("--tokenizer-folder and --search go with --variant");
     }
-    StandardOutputToError quiet;
     if (folder) {
-        return std::make_shared<WhisperTokenizerWrapper>(
-            orvane::AutoTokenizerWrapper::fromModelFolder(*folder, orvane::HubApiWrapper(), true),
-            std::filesystem::path(*folder));
+        return loadTokenizerFolder(*folder);
     }
+    StandardOutputToError quiet;
     const ModelVariant size = variantNamed(*variant);
     const std::vector<std::filesystem::path> paths(searches.begin(), searches.end());
     return std::static_pointer_cast<const WhisperTokenizerWrapper>(ModelUtilities::loadTokenizer(
