@@ -1,4 +1,5 @@
 #include "LogCapture.h"
+#include "SignpostSink.h"
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Utilities/Logging.h"
 #include "Sonavex/Utilities/PcmBufferExtensions.h"
@@ -13,7 +14,6 @@ namespace {
 
 using sonavex::appendContents;
 using sonavex::Logging;
-using sonavex::Signposter;
 using sonavex::SignpostEvent;
 
 std::shared_ptr<audio::PcmBuffer> numbered(double rate, std::uint32_t channels, std::uint32_t frames) {
@@ -80,15 +80,6 @@ TEST(StringClean, NormalizedKeepsLowerCaseWordsSeparatedBySingleSpaces) {
     EXPECT_EQ(sonavex::normalized("$5 + <x>"), "$5 + <x>");
 }
 
-class SignpostSink {
-public:
-    SignpostSink() {
-        Signposter::setEventSink([this](const SignpostEvent& event) { events.push_back(event); });
-    }
-    ~SignpostSink() { Signposter::setEventSink(nullptr); }
-    std::vector<SignpostEvent> events;
-};
-
 TEST(Signposts, IntervalsBeginAndEndOnceAndAreSilentWhileOff) {
     auto& signposter = Logging::FeatureExtractor::signposter();
     EXPECT_EQ(signposter.category(), "FeatureExtractor");
@@ -99,18 +90,19 @@ TEST(Signposts, IntervalsBeginAndEndOnceAndAreSilentWhileOff) {
         auto interval = Logging::beginSignpost("ExtractAudioFeatures", signposter);
         Logging::endSignpost("ExtractAudioFeatures", interval, signposter);
         Logging::endSignpost("ExtractAudioFeatures", interval, signposter);
-        ASSERT_EQ(sink.events.size(), 3u);
-        EXPECT_EQ(sink.events[0].kind, SignpostEvent::Kind::intervalBegin);
-        EXPECT_EQ(sink.events[1].kind, SignpostEvent::Kind::intervalEnd);
-        for (const auto& event : sink.events) {
+        const auto events = sink.events();
+        ASSERT_EQ(events.size(), 3u);
+        EXPECT_EQ(events[0].kind, SignpostEvent::Kind::intervalBegin);
+        EXPECT_EQ(events[1].kind, SignpostEvent::Kind::intervalEnd);
+        for (const auto& event : events) {
             EXPECT_EQ(event.name, "ExtractAudioFeatures");
             EXPECT_EQ(event.category, "FeatureExtractor");
             EXPECT_EQ(event.subsystem, Logging::subsystem);
             EXPECT_EQ(event.signpostId, interval.signpostId);
         }
-        EXPECT_EQ(sink.events[0].message, "");
-        EXPECT_EQ(sink.events[1].message, "");
-        EXPECT_EQ(sink.events[2].message, "[Error] Interval already ended");
+        EXPECT_EQ(events[0].message, "");
+        EXPECT_EQ(events[1].message, "");
+        EXPECT_EQ(events[2].message, "[Error] Interval already ended");
 
         auto other = Logging::beginSignpost("Decode", Logging::TranscribeTask::signposter());
         EXPECT_NE(other.signpostId, interval.signpostId);
