@@ -157,8 +157,10 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
         }
         {
             StageTimer timer(profile.attention);
-            attention({qkv.data(), 3 * d, qkv.data() + d, 3 * d, qkv.data() + 2 * d, 3 * d, attended.data(),
-                       d, frames, frames, d / kHeadSize});
+            AttentionArgs args{qkv.data(),      3 * d, qkv.data() + d, 3 * d,  qkv.data() + 2 * d,
+                               3 * d,           attended.data(), d,     frames, frames, d / kHeadSize};
+            args.precision = layer.qkv.weight.precision(); // as the products were packed
+            attention(args);
         }
         {
             StageTimer timer(profile.products);

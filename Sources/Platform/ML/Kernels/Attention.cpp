@@ -1,6 +1,8 @@
 #include "Platform/ML/Kernels/Attention.h"
 
 #include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Kernels/Packed/AmxAttention.h"
+#include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <algorithm>
@@ -54,6 +56,10 @@ void attention(const AttentionArgs& a) {
         throw std::invalid_argument("causal attention needs at least as many keys as queries");
     if (a.queries == 0)
         return;
+    if (a.precision == Precision::bfloat16 && a.headSize % 32 == 0 && amxAvailable()) {
+        amxAttention(a);
+        return;
+    }
     const KernelTable& k = a.kernels ? *a.kernels : activeKernels();
     ThreadPool& pool = ThreadPool::shared();
     const size_t mr = k.gemmTileRows, nr = k.gemmPanelWidth, hs = a.headSize;

@@ -8,6 +8,7 @@
 #include <cstddef>
 
 #include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Kernels/Packed/PackedWeights.h"
 
 namespace ml::kernels {
 
@@ -30,6 +31,9 @@ struct AttentionArgs {
     const float* keyMask = nullptr;
     /// The kernels to run on (the processor's best when null).
     const KernelTable* kernels = nullptr;
+    /// bfloat16 runs both products on the matrix tiles where the processor has them (head sizes that are
+    /// multiples of 32), float32 elsewhere.
+    Precision precision = Precision::float32;
 };
 
 void attention(const AttentionArgs& args);

@@ -1,6 +1,7 @@
 // The tile product; compiled for AMX and AVX-512 BF16, called only where amxAvailable().
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
+#include "Platform/ML/Kernels/Packed/AmxTiles.h"
 #include "Platform/ML/Kernels/Packed/PackedWeights.h"
 
 #include <algorithm>
@@ -8,49 +9,12 @@
 #include <immintrin.h>
 #include <vector>
 
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wuninitialized"
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-#endif
-
 namespace ml::kernels {
 namespace {
-
-struct TileConfig {
-    uint8_t palette = 1;
-    uint8_t startRow = 0;
-    uint8_t reserved[14] = {};
-    uint16_t bytesPerRow[16] = {};
-    uint8_t rows[16] = {};
-};
-
-// Every tile 16 rows of 64 bytes: 0-3 the 32 x 32 result block, 4-5 the activations, 6-7 the weights.
-void configureTiles() {
-    TileConfig config;
-    for (int t = 0; t < 8; ++t) {
-        config.rows[t] = 16;
-        config.bytesPerRow[t] = 64;
-    }
-    _tile_loadconfig(&config);
-}
-
-// One row of activations as bfloat16 in tile order: for each block of 32 inputs, the row's 64 bytes at
-// `out + block * blockStride` (zero past n).
-void rowToBfloat16(const float* x, size_t n, size_t blocks, size_t blockStride, uint16_t* out) {
-    for (size_t block = 0; block < blocks; ++block) {
-        const size_t k = block * 32, left = k < n ? n - k : 0;
-        const __mmask16 low = left >= 16 ? 0xFFFF : __mmask16((1u << left) - 1);
-        const __mmask16 high = left >= 32 ? 0xFFFF : left > 16 ? __mmask16((1u << (left - 16)) - 1) : 0;
-        const __m512 a = _mm512_maskz_loadu_ps(low, x + k);
-        const __m512 b = _mm512_maskz_loadu_ps(high, x + k + 16);
-        _mm512_storeu_si512(out + block * blockStride, (__m512i)_mm512_cvtne2ps_pbh(b, a));
-    }
-}
 
 // Inputs per slice: a pair of weight tiles' slice (2 x 256 x 32 bfloat16 = 32 KB) stays in L1 while every
 // row pair of the block runs over it; the sums wait in float between slices.
 constexpr size_t kSliceBlocks = 8;
-constexpr size_t kTileElements = 16 * 32;
 
 } // namespace
 
@@ -67,15 +31,15 @@ void amxLinearRows(const float* x, size_t rows, const PackedWeights& W, size_t c
     if (sums.size() < paddedRows * width)
         sums.resize(paddedRows * width);
     for (size_t r = 0; r < paddedRows; ++r) {
-        uint16_t* first = a.data() + (r / 16) * blocks * kTileElements + (r % 16) * 32;
+        uint16_t* first = a.data() + (r / 16) * blocks * amx::kTileElements + (r % 16) * 32;
         if (r < rows)
-            rowToBfloat16(x + r * in, in, blocks, kTileElements, first);
+            amx::rowToBfloat16(x + r * in, in, blocks, amx::kTileElements, first);
         else
             for (size_t block = 0; block < blocks; ++block)
-                std::memset(first + block * kTileElements, 0, 64);
+                std::memset(first + block * amx::kTileElements, 0, 64);
     }
 
-    configureTiles();
+    amx::configureTiles();
     const size_t stride = width * sizeof(float);
     for (size_t s0 = 0; s0 < blocks; s0 += kSliceBlocks) {
         const size_t s1 = std::min(blocks, s0 + kSliceBlocks);
@@ -95,13 +59,13 @@ void amxLinearRows(const float* x, size_t rows, const PackedWeights& W, size_t c
                     _tile_loadd(2, c + 16 * width, stride);
                     _tile_loadd(3, c + 16 * width + 16, stride);
                 }
-                const uint16_t* a0 = a.data() + (m / 16) * blocks * kTileElements;
-                const uint16_t* a1 = a0 + blocks * kTileElements;
+                const uint16_t* a0 = a.data() + (m / 16) * blocks * amx::kTileElements;
+                const uint16_t* a1 = a0 + blocks * amx::kTileElements;
                 for (size_t block = s0; block < s1; ++block) {
-                    _tile_loadd(4, a0 + block * kTileElements, 64);
-                    _tile_loadd(5, a1 + block * kTileElements, 64);
-                    _tile_loadd(6, b0 + block * kTileElements, 64);
-                    _tile_loadd(7, b1 + block * kTileElements, 64);
+                    _tile_loadd(4, a0 + block * amx::kTileElements, 64);
+                    _tile_loadd(5, a1 + block * amx::kTileElements, 64);
+                    _tile_loadd(6, b0 + block * amx::kTileElements, 64);
+                    _tile_loadd(7, b1 + block * amx::kTileElements, 64);
                     _tile_dpbf16ps(0, 4, 6);
                     _tile_dpbf16ps(1, 4, 7);
                     _tile_dpbf16ps(2, 5, 6);
