@@ -110,6 +110,38 @@ TEST(TextRegex, LongMatchOfRepeatedGroupIsNotDropped) {
     // reported as "no match".
     const std::u16string text = std::u16string(300000, u'a') + u" b";
     EXPECT_EQ(ranges(Regex("(a|b)+"), text), (std::vector<Utf16Range>{{0, 300000}, {300001, 300002}}));
+    // Three groups per repetition need several times the engine's stack per character: the limit
+    // grows with the text, so this long match still fits.
+    std::u16string mixed;
+    for (int i = 0; i < 100000; ++i) {
+        mixed += u"abca";
+    }
+    EXPECT_EQ(ranges(Regex("(?:(a)|(b)|(c))+"), mixed), (std::vector<Utf16Range>{{0, 400000}}));
+}
+
+TEST(TextRegex, HostileExpressionsGiveUpInsteadOfHangingOrExhaustingMemory) {
+    // Exponential backtracking, and a possessive loop over an anchor that grows the stack for ever.
+    const std::u16string aaab = std::u16string(40, u'a') + u"b";
+    for (const auto& [pattern, text] : {std::pair<const char*, std::u16string>{"(a+)+$", aaab},
+                                        std::pair<const char*, std::u16string>{"^++$", u"aab"}}) {
+        const Regex regex(pattern);
+        try {
+            regex.findAll(text);
+            ADD_FAILURE() << pattern << " found its matches";
+        } catch (const RegexError& error) {
+            EXPECT_TRUE(error.searchGaveUp()) << error.reason();
+            EXPECT_EQ(error.pattern(), pattern);
+            EXPECT_NE(std::string(error.what()).find("gave up"), std::string::npos) << error.what();
+        }
+        EXPECT_THROW(regex.replaceAll(text, u"x"), RegexError) << pattern;
+        EXPECT_THROW(regex.firstMatch(text), RegexError) << pattern;
+    }
+    // The same expression is harmless on text it matches at once, and a pooled matcher that gave up
+    // searches normally afterwards.
+    const Regex nested("(a+)+$");
+    EXPECT_THROW(nested.findAll(aaab), RegexError);
+    EXPECT_EQ(ranges(nested, u"aaaa"), (std::vector<Utf16Range>{{0, 4}}));
+    EXPECT_FALSE(RegexError("x", "U_REGEX_MISMATCHED_PAREN", "m").searchGaveUp());
 }
 
 TEST(TextRegex, SharedInstanceGivesSameResultsFromManyThreads) {

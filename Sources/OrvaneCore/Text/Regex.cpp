@@ -4,7 +4,9 @@
 #include "OrvaneCore/Text/Graphemes.h"
 #include "OrvaneCore/Text/RegexError.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <mutex>
 #include <unicode/regex.h>
 #include <unicode/utypes.h>
@@ -37,12 +39,35 @@ std::unique_ptr<icu::RegexMatcher> newMatcher(const Regex::State& state) {
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::RegexMatcher> matcher(state.compiled->matcher(status));
     throwIfFailed(state.pattern, status);
-    // The default backtracking limit (8 MB) makes a long match of a repeated group fail, and a failed
-    // search would end the match list early and drop the rest of the text; memory is the only bound.
-    matcher->setStackLimit(0, status);
-    throwIfFailed(state.pattern, status);
     return matcher;
 }
+
+// Limits of one search walk over a text. A hostile expression ("(a+)+$" against a long run of "a", or
+// "^++$") backtracks without end or grows the backtracking stack without bound, so both are capped;
+// the caps grow with the text, because a long legitimate match of a repeated group needs stack in
+// proportion to its length (about a hundred bytes per repetition) and a walk over a long text needs
+// steps in proportion to it. Measured legitimate walks stay far below (under 1 tick per 1,000 units,
+// a tick being the engine's 10,000 match steps).
+constexpr std::int64_t baseStackBytes = 8 << 20;
+constexpr std::int64_t stackBytesPerUnit = 256;
+constexpr std::int64_t baseTicks = 200;
+constexpr std::int64_t unitsPerTick = 50;
+
+std::int32_t stackLimit(std::size_t length) {
+    return std::int32_t(std::min<std::int64_t>(baseStackBytes + std::int64_t(length) * stackBytesPerUnit,
+                                               INT32_MAX));
+}
+
+// Counts the engine's ticks over every search of one walk, so that many searches that each stay under a
+// per-search limit still cannot add up to an unbounded walk.
+struct TickBudget {
+    std::int64_t remaining;
+
+    static UBool onTick(const void* context, int32_t) {
+        auto* budget = static_cast<TickBudget*>(const_cast<void*>(context));
+        return --budget->remaining > 0;
+    }
+};
 
 // Borrows a matcher bound to `text` for one search and returns it to the pool afterwards.
 class BorrowedMatcher {
@@ -60,6 +85,12 @@ public:
             matcher_ = newMatcher(state);
         }
         matcher_->reset(input_);
+        UErrorCode status = U_ZERO_ERROR;
+        matcher_->setStackLimit(stackLimit(text.size()), status);
+        check(status);
+        budget_.remaining = baseTicks + std::int64_t(text.size()) / unitsPerTick;
+        matcher_->setMatchCallback(&TickBudget::onTick, &budget_, status);
+        check(status);
     }
 
     ~BorrowedMatcher() {
@@ -77,8 +108,26 @@ public:
 
     void check(UErrorCode status) const { throwIfFailed(state_.pattern, status); }
 
+    /// After a search: throws RegexError when the search gave up at one of the limits.
+    void checkSearch(UErrorCode status) const {
+        if (status == U_REGEX_STOPPED_BY_CALLER || status == U_REGEX_TIME_OUT) {
+            throw RegexError(state_.pattern, u_errorName(status),
+                             "Regular expression \"" + state_.pattern + "\" gave up: the search over " +
+                                 std::to_string(input_.length()) + " UTF-16 units took too many steps");
+        }
+        if (status == U_REGEX_STACK_OVERFLOW) {
+            throw RegexError(state_.pattern, u_errorName(status),
+                             "Regular expression \"" + state_.pattern + "\" gave up: the search over " +
+                                 std::to_string(input_.length()) + " UTF-16 units needed more than " +
+                                 std::to_string(stackLimit(std::size_t(input_.length()))) +
+                                 " bytes of backtracking stack");
+        }
+        check(status);
+    }
+
 private:
     const Regex::State& state_;
+    TickBudget budget_{0};
     icu::UnicodeString input_; // read-only alias of the caller's text; no copy
     std::unique_ptr<icu::RegexMatcher> matcher_;
 };
@@ -96,7 +145,7 @@ bool findInRest(BorrowedMatcher& matcher, std::size_t from, std::size_t length) 
     matcher->region(static_cast<int64_t>(from), static_cast<int64_t>(length), status);
     matcher.check(status);
     const bool found = matcher->find(status);
-    matcher.check(status); // a search that gave up must not pass for "no more matches"
+    matcher.checkSearch(status); // a search that gave up must not pass for "no more matches"
     return found;
 }
 
@@ -232,14 +281,22 @@ std::u16string Regex::replaceAll(std::u16string_view text, std::u16string_view r
     BorrowedMatcher matcher(*state_, text);
     const icu::UnicodeString replacement(false, replacementTemplate.data(),
                                          static_cast<int32_t>(replacementTemplate.size()));
+    // The engine's own replaceAll drops a search that gave up and returns the text as far as it got;
+    // this loop reports it.
+    icu::UnicodeString result;
     UErrorCode status = U_ZERO_ERROR;
-    const icu::UnicodeString result = matcher->replaceAll(replacement, status);
-    if (U_FAILURE(status)) {
-        const std::string templateText = toUtf8(replacementTemplate);
-        throw RegexError(state_->pattern, u_errorName(status),
-                         "Invalid replacement template \"" + templateText + "\" for regular expression \"" +
-                             state_->pattern + "\": " + u_errorName(status));
+    matcher->reset();
+    while (matcher->find(status) && U_SUCCESS(status)) {
+        matcher->appendReplacement(result, replacement, status);
+        if (U_FAILURE(status)) {
+            const std::string templateText = toUtf8(replacementTemplate);
+            throw RegexError(state_->pattern, u_errorName(status),
+                             "Invalid replacement template \"" + templateText + "\" for regular expression \"" +
+                                 state_->pattern + "\": " + u_errorName(status));
+        }
     }
+    matcher.checkSearch(status);
+    matcher->appendTail(result);
     return std::u16string(result.getBuffer(), std::size_t(result.length()));
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// A pattern that does not compile, or a replacement template that does not apply.
+// A pattern that does not compile, a replacement template that does not apply, or a search that gave up.
 
 #include <stdexcept>
 #include <string>
@@ -13,6 +13,8 @@ public:
 
     const std::string& pattern() const { return pattern_; }
     const std::string& reason() const { return reason_; }
+    /// True when a search gave up at the matcher's step or stack limit (the expression itself is fine).
+    bool searchGaveUp() const;
 
 private:
     std::string pattern_;

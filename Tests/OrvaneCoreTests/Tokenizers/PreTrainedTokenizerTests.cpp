@@ -4,6 +4,7 @@
 #include "OrvaneCore/External/Tokenizers/Models/TokenizerModel.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerWrapper.h"
+#include "OrvaneCore/Logging/Logging.h"
 
 #include "OrvaneCoreTests/Tokenizers/TokenizerTestSupport.h"
 
@@ -55,6 +56,29 @@ TEST(PreTrainedTokenizer, CutsAddedTokensOutLongestFirst) {
     EXPECT_TRUE(tokenizer.addedTokens().contains("<a>"));
     EXPECT_FALSE(tokenizer.addedTokens().contains("<noid>"));
     EXPECT_EQ(tokenizer.specialTokens(), (std::unordered_map<std::string, orvane::TokenId>{{"<abc>", 8}, {"<s>", 9}}));
+}
+
+TEST(PreTrainedTokenizer, ASplitExpressionThatGivesUpKeepsThePieceWholeAndIsLoggedOnce) {
+    std::vector<std::string> logged;
+    orvane::Logging::updateLogLevel(orvane::Logging::LogLevel::error);
+    orvane::Logging::updateCallback([&](const std::string& line) { logged.push_back(line); });
+    for (const char* pattern : {"(a+)+$", "^++$"}) {
+        auto tokenizer = make(data("[]", R"(, "pre_tokenizer": {"type": "Split", "pattern": {"Regex": ")" +
+                                             std::string(pattern) + R"("}, "behavior": "Isolated"})"));
+        const std::string text = std::string(40, 'a') + "b";
+        Strings whole(39, "a");
+        whole.push_back("ab");
+        for (int run = 0; run < 3; ++run) {
+            EXPECT_EQ(tokenizer.tokenize(text), whole) << pattern;
+            EXPECT_EQ(tokenizer.decode(tokenizer.encode(text)), text) << pattern;
+        }
+    }
+    orvane::Logging::updateCallback(nullptr);
+    orvane::Logging::updateLogLevel(orvane::Logging::LogLevel::none);
+    ASSERT_EQ(logged.size(), 2u);
+    EXPECT_NE(logged[0].find("Split pre-tokenizer: Regular expression \"(a+)+$\" gave up"), std::string::npos)
+        << logged[0];
+    EXPECT_NE(logged[1].find("\"^++$\""), std::string::npos) << logged[1];
 }
 
 TEST(PreTrainedTokenizer, LongBlankRunsBeforeAStrippingTokenStayLinear) {

@@ -1,6 +1,7 @@
 #include "OrvaneCore/External/Tokenizers/PreTokenizers/SplitPreTokenizer.h"
 
 #include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Tokenizers/Strings/FailedSearch.h"
 #include "OrvaneCore/External/Tokenizers/Strings/StringSplitting.h"
 #include "OrvaneCore/Text/RegexError.h"
 
@@ -31,7 +32,12 @@ std::vector<std::string> SplitPreTokenizer::preTokenize(const std::string& text,
     if (!search_)
         return text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text};
     bool keepSeparators = pattern_->kind == StringSplitPattern::Kind::regexp || !invert_;
-    return split(text, *search_, keepSeparators);
+    try {
+        return split(text, *search_, keepSeparators);
+    } catch (const text::RegexError& error) {
+        reportFailedSearch("Split pre-tokenizer", error);
+        return text.empty() ? std::vector<std::string>{} : std::vector<std::string>{text};
+    }
 }
 
 } // namespace orvane

@@ -2,6 +2,7 @@
 
 #include "OrvaneCore/External/Hub/Config.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
+#include "OrvaneCore/External/Tokenizers/Strings/FailedSearch.h"
 #include "OrvaneCore/Text/RegexError.h"
 
 namespace orvane {
@@ -47,8 +48,11 @@ std::string StringReplacePattern::replace(const std::string& text) const {
     const auto& expression = std::get<Expression>(kind_);
     try {
         return expression.regexp->replaceAll(text, expression.replacement);
-    } catch (const text::RegexError&) {
-        // A template naming a group the expression lacks: leave the text as it is rather than fail.
+    } catch (const text::RegexError& error) {
+        // A template naming a group the expression lacks, or an expression that gave up on this text:
+        // leave the text as it is rather than fail.
+        if (error.searchGaveUp())
+            reportFailedSearch("Replace", error);
         return text;
     }
 }
