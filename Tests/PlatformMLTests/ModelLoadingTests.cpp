@@ -131,6 +131,20 @@ TEST_F(ModelLoading, BadFoldersFailWithTheReason) {
     EXPECT_THAT(loadError(folder), AllOf(HasSubstr("\"bias\""), HasSubstr("[4]"), HasSubstr("expected [3]")));
 }
 
+TEST_F(ModelLoading, DeeplyNestedDescriptionsAreLoadErrorsNotStackOverflows) {
+    const fs::path folder = temporary / "Scale.mlmodelc";
+    scaleWriter().writeCompiled(folder);
+    std::string description = testsupport::readFile(folder / "model.json");
+    const std::string deep = std::string(200000, '[') + std::string(200000, ']');
+    description.insert(description.find('{', description.find("\"parameters\"")) + 1, "\"nested\":" + deep + ",");
+    testsupport::writeFile(folder / "model.json", description);
+    EXPECT_THAT(loadError(folder), AllOf(HasSubstr("model.json nests deeper than 64 levels")));
+    EXPECT_THROW(ml::ModelParameters::fromJson("{\"a\":" + deep + "}"), std::invalid_argument);
+
+    // Nesting a description really uses stays well within the limit.
+    EXPECT_NO_THROW(ml::ModelParameters::fromJson("{\"a\":" + std::string(30, '[') + std::string(30, ']') + "}"));
+}
+
 TEST_F(ModelLoading, KindRejectingTheDescriptionNamesTheFeature) {
     const fs::path folder = temporary / "Scale.mlmodelc";
     ml::ModelWriter writer = scaleWriter();

@@ -9,6 +9,7 @@
 #include "Support/TestSupport.h"
 
 namespace fs = std::filesystem;
+using testing::AllOf;
 using testing::HasSubstr;
 
 namespace {
@@ -89,6 +90,24 @@ TEST_F(Tools, DamagedModelsAndBadArgumentsFailReadably) {
     EXPECT_EQ(testsupport::runCommand(tool("make-test-models") + " --kind nonsense --out x 2>/dev/null"), 2);
 }
 
+TEST_F(Tools, AnOutputThatCannotBeWrittenWholeFailsAndLeavesNothing) {
+    // A file-size limit makes the disk "full" after 4 KiB: the 480 KiB mel output cannot be written. The
+    // limit's signal is ignored, so the write itself fails, as on a full disk.
+    ml::writeNpy(temporary / "audio.npy", ml::MultiArray({480000}, ml::MultiArrayDataType::Float32));
+    const fs::path out = temporary / "out";
+    fs::create_directories(out);
+    testsupport::writeFile(out / "melspectrogram_features.npy", "earlier result");
+    std::string output;
+    const int status = testsupport::runCommand("trap '' XFSZ; ulimit -f 4; " + tool("ml-run") + " " + model.string() +
+                                                   " --input audio=" + (temporary / "audio.npy").string() +
+                                                   " --output " + out.string() + " 2>&1",
+                                               &output);
+    EXPECT_EQ(status, 1) << output;
+    EXPECT_THAT(output, HasSubstr("melspectrogram_features.npy"));
+    EXPECT_EQ(testsupport::readFile(out / "melspectrogram_features.npy"), "earlier result");
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), {}), 1) << "a temporary file was left behind";
+}
+
 TEST(Npy, RoundTripsEveryElementTypeAndRejectsDamage) {
     testsupport::TemporaryDirectory temporary;
     for (auto type : {ml::MultiArrayDataType::Float16, ml::MultiArrayDataType::Float32, ml::MultiArrayDataType::Float64,
@@ -114,4 +133,42 @@ TEST(Npy, RoundTripsEveryElementTypeAndRejectsDamage) {
     wide.replace(wide.find("|i1"), 3, "<u8");
     testsupport::writeFile(temporary / "b.npy", wide);
     EXPECT_THROW(ml::readNpy(temporary / "b.npy"), std::runtime_error);
+}
+
+TEST(Npy, TheHeaderIsCheckedAgainstTheFileBeforeAnythingIsAllocated) {
+    testsupport::TemporaryDirectory temporary;
+    const fs::path file = temporary / "a.npy";
+    auto withShape = [&](const std::string& shape, std::size_t dataBytes) {
+        std::string header = "{'descr': '<f4', 'fortran_order': False, 'shape': " + shape + ", }";
+        header.append((10 + header.size() + 1 + 63) / 64 * 64 - 10 - header.size() - 1, ' ');
+        header += '\n';
+        std::string bytes = std::string("\x93NUMPY\x01\x00", 8) + char(header.size() & 0xff) + char(header.size() >> 8);
+        testsupport::writeFile(file, bytes + header + std::string(dataBytes, '\0'));
+    };
+    auto error = [&]() -> std::string {
+        try {
+            ml::readNpy(file);
+        } catch (const std::runtime_error& failure) {
+            return failure.what();
+        }
+        return "no error";
+    };
+
+    // 64 bytes of data that claim four billion elements: refused at once, with both sizes.
+    withShape("(1000000000, 4)", 64);
+    EXPECT_THAT(error(), AllOf(HasSubstr("64 bytes"), HasSubstr("16000000000"), HasSubstr("[1000000000, 4]")));
+    withShape("(4611686018427387904, 8)", 64);
+    EXPECT_THAT(error(), HasSubstr("more than 2^64"));
+
+    for (const char* shape : {"(4xyz,)", "(4.9,)", "(4,,2)", "(,)", "(-4,)", "(+4,)", "(4 2,)"}) {
+        withShape(shape, 16);
+        EXPECT_THAT(error(), HasSubstr("is not readable")) << shape;
+    }
+    withShape("()", 0);
+    EXPECT_THAT(error(), HasSubstr("zero-dimensional"));
+
+    withShape("(4,)", 16);
+    EXPECT_EQ(ml::readNpy(file).shape(), (std::vector<int64_t>{4}));
+    withShape("( 2 , 2 )", 16);
+    EXPECT_EQ(ml::readNpy(file).shape(), (std::vector<int64_t>{2, 2}));
 }

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <system_error>
 
+#include "Platform/ML/AtomicFileWriter.h"
 #include "Platform/ML/ModelFolder.h"
 #include "Platform/ML/ModelLoadError.h"
 
@@ -112,13 +113,7 @@ ModelCompiler::Result ModelCompiler::compile(const fs::path& package, const fs::
     const fs::path staging = cacheDirectory / (".compiling-" + std::to_string(random()) + "-" + target.filename().string());
     try {
         fs::create_directories(staging);
-        {
-            std::ofstream out(staging / ModelFolder::kDescriptionFileName, std::ios::binary);
-            out << descriptionText;
-            if (!out) {
-                throw ModelLoadError(package, "cannot write into the compiled-model cache");
-            }
-        }
+        AtomicFileWriter::writeFile(staging / ModelFolder::kDescriptionFileName, descriptionText);
         linkOrCopy(weights, staging / ModelFolder::kWeightsFileName);
         fs::rename(staging, target, error);
         if (error) {

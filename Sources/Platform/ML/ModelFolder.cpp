@@ -6,6 +6,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "Platform/ML/BoundedJson.h"
 #include "Platform/ML/ModelLoadError.h"
 
 namespace ml {
@@ -133,7 +134,11 @@ ModelFolder ModelFolder::read(const std::filesystem::path& location, const std::
     if (!std::filesystem::is_regular_file(descriptionFile)) {
         throw ModelLoadError(location, "missing description file " + fileName);
     }
-    nlohmann::json root = nlohmann::json::parse(readText(location, descriptionFile), nullptr, false);
+    bool tooDeep = false;
+    nlohmann::json root = parseBoundedJson(readText(location, descriptionFile), tooDeep);
+    if (tooDeep) {
+        throw ModelLoadError(location, fileName + " nests deeper than " + std::to_string(kMaxJsonDepth) + " levels");
+    }
     if (root.is_discarded() || !root.is_object()) {
         throw ModelLoadError(location, fileName + " is not a valid JSON object");
     }

@@ -4,6 +4,8 @@
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 
+#include "Platform/ML/BoundedJson.h"
+
 namespace ml {
 
 struct ModelParameters::Impl {
@@ -47,7 +49,11 @@ ModelParameters& ModelParameters::operator=(ModelParameters&&) noexcept = defaul
 ModelParameters::~ModelParameters() = default;
 
 ModelParameters ModelParameters::fromJson(const std::string& jsonObject) {
-    nlohmann::json parsed = nlohmann::json::parse(jsonObject, nullptr, false);
+    bool tooDeep = false;
+    nlohmann::json parsed = parseBoundedJson(jsonObject, tooDeep);
+    if (tooDeep) {
+        throw std::invalid_argument("model parameters nest deeper than " + std::to_string(kMaxJsonDepth) + " levels");
+    }
     if (parsed.is_discarded() || !parsed.is_object()) {
         throw std::invalid_argument("model parameters are not a JSON object");
     }

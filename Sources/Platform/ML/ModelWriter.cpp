@@ -1,8 +1,6 @@
 #include "Platform/ML/ModelWriter.h"
 
-#include <fstream>
-#include <stdexcept>
-
+#include "Platform/ML/AtomicFileWriter.h"
 #include "Platform/ML/ModelCompiler.h"
 #include "Platform/ML/ModelFolder.h"
 
@@ -21,11 +19,7 @@ void ModelWriter::writePackage(const fs::path& folder) const {
 void ModelWriter::writeFiles(const fs::path& descriptionFile, const fs::path& weightsFile) const {
     fs::create_directories(descriptionFile.parent_path());
     weights_.write(weightsFile);
-    std::ofstream out(descriptionFile, std::ios::binary | std::ios::trunc);
-    out << ModelFolder::descriptionJson(kind_, parameters_, description_);
-    if (!out) {
-        throw std::runtime_error("cannot write " + descriptionFile.string());
-    }
+    AtomicFileWriter::writeFile(descriptionFile, ModelFolder::descriptionJson(kind_, parameters_, description_));
 }
 
 } // namespace ml

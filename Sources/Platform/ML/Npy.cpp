@@ -1,6 +1,10 @@
 #include "Platform/ML/Npy.h"
 
+#include "Platform/ML/AtomicFileWriter.h"
+
+#include <charconv>
 #include <cstring>
+#include <optional>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -73,6 +77,51 @@ std::string dictValue(const std::string& header, const std::string& key) {
     return header.substr(at, end - at);
 }
 
+// The shape tuple of the header, "(2, 3)" or "(4,)": whole non-negative decimal sizes only, so that
+// "(4xyz,)" or "(4.9,)" is refused rather than read as 4. One trailing comma is allowed.
+std::vector<int64_t> parseShape(const std::filesystem::path& path, const std::string& shapeText) {
+    const std::string inner = shapeText.substr(1, shapeText.size() - 2);
+    if (inner.find_first_not_of(' ') == std::string::npos) {
+        fail(path, "zero-dimensional arrays are not supported");
+    }
+    std::vector<std::string> items;
+    for (std::size_t start = 0;;) {
+        const std::size_t comma = inner.find(',', start);
+        std::string item = inner.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::size_t first = item.find_first_not_of(' ');
+        items.push_back(first == std::string::npos ? std::string()
+                                                   : item.substr(first, item.find_last_not_of(' ') - first + 1));
+        if (comma == std::string::npos) {
+            break;
+        }
+        start = comma + 1;
+    }
+    if (items.size() > 1 && items.back().empty()) {
+        items.pop_back();
+    }
+    std::vector<int64_t> shape;
+    for (const std::string& item : items) {
+        int64_t size = -1;
+        const auto [stop, error] = std::from_chars(item.data(), item.data() + item.size(), size);
+        if (item.empty() || error != std::errc() || stop != item.data() + item.size() || size < 0) {
+            fail(path, "the shape " + shapeText + " is not readable");
+        }
+        shape.push_back(size);
+    }
+    return shape;
+}
+
+// Bytes of an array of this shape; nothing when the count does not fit 64 bits.
+std::optional<std::size_t> declaredByteCount(const std::vector<int64_t>& shape, std::size_t elementBytes) {
+    std::size_t total = elementBytes;
+    for (int64_t size : shape) {
+        if (__builtin_mul_overflow(total, static_cast<std::size_t>(size), &total)) {
+            return std::nullopt;
+        }
+    }
+    return total;
+}
+
 } // namespace
 
 MultiArray readNpy(const std::filesystem::path& path) {
@@ -124,34 +173,18 @@ MultiArray readNpy(const std::filesystem::path& path) {
     if (shapeText.size() < 2 || shapeText.front() != '(' || shapeText.back() != ')') {
         fail(path, "the header has no shape");
     }
-    std::vector<int64_t> shape;
-    std::stringstream items(shapeText.substr(1, shapeText.size() - 2));
-    std::string item;
-    while (std::getline(items, item, ',')) {
-        std::size_t first = item.find_first_not_of(' ');
-        if (first == std::string::npos) {
-            continue;
-        }
-        try {
-            std::size_t used = 0;
-            long long size = std::stoll(item.substr(first), &used);
-            if (size < 0) {
-                throw std::invalid_argument("negative");
-            }
-            shape.push_back(size);
-        } catch (const std::exception&) {
-            fail(path, "the shape " + shapeText + " is not readable");
-        }
-    }
-    if (shape.empty()) {
-        fail(path, "zero-dimensional arrays are not supported");
+    const std::vector<int64_t> shape = parseShape(path, shapeText);
+    // The size the header declares is checked against the file before anything is allocated, so a
+    // small file that claims a huge array is refused at once.
+    const std::size_t dataStart = headerStart + headerLength;
+    const std::size_t available = bytes.size() - dataStart;
+    const std::optional<std::size_t> declared = declaredByteCount(shape, elementSize(*dataType));
+    if (!declared || *declared != available) {
+        fail(path, "the data holds " + std::to_string(available) + " bytes, not the " +
+                       (declared ? std::to_string(*declared) : std::string("more than 2^64")) + " of shape " +
+                       shapeDescription(shape));
     }
     MultiArray array(shape, *dataType);
-    const std::size_t dataStart = headerStart + headerLength;
-    if (bytes.size() - dataStart != array.byteCount()) {
-        fail(path, "the data holds " + std::to_string(bytes.size() - dataStart) + " bytes, not the " +
-                       std::to_string(array.byteCount()) + " of shape " + shapeDescription(shape));
-    }
     std::memcpy(array.data(), bytes.data() + dataStart, array.byteCount());
     return array;
 }
@@ -170,20 +203,15 @@ void writeNpy(const std::filesystem::path& path, const MultiArray& array) {
     const std::size_t total = (10 + header.size() + 1 + 63) / 64 * 64;
     header.append(total - 10 - header.size() - 1, ' ');
     header += '\n';
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (!out) {
-        throw std::runtime_error("Cannot write " + path.string());
-    }
+    AtomicFileWriter out(path);
     out.write(kMagic, 6);
     const char version[2] = {1, 0};
     out.write(version, 2);
     const char length[2] = {static_cast<char>(header.size() & 0xff), static_cast<char>((header.size() >> 8) & 0xff)};
     out.write(length, 2);
-    out.write(header.data(), static_cast<std::streamsize>(header.size()));
-    out.write(static_cast<const char*>(array.data()), static_cast<std::streamsize>(array.byteCount()));
-    if (!out) {
-        throw std::runtime_error("Cannot write " + path.string());
-    }
+    out.write(header);
+    out.write(array.data(), array.byteCount());
+    out.commit();
 }
 
 } // namespace ml

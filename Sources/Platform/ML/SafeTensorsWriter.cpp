@@ -1,8 +1,9 @@
 #include "Platform/ML/SafeTensorsWriter.h"
 
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
+
+#include "Platform/ML/AtomicFileWriter.h"
 
 namespace ml {
 
@@ -64,34 +65,23 @@ void SafeTensorsWriter::write(const std::filesystem::path& path) const {
     // Pad with spaces (valid JSON) so the data section starts on an aligned boundary.
     headerText.append(alignUp(8 + headerText.size()) - 8 - headerText.size(), ' ');
 
-    std::filesystem::path temporary = path;
-    temporary += ".partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            throw std::runtime_error("cannot write " + temporary.string());
-        }
-        uint64_t headerSize = headerText.size();
-        char lengthBytes[8];
-        for (int i = 0; i < 8; ++i) {
-            lengthBytes[i] = static_cast<char>((headerSize >> (8 * i)) & 0xff);
-        }
-        out.write(lengthBytes, 8);
-        out.write(headerText.data(), static_cast<std::streamsize>(headerText.size()));
-        uint64_t written = 0;
-        const std::string padding(kAlignment, '\0');
-        for (std::size_t i = 0; i < tensors_.size(); ++i) {
-            out.write(padding.data(), static_cast<std::streamsize>(offsets[i] - written));
-            const auto& values = tensors_[i].second;
-            out.write(static_cast<const char*>(values->data()), static_cast<std::streamsize>(values->byteCount()));
-            written = offsets[i] + values->byteCount();
-        }
-        out.flush();
-        if (!out) {
-            throw std::runtime_error("cannot write " + temporary.string());
-        }
+    AtomicFileWriter out(path);
+    uint64_t headerSize = headerText.size();
+    char lengthBytes[8];
+    for (int i = 0; i < 8; ++i) {
+        lengthBytes[i] = static_cast<char>((headerSize >> (8 * i)) & 0xff);
     }
-    std::filesystem::rename(temporary, path);
+    out.write(lengthBytes, 8);
+    out.write(headerText);
+    uint64_t written = 0;
+    const std::string padding(kAlignment, '\0');
+    for (std::size_t i = 0; i < tensors_.size(); ++i) {
+        out.write(padding.data(), offsets[i] - written);
+        const auto& values = tensors_[i].second;
+        out.write(values->data(), values->byteCount());
+        written = offsets[i] + values->byteCount();
+    }
+    out.commit();
 }
 
 } // namespace ml
