@@ -112,6 +112,40 @@ TEST_F(HubMetadata, ADamagedRecordThatCannotBeRemovedIsAnError) {
     EXPECT_TRUE(std::filesystem::exists(file / "keep"));
 }
 
+TEST_F(HubMetadata, OnlyADamagedRecordFileIsEverRemoved) {
+    // Paths given by mistake are reported and left alone: a model file, an empty folder, a link to a
+    // file, and a folder that merely carries the record's name.
+    auto expectKept = [&](const std::filesystem::path& path) {
+        testing::internal::CaptureStderr();
+        try {
+            api.readDownloadMetadata(path);
+            ADD_FAILURE() << "no error for " << path;
+        } catch (const HubEnvironmentError& error) {
+            EXPECT_EQ(error.kind(), HubEnvironmentError::Kind::invalidMetadataError);
+            EXPECT_NE(std::string(error.what()).find("is not a regular \".metadata\" file"), std::string::npos)
+                << error.what();
+        }
+        std::string log = testing::internal::GetCapturedStderr();
+        EXPECT_NE(log.find("leaving it"), std::string::npos) << log;
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(path))) << path;
+    };
+    testsupport::writeFile(folder / "README.md", "# A model\n");
+    expectKept(folder / "README.md");
+    EXPECT_EQ(testsupport::readFile(folder / "README.md"), "# A model\n");
+
+    std::filesystem::create_directories(folder / "empty.metadata");
+    expectKept(folder / "empty.metadata");
+
+    testsupport::writeFile(folder / "weights.bin", "binary");
+    std::filesystem::create_symlink(folder / "weights.bin", folder / "link.metadata");
+    expectKept(folder / "link.metadata");
+    EXPECT_TRUE(std::filesystem::exists(folder / "weights.bin"));
+
+    // The record itself, damaged, still goes.
+    EXPECT_FALSE(readText("damaged"));
+    EXPECT_FALSE(std::filesystem::exists(file));
+}
+
 TEST_F(HubMetadata, ReadingTrimsValuesIgnoresExtraLinesAndAcceptsAnyNumber) {
     auto record = readText("  abc \n\tdef\n 1.7e9 \nextra\nlines\n");
     ASSERT_TRUE(record);

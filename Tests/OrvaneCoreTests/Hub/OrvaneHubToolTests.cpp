@@ -57,4 +57,10 @@ TEST_F(OrvaneHubTool, HeadSha256AndMetadataPrintWhatTheClientReads) {
     testsupport::writeFile(home / "model.bin.metadata", "abc\ndef\n1700000000.5\n");
     EXPECT_EQ(run("metadata read " + (home / "model.bin.metadata").string(), &output), 0);
     EXPECT_EQ(output, "Commit: abc\nEtag: def\nTime: 1700000000.500000\n");
+
+    // A file that is not a record is reported, not deleted.
+    testsupport::writeFile(home / "README.md", "# model card\n");
+    EXPECT_EQ(run("metadata read " + (home / "README.md").string(), &output), 1);
+    EXPECT_NE(output.find("not a regular \".metadata\" file"), std::string::npos) << output;
+    EXPECT_EQ(testsupport::readFile(home / "README.md"), "# model card\n");
 }

@@ -97,22 +97,33 @@ HubApi::LocalDownloadFileMetadata parseMetadata(const fs::path& metadataPath) {
 std::optional<HubApi::LocalDownloadFileMetadata>
 HubApi::readDownloadMetadata(const fs::path& metadataPath) const {
     std::error_code ignored;
-    if (!fs::exists(fs::symlink_status(metadataPath, ignored))) {
+    const fs::file_status status = fs::symlink_status(metadataPath, ignored);
+    if (!fs::exists(status)) {
         return std::nullopt;
     }
+    std::string problem;
+    bool environmentError = false;
     try {
         return parseMetadata(metadataPath);
     } catch (const HubEnvironmentError& error) {
-        Logging::writeToSystemLog(Logging::LogType::error,
-                                  "Invalid metadata file " + net::fileUrlString(metadataPath) + ": " +
-                                      error.what() + ". Removing it from disk and continuing.",
-                                  "");
+        problem = error.what();
+        environmentError = true;
     } catch (const std::exception& error) {
-        Logging::writeToSystemLog(Logging::LogType::error,
-                                  "Error reading metadata file " + net::fileUrlString(metadataPath) + ": " +
-                                      error.what() + ". Removing it from disk and continuing.",
-                                  "");
+        problem = error.what();
     }
+    // Only a damaged record itself is deleted: a path given by mistake (a model file, a folder, a link)
+    // is reported and left alone, whatever it holds.
+    const std::string where = net::fileUrlString(metadataPath);
+    const std::string prefix = environmentError ? "Invalid metadata file " : "Error reading metadata file ";
+    if (!fs::is_regular_file(status) || !metadataPath.filename().string().ends_with(".metadata")) {
+        Logging::writeToSystemLog(Logging::LogType::error,
+                                  prefix + where + ": " + problem + ". Not a download record; leaving it.", "");
+        throw HubEnvironmentError::invalidMetadataError("Could not remove corrupted metadata file: " +
+                                                        metadataPath.string() +
+                                                        " is not a regular \".metadata\" file");
+    }
+    Logging::writeToSystemLog(Logging::LogType::error,
+                              prefix + where + ": " + problem + ". Removing it from disk and continuing.", "");
     std::error_code removal;
     fs::remove(metadataPath, removal);
     if (removal) {
