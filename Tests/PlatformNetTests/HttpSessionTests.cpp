@@ -143,6 +143,28 @@ TEST_F(HttpSessionTest, ACutConnectionIsALostConnection) {
     EXPECT_LE(received.size(), 100'000u);
 }
 
+TEST_F(HttpSessionTest, TheHeadArrivesBeforeTheBodyAndALossRightAfterItIsALostConnection) {
+    // The answer began, so a caller that retries broken bodies sees it as one, not as no answer.
+    hub.addFault(FakeHub::Fault::on("big.bin").cutAfter(0));
+    int status = 0;
+    bool dataBeforeHead = false;
+    HttpSession::BodyHandler handler;
+    handler.onResponse = [&](const net::HttpResponse& response) { status = response.statusCode; };
+    handler.onData = [&](std::string_view) { dataBeforeHead = dataBeforeHead || status == 0; };
+    expectUrlError([&] { HttpSession::shared().stream(HttpRequest(resolve("big.bin")), handler); },
+                   UrlError::Code::networkConnectionLost);
+    EXPECT_EQ(status, 200);
+    EXPECT_FALSE(dataBeforeHead);
+
+    // A refusal from the head stops the transfer before any body is read.
+    hub.clearFaults();
+    std::size_t bodyBytes = 0;
+    handler.onResponse = [](const net::HttpResponse&) { throw std::logic_error("not wanted"); };
+    handler.onData = [&](std::string_view piece) { bodyBytes += piece.size(); };
+    EXPECT_THROW(HttpSession::shared().stream(HttpRequest(resolve("big.bin")), handler), std::logic_error);
+    EXPECT_EQ(bodyBytes, 0u);
+}
+
 TEST_F(HttpSessionTest, AnExceptionFromTheConsumerLeavesStreamUnchanged) {
     HttpSession::BodyHandler handler;
     handler.onData = [](std::string_view) { throw std::logic_error("disk full"); };

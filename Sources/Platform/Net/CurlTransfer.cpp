@@ -72,6 +72,7 @@ struct State {
     std::stop_token stop;
     HttpHeaders headers;
     bool headDelivered = false;
+    bool followsRedirects = false;
     bool keepBody = true;
     std::exception_ptr failure;
     Clock::time_point lastActivity = Clock::now();
@@ -99,6 +100,26 @@ size_t onHeaderLine(char* data, size_t size, size_t count, void* user) {
     std::string_view line(data, length);
     if (line.rfind("HTTP/", 0) == 0) {
         state->headers.clear(); // a new answer (after a followed redirect or an interim 1xx) begins
+        return length;
+    }
+    if (trim(line).empty()) {
+        // The head of an answer is complete. The final answer's head goes to the caller now, not with
+        // the first body byte: a connection lost before any body arrives is then a broken transfer of
+        // an answer that began, like one lost later, rather than an answer that never came.
+        long status = 0;
+        curl_easy_getinfo(state->easy, CURLINFO_RESPONSE_CODE, &status);
+        const bool interim = status >= 100 && status <= 199;
+        const bool followed = state->followsRedirects && status >= 300 && status <= 399 &&
+                              state->headers.value("Location").has_value();
+        if (!interim && !followed && !state->headDelivered) {
+            try {
+                state->deliverHead();
+            } catch (...) {
+                // Exceptions must not cross libcurl's C frames: keep it and stop the transfer.
+                state->failure = std::current_exception();
+                return 0;
+            }
+        }
         return length;
     }
     size_t colon = line.find(':');
@@ -157,6 +178,7 @@ void CurlTransfer::run(const HttpRequest& request, bool followRedirects, int max
     state.hooks = &hooks;
     state.easy = easy.get();
     state.stop = stop;
+    state.followsRedirects = followRedirects;
 
     std::unique_ptr<curl_slist, ListDeleter> headerList;
     for (const auto& [name, value] : request.headers.fields()) {

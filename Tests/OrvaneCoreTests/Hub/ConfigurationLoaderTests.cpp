@@ -64,17 +64,29 @@ TEST_F(ConfigurationLoaderTest, MissingTokenizerDataFailsEveryAccessorAlike) {
     EXPECT_THROW(loader.modelType(), HubClientError);
 }
 
-TEST_F(ConfigurationLoaderTest, MalformedDocumentFailsWithTheClientsMessage) {
+TEST_F(ConfigurationLoaderTest, MalformedDocumentInAFolderNamesTheFileAndTheParsersReason) {
+    // A user's folder did not come from the hub: no hint about a hub token, but what is wrong and where.
     testsupport::writeFile(folder / "tokenizer.json", "{}");
     testsupport::writeFile(folder / "config.json", "{\"model_type\": ");
     expectError<HubClientError>(
         [&] { fromFolder().configurations(); },
         [&](const HubClientError& error) {
             EXPECT_EQ(error.kind(), HubClientError::Kind::jsonSerialization);
-            EXPECT_EQ(std::string(error.what()),
-                      "JSON Serialization failed for file://" + (folder / "config.json").string() +
-                          ". Please verify that you have set the HF_TOKEN environment variable.");
+            const std::string text = error.what();
+            EXPECT_EQ(text.rfind("JSON Serialization failed for file://" + (folder / "config.json").string() + ": ",
+                                 0),
+                      0u)
+                << text;
+            EXPECT_NE(text.find("unexpected end of input"), std::string::npos) << text;
+            EXPECT_EQ(text.find("HF_TOKEN"), std::string::npos) << text;
         });
+    testsupport::writeFile(folder / "config.json", "[1, 2]");
+    expectError<HubClientError>([&] { fromFolder().configurations(); },
+                                [&](const HubClientError& error) {
+                                    EXPECT_NE(std::string(error.what()).find("config.json: the document is not an object"),
+                                              std::string::npos)
+                                        << error.what();
+                                });
 }
 
 TEST_F(ConfigurationLoaderTest, ChatTemplateTextFileWinsAndCompletesTheConfiguration) {

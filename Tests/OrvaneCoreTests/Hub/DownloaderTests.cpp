@@ -192,6 +192,28 @@ TEST_F(DownloaderTest, RepeatedCutsEndInTheTransportErrorWithAUsablePartialFile)
     EXPECT_EQ(fs::file_size(incomplete), 0u);
 }
 
+TEST_F(DownloaderTest, AConnectionLostRightAfterTheHeadIsRetriedLikeAnyBrokenBody) {
+    auto cut = fault("model.bin");
+    cut.cutAfterBytes = 0;
+    cut.times = 2;
+    hub.addFault(cut);
+    auto states = run(std::int64_t(content.size()));
+    ASSERT_TRUE(std::holds_alternative<Downloader::Completed>(states.back()));
+    EXPECT_EQ(testsupport::readFile(destination), content);
+    EXPECT_EQ(gets().size(), 3u);
+
+    // Without a byte ever arriving, the retries run out like those of any other broken transfer.
+    hub.clearFaults();
+    hub.clearRequests();
+    fs::remove(destination);
+    testsupport::writeFile(incomplete, "");
+    cut.times = -1;
+    hub.addFault(cut);
+    states = run(std::int64_t(content.size()));
+    EXPECT_EQ(errorOf<net::UrlError>(failure(states)).code(), net::UrlError::Code::networkConnectionLost);
+    EXPECT_EQ(gets().size(), 1u + Downloader::retryCount);
+}
+
 TEST_F(DownloaderTest, ServerIgnoringRangeRestartsThePartialFileInsteadOfAppending) {
     testsupport::writeFile(incomplete, content.substr(0, 10'000));
     auto wholeFile = fault("model.bin");
@@ -221,6 +243,8 @@ TEST_F(DownloaderTest, WrongFinalSizeFailsWithoutPlacingOrKeepingTheFile) {
     auto states = run(std::int64_t(content.size() + 1));
     auto error = errorOf<Downloader::DownloadError>(failure(states));
     EXPECT_EQ(error.kind(), Downloader::DownloadError::Kind::unexpectedError);
+    EXPECT_EQ(std::string(error.what()),
+              "The download of " + destination.string() + " received 30000 bytes, not the expected 30001");
     EXPECT_EQ(testsupport::readFile(destination), "old content");
     EXPECT_FALSE(fs::exists(incomplete));
 }
@@ -230,8 +254,9 @@ TEST_F(DownloaderTest, ErrorStatusFailsAtOnceWithoutRetry) {
     missing.status = 404;
     hub.addFault(missing);
     auto states = run(std::int64_t(content.size()));
-    EXPECT_EQ(errorOf<Downloader::DownloadError>(failure(states)).kind(),
-              Downloader::DownloadError::Kind::unexpectedError);
+    const auto error = errorOf<Downloader::DownloadError>(failure(states));
+    EXPECT_EQ(error.kind(), Downloader::DownloadError::Kind::unexpectedError);
+    EXPECT_NE(std::string(error.what()).find("with status 404"), std::string::npos) << error.what();
     EXPECT_EQ(gets().size(), 1u);
     EXPECT_FALSE(fs::exists(destination));
 }

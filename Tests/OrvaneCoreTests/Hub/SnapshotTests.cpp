@@ -194,6 +194,28 @@ TEST_F(SnapshotTest, CutsUntilTheRetriesRunOutFailWithoutAFileThatLooksComplete)
     expectMirrorMatchesServer();
 }
 
+TEST_F(SnapshotTest, BytesThatDoNotHashToTheDigestEtagAreNeverPlaced) {
+    // The right size, the wrong bytes: only the digest can tell, and it is checked before the move.
+    const std::size_t size = files["weights/model.bin"].size();
+    hub.addFault(faultOn("model.bin").withBody(std::string(size, 'x')));
+    try {
+        snapshot();
+        FAIL() << "no error";
+    } catch (const HubApi::EnvironmentError& error) {
+        EXPECT_EQ(error.kind(), orvane::HubEnvironmentError::Kind::fileIntegrityError);
+        EXPECT_STREQ(error.what(), "File integrity check failed: Hash mismatch for weights/model.bin");
+    }
+    EXPECT_FALSE(fs::exists(folder() / "weights/model.bin"));
+    EXPECT_FALSE(fs::exists(record("weights/model.bin")));
+    for (const auto& entry : fs::recursive_directory_iterator(folder() / ".cache")) {
+        EXPECT_EQ(entry.path().string().find(".incomplete"), std::string::npos) << entry.path();
+    }
+
+    hub.clearFaults();
+    snapshot();
+    expectMirrorMatchesServer();
+}
+
 TEST_F(SnapshotTest, CancelledUpdateThrowsAndNeverStampsTheOldFileCurrent) {
     snapshot();
     const std::string oldContent = files["weights/model.bin"];

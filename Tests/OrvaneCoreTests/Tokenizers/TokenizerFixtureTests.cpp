@@ -136,7 +136,9 @@ TEST(OrvaneTokenizeTool, ExplainsFoldersItCannotBuildFrom) {
     testsupport::writeFile(directory / "tokenizer.json", "{\"model\": ");
     std::string output = runTool(command, &status);
     EXPECT_EQ(status, 1);
-    EXPECT_NE(output.find("JSON Serialization failed for file://"), std::string::npos) << output;
+    EXPECT_NE(output.find("JSON Serialization failed for file://" + (directory / "tokenizer.json").string() + ": "),
+              std::string::npos)
+        << output;
 
     testsupport::writeFile(directory / "tokenizer.json",
                            testsupport::readFile(testsupport::dataPath("tokenizers/whisper-en/tokenizer.json")));

@@ -29,10 +29,6 @@ std::string describe(Downloader::DownloadError::Kind kind) {
            std::to_string(static_cast<int>(kind)) + ".)";
 }
 
-Downloader::DownloadError unexpected() {
-    return Downloader::DownloadError(Downloader::DownloadError::Kind::unexpectedError);
-}
-
 std::system_error fileError(const char* what) {
     return std::system_error(errno, std::generic_category(), what);
 }
@@ -80,6 +76,9 @@ std::atomic<std::chrono::milliseconds::rep> defaultRetryDelayMs{1000};
 } // namespace
 
 Downloader::DownloadError::DownloadError(Kind kind) : std::runtime_error(describe(kind)), kind_(kind) {}
+
+Downloader::DownloadError::DownloadError(Kind kind, const std::string& description)
+    : std::runtime_error(description), kind_(kind) {}
 
 /// What one attempt measures while it reads the body.
 struct Downloader::Attempt {
@@ -189,6 +188,15 @@ void Downloader::setUpDownload(std::stop_token stop, net::Url url, std::optional
         if (stop.stop_requested()) {
             throw CancellationError();
         }
+        if (verifier_) {
+            try {
+                verifier_(incompleteDestination_);
+            } catch (...) {
+                // Wrong bytes must neither be placed nor resumed from.
+                discardIncompleteFile();
+                throw;
+            }
+        }
         moveDownloadedFile(incompleteDestination_, destination_);
     } catch (...) {
         ::close(file);
@@ -249,10 +257,15 @@ void Downloader::readBody(std::stop_token stop, net::HttpRequest request, int fi
             // The server cannot serve the rest of this partial file, now or later: without it the next
             // run starts afresh instead of failing the same way for ever.
             discardIncompleteFile();
-            throw unexpected();
+            throw Downloader::DownloadError(DownloadError::Kind::unexpectedError,
+                                            "The server cannot send " + destination_.string() + " from byte " +
+                                                std::to_string(offset) + " on (status 416)");
         }
         if (response.statusCode < 200 || response.statusCode > 299) {
-            throw unexpected();
+            throw Downloader::DownloadError(DownloadError::Kind::unexpectedError,
+                                            "The server answered the download of " + destination_.string() +
+                                                " from " + request.url.absoluteString() + " with status " +
+                                                std::to_string(response.statusCode));
         }
         if (ranged && response.statusCode == 200) {
             // The whole file instead of the rest: start the partial file over rather than append.
@@ -311,7 +324,10 @@ void Downloader::readBody(std::stop_token stop, net::HttpRequest request, int fi
     if (expected && *expected != static_cast<std::int64_t>(status.st_size)) {
         // A partial file of the wrong size would be resumed from a wrong offset by every later run.
         discardIncompleteFile();
-        throw unexpected();
+        throw Downloader::DownloadError(DownloadError::Kind::unexpectedError,
+                                        "The download of " + destination_.string() + " received " +
+                                            std::to_string(status.st_size) + " bytes, not the expected " +
+                                            std::to_string(*expected));
     }
 }
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <exception>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <stdexcept>
@@ -48,6 +49,8 @@ public:
     public:
         enum class Kind { invalidDownloadLocation, unexpectedError, tempFileNotFound };
         explicit DownloadError(Kind kind);
+        /// The same error, described by what went wrong.
+        DownloadError(Kind kind, const std::string& description);
         Kind kind() const { return kind_; }
         friend bool operator==(const DownloadError& a, const DownloadError& b) { return a.kind_ == b.kind_; }
 
@@ -82,6 +85,11 @@ public:
 
     Broadcaster<DownloadState>::Stream subscribe() { return broadcaster_.subscribe(); }
 
+    /// Checks the complete partial file before it is moved into place (given its path). When it throws,
+    /// the partial file is removed and the transfer fails with that error. Set before download().
+    using Verifier = std::function<void(const std::filesystem::path& completeFile)>;
+    void setVerifier(Verifier verifier) { verifier_ = std::move(verifier); }
+
     /// The pause before a retry (one second). Tests shorten it.
     void setRetryDelay(std::chrono::milliseconds delay) { retryDelay_ = delay; }
     /// The pause before a retry for downloaders made from now on, also those the hub client makes
@@ -110,6 +118,7 @@ private:
     const std::filesystem::path incompleteDestination_;
     const std::size_t chunkSize_;
     std::chrono::milliseconds retryDelay_;
+    Verifier verifier_;
     Broadcaster<DownloadState> broadcaster_;
 
     // Resume state and the running transfer.

@@ -146,6 +146,15 @@ void HubFileDownloader::transfer(const net::Url& url, std::int64_t size, const s
     const fs::path incomplete = incompletePath(etag);
     prepareCacheDestination(incomplete);
     Downloader downloader(destination(), incomplete, backgroundSession_, chunkSize);
+    if (matchesHubPattern(hub_.sha256Pattern, etag)) {
+        // The etag is the file's digest: bytes that do not hash to it are not the file, whatever their
+        // size, and must not be marked current.
+        downloader.setVerifier([this, &etag](const fs::path& complete) {
+            if (HubApi::computeFileHash(complete) != etag) {
+                throw HubApi::EnvironmentError::fileIntegrityError("Hash mismatch for " + relativeFilename_);
+            }
+        });
+    }
     std::stop_callback cancelOnStop(stop, [&downloader] { downloader.cancel(); });
     auto states = downloader.download(url, hfToken_, size);
     while (auto state = states->pop()) {

@@ -1,6 +1,7 @@
 #include "OrvaneCore/External/Hub/LanguageModelConfigurationFromHub.h"
 
 #include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Hub/FileReadError.h"
 #include "OrvaneCore/External/Hub/HubApiWrapper.h"
 #include "OrvaneCore/Text/CaseMapping.h"
 #include "OrvaneCore/Text/Encoding.h"
@@ -28,11 +29,28 @@ std::string describe(const std::exception_ptr& error) {
 const std::vector<std::string> kConfigurationFiles = {
     "config.json", "tokenizer_config.json", "chat_template.jinja", "chat_template.json", "tokenizer.json"};
 
-std::optional<Config> configurationIfPresent(const fs::path& file, const HubApi& hubApi) {
+/// A user's own folder did not come from the hub, so a file that is not JSON is named with the parser's
+/// reason; the hub's hint about a missing token is for files a server sent.
+std::optional<Config> configurationIfPresent(const fs::path& file, const HubApi& hubApi, bool userFolder) {
     if (!fs::exists(file)) {
         return std::nullopt;
     }
-    return hubApi.configuration(file);
+    if (!userFolder) {
+        return hubApi.configuration(file);
+    }
+    const std::string data = FileReadError::readContents(file);
+    Config parsed;
+    try {
+        parsed = BomPreservingJsonReader::bomPreservingJsonObject(data);
+    } catch (const std::exception& error) { // a parse error, or nesting too deep to hold
+        throw Hub::HubClientError::jsonSerialization(
+            file, "JSON Serialization failed for " + net::fileUrlString(file) + ": " + error.what());
+    }
+    if (parsed.kind() != Config::Kind::dictionary) {
+        throw Hub::HubClientError::jsonSerialization(
+            file, "JSON Serialization failed for " + net::fileUrlString(file) + ": the document is not an object");
+    }
+    return parsed;
 }
 
 /// A chat template from the text file, else from the JSON file's "chat_template" string; failures to read
@@ -56,26 +74,25 @@ std::optional<std::string> chatTemplate(const fs::path& folder, const HubApi& hu
     return std::nullopt;
 }
 
-LanguageModelConfigurationFromHub::Configurations loadDocuments(const fs::path& folder,
-                                                                const HubApi& hubApi) {
+LanguageModelConfigurationFromHub::Configurations loadDocuments(const fs::path& folder, const HubApi& hubApi,
+                                                                bool userFolder) {
     LanguageModelConfigurationFromHub::Configurations documents;
-    documents.modelConfig = configurationIfPresent(folder / "config.json", hubApi);
-    auto tokenizerData = configurationIfPresent(folder / "tokenizer.json", hubApi);
+    documents.modelConfig = configurationIfPresent(folder / "config.json", hubApi, userFolder);
+    auto tokenizerData = configurationIfPresent(folder / "tokenizer.json", hubApi, userFolder);
     if (!tokenizerData) {
         throw Hub::HubClientError::configurationMissing("tokenizer.json");
     }
     documents.tokenizerData = std::move(*tokenizerData);
-    documents.tokenizerConfig = configurationIfPresent(folder / "tokenizer_config.json", hubApi);
+    documents.tokenizerConfig = configurationIfPresent(folder / "tokenizer_config.json", hubApi, userFolder);
     return documents;
 }
 
-} // namespace
-
-LanguageModelConfigurationFromHub::Configurations
-LanguageModelConfigurationFromHub::loadConfig(const fs::path& folder, const HubApi& hubApi) {
+LanguageModelConfigurationFromHub::Configurations loadConfiguration(const fs::path& folder, const HubApi& hubApi,
+                                                                    bool userFolder) {
+    using Configurations = LanguageModelConfigurationFromHub::Configurations;
     Configurations documents;
     try {
-        documents = loadDocuments(folder, hubApi);
+        documents = loadDocuments(folder, hubApi, userFolder);
     } catch (const Hub::HubClientError&) {
         throw;
     } catch (const BomPreservingJsonReader::ParseError& error) {
@@ -94,6 +111,13 @@ LanguageModelConfigurationFromHub::loadConfig(const fs::path& folder, const HubA
         }
     }
     return documents;
+}
+
+} // namespace
+
+LanguageModelConfigurationFromHub::Configurations
+LanguageModelConfigurationFromHub::loadConfig(const fs::path& folder, const HubApi& hubApi) {
+    return loadConfiguration(folder, hubApi, false);
 }
 
 LanguageModelConfigurationFromHub::LanguageModelConfigurationFromHub(std::string modelName,
@@ -118,7 +142,7 @@ LanguageModelConfigurationFromHub::LanguageModelConfigurationFromHub(std::string
 LanguageModelConfigurationFromHub::LanguageModelConfigurationFromHub(fs::path modelFolder,
                                                                      const HubApiWrapper& hubApi) {
     configPromise = std::async(std::launch::async, [folder = std::move(modelFolder), hub = hubApi.impl] {
-                        return loadConfig(folder, hub);
+                        return loadConfiguration(folder, hub, true);
                     }).share();
 }
 
