@@ -1,4 +1,3 @@
-#include "Platform/Desktop/Keychain/MemoryKeychain.h"
 #include "Platform/Desktop/Keychain/SecretServiceKeychain.h"
 #include "Support/SessionBusTest.h"
 #include "Support/TestSupport.h"
@@ -82,15 +81,4 @@ TEST_F(SecretServiceKeychainTest, AnotherAccountIsLeftAlone) {
     EXPECT_EQ(lookup("someone-else"), "theirs");
     EXPECT_EQ(other.load(), "theirs");
     EXPECT_EQ(mine.load(), std::nullopt);
-}
-
-TEST(MemoryKeychain, ARefusedWriteStillDeletesTheOldSecret) {
-    desktop::MemoryKeychain keychain(std::string("old"));
-    keychain.setRefusesWrites(true);
-    keychain.save("new");
-    EXPECT_EQ(keychain.load(), std::nullopt);
-    keychain.setRefusesWrites(false);
-    keychain.save("new");
-    EXPECT_EQ(keychain.load(), "new");
-    EXPECT_EQ(keychain.saveCount(), 2);
 }

@@ -1,9 +1,9 @@
 #include "AuthTestSupport.h"
 #include "Platform/Desktop/Keychain/MemoryKeychain.h"
-#include "Platform/Desktop/UrlHandling/UrlSchemeRegistration.h"
 #include "Platform/Desktop/UrlHandling/XdgBrowserOpener.h"
 #include "Support/DesktopSandbox.h"
 #include "VelmoraCore/Auth/AuthSession.h"
+#include "VelmoraCore/Auth/CallbackSchemeRegistration.h"
 #include "VelmoraCore/PlainMainLoop.h"
 
 #include <gtest/gtest.h>
@@ -19,8 +19,10 @@ TEST(SignInThroughTheDesktop, TheServicesAnswerReachesTheRunningInstanceThroughT
     const auto handed = desktop.root() / "handed";
     const auto secondInstance =
         desktop.script("velmora", "printf '%s\\n' \"$@\" >> " + testsupport::shellQuoted(handed.string()));
-    const desktop::UrlSchemeRegistration registration("velmora", "velmora", "ベルモラ");
-    ASSERT_TRUE(registration.ensureRegistered(secondInstance).isDefaultHandler);
+    ASSERT_TRUE(registerCallbackScheme(secondInstance).isDefaultHandler);
+    EXPECT_NE(testsupport::readFile(desktop.dataHome() / "applications/velmora.desktop")
+                  .find("MimeType=x-scheme-handler/velmora;\n"),
+              std::string::npos);
 
     auto loop = std::make_shared<PlainMainLoop>(PlainMainLoop::Clock::manual);
     auto keychain = std::make_shared<desktop::MemoryKeychain>();
@@ -44,4 +46,16 @@ TEST(SignInThroughTheDesktop, TheServicesAnswerReachesTheRunningInstanceThroughT
     EXPECT_EQ(completed, true);
     EXPECT_TRUE(session->isSignedIn().value());
     EXPECT_EQ(keychain->load(), "from/the-service");
+}
+
+TEST(SignInThroughTheDesktop, ARegistrationThatCannotBeWrittenIsOneWarning) {
+    testsupport::DesktopSandbox desktop;
+    testsupport::writeFile(desktop.dataHome() / "applications", "a file where the folder should be");
+    testing::internal::CaptureStderr();
+    const auto outcome = registerCallbackScheme("/opt/velmora/bin/velmora");
+    const std::string warnings = testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(outcome.entryWritten);
+    EXPECT_FALSE(outcome.isDefaultHandler);
+    EXPECT_EQ(std::count(warnings.begin(), warnings.end(), '\n'), 1) << warnings;
+    EXPECT_NE(warnings.find("velmora.desktop"), std::string::npos) << warnings;
 }
