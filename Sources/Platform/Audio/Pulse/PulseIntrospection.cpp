@@ -90,9 +90,14 @@ ListedDevice sourceFrom(const pa_source_info* info) {
     return listed;
 }
 
+PulseSinkInput sinkInputFrom(const pa_sink_input_info* info) {
+    return {info->index, info->sink, info->corked != 0, textOrEmpty(info->name)};
+}
+
 constexpr auto onModule = onItem<pa_module_info, ModuleName, moduleFrom>;
 constexpr auto onSink = onItem<pa_sink_info, ListedDevice, sinkFrom>;
 constexpr auto onSource = onItem<pa_source_info, ListedDevice, sourceFrom>;
+constexpr auto onSinkInput = onItem<pa_sink_input_info, PulseSinkInput, sinkInputFrom>;
 
 void onServer(pa_context*, const pa_server_info* info, void* userdata) {
     auto* listing = static_cast<Listing<PulseServerInfo>*>(userdata);
@@ -181,6 +186,12 @@ PulseDevice readSink(PulseContext& context, uint32_t index) {
 PulseDevice readSource(PulseContext& context, uint32_t index) {
     return readOne(context, "pa_context_get_source_info_by_index", [&](pa_context* c, auto* listing) {
         return pa_context_get_source_info_by_index(c, index, onSource, listing);
+    });
+}
+
+std::vector<PulseSinkInput> listSinkInputs(PulseContext& context) {
+    return collect<PulseSinkInput>(context, "pa_context_get_sink_input_info_list", [](pa_context* c, auto* listing) {
+        return pa_context_get_sink_input_info_list(c, onSinkInput, listing);
     });
 }
 

@@ -8,6 +8,7 @@
 
 #include "Platform/Audio/Pulse/PulseDevice.h"
 #include "Platform/Audio/Pulse/PulseServerInfo.h"
+#include "Platform/Audio/Pulse/PulseSinkInput.h"
 
 #include <cstdint>
 #include <string>
@@ -24,6 +25,8 @@ std::vector<PulseDevice> listSources(PulseContext& context);
 /// One sink or source by its index; PA_ERR_NOENTITY when there is none with it.
 PulseDevice readSink(PulseContext& context, uint32_t index);
 PulseDevice readSource(PulseContext& context, uint32_t index);
+/// Every stream applications play, in the server's order.
+std::vector<PulseSinkInput> listSinkInputs(PulseContext& context);
 /// The server's name, version and default devices.
 PulseServerInfo readServerInfo(PulseContext& context);
 /// Makes the named sink the default for every client of the server.

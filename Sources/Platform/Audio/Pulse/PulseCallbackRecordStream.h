@@ -1,0 +1,85 @@
+#pragma once
+// A record stream of 32-bit float samples (interleaved, little-endian) whose fragments are handed to a
+// handler on the loop thread as the server delivers them, with no thread of its own: the loop thread is
+// the one serial place where every fragment is handled, in order. Fragments are small (about 20 ms):
+// with the server's default buffering nothing would arrive for about two seconds.
+//
+// Thread rules: the handlers run on the loop thread inside the library's callbacks (the loop's lock
+// held), so they must not call the blocking helpers; work that must wait belongs on another thread.
+// Construction blocks and must run off the loop thread without a PulseContext::Lock held; stop() and
+// the destructor may run on any thread but inside this stream's own handlers.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+struct pa_stream;
+
+namespace audio {
+
+class PulseContext;
+class PulseError;
+
+class PulseCallbackRecordStream {
+public:
+    struct Options {
+        /// The source's name; none records from the server's default source.
+        std::optional<std::string> sourceName;
+        uint32_t sampleRate = 48000;
+        uint32_t channels = 2;
+        uint32_t fragmentMilliseconds = 20;
+        /// How the stream is called in the server's lists and mixers.
+        std::string streamName = "Recording";
+        /// The server moves a stream whose source goes away to another source. A stream that must
+        /// record this source or nothing (a sink's monitor) ends instead.
+        bool staysOnSource = false;
+    };
+
+    /// One fragment: whole frames in the requested format. `data` is null for a stretch the server
+    /// dropped because it was not read in time (`bytes` long).
+    using DataHandler = std::function<void(const void* data, size_t bytes)>;
+    /// The stream ended on its own (its source went away, the server was lost); called at most once.
+    using EndHandler = std::function<void(const PulseError& error)>;
+
+    /// Connects and waits until the server delivers; fragments may reach `onData` before it returns.
+    /// Throws PulseError ("pa_stream_connect_record" with the server's reason, e.g. no such source) and
+    /// leaves nothing behind on failure.
+    PulseCallbackRecordStream(std::shared_ptr<PulseContext> context, const Options& options, DataHandler onData,
+                              EndHandler onEnd = {});
+    /// Stops, as stop() does.
+    ~PulseCallbackRecordStream();
+    PulseCallbackRecordStream(const PulseCallbackRecordStream&) = delete;
+    PulseCallbackRecordStream& operator=(const PulseCallbackRecordStream&) = delete;
+
+    /// Disconnects. No handler runs or begins after it returns. Idempotent.
+    void stop();
+
+    /// The source the server connected (the default's real name when none was asked for).
+    const std::string& sourceName() const { return sourceName_; }
+    uint32_t sampleRate() const { return sampleRate_; }
+    uint32_t channels() const { return channels_; }
+    /// How many times, and how many bytes in all, the server dropped because they were not read in time.
+    uint64_t overruns() const;
+    uint64_t droppedBytes() const;
+
+private:
+    static void onState(pa_stream* stream, void* userdata);
+    static void onReadable(pa_stream* stream, size_t bytes, void* userdata);
+    void disconnectLocked();
+
+    std::shared_ptr<PulseContext> context_;
+    pa_stream* stream_ = nullptr;
+    DataHandler onData_;
+    EndHandler onEnd_;
+    std::string sourceName_;
+    uint32_t sampleRate_ = 0;
+    uint32_t channels_ = 0;
+    bool ready_ = false;
+    uint64_t overruns_ = 0;
+    uint64_t droppedBytes_ = 0;
+};
+
+} // namespace audio
