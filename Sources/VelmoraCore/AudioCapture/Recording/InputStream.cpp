@@ -1,0 +1,42 @@
+#include "VelmoraCore/AudioCapture/Recording/InputStream.h"
+
+#include "Platform/Audio/Pulse/PulseCallbackRecordStream.h"
+#include "Platform/Audio/Pulse/PulseContext.h"
+#include "Platform/Audio/Pulse/PulseError.h"
+#include "VelmoraCore/AudioCapture/Devices/CAError.h"
+
+#include <cmath>
+
+namespace velmora {
+
+namespace {
+
+class PulseInputStream : public InputStream {
+public:
+    explicit PulseInputStream(std::unique_ptr<audio::PulseCallbackRecordStream> stream)
+        : stream_(std::move(stream)) {}
+    void stop() override { stream_->stop(); }
+    uint64_t overruns() const override { return stream_->overruns(); }
+
+private:
+    std::unique_ptr<audio::PulseCallbackRecordStream> stream_;
+};
+
+} // namespace
+
+std::unique_ptr<InputStream> openPulseInputStream(const std::string& deviceUID, double sampleRate, int channels,
+                                                  InputStream::BufferHandler handler) {
+    audio::PulseCallbackRecordStream::Options options;
+    options.sourceName = deviceUID;
+    options.sampleRate = uint32_t(std::lround(sampleRate));
+    options.channels = uint32_t(channels);
+    options.streamName = "Microphone";
+    try {
+        return std::make_unique<PulseInputStream>(std::make_unique<audio::PulseCallbackRecordStream>(
+            audio::PulseContext::shared(), options, std::move(handler)));
+    } catch (const audio::PulseError& error) {
+        throw CAError::status(error.operation(), error.code());
+    }
+}
+
+} // namespace velmora

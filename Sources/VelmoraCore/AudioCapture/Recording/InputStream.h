@@ -1,0 +1,36 @@
+#pragma once
+// A running capture on one input device that hands each buffer to a handler, one at a time, in order,
+// on one serial thread of its own (the sound server's loop thread for PulseAudio). The microphone
+// recorder opens its input through an InputStreamOpener, so tests can deliver buffers by hand.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace velmora {
+
+class InputStream {
+public:
+    /// One buffer as the device delivered it: interleaved 32-bit float samples, `bytes` long; `data`
+    /// is null when the device lost that stretch.
+    using BufferHandler = std::function<void(const void* data, size_t bytes)>;
+
+    virtual ~InputStream() = default;
+    /// Ends the capture; no handler runs or begins after it returns. Idempotent; never fails.
+    virtual void stop() = 0;
+    /// How often the device dropped buffers that were not taken in time.
+    virtual uint64_t overruns() const = 0;
+};
+
+/// Starts a capture on the device with this UID at the given rate and channel count. Throws CAError
+/// (the failed call and its status) when it cannot start.
+using InputStreamOpener = std::function<std::unique_ptr<InputStream>(
+    const std::string& deviceUID, double sampleRate, int channels, InputStream::BufferHandler handler)>;
+
+/// The opener on the sound server: a record stream with fragments of about 20 ms.
+std::unique_ptr<InputStream> openPulseInputStream(const std::string& deviceUID, double sampleRate, int channels,
+                                                  InputStream::BufferHandler handler);
+
+} // namespace velmora
