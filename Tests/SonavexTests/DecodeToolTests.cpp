@@ -21,8 +21,8 @@ TEST(DecodeTool, PromptOfTheRealVocabularies) {
     auto withoutOptions = runSonavex("decode prompt " + tokenizerFolder("whisper-multilingual"));
     EXPECT_EQ(withoutOptions.output, "{\"prompt\":[50258]}\n");
 
-    auto englishOnly =
-        runSonavex("decode prompt --english-only --options '{\"withoutTimestamps\": true}' " + tokenizerFolder("whisper-en"));
+    auto englishOnly = runSonavex("decode prompt --english-only --options '{\"withoutTimestamps\": true}' " +
+                                  tokenizerFolder("whisper-en"));
     EXPECT_EQ(englishOnly.status, 0);
     EXPECT_EQ(englishOnly.output.rfind("{\"prompt\":[50257,", 0), 0u) << englishOnly.output;
     EXPECT_EQ(englishOnly.output.find(','), englishOnly.output.rfind(','));
@@ -31,7 +31,8 @@ TEST(DecodeTool, PromptOfTheRealVocabularies) {
 TEST(DecodeTool, RefusesIncompleteCommands) {
     EXPECT_EQ(runSonavex("decode prompt").status, 2);
     EXPECT_EQ(runSonavex("decode prefix " + tokenizerFolder("whisper-en")).status, 2);
-    EXPECT_EQ(runSonavex("decode prompt --options '{\"language\": 3}' " + tokenizerFolder("whisper-en")).status, 1);
+    EXPECT_EQ(
+        runSonavex("decode prompt --options '{\"language\": 3}' " + tokenizerFolder("whisper-en")).status, 1);
     auto missing = runSonavex("decode prompt --tokenizer /nonexistent/tokenizer");
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.output.find("\"error\""), std::string::npos);

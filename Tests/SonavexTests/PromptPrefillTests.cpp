@@ -51,9 +51,11 @@ protected:
 TEST_F(PromptPrefillTest, FixedPartFollowsTheOptionsAndTheModel) {
     EXPECT_EQ(prompt(std::nullopt), (std::vector<int64_t>{SOT}));
     EXPECT_EQ(prompt(DecodingOptions()), (std::vector<int64_t>{SOT, EN, TRANSCRIBE, TIME_BEGIN}));
-    EXPECT_EQ(prompt(DecodingOptions({.language = "ja"})), (std::vector<int64_t>{SOT, JA, TRANSCRIBE, TIME_BEGIN}));
+    EXPECT_EQ(prompt(DecodingOptions({.language = "ja"})),
+              (std::vector<int64_t>{SOT, JA, TRANSCRIBE, TIME_BEGIN}));
     // A language the vocabulary lacks falls back to English.
-    EXPECT_EQ(prompt(DecodingOptions({.language = "xx"})), (std::vector<int64_t>{SOT, EN, TRANSCRIBE, TIME_BEGIN}));
+    EXPECT_EQ(prompt(DecodingOptions({.language = "xx"})),
+              (std::vector<int64_t>{SOT, EN, TRANSCRIBE, TIME_BEGIN}));
     EXPECT_EQ(prompt(DecodingOptions({.task = sonavex::DecodingTask::translate, .withoutTimestamps = true})),
               (std::vector<int64_t>{SOT, EN, TRANSLATE, NO_TIMESTAMPS}));
 
@@ -67,7 +69,8 @@ TEST_F(PromptPrefillTest, FixedPartFollowsTheOptionsAndTheModel) {
 
     decoder.setIsModelMultilingual(false);
     EXPECT_EQ(prompt(DecodingOptions({.language = "ja"})), (std::vector<int64_t>{SOT, TIME_BEGIN}));
-    EXPECT_EQ(prompt(DecodingOptions({.withoutTimestamps = true})), (std::vector<int64_t>{SOT, NO_TIMESTAMPS}));
+    EXPECT_EQ(prompt(DecodingOptions({.withoutTimestamps = true})),
+              (std::vector<int64_t>{SOT, NO_TIMESTAMPS}));
 }
 
 TEST_F(PromptPrefillTest, EarlierTextKeepsItsLast111TokensWithoutSpecialOnes) {
@@ -98,16 +101,20 @@ TEST_F(PromptPrefillTest, ForcedPrefixKeepsThePromptWithin222Tokens) {
               joined({{SOT, EN, TRANSCRIBE, TIME_BEGIN}, textTokens(1038, 112)}));
 
     // 111 earlier tokens and the four fixed ones make 116: 106 prefix tokens fit.
-    auto full = prompt(DecodingOptions({.promptTokens = textTokens(1, 111), .prefixTokens = textTokens(1000, 150)}));
-    EXPECT_EQ(full, joined({{SOP}, textTokens(1, 111), {SOT, EN, TRANSCRIBE, TIME_BEGIN}, textTokens(1044, 106)}));
+    auto full =
+        prompt(DecodingOptions({.promptTokens = textTokens(1, 111), .prefixTokens = textTokens(1000, 150)}));
+    EXPECT_EQ(full,
+              joined({{SOP}, textTokens(1, 111), {SOT, EN, TRANSCRIBE, TIME_BEGIN}, textTokens(1044, 106)}));
     EXPECT_EQ(full.size(), 222u);
 
     // A prompt of 111 tokens before the prefix takes 111.
-    auto at111 = prompt(DecodingOptions({.promptTokens = textTokens(1, 106), .prefixTokens = textTokens(1000, 150)}));
+    auto at111 =
+        prompt(DecodingOptions({.promptTokens = textTokens(1, 106), .prefixTokens = textTokens(1000, 150)}));
     EXPECT_EQ(at111.size(), 222u);
 
     // Special ids are dropped from the prefix, the rest keep their order.
-    EXPECT_EQ(prompt(DecodingOptions({.withoutTimestamps = true, .prefixTokens = std::vector<int64_t>{5, 50364, 6, 50257, 7}})),
+    EXPECT_EQ(prompt(DecodingOptions(
+                  {.withoutTimestamps = true, .prefixTokens = std::vector<int64_t>{5, 50364, 6, 50257, 7}})),
               (std::vector<int64_t>{SOT, EN, TRANSCRIBE, NO_TIMESTAMPS, 5, 6, 7}));
 }
 

@@ -9,14 +9,16 @@
 namespace sonavex {
 
 DecodingInputs::DecodingInputs(std::vector<int64_t> initialPrompt, std::shared_ptr<ml::MultiArray> inputIds,
-                               std::shared_ptr<ml::MultiArray> cacheLength, std::shared_ptr<ml::MultiArray> keyCache,
+                               std::shared_ptr<ml::MultiArray> cacheLength,
+                               std::shared_ptr<ml::MultiArray> keyCache,
                                std::shared_ptr<ml::MultiArray> valueCache,
                                std::shared_ptr<ml::MultiArray> alignmentWeights,
                                std::shared_ptr<ml::MultiArray> kvCacheUpdateMask,
                                std::shared_ptr<ml::MultiArray> decoderKeyPaddingMask)
-    : initialPrompt(std::move(initialPrompt)), inputIds(std::move(inputIds)), cacheLength(std::move(cacheLength)),
-      keyCache(std::move(keyCache)), valueCache(std::move(valueCache)), alignmentWeights(std::move(alignmentWeights)),
-      kvCacheUpdateMask(std::move(kvCacheUpdateMask)), decoderKeyPaddingMask(std::move(decoderKeyPaddingMask)) {}
+    : initialPrompt(std::move(initialPrompt)), inputIds(std::move(inputIds)),
+      cacheLength(std::move(cacheLength)), keyCache(std::move(keyCache)), valueCache(std::move(valueCache)),
+      alignmentWeights(std::move(alignmentWeights)), kvCacheUpdateMask(std::move(kvCacheUpdateMask)),
+      decoderKeyPaddingMask(std::move(decoderKeyPaddingMask)) {}
 
 std::shared_ptr<DecodingInputs> DecodingInputs::make(std::vector<int64_t> prompt, int64_t embedDim,
                                                      int64_t maxSequenceLength, int64_t windowSize) {
@@ -28,8 +30,10 @@ std::shared_ptr<DecodingInputs> DecodingInputs::make(std::vector<int64_t> prompt
     }
     auto inputIds = orvane::makeMultiArray({1}, MultiArrayDataType::Int32, 0);
     auto cacheLength = orvane::makeMultiArray({1}, MultiArrayDataType::Int32, 0);
-    auto keyCache = orvane::makeMultiArray({1, embedDim, 1, maxSequenceLength}, MultiArrayDataType::Float16, 0);
-    auto valueCache = orvane::makeMultiArray({1, embedDim, 1, maxSequenceLength}, MultiArrayDataType::Float16, 0);
+    auto keyCache =
+        orvane::makeMultiArray({1, embedDim, 1, maxSequenceLength}, MultiArrayDataType::Float16, 0);
+    auto valueCache =
+        orvane::makeMultiArray({1, embedDim, 1, maxSequenceLength}, MultiArrayDataType::Float16, 0);
     auto alignmentWeights =
         orvane::makeMultiArray({maxSequenceLength, windowSize}, MultiArrayDataType::Float16, 0);
     auto kvCacheUpdateMask = orvane::makeMultiArray({1, maxSequenceLength}, MultiArrayDataType::Int32, 0);
@@ -38,8 +42,9 @@ std::shared_ptr<DecodingInputs> DecodingInputs::make(std::vector<int64_t> prompt
     kvCacheUpdateMask->setValue(0, 1);
     decoderKeyPaddingMask->setValue(0, 0);
     return std::make_shared<DecodingInputs>(std::move(prompt), std::move(inputIds), std::move(cacheLength),
-                                            std::move(keyCache), std::move(valueCache), std::move(alignmentWeights),
-                                            std::move(kvCacheUpdateMask), std::move(decoderKeyPaddingMask));
+                                            std::move(keyCache), std::move(valueCache),
+                                            std::move(alignmentWeights), std::move(kvCacheUpdateMask),
+                                            std::move(decoderKeyPaddingMask));
 }
 
 void DecodingInputs::reset(int64_t maxTokenContext) {

@@ -23,7 +23,8 @@ public:
 
     DecodingInputs(std::vector<int64_t> initialPrompt, std::shared_ptr<ml::MultiArray> inputIds,
                    std::shared_ptr<ml::MultiArray> cacheLength, std::shared_ptr<ml::MultiArray> keyCache,
-                   std::shared_ptr<ml::MultiArray> valueCache, std::shared_ptr<ml::MultiArray> alignmentWeights,
+                   std::shared_ptr<ml::MultiArray> valueCache,
+                   std::shared_ptr<ml::MultiArray> alignmentWeights,
                    std::shared_ptr<ml::MultiArray> kvCacheUpdateMask,
                    std::shared_ptr<ml::MultiArray> decoderKeyPaddingMask);
 

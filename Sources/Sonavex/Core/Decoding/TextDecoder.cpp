@@ -30,6 +30,8 @@ std::optional<int64_t> TextDecoder::embedSize() const {
     return ModelUtilities::getModelInputDimension(model(), "encoder_output_embeds", 1);
 }
 
-void TextDecoder::unloadModel() { setModel(nullptr); }
+void TextDecoder::unloadModel() {
+    setModel(nullptr);
+}
 
 } // namespace sonavex

@@ -18,13 +18,18 @@ public:
     void setModel(std::shared_ptr<ml::Model> model) override { model_.set(std::move(model)); }
 
     std::shared_ptr<WhisperTokenizer> tokenizer() const override { return tokenizer_; }
-    void setTokenizer(std::shared_ptr<WhisperTokenizer> tokenizer) override { tokenizer_ = std::move(tokenizer); }
+    void setTokenizer(std::shared_ptr<WhisperTokenizer> tokenizer) override {
+        tokenizer_ = std::move(tokenizer);
+    }
     bool isModelMultilingual() const override { return isModelMultilingual_; }
-    void setIsModelMultilingual(bool isModelMultilingual) override { isModelMultilingual_ = isModelMultilingual; }
+    void setIsModelMultilingual(bool isModelMultilingual) override {
+        isModelMultilingual_ = isModelMultilingual;
+    }
     std::optional<std::vector<std::shared_ptr<LogitsFiltering>>> logitsFilters() const override {
         return logitsFilters_;
     }
-    void setLogitsFilters(std::optional<std::vector<std::shared_ptr<LogitsFiltering>>> logitsFilters) override {
+    void
+    setLogitsFilters(std::optional<std::vector<std::shared_ptr<LogitsFiltering>>> logitsFilters) override {
         logitsFilters_ = std::move(logitsFilters);
     }
 

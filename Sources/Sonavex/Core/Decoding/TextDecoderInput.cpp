@@ -15,8 +15,12 @@ TextDecoderInput::TextDecoderInput(std::shared_ptr<ml::MultiArray> input_ids,
       decoder_key_padding_mask(std::move(decoder_key_padding_mask)) {}
 
 std::set<std::string> TextDecoderInput::featureNames() const {
-    return {"input_ids",           "cache_length",          "key_cache",
-            "value_cache",         "kv_cache_update_mask",  "encoder_output_embeds",
+    return {"input_ids",
+            "cache_length",
+            "key_cache",
+            "value_cache",
+            "kv_cache_update_mask",
+            "encoder_output_embeds",
             "decoder_key_padding_mask"};
 }
 

@@ -3,8 +3,8 @@
 // no model was loaded).
 
 #include "Platform/ML/MultiArray.h"
-#include "Sonavex/Core/DecodingCache.h"
 #include "Sonavex/Core/Decoding/TextDecoderOutputType.h"
+#include "Sonavex/Core/DecodingCache.h"
 
 #include <memory>
 #include <optional>
@@ -12,7 +12,8 @@
 namespace sonavex {
 
 struct TextDecoderMLMultiArrayOutputType : TextDecoderOutputType {
-    TextDecoderMLMultiArrayOutputType(std::shared_ptr<ml::MultiArray> logits, std::optional<DecodingCache> cache)
+    TextDecoderMLMultiArrayOutputType(std::shared_ptr<ml::MultiArray> logits,
+                                      std::optional<DecodingCache> cache)
         : logits(std::move(logits)), cache(std::move(cache)) {}
 
     std::shared_ptr<ml::MultiArray> logits;

@@ -6,33 +6,35 @@
 
 namespace sonavex {
 
-TextDecoderOutput::TextDecoderOutput(std::shared_ptr<const ml::FeatureProvider> features)
-    : provider_(std::move(features)) {}
-
 TextDecoderOutput::TextDecoderOutput(std::shared_ptr<ml::MultiArray> logits,
                                      std::shared_ptr<ml::MultiArray> key_cache_updates,
                                      std::shared_ptr<ml::MultiArray> value_cache_updates,
                                      std::shared_ptr<ml::MultiArray> /*logitsArgmax*/)
-    : provider_(std::make_shared<ml::DictionaryFeatureProvider>(std::map<std::string, ml::FeatureValue>{
-          {"logits", std::move(logits)},
-          {"key_cache_updates", std::move(key_cache_updates)},
-          {"value_cache_updates", std::move(value_cache_updates)}})) {}
+    : ModelOutputView(std::make_shared<ml::DictionaryFeatureProvider>(
+          std::map<std::string, ml::FeatureValue>{{"logits", std::move(logits)},
+                                                  {"key_cache_updates", std::move(key_cache_updates)},
+                                                  {"value_cache_updates", std::move(value_cache_updates)}})) {
+}
 
 std::shared_ptr<ml::MultiArray> TextDecoderOutput::required(const std::string& name) const {
-    std::shared_ptr<ml::MultiArray> array = provider_->multiArray(name);
+    std::shared_ptr<ml::MultiArray> array = provider()->multiArray(name);
     if (!array) {
         throw std::runtime_error("decoder output has no \"" + name + "\" array");
     }
     return array;
 }
 
-std::shared_ptr<ml::MultiArray> TextDecoderOutput::logits() const { return required("logits"); }
-std::shared_ptr<ml::MultiArray> TextDecoderOutput::key_cache_updates() const { return required("key_cache_updates"); }
+std::shared_ptr<ml::MultiArray> TextDecoderOutput::logits() const {
+    return required("logits");
+}
+std::shared_ptr<ml::MultiArray> TextDecoderOutput::key_cache_updates() const {
+    return required("key_cache_updates");
+}
 std::shared_ptr<ml::MultiArray> TextDecoderOutput::value_cache_updates() const {
     return required("value_cache_updates");
 }
 std::shared_ptr<ml::MultiArray> TextDecoderOutput::alignment_heads_weights() const {
-    return provider_->multiArray("alignment_heads_weights");
+    return provider()->multiArray("alignment_heads_weights");
 }
 
 } // namespace sonavex

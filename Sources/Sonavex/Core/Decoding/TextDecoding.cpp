@@ -41,8 +41,8 @@ std::shared_ptr<DecodingInputs> TextDecoding::prepareDecoderInputs(const std::ve
     // would be written past its end.
     if (*maxSequenceLength < Constants::maxTokenContext) {
         throw WhisperError::prepareDecoderInputsFailed(
-            "The decoder's key cache holds " + std::to_string(*maxSequenceLength) + " positions, fewer than the " +
-            std::to_string(Constants::maxTokenContext) + " a window needs");
+            "The decoder's key cache holds " + std::to_string(*maxSequenceLength) +
+            " positions, fewer than the " + std::to_string(Constants::maxTokenContext) + " a window needs");
     }
     return DecodingInputs::make(prompt, *embedDim, *maxSequenceLength, *encoderOutputDim);
 }
@@ -58,7 +58,8 @@ DecodingInputs& TextDecoding::prefillDecoderInputs(DecodingInputs& decoderInputs
     if (options) {
         if (isModelMultilingual()) {
             const std::string language = options->language.value_or("en");
-            prompt.push_back(tokenizer->convertTokenToId("<|" + language + "|>").value_or(special.englishToken));
+            prompt.push_back(
+                tokenizer->convertTokenToId("<|" + language + "|>").value_or(special.englishToken));
             const char* taskToken =
                 options->task == DecodingTask::translate ? "<|translate|>" : "<|transcribe|>";
             prompt.push_back(tokenizer->convertTokenToId(taskToken).value_or(special.transcribeToken));
@@ -77,9 +78,11 @@ DecodingInputs& TextDecoding::prefillDecoderInputs(DecodingInputs& decoderInputs
         }
         if (options->prefixTokens) {
             const auto length = static_cast<int64_t>(prompt.size());
-            const int64_t limit =
-                length <= shortPromptLength ? maxPrefixTokens : std::max<int64_t>(maxPromptLength - length, 0);
-            const std::vector<int64_t> prefix = textTail(*options->prefixTokens, limit, special.specialTokenBegin);
+            const int64_t limit = length <= shortPromptLength
+                                      ? maxPrefixTokens
+                                      : std::max<int64_t>(maxPromptLength - length, 0);
+            const std::vector<int64_t> prefix =
+                textTail(*options->prefixTokens, limit, special.specialTokenBegin);
             prompt.insert(prompt.end(), prefix.begin(), prefix.end());
         }
     }

@@ -41,7 +41,8 @@ public:
     virtual std::optional<int64_t> logitsSize() const = 0;
     /// Extra filters of the engine's configuration, run before the built-in ones.
     virtual std::optional<std::vector<std::shared_ptr<LogitsFiltering>>> logitsFilters() const = 0;
-    virtual void setLogitsFilters(std::optional<std::vector<std::shared_ptr<LogitsFiltering>>> logitsFilters) = 0;
+    virtual void
+    setLogitsFilters(std::optional<std::vector<std::shared_ptr<LogitsFiltering>>> logitsFilters) = 0;
     /// E: key/value channels per cache position.
     virtual std::optional<int64_t> kvCacheEmbedDim() const = 0;
     /// S: cache positions.
@@ -71,8 +72,9 @@ public:
     /// insertAtIndex + n of the caches ([1, E, 1, S]), as raw 2-byte values; nothing else changes.
     /// decodingFailed, before anything is written, when an array is not half precision, the shapes
     /// disagree or the positions lie outside the caches.
-    virtual void updateKVCache(ml::MultiArray& keyTensor, const ml::MultiArray& keySlice, ml::MultiArray& valueTensor,
-                               const ml::MultiArray& valueSlice, int64_t insertAtIndex) const;
+    virtual void updateKVCache(ml::MultiArray& keyTensor, const ml::MultiArray& keySlice,
+                               ml::MultiArray& valueTensor, const ml::MultiArray& valueSlice,
+                               int64_t insertAtIndex) const;
 
     /// Copies one step's alignment weights ([1, W]) into row insertAtIndex + 1 of `alignmentTensor`
     /// ([S, W]): the row after the cache position the same step fills. decodingFailed, before anything is

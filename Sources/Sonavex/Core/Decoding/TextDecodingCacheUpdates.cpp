@@ -36,11 +36,11 @@ void TextDecoding::updateKVCache(ml::MultiArray& keyTensor, const ml::MultiArray
     requireHalf(keySlice, "The key cache update");
     requireHalf(valueTensor, "The value cache");
     requireHalf(valueSlice, "The value cache update");
-    if (keyTensor.shape().size() != 4 || keySlice.shape().size() != 4 || valueTensor.shape() != keyTensor.shape() ||
-        valueSlice.shape() != keySlice.shape() || keySlice.shape()[1] != keyTensor.shape()[1] ||
-        keyTensor.shape()[0] != 1 || keyTensor.shape()[2] != 1 || keySlice.shape()[0] != 1 ||
-        keySlice.shape()[2] != 1 || insertAtIndex < 0 ||
-        insertAtIndex > keyTensor.shape()[3] - keySlice.shape()[3]) {
+    if (keyTensor.shape().size() != 4 || keySlice.shape().size() != 4 ||
+        valueTensor.shape() != keyTensor.shape() || valueSlice.shape() != keySlice.shape() ||
+        keySlice.shape()[1] != keyTensor.shape()[1] || keyTensor.shape()[0] != 1 ||
+        keyTensor.shape()[2] != 1 || keySlice.shape()[0] != 1 || keySlice.shape()[2] != 1 ||
+        insertAtIndex < 0 || insertAtIndex > keyTensor.shape()[3] - keySlice.shape()[3]) {
         mismatch("The cache update", keySlice, keyTensor, insertAtIndex);
     }
     const int64_t channels = keyTensor.shape()[1];
@@ -66,8 +66,8 @@ void TextDecoding::updateKVCache(ml::MultiArray& keyTensor, const ml::MultiArray
     }
 }
 
-void TextDecoding::updateAlignmentWeights(ml::MultiArray& alignmentTensor, const ml::MultiArray& alignmentSlice,
-                                          int64_t insertAtIndex) {
+void TextDecoding::updateAlignmentWeights(ml::MultiArray& alignmentTensor,
+                                          const ml::MultiArray& alignmentSlice, int64_t insertAtIndex) {
     requireHalf(alignmentTensor, "The alignment weights");
     requireHalf(alignmentSlice, "The alignment weights update");
     if (alignmentTensor.shape().size() != 2 || alignmentSlice.shape().size() != 2 ||

@@ -18,7 +18,8 @@ std::optional<int64_t> AudioEncoder::sequenceLength() const {
 }
 
 std::shared_ptr<AudioEncoderOutputType>
-AudioEncoder::encodeFeatures(const std::shared_ptr<FeatureExtractorOutputType>& features, std::stop_token stopToken) {
+AudioEncoder::encodeFeatures(const std::shared_ptr<FeatureExtractorOutputType>& features,
+                             std::stop_token stopToken) {
     std::shared_ptr<ml::MultiArray> array = StageArray::arrayOf(features.get());
     if (!array) {
         throw WhisperError::audioProcessingFailed("AudioEncoder input must be MLMultiArray");

@@ -24,8 +24,9 @@ public:
 
     /// The features must be a StageArray (audioProcessingFailed, before the model is looked at); then as
     /// the array form.
-    std::shared_ptr<AudioEncoderOutputType> encodeFeatures(const std::shared_ptr<FeatureExtractorOutputType>& features,
-                                                           std::stop_token stopToken = {}) override;
+    std::shared_ptr<AudioEncoderOutputType>
+    encodeFeatures(const std::shared_ptr<FeatureExtractorOutputType>& features,
+                   std::stop_token stopToken = {}) override;
     /// Checks, in order: a model is loaded (modelsUnavailable), no stop is requested
     /// (orvane::CancellationError); only then is the signpost interval "EncodeAudio" opened, and it is
     /// closed whether the prediction succeeds or throws (the runtime's error passes unchanged). Null when

@@ -1,30 +1,21 @@
 #pragma once
 // A typed view of the encoder model's outputs (the stage itself reads the prediction directly).
 
-#include "Platform/ML/FeatureProvider.h"
-
-#include <memory>
+#include "Sonavex/Core/ModelOutputView.h"
 
 namespace sonavex {
 
-class AudioEncoderOutput : public ml::FeatureProvider {
+class AudioEncoderOutput : public ModelOutputView {
 public:
-    explicit AudioEncoderOutput(std::shared_ptr<const ml::FeatureProvider> features);
+    using ModelOutputView::ModelOutputView;
     /// A provider holding just "encoder_output_embeds".
-    explicit AudioEncoderOutput(std::shared_ptr<ml::MultiArray> encoder_output_embeds);
-
-    const std::shared_ptr<const ml::FeatureProvider>& provider() const { return provider_; }
-
-    std::set<std::string> featureNames() const override { return provider_->featureNames(); }
-    std::optional<ml::FeatureValue> featureValue(const std::string& name) const override {
-        return provider_->featureValue(name);
-    }
+    explicit AudioEncoderOutput(std::shared_ptr<ml::MultiArray> encoder_output_embeds)
+        : ModelOutputView("encoder_output_embeds", std::move(encoder_output_embeds)) {}
 
     /// The embeddings, or null when the provider holds no such array.
-    std::shared_ptr<ml::MultiArray> encoder_output_embeds() const;
-
-private:
-    std::shared_ptr<const ml::FeatureProvider> provider_;
+    std::shared_ptr<ml::MultiArray> encoder_output_embeds() const {
+        return provider()->multiArray("encoder_output_embeds");
+    }
 };
 
 } // namespace sonavex

@@ -20,8 +20,9 @@ public:
     virtual std::optional<int64_t> embedSize() const = 0;
 
     /// The window's embeddings, or null; blocking. Throws when `stopToken` is triggered before the work.
-    virtual std::shared_ptr<AudioEncoderOutputType> encodeFeatures(const std::shared_ptr<FeatureExtractorOutputType>& features,
-                                                                   std::stop_token stopToken = {}) = 0;
+    virtual std::shared_ptr<AudioEncoderOutputType>
+    encodeFeatures(const std::shared_ptr<FeatureExtractorOutputType>& features,
+                   std::stop_token stopToken = {}) = 0;
 };
 
 } // namespace sonavex

@@ -23,7 +23,8 @@ public:
 
     /// The window's features, or null; blocking. Throws when `stopToken` is triggered before the work.
     virtual std::shared_ptr<FeatureExtractorOutputType>
-    logMelSpectrogram(const std::shared_ptr<AudioProcessorOutputType>& fromAudio, std::stop_token stopToken = {}) = 0;
+    logMelSpectrogram(const std::shared_ptr<AudioProcessorOutputType>& fromAudio,
+                      std::stop_token stopToken = {}) = 0;
 };
 
 } // namespace sonavex

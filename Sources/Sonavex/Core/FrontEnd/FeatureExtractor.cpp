@@ -30,8 +30,8 @@ FeatureExtractor::logMelSpectrogram(const std::shared_ptr<AudioProcessorOutputTy
     }
     const MelSpectrogramInput input(std::move(audio));
     return StageArray::make(predictStageOutput(*heldModel, input, "melspectrogram_features",
-                                               "ExtractAudioFeatures", Logging::FeatureExtractor::signposter(),
-                                               stopToken));
+                                               "ExtractAudioFeatures",
+                                               Logging::FeatureExtractor::signposter(), stopToken));
 }
 
 } // namespace sonavex

@@ -26,8 +26,9 @@ public:
     /// (modelsUnavailable), no stop is requested (orvane::CancellationError); only then is the signpost
     /// interval "ExtractAudioFeatures" opened, and it is closed whether the prediction succeeds or throws
     /// (the runtime's error passes unchanged). Null when the model gives no "melspectrogram_features" array.
-    std::shared_ptr<FeatureExtractorOutputType> logMelSpectrogram(const std::shared_ptr<AudioProcessorOutputType>& fromAudio,
-                                                                  std::stop_token stopToken = {}) override;
+    std::shared_ptr<FeatureExtractorOutputType>
+    logMelSpectrogram(const std::shared_ptr<AudioProcessorOutputType>& fromAudio,
+                      std::stop_token stopToken = {}) override;
 
 private:
     orvane::Protected<std::shared_ptr<ml::Model>> model_;

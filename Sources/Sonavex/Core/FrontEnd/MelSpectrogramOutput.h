@@ -1,30 +1,21 @@
 #pragma once
 // A typed view of the mel model's outputs (the stage itself reads the prediction directly).
 
-#include "Platform/ML/FeatureProvider.h"
-
-#include <memory>
+#include "Sonavex/Core/ModelOutputView.h"
 
 namespace sonavex {
 
-class MelSpectrogramOutput : public ml::FeatureProvider {
+class MelSpectrogramOutput : public ModelOutputView {
 public:
-    explicit MelSpectrogramOutput(std::shared_ptr<const ml::FeatureProvider> features);
+    using ModelOutputView::ModelOutputView;
     /// A provider holding just "melspectrogram_features".
-    explicit MelSpectrogramOutput(std::shared_ptr<ml::MultiArray> melspectrogram_features);
-
-    const std::shared_ptr<const ml::FeatureProvider>& provider() const { return provider_; }
-
-    std::set<std::string> featureNames() const override { return provider_->featureNames(); }
-    std::optional<ml::FeatureValue> featureValue(const std::string& name) const override {
-        return provider_->featureValue(name);
-    }
+    explicit MelSpectrogramOutput(std::shared_ptr<ml::MultiArray> melspectrogram_features)
+        : ModelOutputView("melspectrogram_features", std::move(melspectrogram_features)) {}
 
     /// The features, or null when the provider holds no such array.
-    std::shared_ptr<ml::MultiArray> melspectrogramFeatures() const;
-
-private:
-    std::shared_ptr<const ml::FeatureProvider> provider_;
+    std::shared_ptr<ml::MultiArray> melspectrogramFeatures() const {
+        return provider()->multiArray("melspectrogram_features");
+    }
 };
 
 } // namespace sonavex

@@ -7,8 +7,10 @@
 namespace sonavex {
 
 std::shared_ptr<ml::MultiArray> predictStageOutput(const ml::Model& model, const ml::FeatureProvider& input,
-                                                   const std::string& outputName, std::string_view intervalName,
-                                                   const Signposter& signposter, const std::stop_token& stopToken) {
+                                                   const std::string& outputName,
+                                                   std::string_view intervalName,
+                                                   const Signposter& signposter,
+                                                   const std::stop_token& stopToken) {
     orvane::throwIfCancelled(stopToken);
     SignpostIntervalState interval = Logging::beginSignpost(intervalName, signposter);
     std::shared_ptr<ml::FeatureProvider> outputs;

@@ -17,7 +17,9 @@ namespace sonavex {
 /// alike (the runtime's error passes unchanged). Returns the output array `outputName`, or null when the
 /// model gives no such array.
 std::shared_ptr<ml::MultiArray> predictStageOutput(const ml::Model& model, const ml::FeatureProvider& input,
-                                                   const std::string& outputName, std::string_view intervalName,
-                                                   const Signposter& signposter, const std::stop_token& stopToken);
+                                                   const std::string& outputName,
+                                                   std::string_view intervalName,
+                                                   const Signposter& signposter,
+                                                   const std::stop_token& stopToken);
 
 } // namespace sonavex
