@@ -25,7 +25,9 @@ std::string itemJson(const desktop::UpdateItem& item) {
         .text();
 }
 
-JsonObject event(std::string_view name) { return std::move(JsonObject().string("event", name)); }
+JsonObject event(std::string_view name) {
+    return std::move(JsonObject().string("event", name));
+}
 
 // Answers as the application's delegate does and prints each question with its answer.
 class PrintingDelegate final : public velmora::UpdateUserDriverDelegate {
@@ -39,14 +41,17 @@ public:
     }
     bool standardUserDriverShouldHandleShowingScheduledUpdate(const desktop::UpdateItem& update,
                                                               bool immediateFocus) override {
-        const bool answer = answering_.standardUserDriverShouldHandleShowingScheduledUpdate(update, immediateFocus);
-        velmoractl::printLine(event("standardUserDriverShouldHandleShowingScheduledUpdate:andInImmediateFocus:")
-                                  .raw("update", itemJson(update))
-                                  .boolean("immediateFocus", immediateFocus)
-                                  .boolean("answer", answer));
+        const bool answer =
+            answering_.standardUserDriverShouldHandleShowingScheduledUpdate(update, immediateFocus);
+        velmoractl::printLine(
+            event("standardUserDriverShouldHandleShowingScheduledUpdate:andInImmediateFocus:")
+                .raw("update", itemJson(update))
+                .boolean("immediateFocus", immediateFocus)
+                .boolean("answer", answer));
         return answer;
     }
-    void standardUserDriverWillHandleShowingUpdate(bool handleShowingUpdate, const desktop::UpdateItem& update,
+    void standardUserDriverWillHandleShowingUpdate(bool handleShowingUpdate,
+                                                   const desktop::UpdateItem& update,
                                                    const velmora::UserUpdateState& state) override {
         velmoractl::printLine(event("standardUserDriverWillHandleShowingUpdate:forUpdate:state:")
                                   .boolean("handleShowingUpdate", handleShowingUpdate)
@@ -71,7 +76,8 @@ public:
         for (const std::string& button : notice.buttons()) {
             buttons.string(button);
         }
-        velmoractl::printLine(event("dialog").string("message", notice.message).raw("buttons", buttons.text()));
+        velmoractl::printLine(
+            event("dialog").string("message", notice.message).raw("buttons", buttons.text()));
     }
 };
 

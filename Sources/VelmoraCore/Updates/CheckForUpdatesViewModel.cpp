@@ -8,6 +8,8 @@ CheckForUpdatesViewModel::CheckForUpdatesViewModel(const Updater& updater)
     canCheckForUpdates_.set(source_.value()); // the current value, before any change
 }
 
-CheckForUpdatesViewModel::~CheckForUpdatesViewModel() { source_.unsubscribe(subscription_); }
+CheckForUpdatesViewModel::~CheckForUpdatesViewModel() {
+    source_.unsubscribe(subscription_);
+}
 
 } // namespace velmora

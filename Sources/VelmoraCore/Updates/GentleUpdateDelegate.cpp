@@ -6,7 +6,9 @@ GentleUpdateDelegate::GentleUpdateDelegate(std::shared_ptr<UpdateAvailabilitySto
                                            MainThreadDispatcher& mainThread)
     : store_(std::move(store)), mainThread_(mainThread) {}
 
-bool GentleUpdateDelegate::supportsGentleScheduledUpdateReminders() { return true; }
+bool GentleUpdateDelegate::supportsGentleScheduledUpdateReminders() {
+    return true;
+}
 
 bool GentleUpdateDelegate::standardUserDriverShouldHandleShowingScheduledUpdate(const desktop::UpdateItem&,
                                                                                 bool immediateFocus) {

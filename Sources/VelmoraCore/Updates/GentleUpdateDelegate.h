@@ -24,7 +24,8 @@ public:
     bool standardUserDriverShouldHandleShowingScheduledUpdate(const desktop::UpdateItem& update,
                                                               bool immediateFocus) override;
     /// When the driver will not show it, records the update (replacing an earlier one).
-    void standardUserDriverWillHandleShowingUpdate(bool handleShowingUpdate, const desktop::UpdateItem& update,
+    void standardUserDriverWillHandleShowingUpdate(bool handleShowingUpdate,
+                                                   const desktop::UpdateItem& update,
                                                    const UserUpdateState& state) override;
     /// Clears the record, whichever update it holds.
     void standardUserDriverDidReceiveUserAttentionForUpdate(const desktop::UpdateItem& update) override;

@@ -9,7 +9,8 @@ void StandardUserDriver::showUpdateFound(const desktop::UpdateItem& update, cons
                                          bool immediateFocus) {
     bool handleShowing = true;
     if (!state.userInitiated && delegate_.supportsGentleScheduledUpdateReminders()) {
-        handleShowing = delegate_.standardUserDriverShouldHandleShowingScheduledUpdate(update, immediateFocus);
+        handleShowing =
+            delegate_.standardUserDriverShouldHandleShowingScheduledUpdate(update, immediateFocus);
     }
     delegate_.standardUserDriverWillHandleShowingUpdate(handleShowing, update, state);
     if (!handleShowing) {
@@ -19,7 +20,9 @@ void StandardUserDriver::showUpdateFound(const desktop::UpdateItem& update, cons
     delegate_.standardUserDriverDidReceiveUserAttentionForUpdate(update);
 }
 
-void StandardUserDriver::showUpdateNotFound() { presenter_.show(UpdateNotice::upToDate()); }
+void StandardUserDriver::showUpdateNotFound() {
+    presenter_.show(UpdateNotice::upToDate());
+}
 
 void StandardUserDriver::showUpdaterError(const std::string& errorDescription) {
     presenter_.show(UpdateNotice::failed(errorDescription));

@@ -15,7 +15,8 @@ public:
     /// Both must outlive the driver.
     StandardUserDriver(UpdateUserDriverDelegate& delegate, UpdatePresenter& presenter);
 
-    void showUpdateFound(const desktop::UpdateItem& update, const UserUpdateState& state, bool immediateFocus);
+    void showUpdateFound(const desktop::UpdateItem& update, const UserUpdateState& state,
+                         bool immediateFocus);
     /// After a check the user asked for.
     void showUpdateNotFound();
     void showUpdaterError(const std::string& errorDescription);

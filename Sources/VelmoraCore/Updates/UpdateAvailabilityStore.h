@@ -13,7 +13,9 @@ class UpdateAvailabilityStore {
 public:
     /// Empty until a gentle find.
     const Observable<std::optional<desktop::UpdateItem>>& pendingUpdate() const { return pendingUpdate_; }
-    void setPendingUpdate(std::optional<desktop::UpdateItem> update) { pendingUpdate_.set(std::move(update)); }
+    void setPendingUpdate(std::optional<desktop::UpdateItem> update) {
+        pendingUpdate_.set(std::move(update));
+    }
 
 private:
     Observable<std::optional<desktop::UpdateItem>> pendingUpdate_;

@@ -10,7 +10,9 @@ UpdateNotice UpdateNotice::available(const desktop::UpdateItem& update) {
     return {Kind::updateAvailable, updateAvailableText(update), update};
 }
 
-UpdateNotice UpdateNotice::upToDate() { return {Kind::upToDate, "最新のバージョンを使用しています。", std::nullopt}; }
+UpdateNotice UpdateNotice::upToDate() {
+    return {Kind::upToDate, "最新のバージョンを使用しています。", std::nullopt};
+}
 
 UpdateNotice UpdateNotice::failed(const std::string& errorDescription) {
     return {Kind::checkFailed, "アップデートを確認できませんでした: " + errorDescription, std::nullopt};

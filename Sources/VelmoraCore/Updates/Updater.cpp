@@ -38,13 +38,18 @@ void Updater::start() {
 void Updater::onFirstCheckDue() {
     // The handle stays until the updater goes: a timer is not destroyed from inside its own tick.
     firstCheckTimer_->cancel();
-    dailyCheckTimer_ = mainThread_.scheduleRepeating(checkInterval, [this] { checkForUpdatesInBackground(); });
+    dailyCheckTimer_ =
+        mainThread_.scheduleRepeating(checkInterval, [this] { checkForUpdatesInBackground(); });
     checkForUpdatesInBackground();
 }
 
-void Updater::checkForUpdates() { beginCheck(true); }
+void Updater::checkForUpdates() {
+    beginCheck(true);
+}
 
-void Updater::checkForUpdatesInBackground() { beginCheck(false); }
+void Updater::checkForUpdatesInBackground() {
+    beginCheck(false);
+}
 
 void Updater::beginCheck(bool userInitiated) {
     if (!canCheckForUpdates_.value()) {
@@ -52,20 +57,21 @@ void Updater::beginCheck(bool userInitiated) {
     }
     canCheckForUpdates_.set(false);
     // The thread uses only what it was given, so the updater may go while the feed is still loading.
-    worker_ = std::jthread([reader = reader_, running = configuration_.currentVersion, &mainThread = mainThread_,
-                            alive = std::weak_ptr<bool>(alive_), this, userInitiated](std::stop_token stop) {
-        Outcome outcome;
-        try {
-            outcome.update = reader->read(stop).newestAbove(running);
-        } catch (...) {
-            outcome.error = std::current_exception();
-        }
-        mainThread.post([alive, this, outcome, userInitiated] {
-            if (alive.lock()) {
-                finishCheck(outcome, userInitiated);
+    worker_ =
+        std::jthread([reader = reader_, running = configuration_.currentVersion, &mainThread = mainThread_,
+                      alive = std::weak_ptr<bool>(alive_), this, userInitiated](std::stop_token stop) {
+            Outcome outcome;
+            try {
+                outcome.update = reader->read(stop).newestAbove(running);
+            } catch (...) {
+                outcome.error = std::current_exception();
             }
+            mainThread.post([alive, this, outcome, userInitiated] {
+                if (alive.lock()) {
+                    finishCheck(outcome, userInitiated);
+                }
+            });
         });
-    });
 }
 
 void Updater::finishCheck(const Outcome& outcome, bool userInitiated) {

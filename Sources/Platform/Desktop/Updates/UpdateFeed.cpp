@@ -16,7 +16,8 @@ UpdateItem readItem(const pugi::xml_node& node) {
     const std::string versionText = node.attribute("version").as_string();
     const auto version = UpdateVersion::parse(versionText);
     if (!version) {
-        throw UpdateFeedError(Code::badVersion, "フィードの項目のバージョンが正しくありません: \"" + versionText + "\"");
+        throw UpdateFeedError(Code::badVersion,
+                              "フィードの項目のバージョンが正しくありません: \"" + versionText + "\"");
     }
     const std::string url = node.attribute("url").as_string();
     if (!isAllowedUpdateUrl(url)) {
@@ -35,7 +36,8 @@ UpdateFeed UpdateFeed::parse(std::string_view document) {
     pugi::xml_document xml;
     const pugi::xml_parse_result parsed = xml.load_buffer(document.data(), document.size());
     if (!parsed) {
-        throw UpdateFeedError(Code::notXml, std::string("フィードをXMLとして読めません: ") + parsed.description());
+        throw UpdateFeedError(Code::notXml,
+                              std::string("フィードをXMLとして読めません: ") + parsed.description());
     }
     const pugi::xml_node root = xml.document_element();
     if (std::strcmp(root.name(), "updates") != 0) {

@@ -24,7 +24,8 @@ public:
         tooLarge,
     };
 
-    UpdateFeedError(Code code, std::string description) : std::runtime_error(std::move(description)), code_(code) {}
+    UpdateFeedError(Code code, std::string description)
+        : std::runtime_error(std::move(description)), code_(code) {}
 
     Code code() const { return code_; }
 

@@ -22,8 +22,9 @@ UpdateFeed UpdateFeedReader::read(std::stop_token stop) const {
     // Checked before the body arrives, so an error page is never read as a feed.
     handler.onResponse = [](const net::HttpResponse& response) {
         if (response.statusCode != 200) {
-            throw UpdateFeedError(UpdateFeedError::Code::badStatus,
-                                  "フィードを取得できません（HTTP " + std::to_string(response.statusCode) + "）");
+            throw UpdateFeedError(UpdateFeedError::Code::badStatus, "フィードを取得できません（HTTP " +
+                                                                        std::to_string(response.statusCode) +
+                                                                        "）");
         }
     };
     handler.onData = [&body](std::string_view piece) {
