@@ -28,7 +28,8 @@ void handleCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, cons
     auto* service = static_cast<FakeNotificationService*>(data);
     const std::string name = method;
     if (name == "GetServerInformation") {
-        g_dbus_method_invocation_return_value(invocation, g_variant_new("(ssss)", "fake", "velmora-tests", "1", "1.2"));
+        g_dbus_method_invocation_return_value(invocation,
+                                              g_variant_new("(ssss)", "fake", "velmora-tests", "1", "1.2"));
     } else if (name == "GetCapabilities") {
         const gchar* capabilities[] = {"body", "sound", nullptr};
         g_dbus_method_invocation_return_value(invocation, g_variant_new("(^as)", capabilities));
@@ -37,8 +38,8 @@ void handleCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, cons
         const gchar* summary = nullptr;
         const gchar* body = nullptr;
         GVariant* hints = nullptr;
-        g_variant_get(parameters, "(&su&s&s&s^a&s@a{sv}i)", &application, nullptr, nullptr, &summary, &body, nullptr,
-                      &hints, nullptr);
+        g_variant_get(parameters, "(&su&s&s&s^a&s@a{sv}i)", &application, nullptr, nullptr, &summary, &body,
+                      nullptr, &hints, nullptr);
         FakeNotificationService::Call call{application, summary, body, {}};
         GVariantIter iter;
         g_variant_iter_init(&iter, hints);
@@ -72,13 +73,14 @@ FakeNotificationService::FakeNotificationService(const std::string& address) {
     if (connection_ != nullptr) {
         GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection, nullptr);
         static const GDBusInterfaceVTable vtable = {handleCall, nullptr, nullptr, {}};
-        registration_ = g_dbus_connection_register_object(connection_, "/org/freedesktop/Notifications",
-                                                          node->interfaces[0], &vtable, this, nullptr, nullptr);
+        registration_ =
+            g_dbus_connection_register_object(connection_, "/org/freedesktop/Notifications",
+                                              node->interfaces[0], &vtable, this, nullptr, nullptr);
         g_dbus_node_info_unref(node);
         // DO_NOT_QUEUE (4): either the name is ours now (reply 1) or the test has nothing to talk to.
         GVariant* reply = g_dbus_connection_call_sync(
-            connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "RequestName",
-            g_variant_new("(su)", "org.freedesktop.Notifications", 4u), G_VARIANT_TYPE("(u)"),
+            connection_, "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+            "RequestName", g_variant_new("(su)", "org.freedesktop.Notifications", 4u), G_VARIANT_TYPE("(u)"),
             G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
         if (reply != nullptr) {
             guint32 result = 0;

@@ -57,15 +57,15 @@ TEST_F(SecretServiceKeychainTest, EmptyAndNulHoldingSecretsRoundTripByteForByte)
 
 TEST_F(SecretServiceKeychainTest, ItemsStoredByOthersAreFoundUnlessTheyAreNotUtf8) {
     desktop::SecretServiceKeychain keychain(service, "default");
-    ASSERT_EQ(testsupport::runCommand("printf 'from-secret-tool' | DBUS_SESSION_BUS_ADDRESS=" +
-                                      shellQuoted(busAddress()) + " secret-tool store --label=other service " +
-                                      service + " account default 2>/dev/null"),
+    ASSERT_EQ(testsupport::runCommand(
+                  "printf 'from-secret-tool' | DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(busAddress()) +
+                  " secret-tool store --label=other service " + service + " account default 2>/dev/null"),
               0);
     EXPECT_EQ(keychain.load(), "from-secret-tool");
 
-    ASSERT_EQ(testsupport::runCommand("printf '\\377\\376' | DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(busAddress()) +
-                                      " secret-tool store --label=other service " + service +
-                                      " account default 2>/dev/null"),
+    ASSERT_EQ(testsupport::runCommand(
+                  "printf '\\377\\376' | DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(busAddress()) +
+                  " secret-tool store --label=other service " + service + " account default 2>/dev/null"),
               0);
     EXPECT_EQ(keychain.load(), std::nullopt);
     keychain.save("mine");

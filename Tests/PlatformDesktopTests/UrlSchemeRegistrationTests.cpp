@@ -46,8 +46,10 @@ TEST(UrlSchemeRegistration, TheEntryGoesToTheDataHomeWhenItIsAbsoluteElseUnderHo
     environment.set("XDG_DATA_HOME", "/data/home");
     EXPECT_EQ(UrlSchemeRegistration::applicationsDirectory(), fs::path("/data/home/applications"));
     environment.set("XDG_DATA_HOME", "relative/data");
-    EXPECT_EQ(UrlSchemeRegistration::applicationsDirectory(), fs::path("/home/someone/.local/share/applications"));
-    EXPECT_EQ(velmoraScheme().entryPath(), fs::path("/home/someone/.local/share/applications/velmora.desktop"));
+    EXPECT_EQ(UrlSchemeRegistration::applicationsDirectory(),
+              fs::path("/home/someone/.local/share/applications"));
+    EXPECT_EQ(velmoraScheme().entryPath(),
+              fs::path("/home/someone/.local/share/applications/velmora.desktop"));
 }
 
 TEST(UrlSchemeRegistration, TheEntryIsWrittenAndRegisteredOnceAndRewrittenWhenTheProgramMoves) {
@@ -74,8 +76,10 @@ TEST(UrlSchemeRegistration, TheEntryIsWrittenAndRegisteredOnceAndRewrittenWhenTh
 
     auto moved = registration.ensureRegistered("/moved/velmora");
     EXPECT_TRUE(moved.entryWritten);
-    EXPECT_NE(testsupport::readFile(registration.entryPath()).find("Exec=/moved/velmora %u\n"), std::string::npos);
-    EXPECT_EQ(std::distance(fs::directory_iterator(registration.entryPath().parent_path()), fs::directory_iterator()),
+    EXPECT_NE(testsupport::readFile(registration.entryPath()).find("Exec=/moved/velmora %u\n"),
+              std::string::npos);
+    EXPECT_EQ(std::distance(fs::directory_iterator(registration.entryPath().parent_path()),
+                            fs::directory_iterator()),
               1)
         << "no temporary file is left beside the entry";
 }
@@ -83,12 +87,14 @@ TEST(UrlSchemeRegistration, TheEntryIsWrittenAndRegisteredOnceAndRewrittenWhenTh
 TEST(UrlSchemeRegistration, XdgOpenHandsAVelmoraAddressToTheRegisteredProgram) {
     testsupport::DesktopSandbox desktop;
     const fs::path program =
-        desktop.script("velmora", "printf '%s\\n' \"$@\" >> " + testsupport::shellQuoted((desktop.root() / "handed").string()));
+        desktop.script("velmora", "printf '%s\\n' \"$@\" >> " +
+                                      testsupport::shellQuoted((desktop.root() / "handed").string()));
     ASSERT_TRUE(velmoraScheme().ensureRegistered(program).isDefaultHandler);
 
     desktop::XdgBrowserOpener opener;
     ASSERT_TRUE(opener.open("velmora://auth?token=abc%2Bdef&x=1"));
-    EXPECT_EQ(desktop.waitForLines("handed", 1), std::vector<std::string>{"velmora://auth?token=abc%2Bdef&x=1"})
+    EXPECT_EQ(desktop.waitForLines("handed", 1),
+              std::vector<std::string>{"velmora://auth?token=abc%2Bdef&x=1"})
         << "the address is the program's one argument, unchanged";
 
     // Other addresses still go to the browser.

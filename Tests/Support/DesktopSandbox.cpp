@@ -21,13 +21,14 @@ DesktopSandbox::DesktopSandbox(const std::string& browserAlso) : root_(directory
     environment_.set("XDG_CONFIG_DIRS", (root_ / "system-config").string());
     // xdg-open consults scheme handlers only "with a display"; nothing ever connects to it.
     environment_.set("DISPLAY", ":velmora-test-no-display");
-    for (const char* name : {"XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
-                             "GNOME_DESKTOP_SESSION_ID", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
+    for (const char* name :
+         {"XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
+          "GNOME_DESKTOP_SESSION_ID", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
         environment_.unset(name);
     }
     environment_.set("BROWSER",
-                     script("browser", "printf '%s\\n' \"$1\" >> " + shellQuoted((root_ / browserLog).string()) + "\n" +
-                                           browserAlso)
+                     script("browser", "printf '%s\\n' \"$1\" >> " +
+                                           shellQuoted((root_ / browserLog).string()) + "\n" + browserAlso)
                          .string());
 }
 
@@ -38,7 +39,8 @@ fs::path DesktopSandbox::script(const std::string& name, const std::string& body
     return path;
 }
 
-std::vector<std::string> DesktopSandbox::waitForLines(const std::string& file, std::size_t count, int seconds) const {
+std::vector<std::string> DesktopSandbox::waitForLines(const std::string& file, std::size_t count,
+                                                      int seconds) const {
     std::vector<std::string> lines;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     for (;;) {

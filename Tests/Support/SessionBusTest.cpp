@@ -24,8 +24,8 @@ int SessionBusTest::secretTool(const std::string& arguments, std::string* output
 std::string SessionBusTest::itemListing(const std::string& attributes) {
     // secret-tool writes the attributes to standard error, the rest to standard output.
     std::string listing;
-    runCommand("DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(busAddress()) + " secret-tool search --all " + attributes +
-                   " 2>&1",
+    runCommand("DBUS_SESSION_BUS_ADDRESS=" + shellQuoted(busAddress()) + " secret-tool search --all " +
+                   attributes + " 2>&1",
                &listing);
     return listing;
 }

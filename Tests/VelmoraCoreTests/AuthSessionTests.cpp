@@ -51,7 +51,10 @@ protected:
     }
 
     void answerToken(const std::string& token, int status = 200) {
-        hub.addFault(FakeHub::Fault::on("/api/auth/token").answer(status).withBody(R"({"token":")" + token + R"("})").limit(1));
+        hub.addFault(FakeHub::Fault::on("/api/auth/token")
+                         .answer(status)
+                         .withBody(R"({"token":")" + token + R"("})")
+                         .limit(1));
     }
     int tokenRequests() const { return static_cast<int>(hub.requests().size()); }
 
@@ -70,10 +73,10 @@ protected:
 TEST_F(AuthSessionTest, OnlyVelmoraAddressesForAuthOrACallbackPathCompleteTheSignIn) {
     auto session = makeSession();
     startSignIn(*session);
-    for (const char* ignored : {"VELMORA://auth?token=x", "Velmora://auth?token=x", "https://auth?token=x",
-                                "auth?token=x", "//auth?token=x", "velmora://other/path?token=x",
-                                "velmora://Auth?token=x", "velmora://auth?token=a b", "velmora auth token",
-                                "velmora-x://auth?token=x", ""}) {
+    for (const char* ignored :
+         {"VELMORA://auth?token=x", "Velmora://auth?token=x", "https://auth?token=x", "auth?token=x",
+          "//auth?token=x", "velmora://other/path?token=x", "velmora://Auth?token=x",
+          "velmora://auth?token=a b", "velmora auth token", "velmora-x://auth?token=x", ""}) {
         session->handleCallbackURL(ignored);
         loop->runUntilIdle();
         EXPECT_TRUE(session->isSigningIn()) << ignored;
@@ -130,12 +133,14 @@ TEST_F(AuthSessionTest, ACallbackWithoutAUsableTokenFailsAndStoresNothing) {
 TEST_F(AuthSessionTest, SignInOpensTheServicePageAndTheCallerHearsAfterTheStateChanged) {
     auto session = makeSession(std::nullopt, "https://service.example/base");
     std::vector<std::string> events;
-    session->isSignedIn().subscribe([&](bool signedIn) { events.push_back(signedIn ? "signed in" : "signed out"); });
+    session->isSignedIn().subscribe(
+        [&](bool signedIn) { events.push_back(signedIn ? "signed in" : "signed out"); });
     session->signIn([&](std::exception_ptr error) { events.push_back(error ? "failed" : "completed"); });
     EXPECT_EQ(browser->opened, std::vector<std::string>{"https://service.example/base/native/callback"});
 
     session->handleCallbackURL("velmora://auth?token=refresh");
-    EXPECT_EQ(events, std::vector<std::string>{"signed in"}) << "the caller resumes from the main loop, not inside";
+    EXPECT_EQ(events, std::vector<std::string>{"signed in"})
+        << "the caller resumes from the main loop, not inside";
     loop->runUntilIdle();
     EXPECT_EQ(events, (std::vector<std::string>{"signed in", "completed"}));
 
@@ -294,7 +299,8 @@ TEST_F(AuthSessionTest, A401DeletesTheRefreshTokenAndSignsOut) {
 TEST_F(AuthSessionTest, OtherStatusesAndBrokenAnswersFailWithoutChangingTheState) {
     auto session = makeSession(std::string("refresh-secret"));
     for (int status : {500, 403, 204}) {
-        hub.addFault(FakeHub::Fault::on("/api/auth/token").answer(status).withBody(R"({"token":"x"})").limit(1));
+        hub.addFault(
+            FakeHub::Fault::on("/api/auth/token").answer(status).withBody(R"({"token":"x"})").limit(1));
         try {
             session->fetchAccessToken();
             FAIL() << status;
@@ -327,7 +333,8 @@ TEST_F(AuthSessionTest, TransportFailuresComeUpAsTheHttpLayersErrors) {
         FakeHub gone;
         closedPort = gone.port();
     }
-    auto session = makeSession(std::string("refresh-secret"), "http://127.0.0.1:" + std::to_string(closedPort) + "/");
+    auto session =
+        makeSession(std::string("refresh-secret"), "http://127.0.0.1:" + std::to_string(closedPort) + "/");
     try {
         session->fetchAccessToken();
         FAIL() << "nothing listens there";

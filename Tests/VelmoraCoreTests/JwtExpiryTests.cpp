@@ -32,7 +32,8 @@ TEST(JwtExpiry, PaddingIsAddedUpToAMultipleOfFour) {
     EXPECT_EQ(seconds(authtest::jwt(R"({"exp":1})")), 1.0);
     EXPECT_EQ(seconds(authtest::jwt(R"({"exp":123})")), 123.0);
     EXPECT_EQ(seconds("a." + authtest::base64Url(R"({"exp":123})") + "=.c"), 123.0) << "own padding is kept";
-    EXPECT_EQ(seconds("a.eyJleHAiOjF9A.c"), std::nullopt) << "13 characters cannot be base64 with any padding";
+    EXPECT_EQ(seconds("a.eyJleHAiOjF9A.c"), std::nullopt)
+        << "13 characters cannot be base64 with any padding";
 }
 
 TEST(JwtExpiry, AnythingButThreePiecesAndANumericExpHasNoExpiry) {

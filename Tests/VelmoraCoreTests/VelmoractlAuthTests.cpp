@@ -17,8 +17,9 @@ struct ToolRun {
 
 ToolRun velmoractl(const std::string& arguments, const std::string& environment = "") {
     ToolRun run{};
-    run.status = testsupport::runCommand(environment + " " + shellQuoted(testsupport::toolPath("velmoractl").string()) +
-                                             " " + arguments + " 2>/dev/null",
+    run.status = testsupport::runCommand(environment + " " +
+                                             shellQuoted(testsupport::toolPath("velmoractl").string()) + " " +
+                                             arguments + " 2>/dev/null",
                                          &run.output);
     return run;
 }
@@ -29,7 +30,8 @@ protected:
 
     static std::string stored() {
         std::string token;
-        return secretTool("lookup service velmora-refresh-token account default", &token) == 0 ? token : "(none)";
+        return secretTool("lookup service velmora-refresh-token account default", &token) == 0 ? token
+                                                                                               : "(none)";
     }
 };
 
@@ -42,7 +44,8 @@ TEST_F(VelmoractlAuth, KeychainCommandsKeepOneItemInTheSecretStore) {
               "{\"token\":\"second \\\"quoted\\\" トークン\"}\n");
     EXPECT_EQ(stored(), "second \"quoted\" トークン");
     EXPECT_EQ(itemCount("service velmora-refresh-token account default"), 1);
-    EXPECT_NE(itemListing("service velmora-refresh-token").find("label = velmora-refresh-token\n"), std::string::npos);
+    EXPECT_NE(itemListing("service velmora-refresh-token").find("label = velmora-refresh-token\n"),
+              std::string::npos);
     EXPECT_EQ(velmoractl("keychain delete").output, "{\"token\":null}\n");
     EXPECT_EQ(stored(), "(none)");
     for (const char* bad : {"keychain", "keychain save", "keychain load extra", "keychain wipe"}) {
@@ -54,7 +57,8 @@ TEST_F(VelmoractlAuth, CallbackHandsEachAddressToTheSignInInOrder) {
     EXPECT_EQ(velmoractl("auth callback 'https://auth?token=x' 'velmora://other?token=y'").output,
               "{\"result\":\"pending\",\"error\":null,\"isSignedIn\":false}\n");
     EXPECT_EQ(velmoractl("auth callback 'velmora://auth?state=1'").output,
-              "{\"result\":\"failed\",\"error\":\"コールバックにトークンが含まれていません\",\"isSignedIn\":false}\n");
+              "{\"result\":\"failed\",\"error\":\"コールバックにトークンが含まれていません\",\"isSignedIn\":"
+              "false}\n");
     EXPECT_EQ(stored(), "(none)");
     EXPECT_EQ(velmoractl("auth callback --no-pending 'velmora://auth?token=unasked'").output,
               "{\"result\":null,\"error\":null,\"isSignedIn\":false}\n");
@@ -81,7 +85,8 @@ TEST_F(VelmoractlAuth, FetchPrintsALinePerCallAndA401SignsOut) {
 
     ASSERT_EQ(velmoractl("keychain save refresh-1").status, 0);
     const std::string token = authtest::jwt(R"({"exp":4102444800})"); // 2100
-    service.addFault(FakeHub::Fault::on("/api/auth/token").withBody("{\"token\":\"" + token + "\"}").limit(1));
+    service.addFault(
+        FakeHub::Fault::on("/api/auth/token").withBody("{\"token\":\"" + token + "\"}").limit(1));
     const ToolRun twice = velmoractl("auth fetch " + base + " --times 2");
     const std::string line = "{\"token\":\"" + token + "\",\"isSignedIn\":true}\n";
     EXPECT_EQ(twice.output, line + line);
@@ -96,13 +101,15 @@ TEST_F(VelmoractlAuth, FetchPrintsALinePerCallAndA401SignsOut) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(stored(), "(none)");
 
-    for (const char* bad : {"auth fetch", "auth fetch --base nowhere", "auth fetch --base http://h/ --times 0"}) {
+    for (const char* bad :
+         {"auth fetch", "auth fetch --base nowhere", "auth fetch --base http://h/ --times 0"}) {
         EXPECT_EQ(velmoractl(bad).status, 2) << bad;
     }
 }
 
 TEST(VelmoractlAuthTool, JwtExpiryPrintsSecondsOrNone) {
-    EXPECT_EQ(velmoractl("auth jwt-exp " + authtest::jwt(R"({"exp":1700000000.5})")).output, "1700000000.5\n");
+    EXPECT_EQ(velmoractl("auth jwt-exp " + authtest::jwt(R"({"exp":1700000000.5})")).output,
+              "1700000000.5\n");
     EXPECT_EQ(velmoractl("auth jwt-exp " + authtest::jwt(R"({"exp":"soon"})")).output, "none\n");
     EXPECT_EQ(velmoractl("auth jwt-exp a.b").output, "none\n");
     EXPECT_EQ(velmoractl("auth jwt-exp").status, 2);

@@ -8,8 +8,8 @@
 
 #include "CommandGroup.h"
 #include "CommandLine.h"
-#include "ToolOutput.h"
 #include "Platform/Desktop/Notifications/FreedesktopNotificationCenter.h"
+#include "ToolOutput.h"
 #include "VelmoraCore/Auth/AuthSession.h"
 #include "VelmoraCore/ErrorText.h"
 #include "VelmoraCore/PlainMainLoop.h"
@@ -94,8 +94,8 @@ int callback(const velmoractl::Arguments& arguments) {
 }
 
 int fetch(const velmoractl::Arguments& arguments) {
-    const velmoractl::CommandLine commandLine(
-        velmoractl::Arguments(arguments.begin() + 1, arguments.end()), {"--base", "--times"});
+    const velmoractl::CommandLine commandLine(velmoractl::Arguments(arguments.begin() + 1, arguments.end()),
+                                              {"--base", "--times"});
     if (!commandLine.positional().empty()) {
         throw UsageError("auth fetch takes no other arguments");
     }
@@ -157,7 +157,8 @@ int run(const velmoractl::Arguments& arguments) {
         }
         Session session;
         session.auth->signOut();
-        velmoractl::printLine(velmoractl::JsonObject().boolean("isSignedIn", session.auth->isSignedIn().value()));
+        velmoractl::printLine(
+            velmoractl::JsonObject().boolean("isSignedIn", session.auth->isSignedIn().value()));
         return velmoractl::exitSuccess;
     }
     throw UsageError("unknown command auth " + command);

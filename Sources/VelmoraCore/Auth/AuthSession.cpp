@@ -1,8 +1,8 @@
 #include "VelmoraCore/Auth/AuthSession.h"
 
+#include "OrvaneCore/Errors/DecodingError.h"
 #include "Platform/Desktop/Notifications/FreedesktopNotificationCenter.h"
 #include "Platform/Desktop/UrlHandling/XdgBrowserOpener.h"
-#include "OrvaneCore/Errors/DecodingError.h"
 #include "VelmoraCore/Auth/AuthError.h"
 #include "VelmoraCore/Auth/CallbackUrl.h"
 #include "VelmoraCore/Auth/RefreshTokenKeychain.h"
@@ -41,7 +41,8 @@ std::string decodeAccessToken(const std::string& body) {
     }
     const auto token = json.find("token");
     if (token == json.end()) {
-        throw orvane::DecodingError(orvane::DecodingError::Kind::keyNotFound, "No value associated with key \"token\".");
+        throw orvane::DecodingError(orvane::DecodingError::Kind::keyNotFound,
+                                    "No value associated with key \"token\".");
     }
     if (token->is_null()) {
         throw orvane::DecodingError(orvane::DecodingError::Kind::valueNotFound,
@@ -78,11 +79,13 @@ std::shared_ptr<AuthSession> AuthSession::create(Dependencies dependencies) {
         dependencies.browser = std::make_shared<desktop::XdgBrowserOpener>();
     }
     if (!dependencies.notifications) {
-        dependencies.notifications = std::make_shared<desktop::FreedesktopNotificationCenter>(notificationTitle);
+        dependencies.notifications =
+            std::make_shared<desktop::FreedesktopNotificationCenter>(notificationTitle);
     }
     if (!dependencies.http) {
         // The process-wide session outlives every user of it.
-        dependencies.http = std::shared_ptr<const net::HttpSession>(std::shared_ptr<void>(), &net::HttpSession::shared());
+        dependencies.http =
+            std::shared_ptr<const net::HttpSession>(std::shared_ptr<void>(), &net::HttpSession::shared());
     }
     return std::shared_ptr<AuthSession>(new AuthSession(std::move(dependencies)));
 }
@@ -122,7 +125,8 @@ void AuthSession::handleCallbackURL(const std::string& text) {
     if (!url || url->scheme() != std::optional<std::string>(callbackScheme)) {
         return;
     }
-    if (url->host() == std::optional<std::string>("auth") || url->path().find("callback") != std::string::npos) {
+    if (url->host() == std::optional<std::string>("auth") ||
+        url->path().find("callback") != std::string::npos) {
         completeSignIn(*url);
     }
 }
@@ -156,7 +160,8 @@ void AuthSession::failSignIn(std::exception_ptr error) {
         return;
     }
     SignInCompletion completion = takePendingSignIn();
-    deps_.mainThread->post([completion = std::move(completion), error = std::move(error)] { completion(error); });
+    deps_.mainThread->post(
+        [completion = std::move(completion), error = std::move(error)] { completion(error); });
 }
 
 AuthSession::SignInCompletion AuthSession::takePendingSignIn() {

@@ -11,7 +11,8 @@ desktop::UrlSchemeRegistration::Outcome registerCallbackScheme(const std::filesy
                                                       AuthSession::notificationTitle);
     auto outcome = registration.ensureRegistered(executable);
     if (!outcome.problem.empty()) {
-        std::cerr << "warning: sign-in answers may not reach the application: " << outcome.problem << std::endl;
+        std::cerr << "warning: sign-in answers may not reach the application: " << outcome.problem
+                  << std::endl;
     }
     return outcome;
 }

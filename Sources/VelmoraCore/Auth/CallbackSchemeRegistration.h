@@ -10,7 +10,7 @@
 
 namespace velmora {
 
-desktop::UrlSchemeRegistration::Outcome
-registerCallbackScheme(const std::filesystem::path& executable = desktop::UrlSchemeRegistration::currentExecutable());
+desktop::UrlSchemeRegistration::Outcome registerCallbackScheme(
+    const std::filesystem::path& executable = desktop::UrlSchemeRegistration::currentExecutable());
 
 } // namespace velmora

@@ -9,13 +9,15 @@ namespace velmora {
 namespace {
 
 bool isAllowed(unsigned char c) {
-    return c > 0x20 && c < 0x7F && std::string_view("\"<>\\^`{|}").find(static_cast<char>(c)) == std::string_view::npos;
+    return c > 0x20 && c < 0x7F &&
+           std::string_view("\"<>\\^`{|}").find(static_cast<char>(c)) == std::string_view::npos;
 }
 
 bool escapesAreWellFormed(std::string_view text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && (i + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[i + 1])) ||
-                               !std::isxdigit(static_cast<unsigned char>(text[i + 2])))) {
+        if (text[i] == '%' &&
+            (i + 2 >= text.size() || !std::isxdigit(static_cast<unsigned char>(text[i + 1])) ||
+             !std::isxdigit(static_cast<unsigned char>(text[i + 2])))) {
             return false;
         }
     }
@@ -44,7 +46,8 @@ std::string hostOf(std::string_view authority) {
     }
     if (!authority.empty() && authority.front() == '[') {
         const std::size_t close = authority.find(']');
-        return std::string(authority.substr(0, close == std::string_view::npos ? authority.size() : close + 1));
+        return std::string(
+            authority.substr(0, close == std::string_view::npos ? authority.size() : close + 1));
     }
     return net::percentDecode(authority.substr(0, authority.find(':')));
 }
@@ -57,13 +60,14 @@ std::vector<CallbackUrl::QueryItem> itemsOf(std::string_view query) {
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = query.find('&', start);
-        const std::string_view item = query.substr(start, end == std::string_view::npos ? query.size() - start
-                                                                                         : end - start);
+        const std::string_view item =
+            query.substr(start, end == std::string_view::npos ? query.size() - start : end - start);
         const std::size_t equals = item.find('=');
         if (equals == std::string_view::npos) {
             items.push_back({net::percentDecode(item), std::nullopt});
         } else {
-            items.push_back({net::percentDecode(item.substr(0, equals)), net::percentDecode(item.substr(equals + 1))});
+            items.push_back(
+                {net::percentDecode(item.substr(0, equals)), net::percentDecode(item.substr(equals + 1))});
         }
         if (end == std::string_view::npos) {
             return items;

@@ -5,7 +5,8 @@
 namespace velmora {
 
 std::shared_ptr<desktop::KeychainStore> refreshTokenKeychain() {
-    return std::make_shared<desktop::SecretServiceKeychain>(refreshTokenKeychainService, refreshTokenKeychainAccount);
+    return std::make_shared<desktop::SecretServiceKeychain>(refreshTokenKeychainService,
+                                                            refreshTokenKeychainAccount);
 }
 
 } // namespace velmora

@@ -1,8 +1,7 @@
 #include "Platform/Desktop/Keychain/SecretServiceKeychain.h"
 
-#include <libsecret/secret.h>
-
 #include <cstring>
+#include <libsecret/secret.h>
 
 namespace desktop {
 
@@ -51,8 +50,8 @@ SecretServiceKeychain::SecretServiceKeychain(std::string service, std::string ac
 
 std::optional<std::string> SecretServiceKeychain::load() const {
     GError* error = nullptr;
-    SecretValue* value = secret_password_lookup_binary_sync(schema(), nullptr, &error, "service", service_.c_str(),
-                                                            "account", account_.c_str(), nullptr);
+    SecretValue* value = secret_password_lookup_binary_sync(
+        schema(), nullptr, &error, "service", service_.c_str(), "account", account_.c_str(), nullptr);
     discard(error);
     if (value == nullptr) {
         return std::nullopt;
@@ -72,16 +71,17 @@ void SecretServiceKeychain::save(const std::string& secret) {
     remove();
     SecretValue* value = secret_value_new(secret.data(), static_cast<gssize>(secret.size()), "text/plain");
     GError* error = nullptr;
-    secret_password_store_binary_sync(schema(), SECRET_COLLECTION_DEFAULT, service_.c_str(), value, nullptr, &error,
-                                      "service", service_.c_str(), "account", account_.c_str(), nullptr);
+    secret_password_store_binary_sync(schema(), SECRET_COLLECTION_DEFAULT, service_.c_str(), value, nullptr,
+                                      &error, "service", service_.c_str(), "account", account_.c_str(),
+                                      nullptr);
     discard(error);
     secret_value_unref(value);
 }
 
 void SecretServiceKeychain::remove() {
     GError* error = nullptr;
-    secret_password_clear_sync(schema(), nullptr, &error, "service", service_.c_str(), "account", account_.c_str(),
-                               nullptr);
+    secret_password_clear_sync(schema(), nullptr, &error, "service", service_.c_str(), "account",
+                               account_.c_str(), nullptr);
     discard(error);
 }
 

@@ -76,9 +76,9 @@ bool FreedesktopNotificationCenter::serviceAnswers() const {
         return false;
     }
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus, serviceName, objectPath, serviceName, "GetServerInformation",
-                                                  nullptr, G_VARIANT_TYPE("(ssss)"), G_DBUS_CALL_FLAGS_NONE,
-                                                  static_cast<gint>(callTimeout_.count()), nullptr, &error);
+    GVariant* reply = g_dbus_connection_call_sync(
+        bus, serviceName, objectPath, serviceName, "GetServerInformation", nullptr, G_VARIANT_TYPE("(ssss)"),
+        G_DBUS_CALL_FLAGS_NONE, static_cast<gint>(callTimeout_.count()), nullptr, &error);
     const bool answered = reply != nullptr;
     if (reply != nullptr) {
         g_variant_unref(reply);
@@ -100,11 +100,12 @@ void FreedesktopNotificationCenter::notify(const Notification& notification) con
     if (notification.playsDefaultSound) {
         g_variant_builder_add(&hints, "{sv}", "sound-name", g_variant_new_string(defaultSoundName));
     }
-    GVariant* parameters = g_variant_new("(susssasa{sv}i)", applicationName_.c_str(), 0u, "",
-                                         notification.title.c_str(), notification.body.c_str(), nullptr, &hints, -1);
+    GVariant* parameters =
+        g_variant_new("(susssasa{sv}i)", applicationName_.c_str(), 0u, "", notification.title.c_str(),
+                      notification.body.c_str(), nullptr, &hints, -1);
     GError* error = nullptr;
-    GVariant* reply = g_dbus_connection_call_sync(bus, serviceName, objectPath, serviceName, "Notify", parameters,
-                                                  G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE,
+    GVariant* reply = g_dbus_connection_call_sync(bus, serviceName, objectPath, serviceName, "Notify",
+                                                  parameters, G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE,
                                                   static_cast<gint>(callTimeout_.count()), nullptr, &error);
     if (reply != nullptr) {
         g_variant_unref(reply);

@@ -1,9 +1,8 @@
 #include "Platform/Desktop/UrlHandling/UrlSchemeRegistration.h"
 
-#include <glib.h>
-
 #include <cstdlib>
 #include <fstream>
+#include <glib.h>
 #include <optional>
 #include <pwd.h>
 #include <sstream>
@@ -62,8 +61,8 @@ ProgramRun runProgram(std::vector<std::string> arguments) {
     GError* error = nullptr;
     ProgramRun run;
     run.ran = g_spawn_sync(nullptr, argv.data(), nullptr,
-                           static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDERR_TO_DEV_NULL), nullptr,
-                           nullptr, &output, nullptr, &status, &error) != FALSE;
+                           static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDERR_TO_DEV_NULL),
+                           nullptr, nullptr, &output, nullptr, &status, &error) != FALSE;
     if (error != nullptr) {
         g_error_free(error);
     }
@@ -94,11 +93,20 @@ std::string escapedValue(std::string_view text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\t': out += "\\t"; break;
-        case '\r': out += "\\r"; break;
-        default: out += c;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        default:
+            out += c;
         }
     }
     return out;

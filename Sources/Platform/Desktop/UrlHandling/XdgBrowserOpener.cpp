@@ -10,9 +10,9 @@ bool XdgBrowserOpener::open(const std::string& url) {
     GError* error = nullptr;
     // Without a pid asked for, GLib starts the child through an intermediate process that it reaps, so
     // nothing is left to wait for.
-    const gboolean started = g_spawn_async(nullptr, argv, nullptr,
-                                           static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL),
-                                           nullptr, nullptr, nullptr, &error);
+    const gboolean started = g_spawn_async(
+        nullptr, argv, nullptr, static_cast<GSpawnFlags>(G_SPAWN_SEARCH_PATH | G_SPAWN_STDOUT_TO_DEV_NULL),
+        nullptr, nullptr, nullptr, &error);
     if (error != nullptr) {
         g_error_free(error);
     }
