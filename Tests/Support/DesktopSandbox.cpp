@@ -23,9 +23,12 @@ DesktopSandbox::DesktopSandbox(const std::string& browserAlso) : root_(directory
     environment_.set("DISPLAY", ":velmora-test-no-display");
     for (const char* name :
          {"XDG_CURRENT_DESKTOP", "XDG_SESSION_DESKTOP", "DESKTOP_SESSION", "KDE_FULL_SESSION",
-          "GNOME_DESKTOP_SESSION_ID", "WAYLAND_DISPLAY", "DBUS_SESSION_BUS_ADDRESS"}) {
+          "GNOME_DESKTOP_SESSION_ID", "WAYLAND_DISPLAY"}) {
         environment_.unset(name);
     }
+    // xdg-open asks the session bus about the desktop: a bus nobody listens on, so nothing is started
+    // in its place (an unset address would have it launch one).
+    environment_.set("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/velmora-test-bus");
     environment_.set("BROWSER",
                      script("browser", "printf '%s\\n' \"$1\" >> " +
                                            shellQuoted((root_ / browserLog).string()) + "\n" + browserAlso)
