@@ -6,6 +6,7 @@
 // turbo-shaped mel, encoder and decoder, runs one window and reports the peak resident memory.
 
 #include "BenchmarkSupport.h"
+#include "OrvaneCore/Models/ModelPrediction.h"
 #include "Platform/ML/AudioEncoderModel.h"
 #include "Platform/ML/DictionaryFeatureProvider.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
@@ -54,7 +55,7 @@ void BM_AudioEncoderWindow(benchmark::State& state) {
     state.counters["products%"] = 100.0 * profile.products / total;
     state.counters["attention%"] = 100.0 * profile.attention / total;
     state.counters["other%"] = 100.0 * profile.other / total;
-    state.SetLabel(preset.name + ", " + computeUnitsName(units) + ", " +
+    state.SetLabel(preset.name + ", " + orvane::description(units) + ", " +
                    std::to_string(ml::kernels::ThreadPool::shared().threadCount()) + " threads" +
                    (tiles ? " (bfloat16 tiles)" : " (float32)"));
 }
@@ -89,7 +90,7 @@ void BM_TurboResidentMemory(benchmark::State& state) {
         state.counters["before load MB"] = before;
     }
     std::filesystem::remove_all(directory);
-    state.SetLabel(std::string("turbo mel, encoder and decoder, ") + computeUnitsName(units));
+    state.SetLabel(std::string("turbo mel, encoder and decoder, ") + orvane::description(units));
 }
 
 } // namespace

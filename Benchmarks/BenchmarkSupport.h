@@ -71,21 +71,6 @@ inline void timePredictions(benchmark::State& state, const ml::Model& model,
     state.counters["cores"] = benchmark::Counter(processCpuSeconds() - cpuStart, benchmark::Counter::kIsRate);
 }
 
-/// "cpuOnly", "cpuAndNeuralEngine", ... for labels.
-inline const char* computeUnitsName(ml::ComputeUnits units) {
-    switch (units) {
-    case ml::ComputeUnits::cpuOnly:
-        return "cpuOnly";
-    case ml::ComputeUnits::cpuAndGPU:
-        return "cpuAndGPU";
-    case ml::ComputeUnits::all:
-        return "all";
-    case ml::ComputeUnits::cpuAndNeuralEngine:
-        return "cpuAndNeuralEngine";
-    }
-    return "other";
-}
-
 // Peak loops: 16 independent accumulators (unrolled, so they live in registers) hide the latency.
 __attribute__((target("avx512f"))) inline void fmaLoopAvx512(int64_t rounds, float* sink) {
     __m512 acc[16];
@@ -99,7 +84,9 @@ __attribute__((target("avx512f"))) inline void fmaLoopAvx512(int64_t rounds, flo
     }
     for (int i = 1; i < 16; ++i)
         acc[0] = _mm512_add_ps(acc[0], acc[i]);
-    *sink = _mm512_reduce_add_ps(acc[0]);
+    float lanes[16];
+    _mm512_storeu_ps(lanes, acc[0]);
+    *sink = lanes[0];
 }
 
 __attribute__((target("avx2,fma"))) inline void fmaLoopAvx2(int64_t rounds, float* sink) {

@@ -49,6 +49,15 @@ void tileProduct(const KernelTable& k, size_t rows, size_t columns, size_t depth
 
 } // namespace
 
+void scoresToWeights(const AttentionArgs& a, const KernelTable& k, size_t query, float* row, size_t seen) {
+    if (a.keyMask)
+        k.add(row, a.keyMask, seen);
+    if (a.causal)
+        for (size_t j = query + (a.keys - a.queries) + 1; j < seen; ++j)
+            row[j] = -INFINITY;
+    k.softmax(row, seen);
+}
+
 void attention(const AttentionArgs& a) {
     if (a.headSize == 0 || a.heads == 0)
         throw std::invalid_argument("attention needs at least one head of non-zero size");
@@ -66,8 +75,9 @@ void attention(const AttentionArgs& a) {
     const float scale = 1.0f / std::sqrt(float(hs));
     const size_t offset = a.keys - (a.causal ? a.queries : 0);
 
-    // Each head's keys (transposed) and values once in the register tiles' panel layout, shared by every
-    // query block: keys as [key panel][head channel][nr keys], values as [channel panel][key][nr channels].
+    // Each head's keys (transposed, and scaled: the scores come out scaled) and values once in the register
+    // tiles' panel layout, shared by every query block: keys as [key panel][head channel][nr keys], values
+    // as [channel panel][key][nr channels].
     const size_t keyPanels = blocksOf(a.keys, nr), valuePanels = blocksOf(hs, nr);
     const size_t keyPanelSize = hs * nr, valuePanelSize = a.keys * nr;
     std::vector<float> keys(a.heads * keyPanels * keyPanelSize), values(a.heads * valuePanels * valuePanelSize);
@@ -77,7 +87,7 @@ void attention(const AttentionArgs& a) {
             const float* source = a.k + j * a.ldk + h * hs;
             float* target = kp + (j / nr) * keyPanelSize + j % nr;
             for (size_t c = 0; c < hs; ++c)
-                target[c * nr] = source[c];
+                target[c * nr] = source[c] * scale;
         }
         float* vp = values.data() + h * valuePanels * valuePanelSize;
         for (size_t j = 0; j < a.keys; ++j) {
@@ -116,13 +126,7 @@ void attention(const AttentionArgs& a) {
                 std::fill(row, row + ld, 0.0f);
                 continue;
             }
-            k.scale(row, scale, seen);
-            if (a.keyMask)
-                k.add(row, a.keyMask, seen);
-            if (a.causal)
-                for (size_t j = q0 + r + offset + 1; j < seen; ++j)
-                    row[j] = -INFINITY;
-            k.softmax(row, seen);
+            scoresToWeights(a, k, q0 + r, row, seen);
         }
         tileProduct(k, rows, hs, seen, s, ld, values.data() + h * valuePanels * valuePanelSize, valuePanelSize,
                     a.out + q0 * a.ldo + h * hs, a.ldo, edge);

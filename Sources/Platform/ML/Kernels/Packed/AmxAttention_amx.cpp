@@ -57,7 +57,7 @@ void amxAttention(const AttentionArgs& a) {
     const float scale = 1.0f / std::sqrt(float(hs));
     const size_t offset = a.keys - (a.causal ? a.queries : 0);
 
-    // Right operands per head, in tile order: keys as [16-key tile][channel block][channel pair][key][2]
+    // Right operands per head, in tile order (keys scaled: the scores come out scaled): keys as [16-key tile][channel block][channel pair][key][2]
     // (scores = queries x keys^T), values as [16-channel tile][key block][key pair][channel][2].
     const size_t keyTiles = paddedKeys / 16, valueTiles = hs / 16;
     const size_t keysPerHead = keyTiles * channelBlocks * kTileElements;
@@ -71,7 +71,7 @@ void amxAttention(const AttentionArgs& a) {
             const float* value = a.v + j * a.ldv + h * hs;
             for (size_t c = 0; c < hs; ++c) {
                 kt[((j / 16) * channelBlocks + c / 32) * kTileElements + (c % 32) / 2 * 32 + (j % 16) * 2 + c % 2] =
-                    amx::toBfloat16(key[c]);
+                    amx::toBfloat16(key[c] * scale);
                 vt[((c / 16) * keyBlocks + j / 32) * kTileElements + (j % 32) / 2 * 32 + (c % 16) * 2 + j % 2] =
                     amx::toBfloat16(value[c]);
             }
@@ -107,13 +107,7 @@ void amxAttention(const AttentionArgs& a) {
             float* row = scores.data() + r * ld;
             uint16_t* target = weights.data() + (r / 16) * seenBlocks * kTileElements + (r % 16) * 32;
             if (r < rows) {
-                k.scale(row, scale, seen);
-                if (a.keyMask)
-                    k.add(row, a.keyMask, seen);
-                if (a.causal)
-                    for (size_t j = q0 + r + offset + 1; j < seen; ++j)
-                        row[j] = -INFINITY;
-                k.softmax(row, seen);
+                scoresToWeights(a, k, q0 + r, row, seen);
             } else {
                 std::fill(row, row + seen, 0.0f);
             }
