@@ -72,7 +72,7 @@ void TextDecoding::updateAlignmentWeights(ml::MultiArray& alignmentTensor,
     requireHalf(alignmentSlice, "The alignment weights update");
     if (alignmentTensor.shape().size() != 2 || alignmentSlice.shape().size() != 2 ||
         alignmentSlice.shape()[0] < 1 || alignmentSlice.shape()[1] != alignmentTensor.shape()[1] ||
-        insertAtIndex < 0 || insertAtIndex + 1 >= alignmentTensor.shape()[0]) {
+        insertAtIndex < 0 || insertAtIndex >= alignmentTensor.shape()[0] - 1) {
         mismatch("The alignment weights update", alignmentSlice, alignmentTensor, insertAtIndex);
     }
     const int64_t frames = alignmentTensor.shape()[1];
