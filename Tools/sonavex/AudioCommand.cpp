@@ -1,7 +1,9 @@
 // sonavex audio load INPUT… [--channel I | --sum | --sum-channels A,B…] [--start S] [--end S] [--out FILE]
 // Audio files as the engine loads them: 16 kHz mono samples, with the source's own rate, channels and
-// length. Several inputs load side by side; each gets its own line, in input order.
+// length. Several inputs load side by side; each gets its own line, in input order. The group's other
+// actions (vad, chunks) live in AudioVoiceCommand.cpp.
 
+#include "AudioActions.h"
 #include "CommandRegistry.h"
 #include "JsonLines.h"
 #include "NumberArguments.h"
@@ -50,15 +52,11 @@ Json loadedLine(const std::string& path, const std::vector<float>& samples) {
     return line;
 }
 
-int run(CommandLine& commandLine) {
+int runLoad(CommandLine& commandLine) {
     auto mode = channelModeArgument(commandLine);
     auto start = commandLine.takeOption("--start");
     auto end = commandLine.takeOption("--end");
     auto out = commandLine.takeOption("--out");
-    auto action = commandLine.takePositional("load");
-    if (action != "load") {
-        throw CommandLine::UsageError("unknown audio command " + action);
-    }
     auto inputs = commandLine.takeRemainingPositionals();
     commandLine.finish();
     if (inputs.empty()) {
@@ -108,7 +106,21 @@ int run(CommandLine& commandLine) {
     return status;
 }
 
-const CommandRegistration registration{{"audio", kUsage, &run}};
+int run(CommandLine& commandLine) {
+    auto action = commandLine.takePositional("load, vad or chunks");
+    if (action == "load") {
+        return runLoad(commandLine);
+    }
+    if (action == "vad") {
+        return runAudioVad(commandLine);
+    }
+    if (action == "chunks") {
+        return runAudioChunks(commandLine);
+    }
+    throw CommandLine::UsageError("unknown audio command " + action);
+}
+
+const CommandRegistration registration{{"audio", std::string(kUsage) + kAudioVoiceUsage, &run}};
 
 } // namespace
 

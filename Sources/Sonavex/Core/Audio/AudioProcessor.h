@@ -12,11 +12,14 @@
 #include "Platform/Audio/Files/Resampler.h"
 #include "Platform/ML/MultiArray.h"
 #include "Sonavex/Core/Audio/AudioInputOptions.h"
+#include "Sonavex/Core/Audio/Incremental/IncrementalFileStream.h"
+#include "Sonavex/Core/Audio/VoiceActivity/IndexRange.h"
 #include "Sonavex/Utilities/Result.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -58,6 +61,17 @@ public:
                                                              const ChannelMode& channelMode);
     /// The whole file, all channels summed, on the calling thread.
     static Buffer loadAudioAsync(const std::string& fromPath);
+    /// The file's speech chunks as it is read in pieces of `chunkDurationSeconds`, cut by `vad` (the
+    /// engine's default detector when null) into chunks of at most `maxChunkLength` samples, with at most
+    /// `maxBufferedChunks` chunks out at once. Throws WhisperError::loadAudioFailed, before any reading,
+    /// for a duration that is not finite and positive, fewer than 1 buffered chunk, a missing file or a
+    /// chunk length of 16,000 samples or less (the chunker keeps that much back, so nothing would ever be
+    /// cut). Read errors come out of the stream.
+    static IncrementalFileStream loadFileIncrementally(const std::string& fromPath,
+                                                       const ChannelMode& channelMode,
+                                                       double chunkDurationSeconds, int64_t maxBufferedChunks,
+                                                       int64_t maxChunkLength,
+                                                       std::shared_ptr<VoiceActivityDetector> vad);
 
     /// Channel 0 of the buffer's valid frames, copied `chunkSize` frames at a time; the copied samples of
     /// the buffer are cleared as they go. Empty for a buffer without channels. Throws std::invalid_argument
@@ -85,6 +99,35 @@ public:
     static Buffer resampleAudio(audio::AudioFileReader& fromFile, double toSampleRate,
                                 std::uint32_t channelCount, const ChannelMode& channelMode,
                                 std::optional<std::uint32_t> frameCount, std::uint32_t maxReadFrameSize);
+
+    // Energy and voice activity. Levels are root-mean-square values; a magnitude is an absolute value.
+
+    struct Energy {
+        float avg = 0;
+        float max = 0;
+        float min = 0;
+    };
+
+    /// `chunkCount` flags: frame i is measured over [i × frameLength, i × frameLength + frameLength +
+    /// overlap) cut at the end of the samples, and is voiced when its level is strictly above the
+    /// threshold. A frame with no samples left has level 0. Throws std::invalid_argument for a negative
+    /// count or a frame length below 1.
+    static std::vector<bool> calculateVoiceActivityInChunks(std::span<const float> of, int64_t chunkCount,
+                                                            int64_t frameLengthSamples,
+                                                            int64_t frameOverlapSamples, float energyThreshold);
+    /// The level, largest and smallest magnitude; all 0 for no samples.
+    static Energy calculateEnergy(std::span<const float> of);
+    /// The level; 0 for no samples.
+    static float calculateAverageEnergy(std::span<const float> of);
+    /// The level in decibels placed between a reference (-60 dB without one, else the given level, at
+    /// least 1e-8) and 0 dB, limited to 0...1; what is not a number gives 0.
+    static float calculateRelativeEnergy(std::span<const float> of, std::optional<float> relativeTo);
+    /// Whether any of the energies (one per 0.1 s buffer) of the newest `nextBufferInSeconds` is strictly
+    /// above the threshold; of more than 20 such values the newest 10 are left out, otherwise at most the
+    /// first 10 count.
+    static bool isVoiceDetected(std::span<const float> in, float nextBufferInSeconds, float silenceThreshold);
+    /// The voiced ranges found by the engine's default detector.
+    static std::vector<IndexRange> calculateNonSilentChunks(std::span<const float> in);
 };
 
 } // namespace sonavex
