@@ -18,7 +18,8 @@ using sonavex::VADAudioChunker;
 using sonavex::WhisperError;
 
 /// Loud everywhere (never silent for the default detector), with silence over the given ranges.
-std::vector<float> loudWithSilences(std::size_t count, const std::vector<std::pair<std::size_t, std::size_t>>& silences = {}) {
+std::vector<float> loudWithSilences(std::size_t count,
+                                    const std::vector<std::pair<std::size_t, std::size_t>>& silences = {}) {
     std::vector<float> samples(count, 0.5f);
     for (auto [start, end] : silences) {
         std::fill(samples.begin() + std::ptrdiff_t(start), samples.begin() + std::ptrdiff_t(end), 0.0f);
@@ -111,7 +112,8 @@ TEST(VADAudioChunker, ClipsLimitTheCuttingAndOneStartingPastTheAudioFails) {
     EXPECT_TRUE(VADAudioChunker().chunkAll(audio, 480000, withClips({62.5f})).empty());
 
     LogCapture log;
-    for (auto clips : {std::vector<float>{70.0f, 90.0f}, std::vector<float>{62.5f, 63.6f}, std::vector<float>{-2.0f, 3.0f}}) {
+    for (auto clips : {std::vector<float>{70.0f, 90.0f}, std::vector<float>{62.5f, 63.6f},
+                       std::vector<float>{-2.0f, 3.0f}}) {
         try {
             VADAudioChunker().chunkAll(audio, 480000, withClips(clips));
             ADD_FAILURE() << "no error for clip " << clips[0];
@@ -150,14 +152,15 @@ TEST(VADAudioChunker, ResultsMoveToTheWholeAudioAndFailedChunksAreLeftOut) {
     using Outcome = sonavex::AudioChunking::ChunkResults;
     VADAudioChunker chunker;
     auto first = resultWith({makeSegment(1.0f, 2.0f, "a")});
-    auto withWords = makeSegment(0.5f, 1.5f, "b", std::vector<sonavex::WordTiming>{{"b", {7}, 0.5f, 1.5f, 0.9f}});
+    auto withWords =
+        makeSegment(0.5f, 1.5f, "b", std::vector<sonavex::WordTiming>{{"b", {7}, 0.5f, 1.5f, 0.9f}});
     withWords.seek = 100;
     auto second = resultWith({withWords});
     auto third = resultWith({makeSegment(0.0f, 1.0f, "c")});
     std::vector<AudioChunk> chunks{{0, {}}, {240000, {}}, {480000, {}}, {720000, {}}};
-    std::vector<Outcome> outcomes{
-        Outcome::success({first}), Outcome::failure(std::make_exception_ptr(std::runtime_error("model gone"))),
-        Outcome::success({second, third}), Outcome::success({})};
+    std::vector<Outcome> outcomes{Outcome::success({first}),
+                                  Outcome::failure(std::make_exception_ptr(std::runtime_error("model gone"))),
+                                  Outcome::success({second, third}), Outcome::success({})};
 
     LogCapture log;
     auto moved = chunker.updateSeekOffsetsForResults(outcomes, chunks);

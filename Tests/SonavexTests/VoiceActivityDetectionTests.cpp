@@ -49,7 +49,8 @@ TEST(VoiceActivityDetection, TheSecondsFormTruncatesInSinglePrecisionAndRefusesW
     EXPECT_TRUE(flags[10]);
     EXPECT_EQ(vad.calculateActiveChunks(samples), (std::vector<IndexRange>{{16000, 16001}}));
 
-    for (float bad : {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(), 1e16f}) {
+    for (float bad :
+         {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::quiet_NaN(), 1e16f}) {
         EXPECT_THROW(EnergyVAD(16000, bad, 0.0f, 0.02f), std::invalid_argument) << bad;
         EXPECT_THROW(EnergyVAD(16000, 0.1f, bad, 0.02f), std::invalid_argument) << bad;
     }
@@ -83,7 +84,8 @@ TEST(VoiceActivityDetection, RangesAreMaximalVoicedRunsInSamplesAndTheOverlapOnl
               (std::vector<IndexRange>{{0, 3200}, {4800, 5000}}));
     // Flags beyond the samples end at the last sample, never past it.
     ScriptedDetector tooMany(1600, {false, true, true, true});
-    EXPECT_EQ(tooMany.calculateActiveChunks(std::vector<float>(2000)), (std::vector<IndexRange>{{1600, 2000}}));
+    EXPECT_EQ(tooMany.calculateActiveChunks(std::vector<float>(2000)),
+              (std::vector<IndexRange>{{1600, 2000}}));
 
     // Frame 0 is silent, frame 1 loud. With an 800-sample overlap frame 0 reaches into frame 1 and is
     // voiced, but its range still ends where the frame does.
@@ -130,7 +132,8 @@ TEST(VoiceActivityDetection, FramesPastTheSamplesAreSilentAndTheArgumentsAreChec
               (std::vector<bool>{false, false}));
     EXPECT_THROW(AudioProcessor::calculateVoiceActivityInChunks(samples, -1, 1000, 0, 0.02f),
                  std::invalid_argument);
-    EXPECT_THROW(AudioProcessor::calculateVoiceActivityInChunks(samples, 1, 0, 0, 0.02f), std::invalid_argument);
+    EXPECT_THROW(AudioProcessor::calculateVoiceActivityInChunks(samples, 1, 0, 0, 0.02f),
+                 std::invalid_argument);
 
     // A detector used without a subclass hears nothing.
     VoiceActivityDetector plain(16000, 1600, 0);
@@ -154,14 +157,16 @@ TEST(VoiceActivityDetection, EnergyFunctions) {
     EXPECT_EQ(AudioProcessor::calculateRelativeEnergy(constant(1.0f), std::nullopt), 1.0f);
     EXPECT_EQ(AudioProcessor::calculateRelativeEnergy(constant(4.0f), std::nullopt), 1.0f);
     // Silence is 0 against any reference below full scale, and against none.
-    for (std::optional<float> reference : {std::optional<float>(), std::optional(0.5f), std::optional(0.0f)}) {
+    for (std::optional<float> reference :
+         {std::optional<float>(), std::optional(0.5f), std::optional(0.0f)}) {
         EXPECT_EQ(AudioProcessor::calculateRelativeEnergy(constant(0.0f), reference), 0.0f);
     }
     // At the reference level 0, halfway in decibels between it and full scale 0.5.
     EXPECT_NEAR(AudioProcessor::calculateRelativeEnergy(constant(0.01f), 0.01f), 0.0f, 1e-6);
     EXPECT_NEAR(AudioProcessor::calculateRelativeEnergy(constant(0.1f), 0.01f), 0.5f, 1e-6);
     // No reference yet (+infinity) gives 0, not a number.
-    EXPECT_EQ(AudioProcessor::calculateRelativeEnergy(constant(0.5f), std::numeric_limits<float>::infinity()), 0.0f);
+    EXPECT_EQ(AudioProcessor::calculateRelativeEnergy(constant(0.5f), std::numeric_limits<float>::infinity()),
+              0.0f);
 
     auto nonSilent = AudioProcessor::calculateNonSilentChunks(framesAt({0.0f, 0.03f, 0.01f}, 1600));
     EXPECT_EQ(nonSilent, (std::vector<IndexRange>{{1600, 3200}}));
@@ -192,8 +197,8 @@ TEST(VoiceActivityDetection, AVoiceCheckLooksAtTheOlderPartOfTheNewestBuffers) {
 
 TEST(VoiceActivityDetection, SpokenPhrasesAreFoundAndThePausesBetweenThemAreNot) {
     const int64_t pause = 24000;
-    auto audio = audiotest::speakWithPauses({"good morning", "the weather is fine today", "thank you"}, pause,
-                                            16000);
+    auto audio =
+        audiotest::speakWithPauses({"good morning", "the weather is fine today", "thank you"}, pause, 16000);
     EnergyVAD vad(16000, 0.1f, 0.0f, 0.02f);
     auto ranges = vad.calculateActiveChunks(audio.samples);
     ASSERT_FALSE(ranges.empty());

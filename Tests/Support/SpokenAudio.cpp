@@ -13,8 +13,9 @@ namespace {
 std::vector<float> spoken(const std::string& phrase, const testsupport::TemporaryDirectory& folder) {
     const auto raw = folder / "phrase.wav";
     const auto converted = folder / "phrase16k.wav";
-    const std::string command = "espeak-ng -w '" + raw.string() + "' '" + phrase + "' && sox '" + raw.string() +
-                                "' -r 16000 -c 1 -e floating-point -b 32 '" + converted.string() + "'";
+    const std::string command = "espeak-ng -w '" + raw.string() + "' '" + phrase + "' && sox '" +
+                                raw.string() + "' -r 16000 -c 1 -e floating-point -b 32 '" +
+                                converted.string() + "'";
     if (testsupport::runCommand(command + " 2>&1") != 0) {
         throw std::runtime_error("espeak-ng or sox failed on \"" + phrase +
                                  "\" (scripts/install-deps installs both)");

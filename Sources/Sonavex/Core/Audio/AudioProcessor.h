@@ -114,7 +114,8 @@ public:
     /// count or a frame length below 1.
     static std::vector<bool> calculateVoiceActivityInChunks(std::span<const float> of, int64_t chunkCount,
                                                             int64_t frameLengthSamples,
-                                                            int64_t frameOverlapSamples, float energyThreshold);
+                                                            int64_t frameOverlapSamples,
+                                                            float energyThreshold);
     /// The level, largest and smallest magnitude; all 0 for no samples.
     static Energy calculateEnergy(std::span<const float> of);
     /// The level; 0 for no samples.

@@ -38,7 +38,8 @@ float rootMeanSquare(std::span<const float> samples) {
 
 } // namespace
 
-std::vector<bool> AudioProcessor::calculateVoiceActivityInChunks(std::span<const float> of, int64_t chunkCount,
+std::vector<bool> AudioProcessor::calculateVoiceActivityInChunks(std::span<const float> of,
+                                                                 int64_t chunkCount,
                                                                  int64_t frameLengthSamples,
                                                                  int64_t frameOverlapSamples,
                                                                  float energyThreshold) {
@@ -57,8 +58,8 @@ std::vector<bool> AudioProcessor::calculateVoiceActivityInChunks(std::span<const
         const int64_t span = frameOverlapSamples > left - frameLengthSamples
                                  ? left
                                  : std::max<int64_t>(0, frameLengthSamples + frameOverlapSamples);
-        levels[static_cast<std::size_t>(i)] = rootMeanSquare(of.subspan(static_cast<std::size_t>(start),
-                                                                        static_cast<std::size_t>(span)));
+        levels[static_cast<std::size_t>(i)] =
+            rootMeanSquare(of.subspan(static_cast<std::size_t>(start), static_cast<std::size_t>(span)));
     }
     std::vector<bool> flags(levels.size());
     for (std::size_t i = 0; i < levels.size(); ++i) {
@@ -76,7 +77,9 @@ AudioProcessor::Energy AudioProcessor::calculateEnergy(std::span<const float> of
     return {rootMeanSquare(of), std::abs(*largest), std::abs(*smallest)};
 }
 
-float AudioProcessor::calculateAverageEnergy(std::span<const float> of) { return rootMeanSquare(of); }
+float AudioProcessor::calculateAverageEnergy(std::span<const float> of) {
+    return rootMeanSquare(of);
+}
 
 float AudioProcessor::calculateRelativeEnergy(std::span<const float> of, std::optional<float> relativeTo) {
     const float signal = 20.0f * std::log10(rootMeanSquare(of));
@@ -94,7 +97,8 @@ bool AudioProcessor::isVoiceDetected(std::span<const float> in, float nextBuffer
     const float buffers = std::trunc(nextBufferInSeconds / 0.1f);
     std::size_t recentCount = 0;
     if (buffers > 0) {
-        recentCount = buffers >= static_cast<float>(in.size()) ? in.size() : static_cast<std::size_t>(buffers);
+        recentCount =
+            buffers >= static_cast<float>(in.size()) ? in.size() : static_cast<std::size_t>(buffers);
     }
     const auto recent = in.last(recentCount);
     const std::size_t considered =

@@ -29,8 +29,8 @@ IncrementalFileStream AudioProcessor::loadFileIncrementally(const std::string& f
     if (maxChunkLength <= 16000) {
         throw WhisperError::loadAudioFailed("Incremental max chunk length must be greater than 16000");
     }
-    return IncrementalFileStream({fromPath, channelMode, chunkDurationSeconds, maxBufferedChunks, maxChunkLength,
-                                  vad ? std::move(vad) : EnergyVAD::engineDefault()});
+    return IncrementalFileStream({fromPath, channelMode, chunkDurationSeconds, maxBufferedChunks,
+                                  maxChunkLength, vad ? std::move(vad) : EnergyVAD::engineDefault()});
 }
 
 } // namespace sonavex

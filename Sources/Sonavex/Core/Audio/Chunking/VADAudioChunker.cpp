@@ -80,8 +80,8 @@ std::vector<AudioChunk> VADAudioChunker::chunkAll(std::span<const float> audioAr
                 break;
             }
             Logging::debug("Found chunk from " + secondsText(current) + " to " + secondsText(end));
-            chunks.push_back(AudioChunk{current, std::vector<float>(audioArray.begin() + current,
-                                                                    audioArray.begin() + end)});
+            chunks.push_back(AudioChunk{
+                current, std::vector<float>(audioArray.begin() + current, audioArray.begin() + end)});
             current = end;
         }
     }

@@ -11,7 +11,8 @@ namespace sonavex {
 class VADAudioChunker : public AudioChunking {
 public:
     /// Without a detector, the engine's default one (EnergyVAD::engineDefault()).
-    explicit VADAudioChunker(int64_t windowPadding = 16000, std::shared_ptr<VoiceActivityDetector> vad = nullptr);
+    explicit VADAudioChunker(int64_t windowPadding = 16000,
+                             std::shared_ptr<VoiceActivityDetector> vad = nullptr);
 
     /// Samples at the end of a clip that are not worth a chunk of their own.
     const int64_t windowPadding;

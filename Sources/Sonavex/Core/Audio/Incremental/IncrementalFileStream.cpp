@@ -22,11 +22,11 @@ constexpr int readChunkSize = 1024;
 IncrementalFileStream::IncrementalFileStream(Request request)
     : channel_(std::make_shared<orvane::Channel<Item>>()),
       controller_(std::make_shared<IncrementalLoadController>(request.maxBufferedChunks)) {
-    producer_ = std::jthread([request = std::move(request), channel = channel_,
-                              controller = controller_](std::stop_token stop) {
-        produce(stop, request, *channel, controller);
-        channel->close();
-    });
+    producer_ = std::jthread(
+        [request = std::move(request), channel = channel_, controller = controller_](std::stop_token stop) {
+            produce(stop, request, *channel, controller);
+            channel->close();
+        });
 }
 
 IncrementalFileStream::~IncrementalFileStream() {
@@ -55,9 +55,13 @@ std::optional<IncrementalFileChunk> IncrementalFileStream::next(std::stop_token 
     return std::move(item->chunk);
 }
 
-int64_t IncrementalFileStream::activeChunks() const { return controller_->activeChunks(); }
+int64_t IncrementalFileStream::activeChunks() const {
+    return controller_->activeChunks();
+}
 
-bool IncrementalFileStream::isProducerWaiting() const { return controller_->waitingProducerCount() > 0; }
+bool IncrementalFileStream::isProducerWaiting() const {
+    return controller_->waitingProducerCount() > 0;
+}
 
 void IncrementalFileStream::produce(std::stop_token stop, const Request& request,
                                     orvane::Channel<Item>& channel,
@@ -79,7 +83,8 @@ void IncrementalFileStream::produce(std::stop_token stop, const Request& request
                 const double end = std::min(duration, readTime + request.chunkDurationSeconds);
                 {
                     // The piece's buffer goes as soon as its samples are in pending.
-                    auto piece = AudioProcessor::loadAudio(file, request.channelMode, readTime, end, std::nullopt);
+                    auto piece =
+                        AudioProcessor::loadAudio(file, request.channelMode, readTime, end, std::nullopt);
                     auto samples = AudioProcessor::convertBufferToArray(*piece, readChunkSize);
                     pending.insert(pending.end(), samples.begin(), samples.end());
                 }
@@ -95,7 +100,8 @@ void IncrementalFileStream::produce(std::stop_token stop, const Request& request
             if (!exhausted) {
                 chosen = 0;
                 while (chosen < chunks.size() &&
-                       static_cast<std::size_t>(chunks[chosen].seekOffsetIndex) + maxChunkLength <= pending.size()) {
+                       static_cast<std::size_t>(chunks[chosen].seekOffsetIndex) + maxChunkLength <=
+                           pending.size()) {
                     ++chosen;
                 }
             }

@@ -8,7 +8,8 @@ namespace sonavex {
 
 VoiceActivityDetector::VoiceActivityDetector(int64_t sampleRate, int64_t frameLengthSamples,
                                              int64_t frameOverlapSamples)
-    : sampleRate(sampleRate), frameLengthSamples(frameLengthSamples), frameOverlapSamples(frameOverlapSamples) {
+    : sampleRate(sampleRate), frameLengthSamples(frameLengthSamples),
+      frameOverlapSamples(frameOverlapSamples) {
     if (frameLengthSamples < 1) {
         throw std::invalid_argument("Voice activity frames must be at least 1 sample long, not " +
                                     std::to_string(frameLengthSamples));
@@ -91,7 +92,8 @@ std::vector<float> VoiceActivityDetector::voiceActivityClipTimestamps(std::span<
     return times;
 }
 
-std::vector<SeekClip> VoiceActivityDetector::calculateNonSilentSeekClips(std::span<const float> samples) const {
+std::vector<SeekClip>
+VoiceActivityDetector::calculateNonSilentSeekClips(std::span<const float> samples) const {
     std::vector<SeekClip> clips;
     for (const auto& range : calculateActiveChunks(samples)) {
         clips.push_back({range.startIndex, range.endIndex});
@@ -99,11 +101,13 @@ std::vector<SeekClip> VoiceActivityDetector::calculateNonSilentSeekClips(std::sp
     return clips;
 }
 
-std::vector<SeekTimestamp> VoiceActivityDetector::calculateSeekTimestamps(std::span<const float> samples) const {
+std::vector<SeekTimestamp>
+VoiceActivityDetector::calculateSeekTimestamps(std::span<const float> samples) const {
     std::vector<SeekTimestamp> timestamps;
     const auto rate = static_cast<float>(sampleRate);
     for (const auto& range : calculateActiveChunks(samples)) {
-        timestamps.push_back({static_cast<float>(range.startIndex) / rate, static_cast<float>(range.endIndex) / rate});
+        timestamps.push_back(
+            {static_cast<float>(range.startIndex) / rate, static_cast<float>(range.endIndex) / rate});
     }
     return timestamps;
 }
