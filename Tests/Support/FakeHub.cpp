@@ -1,5 +1,6 @@
 #include "Support/FakeHub.h"
 
+#include "Support/LoopbackServer.h"
 #include "Support/TestSupport.h"
 
 #include <httplib.h>
@@ -98,9 +99,7 @@ std::optional<std::string> FakeHub::Request::header(const std::string& name) con
 }
 
 struct FakeHub::Impl {
-    httplib::Server server;
-    std::thread thread;
-    int port = 0;
+    LoopbackServer http;
 
     mutable std::mutex lock;
     std::map<std::string, fs::path> repositories; // "kind/owner/name" -> folder
@@ -290,33 +289,23 @@ struct FakeHub::Impl {
 
 FakeHub::FakeHub() : impl_(std::make_unique<Impl>()) {
     Impl& impl = *impl_;
-    impl.server.Get(".*", [&impl](const httplib::Request& request, httplib::Response& response) {
+    impl.http.server.Get(".*", [&impl](const httplib::Request& request, httplib::Response& response) {
         impl.handle(request, response);
     });
     // Range requests are answered by the handler itself, so that "ignore Range" is possible.
-    impl.server.set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
+    impl.http.server.set_pre_routing_handler([](const httplib::Request& request, httplib::Response&) {
         const_cast<httplib::Request&>(request).ranges.clear();
         return httplib::Server::HandlerResponse::Unhandled;
     });
-    impl.port = impl.server.bind_to_any_port("127.0.0.1");
-    if (impl.port <= 0) {
-        throw std::runtime_error("the fake hub could not bind to 127.0.0.1");
-    }
-    impl.thread = std::thread([&impl] { impl.server.listen_after_bind(); });
-    while (!impl.server.is_running()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    impl.http.start("the fake hub");
 }
 
 FakeHub::~FakeHub() {
-    impl_->server.stop();
-    if (impl_->thread.joinable()) {
-        impl_->thread.join();
-    }
+    impl_->http.stop();
 }
 
-std::string FakeHub::endpoint() const { return "http://127.0.0.1:" + std::to_string(impl_->port); }
-int FakeHub::port() const { return impl_->port; }
+std::string FakeHub::endpoint() const { return "http://127.0.0.1:" + std::to_string(impl_->http.port()); }
+int FakeHub::port() const { return impl_->http.port(); }
 
 void FakeHub::addRepository(const std::string& repoId, const fs::path& folder, const std::string& kind) {
     std::lock_guard guard(impl_->lock);

@@ -1,17 +1,14 @@
 #include "Support/FeedServer.h"
 
+#include "Support/LoopbackServer.h"
+
 #include <condition_variable>
-#include <httplib.h>
 #include <mutex>
-#include <stdexcept>
-#include <thread>
 
 namespace testsupport {
 
 struct FeedServer::Impl {
-    httplib::Server server;
-    std::thread thread;
-    int port = 0;
+    LoopbackServer http;
 
     mutable std::mutex lock;
     mutable std::condition_variable changed;
@@ -23,7 +20,7 @@ struct FeedServer::Impl {
 
 FeedServer::FeedServer() : impl_(std::make_unique<Impl>()) {
     Impl& impl = *impl_;
-    impl.server.Get(".*", [&impl](const httplib::Request&, httplib::Response& response) {
+    impl.http.server.Get(".*", [&impl](const httplib::Request&, httplib::Response& response) {
         std::unique_lock guard(impl.lock);
         ++impl.requests;
         impl.changed.notify_all();
@@ -33,24 +30,16 @@ FeedServer::FeedServer() : impl_(std::make_unique<Impl>()) {
         response.set_header("Connection", "close");
         response.set_content(impl.body, "application/xml");
     });
-    impl.port = impl.server.bind_to_any_port("127.0.0.1");
-    if (impl.port <= 0) {
-        throw std::runtime_error("the feed server could not bind to 127.0.0.1");
-    }
-    impl.thread = std::thread([&impl] { impl.server.listen_after_bind(); });
-    while (!impl.server.is_running()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    impl.http.start("the feed server");
 }
 
 FeedServer::~FeedServer() {
     release();
-    impl_->server.stop();
-    impl_->thread.join();
+    impl_->http.stop();
 }
 
 std::string FeedServer::url() const {
-    return "http://127.0.0.1:" + std::to_string(impl_->port) + "/feed.xml";
+    return "http://127.0.0.1:" + std::to_string(impl_->http.port()) + "/feed.xml";
 }
 
 void FeedServer::answer(int status, std::string body) {
