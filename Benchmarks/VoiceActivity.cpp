@@ -6,6 +6,7 @@
 // fast as copying the samples once), peakMB (the process's peak resident memory above what it held
 // before the run). The file is written at start and removed at exit.
 
+#include "BenchmarkSupport.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
 #include "Sonavex/Core/Audio/VoiceActivity/EnergyVAD.h"
@@ -79,21 +80,6 @@ private:
     std::string path_;
 };
 
-double statusMiB(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key + ":", 0) == 0) {
-            return std::stod(line.substr(key.size() + 1)) / 1024.0;
-        }
-    }
-    return 0;
-}
-
-void resetPeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
-
 /// Seconds of one copy of the samples (each read and written once), the best of five, once per program.
 double floorSeconds() {
     static const double seconds = [] {
@@ -116,12 +102,12 @@ template <class Work> void measure(benchmark::State& state, Work work) {
     double seconds = 0;
     double peak = 0;
     for (auto _ : state) {
-        double before = statusMiB("VmRSS");
-        resetPeakMemory();
+        benchsupport::resetPeakResident();
+        const double before = benchsupport::peakResidentMegabytes();
         auto start = std::chrono::steady_clock::now();
         work();
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        peak = std::max(peak, statusMiB("VmHWM") - before);
+        peak = std::max(peak, benchsupport::peakResidentMegabytes() - before);
     }
     const double perRun = seconds / double(state.iterations());
     state.counters["xRealTime"] = kSeconds / perRun;
