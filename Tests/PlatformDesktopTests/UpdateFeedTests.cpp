@@ -2,7 +2,6 @@
 #include "Platform/Desktop/Updates/UpdateFeedError.h"
 #include "Platform/Desktop/Updates/UpdateFeedReader.h"
 #include "Platform/Desktop/Updates/UpdateUrlPolicy.h"
-#include "Platform/Net/UrlError.h"
 #include "Support/FeedServer.h"
 
 #include <gtest/gtest.h>
@@ -136,19 +135,7 @@ TEST(UpdateFeedReader, ReadsTheFeedOnlyFromAnAnswerThatIsOk) {
     }
 }
 
-TEST(UpdateFeedReader, RefusesAFeedAddressItWouldNotTrustAndReportsTransportFailures) {
+TEST(UpdateFeedReader, RefusesAFeedAddressItWouldNotTrust) {
     EXPECT_THROW(desktop::UpdateFeedReader("http://example.com/feed.xml"), std::invalid_argument);
     EXPECT_THROW(desktop::UpdateFeedReader("file:///tmp/feed.xml"), std::invalid_argument);
-
-    std::string closedPort;
-    {
-        testsupport::FeedServer gone;
-        closedPort = gone.url();
-    }
-    EXPECT_THROW(desktop::UpdateFeedReader(closedPort).read(), net::UrlError);
-
-    testsupport::FeedServer server;
-    std::stop_source stop;
-    stop.request_stop();
-    EXPECT_THROW(desktop::UpdateFeedReader(server.url()).read(stop.get_token()), net::UrlError);
 }
