@@ -12,6 +12,9 @@ Updater::Updater(MainThreadDispatcher& mainThread, Configuration configuration, 
     if (!configuration_.log) {
         configuration_.log = [](const std::string& text) { std::cerr << "warning: " << text << std::endl; };
     }
+    if (!configuration_.isInImmediateFocus) {
+        configuration_.isInImmediateFocus = [] { return false; };
+    }
     if (!configuration_.feedUrl) {
         return;
     }

@@ -28,8 +28,9 @@ public:
         /// The running version; the update is the newest feed item above it.
         desktop::UpdateVersion currentVersion;
         /// Whether a window of the application is active; asked when a scheduled check finds an update.
-        std::function<bool()> isInImmediateFocus = [] { return false; };
-        /// Where a failed background check is reported (nothing is shown to the user).
+        /// None: never.
+        std::function<bool()> isInImmediateFocus;
+        /// Where a failed background check is reported (nothing is shown to the user). None: standard error.
         std::function<void(const std::string&)> log;
     };
 

@@ -65,12 +65,16 @@ protected:
         makeUpdater(server.url());
     }
 
-    void makeUpdater(std::optional<std::string> feed) {
+    // Without `askingFocus` the updater has no way to learn about focus.
+    void makeUpdater(std::optional<std::string> feed, bool askingFocus = true) {
         updater.reset();
+        std::function<bool()> focus;
+        if (askingFocus) {
+            focus = [this] { return focused; };
+        }
         updater = std::make_unique<Updater>(
             loop,
-            Updater::Configuration{std::move(feed), *desktop::UpdateVersion::parse("1.0"),
-                                   [this] { return focused; },
+            Updater::Configuration{std::move(feed), *desktop::UpdateVersion::parse("1.0"), focus,
                                    [this](const std::string& text) { logged.push_back(text); }},
             driver);
     }
@@ -217,6 +221,7 @@ TEST_F(UpdaterTest, NoSecondCheckStartsWhileTheFirstAwaitsItsAnswer) {
 }
 
 TEST_F(UpdaterTest, ChecksOneMinuteAfterStartThenEveryDay) {
+    makeUpdater(server.url(), false); // then never in focus
     updater->start();
     server.offer({"1.0", "1.1"});
     loop.advanceTime(59s);
