@@ -197,3 +197,39 @@ TEST(KernelVariants, HalfGemvDotAxpyAndWeightedRowSumMatchReference) {
                 ASSERT_NEAR(acc[i], expected[i] + 0.5 * wf[i], 1e-5) << t->name;
         }
 }
+
+TEST(KernelVariants, SearchesSkipNaNAndFindTheFirstQualifyingEntry) {
+    for (const KernelTable* t : runnableTables())
+        for (size_t n : kSizes) {
+            auto x = randomVector(n, 6);
+            // NaN where the maximum would otherwise be, and in a vector body and a tail.
+            for (size_t i = n / 3; i < n; i += 5)
+                x[i] = NAN;
+            float expectedMax = -INFINITY;
+            bool expectedNaN = false;
+            for (float v : x) {
+                expectedNaN |= std::isnan(v);
+                if (v > expectedMax)
+                    expectedMax = v;
+            }
+            EXPECT_EQ(t->maxIgnoringNaN(x.data(), n), expectedMax) << t->name << " n=" << n;
+            EXPECT_EQ(t->anyNaN(x.data(), n), expectedNaN) << t->name << " n=" << n;
+            for (float threshold : {-1.0f, 0.0f, 0.5f, expectedMax}) {
+                size_t above = n, atLeast = n;
+                for (size_t i = n; i-- > 0;) {
+                    if (x[i] > threshold)
+                        above = i;
+                    if (x[i] >= threshold)
+                        atLeast = i;
+                }
+                EXPECT_EQ(t->firstAbove(x.data(), n, threshold), above) << t->name << " n=" << n;
+                EXPECT_EQ(t->firstAtLeast(x.data(), n, threshold), atLeast) << t->name << " n=" << n;
+            }
+        }
+    for (const KernelTable* t : runnableTables()) {
+        std::vector<float> none(40, NAN);
+        EXPECT_EQ(t->maxIgnoringNaN(none.data(), none.size()), -INFINITY) << t->name;
+        EXPECT_EQ(t->firstAtLeast(none.data(), none.size(), -INFINITY), none.size()) << t->name;
+        EXPECT_FALSE(t->anyNaN(none.data(), 0)) << t->name;
+    }
+}

@@ -1,5 +1,7 @@
 #include "Platform/ML/TensorOps.h"
 
+#include "Platform/ML/Kernels/KernelTable.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -9,92 +11,28 @@
 namespace ml {
 
 namespace {
+
+const float kNaN = std::numeric_limits<float>::quiet_NaN();
+const float kInfinity = std::numeric_limits<float>::infinity();
+
+// The largest value, or NaN when any value is NaN (the rule soft-max follows).
 float maximumOf(std::span<const float> values) {
-    float maximum = -std::numeric_limits<float>::infinity();
-    for (float value : values) {
-        if (std::isnan(value)) {
-            return value;
-        }
-        maximum = std::max(maximum, value);
+    const auto& kernels = kernels::activeKernels();
+    if (kernels.anyNaN(values.data(), values.size())) {
+        return kNaN;
     }
-    return maximum;
-}
-} // namespace
-
-std::vector<float> softmax(std::span<const float> values) {
-    std::vector<float> result(values.size());
-    const float maximum = maximumOf(values);
-    if (!std::isfinite(maximum) && !values.empty()) {
-        // +inf wins outright; all -inf or NaN has no distribution.
-        const bool positive = maximum > 0;
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            result[i] = positive ? (values[i] == maximum ? 1.0f : 0.0f) : std::numeric_limits<float>::quiet_NaN();
-        }
-        if (positive) {
-            const auto winners = static_cast<float>(std::count(values.begin(), values.end(), maximum));
-            for (float& value : result) {
-                value /= winners;
-            }
-        }
-        return result;
-    }
-    double sum = 0;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        result[i] = std::exp(values[i] - maximum);
-        sum += result[i];
-    }
-    const auto scale = static_cast<float>(1.0 / sum);
-    for (float& value : result) {
-        value *= scale;
-    }
-    return result;
+    return kernels.maxIgnoringNaN(values.data(), values.size());
 }
 
-std::vector<float> logSoftmax(std::span<const float> values) {
-    std::vector<float> result(values.size());
-    const float maximum = maximumOf(values);
-    if (!std::isfinite(maximum)) {
-        std::fill(result.begin(), result.end(), std::numeric_limits<float>::quiet_NaN());
-        return result;
-    }
-    double sum = 0;
-    for (float value : values) {
-        sum += std::exp(static_cast<double>(value - maximum));
-    }
-    const auto logSum = static_cast<float>(std::log(sum));
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        result[i] = values[i] - maximum - logSum;
-    }
-    return result;
-}
+// Above this many, a full partial sort beats keeping a sorted list while scanning.
+constexpr std::size_t kScanTopKLimit = 64;
 
-int64_t argmax(std::span<const float> values) {
-    if (values.empty()) {
-        throw std::invalid_argument("argmax of no values");
-    }
-    int64_t best = -1;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (std::isnan(values[i])) {
-            continue;
-        }
-        if (best < 0 || values[i] > values[static_cast<std::size_t>(best)]) {
-            best = static_cast<int64_t>(i);
-        }
-    }
-    return best < 0 ? 0 : best;
-}
-
-TopK topK(std::span<const float> values, int64_t k) {
-    if (k < 0) {
-        throw std::invalid_argument("top-k needs a k of 0 or more");
-    }
-    const auto count = static_cast<std::size_t>(std::min<int64_t>(k, static_cast<int64_t>(values.size())));
+TopK topKBySorting(std::span<const float> values, std::size_t count) {
     std::vector<int64_t> order(values.size());
     std::iota(order.begin(), order.end(), 0);
     auto larger = [&](int64_t a, int64_t b) {
         const float x = values[static_cast<std::size_t>(a)];
         const float y = values[static_cast<std::size_t>(b)];
-        // NaN sorts last; equal values keep index order.
         if (std::isnan(x) != std::isnan(y)) {
             return std::isnan(y);
         }
@@ -110,6 +48,123 @@ TopK topK(std::span<const float> values, int64_t k) {
         result.values.push_back(values[static_cast<std::size_t>(index)]);
     }
     return result;
+}
+
+// A sorted list of the best `count` so far; once it is full, the kernel jumps straight to the next value
+// above its last entry, so a vocabulary-sized row costs about one vectorised pass.
+TopK topKByScanning(std::span<const float> values, std::size_t count) {
+    const auto& kernels = kernels::activeKernels();
+    TopK result;
+    result.values.reserve(count + 1);
+    result.indices.reserve(count + 1);
+    auto insert = [&](std::size_t index) {
+        const float value = values[index];
+        // After every equal value already held: ties stay in index order.
+        const auto position = std::upper_bound(result.values.begin(), result.values.end(), value,
+                                               [](float a, float b) { return a > b; });
+        const auto offset = position - result.values.begin();
+        result.values.insert(position, value);
+        result.indices.insert(result.indices.begin() + offset, static_cast<int64_t>(index));
+        if (result.values.size() > count) {
+            result.values.pop_back();
+            result.indices.pop_back();
+        }
+    };
+    std::size_t i = 0;
+    for (; i < values.size() && result.values.size() < count; ++i) {
+        if (!std::isnan(values[i])) {
+            insert(i);
+        }
+    }
+    while (i < values.size()) {
+        i += kernels.firstAbove(values.data() + i, values.size() - i, result.values.back());
+        if (i < values.size()) {
+            insert(i++);
+        }
+    }
+    // Fewer numbers than places: NaN entries fill the rest, in index order.
+    for (std::size_t j = 0; j < values.size() && result.values.size() < count; ++j) {
+        if (std::isnan(values[j])) {
+            result.values.push_back(values[j]);
+            result.indices.push_back(static_cast<int64_t>(j));
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+std::vector<float> toFloats(std::span<const Float16> values) {
+    std::vector<float> result(values.size());
+    halfToFloat(values.data(), result.data(), values.size());
+    return result;
+}
+
+std::vector<float> softmax(std::span<const float> values) {
+    std::vector<float> result(values.begin(), values.end());
+    if (values.empty()) {
+        return result;
+    }
+    const float maximum = maximumOf(values);
+    if (std::isnan(maximum) || maximum == -kInfinity) {
+        // No distribution.
+        std::fill(result.begin(), result.end(), kNaN);
+    } else if (maximum == kInfinity) {
+        // +inf wins outright, shared evenly among the winners.
+        const auto winners = static_cast<float>(std::count(values.begin(), values.end(), maximum));
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            result[i] = values[i] == maximum ? 1.0f / winners : 0.0f;
+        }
+    } else {
+        kernels::activeKernels().softmax(result.data(), result.size());
+    }
+    return result;
+}
+
+std::vector<float> softmax(std::span<const Float16> values) {
+    const std::vector<float> widened = toFloats(values);
+    return softmax(std::span<const float>(widened));
+}
+
+std::vector<float> logSoftmax(std::span<const float> values) {
+    std::vector<float> result(values.begin(), values.end());
+    if (!values.empty() && !std::isfinite(maximumOf(values))) {
+        std::fill(result.begin(), result.end(), kNaN);
+    } else {
+        kernels::activeKernels().logSoftmax(result.data(), result.size());
+    }
+    return result;
+}
+
+std::vector<float> logSoftmax(std::span<const Float16> values) {
+    std::vector<float> widened = toFloats(values);
+    return logSoftmax(std::span<const float>(widened));
+}
+
+int64_t argmax(std::span<const float> values) {
+    if (values.empty()) {
+        throw std::invalid_argument("argmax of no values");
+    }
+    const auto& kernels = kernels::activeKernels();
+    const float maximum = kernels.maxIgnoringNaN(values.data(), values.size());
+    const std::size_t index = kernels.firstAtLeast(values.data(), values.size(), maximum);
+    return index == values.size() ? 0 : static_cast<int64_t>(index);
+}
+
+int64_t argmax(std::span<const Float16> values) {
+    const std::vector<float> widened = toFloats(values);
+    return argmax(std::span<const float>(widened));
+}
+
+TopK topK(std::span<const float> values, int64_t k) {
+    if (k < 0) {
+        throw std::invalid_argument("top-k needs a k of 0 or more");
+    }
+    const auto count = static_cast<std::size_t>(std::min<int64_t>(k, static_cast<int64_t>(values.size())));
+    if (count == 0) {
+        return {};
+    }
+    return count <= kScanTopKLimit ? topKByScanning(values, count) : topKBySorting(values, count);
 }
 
 std::vector<float> cumulativeSum(std::span<const float> values) {

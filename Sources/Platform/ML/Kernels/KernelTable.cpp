@@ -28,18 +28,21 @@ KernelTable build(Isa isa) {
         table.name = "generic";
         fillElementwise_generic(table);
         fillHalfGemv_generic(table);
+        fillReduction_generic(table);
         fillTileGemm_generic(table);
         break;
     case Isa::avx2:
         table.name = "avx2";
         fillElementwise_avx2(table);
         fillHalfGemv_avx2(table);
+        fillReduction_avx2(table);
         fillTileGemm_avx2(table);
         break;
     case Isa::avx512:
         table.name = "avx512";
         fillElementwise_avx512(table);
         fillHalfGemv_avx512(table);
+        fillReduction_avx512(table);
         fillTileGemm_avx512(table);
         break;
     }

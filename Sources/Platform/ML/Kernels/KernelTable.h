@@ -39,6 +39,14 @@ struct KernelTable {
     void (*halfWeightedRowSum)(const uint16_t* rows, size_t ld, const float* weights, size_t count,
                                float* out, size_t width) = nullptr;
 
+    // Searches over one row (NaN never counts as above or at a threshold): the largest non-NaN value
+    // (-inf when there is none); whether any entry is NaN; the index of the first entry above, or at or
+    // above, a threshold (n when there is none).
+    float (*maxIgnoringNaN)(const float* x, size_t n) = nullptr;
+    bool (*anyNaN)(const float* x, size_t n) = nullptr;
+    size_t (*firstAbove)(const float* x, size_t n, float threshold) = nullptr;
+    size_t (*firstAtLeast)(const float* x, size_t n, float threshold) = nullptr;
+
     // The matrix products' register tile: C[tileRows, panelWidth] (row stride ldc) = (load ? C : 0) + A B
     // over `depth` steps, A row-major (row stride lda), B as depth rows of panelWidth floats.
     size_t gemmTileRows = 0;
@@ -60,6 +68,9 @@ void fillElementwise_avx512(KernelTable& table);
 void fillHalfGemv_generic(KernelTable& table);
 void fillHalfGemv_avx2(KernelTable& table);
 void fillHalfGemv_avx512(KernelTable& table);
+void fillReduction_generic(KernelTable& table);
+void fillReduction_avx2(KernelTable& table);
+void fillReduction_avx512(KernelTable& table);
 void fillTileGemm_generic(KernelTable& table);
 void fillTileGemm_avx2(KernelTable& table);
 void fillTileGemm_avx512(KernelTable& table);
