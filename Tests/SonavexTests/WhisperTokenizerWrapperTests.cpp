@@ -62,7 +62,9 @@ TEST(WhisperTokenizerWrapperTest, SpecialTokensOfTheRealTokenizers) {
     EXPECT_EQ(english.specialTokens().endToken, 50256);
     EXPECT_EQ(english.specialTokens().specialTokenBegin, 50256);
     EXPECT_EQ(english.specialTokens().startOfTranscriptToken, 50257);
-    EXPECT_EQ(english.specialTokens().timeTokenBegin, 50364);
+    // No "<|0.00|>" here: the first timestamp is the id after "<|notimestamps|>", not the multilingual one.
+    EXPECT_EQ(english.specialTokens().noTimestampsToken, 50362);
+    EXPECT_EQ(english.specialTokens().timeTokenBegin, 50363);
     EXPECT_EQ(english.specialTokens().englishToken, 50258);
 }
 

@@ -42,6 +42,12 @@ WhisperTokenizerWrapper::WhisperTokenizerWrapper(orvane::TokenizerWrapper tokeni
                                    id("<|startoftranscript|>", 50258), id("<|0.00|>", 50364),
                                    id("<|transcribe|>", 50359),    id("<|translate|>", 50358),
                                    id(" ", 220)};
+    // Vocabularies without a "<|0.00|>" entry (the English-only ones) still place the first timestamp
+    // right after "<|notimestamps|>".
+    const std::optional<int> noTimestamps = convertTokenToId("<|notimestamps|>");
+    if (!convertTokenToId("<|0.00|>") && noTimestamps) {
+        specialTokens_.timeTokenBegin = *noTimestamps + 1;
+    }
     for (const auto& entry : Constants::languages()) {
         const std::optional<int> language = convertTokenToId("<|" + entry.second + "|>");
         if (language && *language > specialTokens_.specialTokenBegin) {
