@@ -82,8 +82,9 @@ TEST_F(SonavexAudioVoiceTool, ChunksWholeOrIncrementalWithClipsAndTheirErrors) {
 
     sonavex::VADAudioChunker padded(
         4000, std::make_shared<sonavex::EnergyVAD>(16000, int64_t{1600}, int64_t{0}, 0.1f));
-    auto clipped = padded.chunkAll(speech.samples, 20000,
-                                   sonavex::DecodingOptions({.clipTimestamps = {0.5f, 2.0f, 2.5f}}));
+    sonavex::DecodingOptions::Arguments clips;
+    clips.clipTimestamps = {0.5f, 2.0f, 2.5f};
+    auto clipped = padded.chunkAll(speech.samples, 20000, sonavex::DecodingOptions(clips));
     outcome = runSonavex(
         "audio chunks " + path("speech.f32") +
         R"( --max 20000 --padding 4000 --threshold 0.1 --options '{"clipTimestamps": [0.5, 2, 2.5]}')");
@@ -102,10 +103,8 @@ TEST_F(SonavexAudioVoiceTool, ChunksWholeOrIncrementalWithClipsAndTheirErrors) {
         R"({"error":"loadAudioFailed","message":"Incremental max chunk length must be greater than 16000"})"
         "\n");
 
-    for (std::string usage :
-         {"audio vad", "audio chunks", "audio listen x.wav", "audio vad x.wav --bogus",
-          "audio chunks x.wav --incremental 1", "audio chunks x.wav --incremental 1,1 --padding 5",
-          "audio chunks x.wav --max many"}) {
+    for (std::string usage : {"audio vad", "audio listen x.wav", "audio chunks x.wav --incremental 1",
+                              "audio chunks x.wav --incremental 1,1 --padding 5"}) {
         outcome = runSonavex(usage, true);
         EXPECT_EQ(outcome.status, 2) << usage;
         EXPECT_NE(outcome.output.find("sonavex audio chunks INPUT"), std::string::npos) << usage;

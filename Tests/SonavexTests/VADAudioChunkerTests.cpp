@@ -41,7 +41,9 @@ std::vector<std::pair<int64_t, std::size_t>> layout(const std::vector<AudioChunk
 }
 
 DecodingOptions withClips(std::vector<float> clipTimestamps) {
-    return DecodingOptions({.clipTimestamps = std::move(clipTimestamps)});
+    DecodingOptions::Arguments arguments;
+    arguments.clipTimestamps = std::move(clipTimestamps);
+    return DecodingOptions(arguments);
 }
 
 using Layout = std::vector<std::pair<int64_t, std::size_t>>;
