@@ -12,6 +12,7 @@ namespace velmora::app {
 UpdateDialog::UpdateDialog(UpdateNotice notice, desktop::BrowserOpener& browser, QWidget* parent)
     : QDialog(parent), notice_(std::move(notice)), browser_(browser), message_(new QLabel(this)) {
     setWindowTitle(QStringLiteral("ベルモラ"));
+    setMinimumWidth(360); // the usual sentence on one line
     message_->setText(QString::fromStdString(notice_.message));
     message_->setWordWrap(true);
     message_->setTextFormat(Qt::PlainText); // texts from the feed or an error are never markup
