@@ -13,4 +13,11 @@ int runAudioChunks(CommandLine& commandLine);
 /// Their usage lines.
 extern const char* const kAudioVoiceUsage;
 
+/// `sonavex audio devices` and `sonavex audio record …`, with the action already taken.
+int runAudioDevices(CommandLine& commandLine);
+int runAudioRecord(CommandLine& commandLine);
+
+/// Their usage lines.
+extern const char* const kAudioCaptureUsage;
+
 } // namespace sonavex::tool

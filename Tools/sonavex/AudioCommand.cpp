@@ -1,7 +1,7 @@
 // sonavex audio load INPUT… [--channel I | --sum | --sum-channels A,B…] [--start S] [--end S] [--out FILE]
 // Audio files as the engine loads them: 16 kHz mono samples, with the source's own rate, channels and
 // length. Several inputs load side by side; each gets its own line, in input order. The group's other
-// actions (vad, chunks) live in AudioVoiceCommand.cpp.
+// actions live in AudioVoiceCommand.cpp (vad, chunks) and AudioCaptureCommand.cpp (devices, record).
 
 #include "AudioActions.h"
 #include "CommandRegistry.h"
@@ -107,7 +107,7 @@ int runLoad(CommandLine& commandLine) {
 }
 
 int run(CommandLine& commandLine) {
-    auto action = commandLine.takePositional("load, vad or chunks");
+    auto action = commandLine.takePositional("load, vad, chunks, devices or record");
     if (action == "load") {
         return runLoad(commandLine);
     }
@@ -117,10 +117,17 @@ int run(CommandLine& commandLine) {
     if (action == "chunks") {
         return runAudioChunks(commandLine);
     }
+    if (action == "devices") {
+        return runAudioDevices(commandLine);
+    }
+    if (action == "record") {
+        return runAudioRecord(commandLine);
+    }
     throw CommandLine::UsageError("unknown audio command " + action);
 }
 
-const CommandRegistration registration{{"audio", std::string(kUsage) + kAudioVoiceUsage, &run}};
+const CommandRegistration registration{
+    {"audio", std::string(kUsage) + kAudioVoiceUsage + kAudioCaptureUsage, &run}};
 
 } // namespace
 

@@ -6,18 +6,27 @@
 // Failures: file-level loads throw WhisperError::loadAudioFailed (a file that cannot be opened throws the
 // audio layer's AudioFileError unchanged); buffer-level mixing and resampling return null and write an
 // error line to the log; the single conversion step resampleBuffer throws audioProcessingFailed.
+//
+// An instance captures live audio: made with std::make_shared (its captures hold it only weakly), it
+// keeps every captured sample and one energy entry per buffer behind one lock, so readers on other
+// threads get consistent copies while the capture thread writes.
 
+#include "Platform/Audio/Capture/CaptureSource.h"
 #include "Platform/Audio/Files/AudioFileReader.h"
 #include "Platform/Audio/Files/PcmBuffer.h"
 #include "Platform/Audio/Files/Resampler.h"
 #include "Platform/ML/MultiArray.h"
+#include "Sonavex/Core/Audio/AudioDevice.h"
 #include "Sonavex/Core/Audio/AudioInputOptions.h"
+#include "Sonavex/Core/Audio/AudioProcessing.h"
 #include "Sonavex/Core/Audio/Incremental/IncrementalFileStream.h"
 #include "Sonavex/Core/Audio/VoiceActivity/IndexRange.h"
 #include "Sonavex/Utilities/Result.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -25,10 +34,87 @@
 
 namespace sonavex {
 
-class AudioProcessor {
+class AudioProcessor : public AudioProcessing, public std::enable_shared_from_this<AudioProcessor> {
 public:
     using ChannelMode = AudioInputOptions::ChannelMode;
     using Buffer = std::shared_ptr<audio::PcmBuffer>;
+
+    // Live capture.
+
+    /// The measures of one captured buffer: relative energy (0...1), RMS level, largest and smallest
+    /// magnitude.
+    struct BufferEnergy {
+        float rel = 0;
+        float avg = 0;
+        float max = 0;
+        float min = 0;
+        /// "(rel: 0.0, avg: 0.35355338, max: 0.5, min: 0.0)".
+        std::string description() const;
+    };
+
+    static constexpr int defaultRelativeEnergyWindow = 20;
+    static constexpr int defaultMinBufferLength = 1600;
+    /// A buffer's relative energy is measured against the quietest of this many buffers before it.
+    static constexpr std::size_t energyReferenceBuffers = 20;
+
+    /// Captures from `captureSource`; none means the sound server. Nothing is captured until started.
+    explicit AudioProcessor(std::shared_ptr<audio::CaptureSource> captureSource = nullptr);
+    /// Stops capture.
+    ~AudioProcessor() override;
+    AudioProcessor(const AudioProcessor&) = delete;
+    AudioProcessor& operator=(const AudioProcessor&) = delete;
+
+    /// The sound server's capture source, shared by the process.
+    static std::shared_ptr<audio::CaptureSource> soundServer();
+    /// True when microphone capture is possible (the sound server answers); logs
+    /// "Microphone access denied" when not. Blocks until the source answers.
+    static bool requestRecordPermission(audio::CaptureSource& source = *soundServer());
+    /// The devices that can be recorded from, monitors of outputs left out; empty (and an error line)
+    /// when the list cannot be read.
+    static std::vector<AudioDevice> getAudioDevices(audio::CaptureSource& source = *soundServer());
+
+    std::vector<float> audioSamples() const override;
+    std::vector<BufferEnergy> audioEnergy() const;
+    std::vector<float> relativeEnergy() const override;
+    /// Throws std::invalid_argument for a negative count.
+    void purgeAudioSamples(int64_t keepingLast) override;
+    int relativeEnergyWindow() const override;
+    void setRelativeEnergyWindow(int window) override;
+    /// Frames per captured buffer (0: the default); read when capture starts.
+    int minBufferLength() const;
+    void setMinBufferLength(int frames);
+    BufferCallback audioBufferCallback() const;
+    void setAudioBufferCallback(BufferCallback callback);
+    bool isInputSuppressed() const { return inputSuppressed_; }
+    /// While set, captured buffers are taken in as silence, from the next buffer on.
+    void setInputSuppressed(bool suppressed) { inputSuppressed_ = suppressed; }
+    /// Sets every sample to 0 while input is suppressed.
+    void suppressInputIfNeeded(std::vector<float>& samples) const;
+    /// Takes one 16 kHz buffer in: appends its samples and its energy entry, then calls the callback
+    /// (outside the lock). Every minBufferLength × relativeEnergyWindow samples it logs the size.
+    void processBuffer(const std::vector<float>& buffer);
+
+    /// Throws std::logic_error unless the processor is owned by a std::shared_ptr, std::invalid_argument
+    /// for a buffer length out of range, and the capture's own error when it cannot start.
+    void startRecordingLive(std::optional<uint32_t> inputDeviceID = std::nullopt,
+                            BufferCallback callback = {}) override;
+    std::pair<AudioBufferStream, AudioBufferStream::Continuation>
+    startStreamingRecordingLive(std::optional<uint32_t> inputDeviceID = std::nullopt) override;
+    void pauseRecording() override;
+    /// A device given that differs from the last start's (or any device after a start without one, or
+    /// no device after a start with one) starts a new capture; otherwise the existing one continues.
+    void resumeRecordingLive(std::optional<uint32_t> inputDeviceID = std::nullopt,
+                             BufferCallback callback = {}) override;
+    void stopRecording() override;
+
+    /// A started capture from the device (the default input when none is given or it is unknown).
+    std::shared_ptr<audio::CaptureStream> setupEngine(std::optional<uint32_t> inputDeviceID);
+    /// The name of the device to open for `inputDeviceID`; nothing (and an error line) when the source
+    /// does not list it, so that capture takes the default input.
+    std::optional<std::string> assignAudioInput(uint32_t inputDeviceID);
+
+    std::shared_ptr<AudioProcessorOutputType> padOrTrim(const std::vector<float>& fromArray, int startAt,
+                                                        int toLength) override;
 
     /// Every loader's output rate; a file at exactly this rate with one channel is read unconverted.
     static constexpr double targetSampleRate = 16000.0;
@@ -129,6 +215,27 @@ public:
     static bool isVoiceDetected(std::span<const float> in, float nextBufferInSeconds, float silenceThreshold);
     /// The voiced ranges found by the engine's default detector.
     static std::vector<IndexRange> calculateNonSilentChunks(std::span<const float> in);
+
+private:
+    // The capture thread's entry for each block.
+    void takeCapturedBlock(const std::vector<float>& block);
+
+    const std::shared_ptr<audio::CaptureSource> captureSource_;
+
+    // What capture writes and others read; the callback is never called under this lock.
+    mutable std::mutex stateLock_;
+    std::vector<float> audioSamples_;
+    std::vector<BufferEnergy> audioEnergy_;
+    int relativeEnergyWindow_ = defaultRelativeEnergyWindow;
+    int minBufferLength_ = defaultMinBufferLength;
+    BufferCallback audioBufferCallback_;
+    std::atomic<bool> inputSuppressed_{false};
+
+    // The running capture. controlLock_ is never held while a capture is stopped or paused, since
+    // that waits for the capture thread, which may itself be calling in from a buffer callback.
+    std::mutex controlLock_;
+    std::shared_ptr<audio::CaptureStream> audioEngine_;
+    std::optional<uint32_t> lastInputDevice_;
 };
 
 } // namespace sonavex
