@@ -179,13 +179,14 @@ inline double measuredCopyGigabytesPerSecond() {
     return best;
 }
 
-/// Resident memory: the high-water mark since the last reset, in MB (from /proc/self/status).
-inline double peakResidentMegabytes() {
+/// Resident memory in MB from /proc/self/status: "VmRSS" now, "VmHWM" the high-water mark since the last
+/// reset.
+inline double residentMegabytes(const std::string& field = "VmRSS") {
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::stod(line.substr(6)) / 1024.0;
+        if (line.rfind(field + ":", 0) == 0)
+            return std::stod(line.substr(field.size() + 1)) / 1024.0;
     return 0;
 }
 

@@ -4,6 +4,10 @@
 #include "Platform/ML/Kernels/Elementwise.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/Packed/PackedLinear.h"
+#include "Platform/ML/SafeTensorsFile.h"
+#include "Platform/ML/SafeTensorsWriter.h"
+#include "Platform/ML/TransformerWeights.h"
+#include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -117,4 +121,41 @@ TEST(PackedLinear, BfloatRoundsToNearestEven) {
     const uint16_t nan = floatToBfloat16(NAN);
     EXPECT_EQ(nan & 0x7F80, 0x7F80);
     EXPECT_NE(nan & 0x7F, 0);
+}
+
+TEST(PackedLinear, WeightsReadFromAFileStackInOrderForEveryElementTypeAndSurviveReleasedPages) {
+    // Query (half), key (float) and value (double: converted) stacked into one product, as the encoder
+    // reads them; the file's pages are let go in between, as loading does.
+    const size_t out = 20, in = 37;
+    std::vector<std::vector<float>> parts;
+    ml::SafeTensorsWriter writer;
+    const ml::MultiArrayDataType types[] = {ml::MultiArrayDataType::Float16, ml::MultiArrayDataType::Float32,
+                                            ml::MultiArrayDataType::Float64};
+    for (size_t p = 0; p < 3; ++p) {
+        parts.push_back(halfRepresentable(randomVector(out * in, 50 + unsigned(p))));
+        ml::MultiArray values({int64_t(out), int64_t(in)}, ml::MultiArrayDataType::Float32);
+        std::copy(parts[p].begin(), parts[p].end(), values.elements<float>().begin());
+        writer.add("part" + std::to_string(p), values.converted(types[p]));
+    }
+    testsupport::TemporaryDirectory folder;
+    writer.write(folder / "weights.safetensors");
+    const auto file = ml::SafeTensorsFile::open(folder / "weights.safetensors");
+    file->releaseReadPages(); // nothing read yet
+    const auto packed = ml::readPacked(*file, {"part0", "part1", "part2"}, {int64_t(out), int64_t(in)},
+                                       Precision::float32);
+    file->releaseReadPages();
+    ASSERT_EQ(packed.out(), 3 * out);
+    std::vector<float> stacked;
+    for (const auto& part : parts)
+        stacked.insert(stacked.end(), part.begin(), part.end());
+    const auto expected = PackedWeights::pack(stacked.data(), 3 * out, in, Precision::float32);
+    const auto x = randomVector(5 * in, 60);
+    std::vector<float> y(5 * 3 * out), z(5 * 3 * out);
+    packedLinear(x.data(), 5, packed, nullptr, y.data());
+    packedLinear(x.data(), 5, expected, nullptr, z.data());
+    EXPECT_EQ(y, z);
+    // A tensor read after its pages were let go reads the same.
+    EXPECT_EQ(file->array("part1").toFloats(), parts[1]);
+    EXPECT_THROW(ml::readPacked(*file, {"part0"}, {int64_t(out), int64_t(in + 1)}, Precision::float32),
+                 std::exception);
 }

@@ -51,29 +51,30 @@ AudioEncoderModel::AudioEncoderModel(const ModelFolder& folder, ComputeUnits uni
     const SafeTensorsFile& w = folder.weights();
     const kernels::Precision precision = productPrecision(units);
     auto packConv = [&](const std::string& name, int64_t channels) {
-        const std::vector<float> weight = readFloats(w, name + ".weight", {d, channels, 3});
-        return PackedLinearWeights{
-            kernels::PackedWeights::pack(weight.data(), size_t(d), size_t(channels * 3), precision),
-            readFloats(w, name + ".bias", {d})};
+        return PackedLinearWeights{readPacked(w, {name + ".weight"}, {d, channels, 3}, precision),
+                                   readFloats(w, name + ".bias", {d})};
     };
     conv1_ = packConv("encoder.conv1", shape_.mels);
     conv2_ = packConv("encoder.conv2", d);
     positions_ = readFloats(w, "encoder.embed_positions.weight", {shape_.frames, d});
-    const auto f32 = MultiArrayDataType::Float32;
-    // Each layer's float copies live only until they are packed.
     for (int64_t l = 0; l < shape_.layers; ++l) {
         const std::string prefix = "encoder.layers." + std::to_string(l);
         Layer layer;
         layer.attentionNorm = readLayerNorm(w, prefix + ".self_attn_layer_norm", d);
-        const LinearWeights q = readLinear(w, prefix + ".self_attn.q_proj", d, d, f32);
-        const LinearWeights k = readLinear(w, prefix + ".self_attn.k_proj", d, d, f32, false);
-        const LinearWeights v = readLinear(w, prefix + ".self_attn.v_proj", d, d, f32);
-        layer.qkv = packLinear(stackLinear({&q, &k, &v}), precision);
-        layer.out = packLinear(readLinear(w, prefix + ".self_attn.out_proj", d, d, f32), precision);
+        const std::string attention = prefix + ".self_attn.";
+        layer.qkv.weight = readPacked(
+            w, {attention + "q_proj.weight", attention + "k_proj.weight", attention + "v_proj.weight"}, {d, d},
+            precision);
+        layer.qkv.bias = readFloats(w, attention + "q_proj.bias", {d});
+        layer.qkv.bias.resize(size_t(2 * d), 0.0f); // the key projection has no bias
+        const std::vector<float> valueBias = readFloats(w, attention + "v_proj.bias", {d});
+        layer.qkv.bias.insert(layer.qkv.bias.end(), valueBias.begin(), valueBias.end());
+        layer.out = readPackedLinear(w, attention + "out_proj", d, d, precision);
         layer.mlpNorm = readLayerNorm(w, prefix + ".final_layer_norm", d);
-        layer.fc1 = packLinear(readLinear(w, prefix + ".fc1", 4 * d, d, f32), precision);
-        layer.fc2 = packLinear(readLinear(w, prefix + ".fc2", d, 4 * d, f32), precision);
+        layer.fc1 = readPackedLinear(w, prefix + ".fc1", 4 * d, d, precision);
+        layer.fc2 = readPackedLinear(w, prefix + ".fc2", d, 4 * d, precision);
         layers_.push_back(std::move(layer));
+        w.releaseReadPages();
     }
     finalNorm_ = readLayerNorm(w, "encoder.layer_norm", d);
 }

@@ -207,6 +207,12 @@ std::shared_ptr<const SafeTensorsFile> SafeTensorsFile::open(const std::filesyst
     return file;
 }
 
+void SafeTensorsFile::releaseReadPages() const {
+    if (mapping_ != nullptr) {
+        ::madvise(mapping_, mappingSize_, MADV_DONTNEED);
+    }
+}
+
 SafeTensorsFile::~SafeTensorsFile() {
     if (mapping_ != nullptr) {
         ::munmap(mapping_, mappingSize_);

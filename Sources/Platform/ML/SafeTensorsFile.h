@@ -51,6 +51,11 @@ public:
     MultiArray array(const std::string& name, const std::vector<int64_t>& expectedShape,
                      MultiArrayDataType dataType = MultiArrayDataType::Float32) const;
 
+    /// Lets go of the pages read so far: kinds that keep their own (packed) copies call it as they load, so
+    /// the file's pages and the copies are not resident at once. Nothing is lost: a page used again is
+    /// read again from the file.
+    void releaseReadPages() const;
+
 private:
     SafeTensorsFile() = default;
 

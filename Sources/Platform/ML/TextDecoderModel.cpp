@@ -186,9 +186,10 @@ TextDecoderModel::TextDecoderModel(const ModelFolder& folder, ComputeUnits units
                                     "\" is declared but the model names no \"alignment_heads\"");
 
     const SafeTensorsFile& file = folder.weights();
-    const auto f16 = MultiArrayDataType::Float16, f32 = MultiArrayDataType::Float32;
+    const auto f16 = MultiArrayDataType::Float16;
     tokenEmbedding_ = file.array("decoder.embed_tokens.weight", {shape_.vocabulary, d}, f16);
     positions_ = readFloats(file, "decoder.embed_positions.weight", {shape_.textContext, d});
+    file.releaseReadPages(); // every weight is copied: the file's pages need not stay beside the copies
     for (int64_t l = 0; l < shape_.layers; ++l) {
         const std::string prefix = "decoder.layers." + std::to_string(l);
         Layer layer;
@@ -200,15 +201,14 @@ TextDecoderModel::TextDecoderModel(const ModelFolder& folder, ComputeUnits units
         layer.selfOut = readLinear(file, prefix + ".self_attn.out_proj", d, d, f16);
         layer.crossNorm = readLayerNorm(file, prefix + ".encoder_attn_layer_norm", d);
         layer.crossQuery = readLinear(file, prefix + ".encoder_attn.q_proj", d, d, f16);
-        layer.crossKey = packLinear(readLinear(file, prefix + ".encoder_attn.k_proj", d, d, f32, false),
-                                    productPrecision(units));
-        layer.crossValue =
-            packLinear(readLinear(file, prefix + ".encoder_attn.v_proj", d, d, f32), productPrecision(units));
+        layer.crossKey = readPackedLinear(file, prefix + ".encoder_attn.k_proj", d, d, productPrecision(units), false);
+        layer.crossValue = readPackedLinear(file, prefix + ".encoder_attn.v_proj", d, d, productPrecision(units));
         layer.crossOut = readLinear(file, prefix + ".encoder_attn.out_proj", d, d, f16);
         layer.mlpNorm = readLayerNorm(file, prefix + ".final_layer_norm", d);
         layer.fc1 = readLinear(file, prefix + ".fc1", 4 * d, d, f16);
         layer.fc2 = readLinear(file, prefix + ".fc2", d, 4 * d, f16);
         layers_.push_back(std::move(layer));
+        file.releaseReadPages();
     }
     finalNorm_ = readLayerNorm(file, "decoder.layer_norm", d);
 }

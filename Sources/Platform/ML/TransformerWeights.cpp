@@ -1,5 +1,7 @@
 #include "Platform/ML/TransformerWeights.h"
 
+#include "Platform/ML/Kernels/KernelTable.h"
+
 #include <cmath>
 #include <cstring>
 #include <stdexcept>
@@ -59,11 +61,41 @@ kernels::Precision productPrecision(ComputeUnits units) {
     return kernels::Precision::float32;
 }
 
-PackedLinearWeights packLinear(const LinearWeights& linear, kernels::Precision precision) {
-    if (linear.weight.dataType() != MultiArrayDataType::Float32)
-        throw std::invalid_argument("only float weights are packed");
-    return {kernels::PackedWeights::pack(linear.floats(), size_t(linear.out), size_t(linear.in), precision),
-            linear.bias};
+kernels::PackedWeights readPacked(const SafeTensorsFile& file, const std::vector<std::string>& names,
+                                  const std::vector<int64_t>& shape, kernels::Precision precision) {
+    size_t in = 1;
+    for (size_t i = 1; i < shape.size(); ++i)
+        in *= size_t(shape[i]);
+    const size_t rows = size_t(shape.front());
+    struct Source {
+        const SafeTensor* tensor;
+        std::vector<float> converted; // element types other than F16 and F32
+    };
+    std::vector<Source> sources;
+    for (const std::string& name : names) {
+        const SafeTensor& tensor = file.tensor(name, shape);
+        sources.push_back({&tensor, {}});
+        if (tensor.dtype != "F16" && tensor.dtype != "F32")
+            sources.back().converted = file.array(name, shape, MultiArrayDataType::Float32).toFloats();
+    }
+    const kernels::KernelTable& k = kernels::activeKernels();
+    auto readRow = [&](size_t row, float* values) {
+        const Source& source = sources[row / rows];
+        const size_t offset = (row % rows) * in;
+        if (!source.converted.empty())
+            std::memcpy(values, source.converted.data() + offset, in * sizeof(float));
+        else if (source.tensor->dtype == "F16")
+            k.halfToFloat(reinterpret_cast<const uint16_t*>(source.tensor->data) + offset, values, in);
+        else
+            std::memcpy(values, source.tensor->data + offset * sizeof(float), in * sizeof(float));
+    };
+    return kernels::PackedWeights::pack(readRow, rows * names.size(), in, precision);
+}
+
+PackedLinearWeights readPackedLinear(const SafeTensorsFile& file, const std::string& prefix, int64_t out,
+                                     int64_t in, kernels::Precision precision, bool hasBias) {
+    return {readPacked(file, {prefix + ".weight"}, {out, in}, precision),
+            hasBias ? readFloats(file, prefix + ".bias", {out}) : std::vector<float>(size_t(out), 0.0f)};
 }
 
 float RandomWeightWriter::next() {

@@ -48,8 +48,14 @@ struct PackedLinearWeights {
 /// reduced precision for the others (where the processor has it; PackedWeights falls back).
 kernels::Precision productPrecision(ComputeUnits units);
 
-/// Packs a Float32 linear layer (the float copy can be dropped afterwards).
-PackedLinearWeights packLinear(const LinearWeights& linear, kernels::Precision precision);
+/// Tensors of one shape [rows, ...] stacked in order (query, key and value into one product) and packed as
+/// one linear layer [rows x count, product of the other dimensions], read from the file a row at a time
+/// (no float copy of the whole).
+kernels::PackedWeights readPacked(const SafeTensorsFile& file, const std::vector<std::string>& names,
+                                  const std::vector<int64_t>& shape, kernels::Precision precision);
+/// A linear layer "<prefix>.weight" [out, in] and "<prefix>.bias", packed.
+PackedLinearWeights readPackedLinear(const SafeTensorsFile& file, const std::string& prefix, int64_t out,
+                                     int64_t in, kernels::Precision precision, bool hasBias = true);
 
 /// Reads and checks the shapes of "<prefix>.weight" and "<prefix>.bias".
 LayerNormWeights readLayerNorm(const SafeTensorsFile& file, const std::string& prefix, int64_t width);

@@ -17,21 +17,28 @@ uint16_t floatToBfloat16(float value) {
 
 PackedWeights PackedWeights::pack(const float* W, size_t out, size_t in, Precision wanted,
                                   const KernelTable& kernels) {
+    return pack([&](size_t row, float* values) { std::memcpy(values, W + row * in, in * sizeof(float)); }, out,
+                in, wanted, kernels);
+}
+
+PackedWeights PackedWeights::pack(const RowReader& readRow, size_t out, size_t in, Precision wanted,
+                                  const KernelTable& kernels) {
     PackedWeights packed;
     packed.in_ = in;
     packed.out_ = out;
     packed.kernels_ = &kernels;
-    packed.precision_ =
-        wanted == Precision::bfloat16 && amxAvailable() ? Precision::bfloat16 : Precision::float32;
+    packed.precision_ = wanted == Precision::bfloat16 && amxAvailable() ? Precision::bfloat16 : Precision::float32;
     ThreadPool& pool = ThreadPool::shared();
     if (packed.precision_ == Precision::float32) {
         const size_t width = kernels.gemmPanelWidth, panels = (out + width - 1) / width;
         packed.data_.assign(panels * in * width, 0);
         pool.parallelFor(panels, [&](size_t p) {
             uint16_t* panel = packed.data_.data() + p * in * width;
+            std::vector<float> row(in);
             std::vector<uint16_t> halves(in);
             for (size_t j = 0; j < width && p * width + j < out; ++j) {
-                kernels.floatToHalf(W + (p * width + j) * in, halves.data(), in);
+                readRow(p * width + j, row.data());
+                kernels.floatToHalf(row.data(), halves.data(), in);
                 for (size_t k = 0; k < in; ++k)
                     panel[k * width + j] = halves[k];
             }
@@ -44,8 +51,9 @@ PackedWeights PackedWeights::pack(const float* W, size_t out, size_t in, Precisi
     packed.data_.assign(panels * packed.paddedIn_ * width, 0);
     pool.parallelFor(panels, [&](size_t p) {
         uint16_t* panel = packed.data_.data() + p * packed.paddedIn_ * width;
+        std::vector<float> row(in);
         for (size_t j = 0; j < width && p * width + j < out; ++j) {
-            const float* row = W + (p * width + j) * in;
+            readRow(p * width + j, row.data());
             for (size_t k = 0; k < in; ++k)
                 panel[(k / 2) * 2 * width + j * 2 + (k & 1)] = floatToBfloat16(row[k]);
         }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 namespace ml::kernels {
@@ -27,6 +28,12 @@ public:
     /// Packs W [out, in] for the given kernels (the processor's best by default). A bfloat16 request
     /// falls back to float32 where the processor cannot run it; precision() tells which was taken.
     static PackedWeights pack(const float* W, size_t out, size_t in, Precision wanted,
+                              const KernelTable& kernels = activeKernels());
+
+    /// Writes row `row` of W (`in` values) into `values`; called from several threads at once.
+    using RowReader = std::function<void(size_t row, float* values)>;
+    /// The same, reading W a row at a time (straight from a weights file, no float copy of the whole).
+    static PackedWeights pack(const RowReader& readRow, size_t out, size_t in, Precision wanted,
                               const KernelTable& kernels = activeKernels());
 
     size_t in() const { return in_; }
