@@ -190,6 +190,11 @@ inline double residentMegabytes(const std::string& field = "VmRSS") {
     return 0;
 }
 
+/// The high-water mark since the last reset, in MB.
+inline double peakResidentMegabytes() {
+    return residentMegabytes("VmHWM");
+}
+
 /// Starts a new high-water mark at the current resident size.
 inline void resetPeakResident() {
     std::ofstream("/proc/self/clear_refs") << "5";
