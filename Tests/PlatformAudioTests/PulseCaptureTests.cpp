@@ -3,6 +3,7 @@
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "Platform/Audio/Pulse/PulseRecordStream.h"
 #include "Support/ScopedEnvironment.h"
+#include "Support/SignalLevel.h"
 #include "Support/TestPulseServer.h"
 
 #include <algorithm>
@@ -18,32 +19,11 @@ using audio::PulseCaptureSource;
 using audio::PulseContext;
 using audio::PulseError;
 using audio::PulseRecordStream;
+using testsupport::measureSignal;
+using testsupport::testSignalFrequency;
+using testsupport::testSignalPeak;
 
 namespace {
-
-// The test server's "test_source" plays a 440 Hz sine of amplitude 0.5 at 16 kHz.
-constexpr double signalFrequency = 440.0;
-constexpr double signalPeak = 0.5;
-
-struct Level {
-    double rms = 0;
-    float peak = 0;
-    size_t zeroCrossings = 0;
-};
-
-Level measure(const std::vector<float>& samples) {
-    Level level;
-    double sum = 0;
-    for (size_t i = 0; i < samples.size(); ++i) {
-        sum += double(samples[i]) * samples[i];
-        level.peak = std::max(level.peak, std::fabs(samples[i]));
-        if (i > 0 && (samples[i - 1] < 0) != (samples[i] < 0)) {
-            ++level.zeroCrossings;
-        }
-    }
-    level.rms = samples.empty() ? 0 : std::sqrt(sum / samples.size());
-    return level;
-}
 
 // Collects blocks from the capture thread; a test waits until it has enough.
 class BlockCollector {
@@ -84,10 +64,10 @@ TEST_F(PulseCaptureTest, RecordStreamReadsTheKnownSignalInWholeBlocks) {
     std::vector<float> samples(8000);
     ASSERT_EQ(stream.read(samples.data(), 1600), 1600u);
     ASSERT_EQ(stream.read(samples.data(), samples.size()), samples.size());
-    Level level = measure(samples);
-    EXPECT_NEAR(level.peak, signalPeak, 0.01);
-    EXPECT_NEAR(level.rms, signalPeak / std::sqrt(2.0), 0.01);
-    EXPECT_NEAR(double(level.zeroCrossings), signalFrequency, 4);
+    auto level = measureSignal(samples);
+    EXPECT_NEAR(level.peak, testSignalPeak, 0.01);
+    EXPECT_NEAR(level.rms, testSignalPeak / std::sqrt(2.0), 0.01);
+    EXPECT_NEAR(double(level.zeroCrossings), testSignalFrequency, 4);
 }
 
 TEST_F(PulseCaptureTest, ServerConvertsToTheRequestedRateAndChannels) {
@@ -105,7 +85,7 @@ TEST_F(PulseCaptureTest, ServerConvertsToTheRequestedRateAndChannels) {
         right.push_back(frames[i + 1]);
     }
     EXPECT_EQ(left, right);
-    EXPECT_NEAR(double(measure(left).zeroCrossings), signalFrequency, 4);
+    EXPECT_NEAR(double(measureSignal(left).zeroCrossings), testSignalFrequency, 4);
 }
 
 TEST_F(PulseCaptureTest, DefaultSourceAndMonitorsCanBeRecorded) {
@@ -155,7 +135,7 @@ TEST_F(PulseCaptureTest, CaptureDeliversBlocksPausesResumesAndStops) {
     for (const auto& block : blocks) {
         ASSERT_EQ(block.size(), 1600u);
     }
-    EXPECT_NEAR(measure(blocks.back()).peak, signalPeak, 0.01);
+    EXPECT_NEAR(measureSignal(blocks.back()).peak, testSignalPeak, 0.01);
     EXPECT_FALSE(stream->failure());
 
     // After a stop the device opens anew.

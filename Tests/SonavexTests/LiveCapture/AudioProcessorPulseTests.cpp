@@ -4,6 +4,7 @@
 #include "SonavexTests/LogCapture.h"
 #include "SonavexTests/ToolRunner.h"
 #include "Support/ScopedEnvironment.h"
+#include "Support/SignalLevel.h"
 #include "Support/TestPulseServer.h"
 
 #include <chrono>
@@ -15,32 +16,11 @@
 #include <sstream>
 
 using sonavex::AudioProcessor;
+using testsupport::measureSignal;
+using testsupport::testSignalFrequency;
+using testsupport::testSignalPeak;
 
 namespace {
-
-// The test server's "test_source" plays a 440 Hz sine of amplitude 0.5 at 16 kHz.
-constexpr double signalFrequency = 440.0;
-constexpr double signalPeak = 0.5;
-
-struct Level {
-    double rms = 0;
-    float peak = 0;
-    std::size_t zeroCrossings = 0;
-};
-
-Level measure(const float* samples, std::size_t count) {
-    Level level;
-    double sum = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        sum += double(samples[i]) * samples[i];
-        level.peak = std::max(level.peak, std::fabs(samples[i]));
-        if (i > 0 && (samples[i - 1] < 0) != (samples[i] < 0)) {
-            ++level.zeroCrossings;
-        }
-    }
-    level.rms = count == 0 ? 0 : std::sqrt(sum / double(count));
-    return level;
-}
 
 // Counts the buffers the processor's callback sees; a test waits until there are enough.
 class BufferCounter {
@@ -96,13 +76,13 @@ TEST_F(AudioProcessorPulse, CapturesTheKnownSignalWithItsLevelAndLength) {
     EXPECT_EQ(samples.size(), energies.size() * 1600);
     EXPECT_EQ(energies[0].rel, 0.0f);
     // Skip the first buffer (what the pipe held before), then half a second of the sine.
-    Level level = measure(samples.data() + 1600, 8000);
-    EXPECT_NEAR(level.peak, signalPeak, 0.01);
-    EXPECT_NEAR(level.rms, signalPeak / std::sqrt(2.0), 0.01);
-    EXPECT_NEAR(double(level.zeroCrossings), signalFrequency, 4);
+    auto level = measureSignal(std::span(samples).subspan(1600, 8000));
+    EXPECT_NEAR(level.peak, testSignalPeak, 0.01);
+    EXPECT_NEAR(level.rms, testSignalPeak / std::sqrt(2.0), 0.01);
+    EXPECT_NEAR(double(level.zeroCrossings), testSignalFrequency, 4);
     for (std::size_t i = 1; i < energies.size(); ++i) {
-        EXPECT_NEAR(energies[i].avg, signalPeak / std::sqrt(2.0), 0.02) << "buffer " << i;
-        EXPECT_NEAR(energies[i].max, signalPeak, 0.02) << "buffer " << i;
+        EXPECT_NEAR(energies[i].avg, testSignalPeak / std::sqrt(2.0), 0.02) << "buffer " << i;
+        EXPECT_NEAR(energies[i].max, testSignalPeak, 0.02) << "buffer " << i;
         EXPECT_LT(energies[i].rel, 0.05f) << "as loud as the buffers before it";
     }
 }
@@ -139,7 +119,8 @@ TEST_F(AudioProcessorPulse, AnUnknownDeviceRecordsFromTheDefaultInput) {
     processor->stopRecording();
     EXPECT_EQ(log.lines(), std::vector<std::string>{"Error setting Audio Unit property: 5"});
     auto samples = processor->audioSamples();
-    EXPECT_NEAR(measure(samples.data() + 1600, 3200).peak, signalPeak, 0.01);
+    ASSERT_GE(samples.size(), 3u * 1600);
+    EXPECT_NEAR(measureSignal(std::span(samples).subspan(1600, 3200)).peak, testSignalPeak, 0.01);
 }
 
 TEST_F(AudioProcessorPulse, WithoutAServerStartThrowsTheLibrarysReasonAndNothingRuns) {
@@ -217,7 +198,7 @@ TEST_F(AudioProcessorPulse, ToolListsDevicesAndRecordsExactlyTheAskedLength) {
     std::vector<float> samples(8000);
     file.read(reinterpret_cast<char*>(samples.data()), std::streamsize(samples.size() * sizeof(float)));
     EXPECT_EQ(file.gcount(), std::streamsize(32000));
-    EXPECT_NEAR(measure(samples.data() + 1600, 6400).peak, signalPeak, 0.01);
+    EXPECT_NEAR(measureSignal(std::span(samples).subspan(1600, 6400)).peak, testSignalPeak, 0.01);
 
     EXPECT_EQ(runSonavex("audio record").status, 2);
     EXPECT_EQ(runSonavex("audio record --seconds 0").status, 2);
