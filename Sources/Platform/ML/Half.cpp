@@ -1,5 +1,7 @@
 #include "Platform/ML/Half.h"
 
+#include <cpuid.h>
+
 namespace ml {
 
 namespace detail {
@@ -11,10 +13,15 @@ namespace {
 bool hasF16C() {
     // The F16C file is compiled for AVX2 as a whole, so ask for everything it may use.
     static const bool supported =
-        __builtin_cpu_supports("f16c") && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+        processorHasF16C() && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
     return supported;
 }
 } // namespace
+
+bool processorHasF16C() {
+    unsigned eax = 0, ebx = 0, ecx = 0, edx = 0;
+    return __get_cpuid(1, &eax, &ebx, &ecx, &edx) != 0 && (ecx & bit_F16C) != 0;
+}
 
 void halfToFloat(const Float16* source, float* destination, std::size_t n) {
     if (hasF16C()) {

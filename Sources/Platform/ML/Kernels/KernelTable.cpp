@@ -1,5 +1,7 @@
 #include "Platform/ML/Kernels/KernelTable.h"
 
+#include "Platform/ML/Half.h"
+
 #include <initializer_list>
 
 namespace ml::kernels {
@@ -11,12 +13,10 @@ bool cpuSupports(Isa isa) {
     case Isa::generic:
         return true;
     case Isa::avx2:
-        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
-               __builtin_cpu_supports("f16c");
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && processorHasF16C();
     case Isa::avx512:
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") &&
-               __builtin_cpu_supports("f16c");
+               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") && processorHasF16C();
     }
     return false;
 }
