@@ -7,25 +7,26 @@
 
 using sonavex::AudioBufferStream;
 
-TEST(AudioBufferStream, DeliversInOrderThenTheErrorThenTheEnd) {
+TEST(AudioBufferStream, DeliversAcrossThreadsInOrderThenTheErrorThenTheEndAndTerminatesOnce) {
     auto [stream, continuation] = AudioBufferStream::make();
     int terminations = 0;
     continuation.setOnTermination([&] { ++terminations; });
-    EXPECT_TRUE(continuation.yield({1}));
-    EXPECT_TRUE(continuation.yield({2, 3}));
-    continuation.finish(std::make_exception_ptr(std::runtime_error("device gone")));
-    EXPECT_EQ(terminations, 1);
-    EXPECT_FALSE(continuation.yield({4}));
-    continuation.finish();
-    EXPECT_EQ(terminations, 1);
-
+    std::thread writer([continuation = continuation] {
+        continuation.yield({1});
+        continuation.yield({2, 3});
+        continuation.finish(std::make_exception_ptr(std::runtime_error("device gone")));
+        continuation.finish();
+    });
     EXPECT_EQ(stream.next(), std::vector<float>{1});
     EXPECT_EQ(stream.next(), (std::vector<float>{2, 3}));
     EXPECT_THROW(stream.next(), std::runtime_error);
     EXPECT_EQ(stream.next(), std::nullopt);
+    writer.join();
+    EXPECT_EQ(terminations, 1);
+    EXPECT_FALSE(continuation.yield({4}));
 }
 
-TEST(AudioBufferStream, TheReaderEndingTheStreamTerminatesItOnce) {
+TEST(AudioBufferStream, TheReaderLettingGoOrStoppingItsWaitEndsTheStream) {
     int terminations = 0;
     std::optional<AudioBufferStream::Continuation> writer;
     {
@@ -35,32 +36,14 @@ TEST(AudioBufferStream, TheReaderEndingTheStreamTerminatesItOnce) {
     }
     EXPECT_EQ(terminations, 1);
     EXPECT_FALSE(writer->yield({1}));
-    writer->finish();
-    EXPECT_EQ(terminations, 1);
-    // A handler set after the end runs at once.
-    writer->setOnTermination([&] { terminations += 10; });
+    writer->setOnTermination([&] { terminations += 10; }); // already ended: runs at once
     EXPECT_EQ(terminations, 11);
-}
 
-TEST(AudioBufferStream, AStoppedWaitCancelsAndTerminates) {
     auto [stream, continuation] = AudioBufferStream::make();
-    int terminations = 0;
     continuation.setOnTermination([&] { ++terminations; });
     std::stop_source stop;
     std::thread stopper([&] { stop.request_stop(); });
     EXPECT_THROW(stream.next(stop.get_token()), orvane::CancellationError);
     stopper.join();
-    EXPECT_EQ(terminations, 1);
-    EXPECT_FALSE(continuation.yield({1}));
-}
-
-TEST(AudioBufferStream, AWaitingReaderWakesForABufferFromAnotherThread) {
-    auto [stream, continuation] = AudioBufferStream::make();
-    std::thread writer([continuation = continuation] {
-        continuation.yield({5});
-        continuation.finish();
-    });
-    EXPECT_EQ(stream.next(), std::vector<float>{5});
-    EXPECT_EQ(stream.next(), std::nullopt);
-    writer.join();
+    EXPECT_EQ(terminations, 12);
 }

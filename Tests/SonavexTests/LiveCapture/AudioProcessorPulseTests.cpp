@@ -13,7 +13,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <mutex>
-#include <sstream>
 
 using sonavex::AudioProcessor;
 using testsupport::measureSignal;
@@ -64,11 +63,17 @@ std::optional<uint32_t> deviceNamed(const std::string& name) {
 
 } // namespace
 
-TEST_F(AudioProcessorPulse, CapturesTheKnownSignalWithItsLevelAndLength) {
-    BufferCounter counter;
-    processor->startRecordingLive(std::nullopt, counter.callback());
-    ASSERT_TRUE(counter.waitFor(6));
-    processor->stopRecording();
+TEST_F(AudioProcessorPulse, StreamsTheKnownSignalWithItsLevelAndLengthUntilTheReaderLetsGo) {
+    {
+        auto [stream, continuation] = processor->startStreamingRecordingLive();
+        for (int i = 0; i < 6; ++i) {
+            auto buffer = stream.next();
+            ASSERT_TRUE(buffer);
+            EXPECT_EQ(buffer->size(), 1600u);
+        }
+    }
+    // The reader is gone: capture has stopped and the callback is cleared.
+    EXPECT_FALSE(processor->audioBufferCallback());
 
     const auto samples = processor->audioSamples();
     const auto energies = processor->audioEnergy();
@@ -88,10 +93,9 @@ TEST_F(AudioProcessorPulse, CapturesTheKnownSignalWithItsLevelAndLength) {
 }
 
 TEST_F(AudioProcessorPulse, ListsTheTestSourceWithoutMonitorsAndCapturesFromItByNumber) {
-    auto devices = AudioProcessor::getAudioDevices();
     auto id = deviceNamed("Test-Source");
     ASSERT_TRUE(id);
-    for (const auto& device : devices) {
+    for (const auto& device : AudioProcessor::getAudioDevices()) {
         EXPECT_EQ(device.name.find("Monitor"), std::string::npos) << device.name;
     }
     EXPECT_TRUE(AudioProcessor::requestRecordPermission());
@@ -105,22 +109,17 @@ TEST_F(AudioProcessorPulse, ListsTheTestSourceWithoutMonitorsAndCapturesFromItBy
     EXPECT_EQ(processor->audioSamples().size(), pausedAt) << "a block arrived after the pause";
     processor->resumeRecordingLive(*id);
     ASSERT_TRUE(counter.waitFor(counter.count() + 2));
+    // An unknown device: an error line, then capture from the default input, the same source here.
+    processor->resumeRecordingLive(0xFFFFFFF0u);
+    ASSERT_TRUE(counter.waitFor(counter.count() + 2));
     processor->stopRecording();
-    EXPECT_GT(processor->audioSamples().size(), pausedAt);
-    EXPECT_EQ(processor->audioSamples().size() % 1600, 0u);
-    EXPECT_EQ(log.lines().front(), "Successfully set input device.");
-}
 
-TEST_F(AudioProcessorPulse, AnUnknownDeviceRecordsFromTheDefaultInput) {
-    LogCapture log(orvane::Logging::LogLevel::error);
-    BufferCounter counter;
-    processor->startRecordingLive(0xFFFFFFF0u, counter.callback());
-    ASSERT_TRUE(counter.waitFor(3));
-    processor->stopRecording();
-    EXPECT_EQ(log.lines(), std::vector<std::string>{"Error setting Audio Unit property: 5"});
-    auto samples = processor->audioSamples();
-    ASSERT_GE(samples.size(), 3u * 1600);
-    EXPECT_NEAR(measureSignal(std::span(samples).subspan(1600, 3200)).peak, testSignalPeak, 0.01);
+    const auto samples = processor->audioSamples();
+    EXPECT_GT(samples.size(), pausedAt + 3200);
+    EXPECT_EQ(samples.size() % 1600, 0u);
+    EXPECT_NEAR(measureSignal(std::span(samples).last(1600)).peak, testSignalPeak, 0.01);
+    EXPECT_EQ(log.lines(), (std::vector<std::string>{"Successfully set input device.",
+                                                     "Error setting Audio Unit property: 5"}));
 }
 
 TEST_F(AudioProcessorPulse, WithoutAServerStartThrowsTheLibrarysReasonAndNothingRuns) {
@@ -149,22 +148,6 @@ TEST_F(AudioProcessorPulse, WithoutAServerStartThrowsTheLibrarysReasonAndNothing
     EXPECT_THROW(stream.next(), audio::PulseError);
 }
 
-TEST_F(AudioProcessorPulse, StreamingCaptureYieldsTheSignalUntilTheReaderLetsGo) {
-    {
-        auto [stream, continuation] = processor->startStreamingRecordingLive();
-        for (int i = 0; i < 3; ++i) {
-            auto buffer = stream.next();
-            ASSERT_TRUE(buffer);
-            EXPECT_EQ(buffer->size(), 1600u);
-        }
-    }
-    // The reader is gone: capture has stopped and the callback is cleared.
-    EXPECT_FALSE(processor->audioBufferCallback());
-    const auto stoppedAt = processor->audioSamples().size();
-    EXPECT_GE(stoppedAt, 3u * 1600);
-    EXPECT_EQ(processor->audioSamples().size(), stoppedAt);
-}
-
 TEST_F(AudioProcessorPulse, ToolListsDevicesAndRecordsExactlyTheAskedLength) {
     auto devices = runSonavex("audio devices");
     EXPECT_EQ(devices.status, 0);
@@ -186,13 +169,7 @@ TEST_F(AudioProcessorPulse, ToolListsDevicesAndRecordsExactlyTheAskedLength) {
     EXPECT_EQ(line["buffers"], 5);
     ASSERT_EQ(line["relativeEnergy"].size(), 5u);
     EXPECT_EQ(line["relativeEnergy"][0], 0.0);
-    EXPECT_EQ(std::vector<std::string>({"samples", "buffers", "relativeEnergy"}), [&] {
-        std::vector<std::string> keys;
-        for (const auto& item : line.items()) {
-            keys.push_back(item.key());
-        }
-        return keys;
-    }());
+    EXPECT_EQ(outcome.output.rfind("{\"samples\":8000,\"buffers\":5,\"relativeEnergy\":[0.0,", 0), 0u);
 
     std::ifstream file(out, std::ios::binary);
     std::vector<float> samples(8000);

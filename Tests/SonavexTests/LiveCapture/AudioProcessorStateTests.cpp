@@ -10,29 +10,22 @@ using sonavex::AudioProcessor;
 
 namespace {
 
-std::shared_ptr<AudioProcessor> makeProcessor() {
-    return std::make_shared<AudioProcessor>(std::make_shared<audio::FakeCaptureSource>());
-}
-
 // A buffer whose every sample is `level`: its RMS, largest and smallest magnitude are all `level`.
 std::vector<float> constant(float level, std::size_t count = 1600) {
     return std::vector<float>(count, level);
 }
 
+class AudioProcessorState : public ::testing::Test {
+protected:
+    std::shared_ptr<audio::FakeCaptureSource> source = std::make_shared<audio::FakeCaptureSource>();
+    std::shared_ptr<AudioProcessor> processor = std::make_shared<AudioProcessor>(source);
+};
+
 } // namespace
 
-TEST(AudioProcessorState, StartsEmptyWithTheDefaultWindowAndBufferLength) {
-    auto processor = makeProcessor();
+TEST_F(AudioProcessorState, RelativeEnergyIsMeasuredAgainstTheQuietestOfTheLastTwentyBuffers) {
     EXPECT_EQ(processor->relativeEnergyWindow(), 20);
     EXPECT_EQ(processor->minBufferLength(), 1600);
-    EXPECT_FALSE(processor->isInputSuppressed());
-    EXPECT_TRUE(processor->relativeEnergy().empty());
-    EXPECT_TRUE(processor->audioSamples().empty());
-    processor->stopRecording(); // never started: nothing to stop
-}
-
-TEST(AudioProcessorState, RelativeEnergyIsMeasuredAgainstTheQuietestOfTheLastTwentyBuffers) {
-    auto processor = makeProcessor();
     // Whatever the window says, the reference spans 20 buffers.
     processor->setRelativeEnergyWindow(3);
     processor->processBuffer(constant(0.001f)); // -60 dB, the quietest
@@ -48,72 +41,39 @@ TEST(AudioProcessorState, RelativeEnergyIsMeasuredAgainstTheQuietestOfTheLastTwe
     EXPECT_NEAR(energies[20].rel, 2.0f / 3.0f, 1e-4);
     // Buffer 21's predecessors are buffers 1 to 20, all as loud as itself.
     EXPECT_NEAR(energies[21].rel, 0.0f, 1e-4);
-    EXPECT_EQ(processor->relativeEnergy().size(), 22u);
     EXPECT_EQ(processor->relativeEnergy()[1], energies[1].rel);
     EXPECT_EQ(processor->audioSamples().size(), 22u * 1600);
 }
 
-TEST(AudioProcessorState, EnergyEntriesHoldLevelPeakAndFloor) {
-    auto processor = makeProcessor();
-    processor->processBuffer({0.5f, -0.5f, 0.25f, -0.1f});
-    auto energy = processor->audioEnergy().at(0);
-    EXPECT_NEAR(energy.avg, std::sqrt((0.25 + 0.25 + 0.0625 + 0.01) / 4), 1e-6);
-    EXPECT_FLOAT_EQ(energy.max, 0.5f);
-    EXPECT_FLOAT_EQ(energy.min, 0.1f);
-}
-
-TEST(AudioProcessorState, SuppressedInputArrivesAsSilence) {
-    auto source = std::make_shared<audio::FakeCaptureSource>();
-    auto processor = std::make_shared<AudioProcessor>(source);
+TEST_F(AudioProcessorState, SuppressedInputArrivesAsSilenceAndPurgeKeepsTheNewestSamples) {
     processor->startRecordingLive();
     processor->setInputSuppressed(true);
-    EXPECT_TRUE(processor->isInputSuppressed());
-    source->deliver(constant(0.5f, 4));
+    source->deliver(constant(0.5f, 3));
     processor->setInputSuppressed(false);
-    source->deliver(constant(0.5f, 4));
+    source->deliver({1, 2, 3});
+    EXPECT_EQ(processor->audioSamples(), (std::vector<float>{0, 0, 0, 1, 2, 3}));
+    auto silent = processor->audioEnergy().at(0);
+    EXPECT_EQ(silent.avg + silent.max + silent.min, 0.0f);
 
-    EXPECT_EQ(processor->audioSamples(), (std::vector<float>{0, 0, 0, 0, 0.5f, 0.5f, 0.5f, 0.5f}));
-    auto energies = processor->audioEnergy();
-    ASSERT_EQ(energies.size(), 2u);
-    EXPECT_EQ(energies[0].avg, 0.0f);
-    EXPECT_EQ(energies[0].max, 0.0f);
-    EXPECT_EQ(energies[0].min, 0.0f);
-    EXPECT_FLOAT_EQ(energies[1].max, 0.5f);
-}
-
-TEST(AudioProcessorState, PurgeKeepsTheNewestSamplesAndEveryEnergy) {
-    auto processor = makeProcessor();
-    std::vector<float> ramp(40000);
-    for (std::size_t i = 0; i < ramp.size(); ++i) {
-        ramp[i] = float(i);
-    }
-    processor->processBuffer(ramp);
-
-    processor->purgeAudioSamples(50000);
-    EXPECT_EQ(processor->audioSamples().size(), 40000u);
-    processor->purgeAudioSamples(16000);
-    auto kept = processor->audioSamples();
-    ASSERT_EQ(kept.size(), 16000u);
-    EXPECT_EQ(kept.front(), 24000.0f);
-    EXPECT_EQ(kept.back(), 39999.0f);
-    EXPECT_EQ(processor->audioEnergy().size(), 1u);
-    processor->purgeAudioSamples(0);
-    EXPECT_TRUE(processor->audioSamples().empty());
+    processor->purgeAudioSamples(7);
+    EXPECT_EQ(processor->audioSamples().size(), 6u);
+    processor->purgeAudioSamples(2);
+    EXPECT_EQ(processor->audioSamples(), (std::vector<float>{2, 3}));
+    EXPECT_EQ(processor->audioEnergy().size(), 2u);
     EXPECT_THROW(processor->purgeAudioSamples(-1), std::invalid_argument);
 }
 
-TEST(AudioProcessorState, LogsTheSizeEveryBufferLengthTimesWindowSamples) {
+TEST_F(AudioProcessorState, LogsTheSizeEveryBufferLengthTimesWindowSamples) {
     LogCapture log;
-    auto processor = makeProcessor();
     for (int i = 0; i < 19; ++i) {
         processor->processBuffer(constant(0.5f));
     }
     EXPECT_TRUE(log.lines().empty());
     processor->processBuffer(constant(0.5f));
     EXPECT_EQ(log.lines(),
-              (std::vector<std::string>{"Current audio size: 32000 samples, most recent buffer: 1600 "
-                                        "samples, most recent energy: (rel: 0.0, avg: 0.5, max: 0.5, "
-                                        "min: 0.5)"}));
+              std::vector<std::string>{"Current audio size: 32000 samples, most recent buffer: 1600 "
+                                       "samples, most recent energy: (rel: 0.0, avg: 0.5, max: 0.5, "
+                                       "min: 0.5)"});
 
     processor->setRelativeEnergyWindow(1);
     processor->setMinBufferLength(800);
@@ -123,15 +83,13 @@ TEST(AudioProcessorState, LogsTheSizeEveryBufferLengthTimesWindowSamples) {
     EXPECT_EQ(
         log.lines().back().rfind("Current audio size: 32800 samples, most recent buffer: 400 samples", 0),
         0u);
-
     // A period of zero logs nothing rather than dividing by it.
     processor->setRelativeEnergyWindow(0);
     processor->processBuffer(constant(0.5f, 800));
     EXPECT_EQ(log.lines().size(), 2u);
 }
 
-TEST(AudioProcessorState, TheCallbackGetsEachBufferAndMayReadTheProcessor) {
-    auto processor = makeProcessor();
+TEST_F(AudioProcessorState, TheCallbackGetsEachBufferAndMayUseTheProcessor) {
     std::vector<std::size_t> seen;
     // Reading the state from inside the callback would deadlock if it were called under the lock.
     processor->setAudioBufferCallback([&](const std::vector<float>& buffer) {
@@ -145,33 +103,27 @@ TEST(AudioProcessorState, TheCallbackGetsEachBufferAndMayReadTheProcessor) {
     EXPECT_EQ(processor->audioSamples(), std::vector<float>{6});
 }
 
-TEST(AudioProcessorState, ReadersOnOtherThreadsSeeWholeBuffersWhileCaptureWrites) {
-    auto source = std::make_shared<audio::FakeCaptureSource>();
-    auto processor = std::make_shared<AudioProcessor>(source);
+TEST_F(AudioProcessorState, ReadersOnOtherThreadsSeeWholeBuffersWhileCaptureWrites) {
     processor->startRecordingLive();
     constexpr int buffers = 400;
     std::atomic<bool> writing{true};
     std::thread writer([&] {
         for (int i = 0; i < buffers; ++i) {
-            source->deliver(constant(float(i), 1600));
+            source->deliver(constant(float(i)));
         }
         writing = false;
     });
-    int reads = 0;
     bool consistent = true;
-    while (writing || reads == 0) {
+    for (int reads = 0; writing || reads == 0; ++reads) {
         auto samples = processor->audioSamples();
-        auto energies = processor->relativeEnergy();
         // Each copy is a run of whole buffers 0, 1, 2, … in order.
-        consistent = consistent && samples.size() % 1600 == 0;
+        consistent =
+            consistent && samples.size() % 1600 == 0 && processor->relativeEnergy().size() <= buffers;
         for (std::size_t i = 0; consistent && i < samples.size(); i += 1600) {
             consistent = samples[i] == float(i / 1600) && samples[i + 1599] == float(i / 1600);
         }
-        consistent = consistent && energies.size() <= std::size_t(buffers);
-        ++reads;
     }
     writer.join();
     EXPECT_TRUE(consistent);
-    EXPECT_EQ(processor->audioSamples().size(), std::size_t(buffers) * 1600);
     EXPECT_EQ(processor->relativeEnergy().size(), std::size_t(buffers));
 }
