@@ -138,15 +138,22 @@ __attribute__((target("amx-tile,amx-bf16"))) inline void tileLoop(int64_t rounds
     *sink = result[0];
 }
 
-/// The machine's peak in GFLOP/s right now, on every pool thread at once: the float32 fused
-/// multiply-add peak, or (tiles) the bfloat16 matrix-tile peak. Measured in the same run as the figure
-/// it is compared with, as the machine may be shared.
-inline double measuredPeakGflops(bool tiles) {
+/// The machine's peak right now, on every pool thread at once: the float32 fused multiply-add peak, or
+/// (tiles) the bfloat16 matrix-tile peak. Measured in the same run as the figure it is compared with, as
+/// the machine may be shared: in GFLOP per second of wall time and per second of CPU time (one core's
+/// peak, whatever share of the machine the loop got).
+struct Peak {
+    double gflops = 0;
+    double gflopsPerCore = 0;
+};
+
+inline Peak measuredPeak(bool tiles) {
     auto& pool = ml::kernels::ThreadPool::shared();
     const bool wide = __builtin_cpu_supports("avx512f");
     const int64_t rounds = tiles ? 1 << 16 : 1 << 22;
     const double flopsPerRound = tiles ? 4.0 * 16 * 16 * 32 * 2 : wide ? 16.0 * 16 * 2 : 12.0 * 8 * 2;
     std::vector<float> sinks(pool.threadCount());
+    const double cpuStart = processCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
     pool.parallelFor(pool.threadCount(), [&](size_t t) {
         if (tiles)
@@ -157,8 +164,10 @@ inline double measuredPeakGflops(bool tiles) {
             fmaLoopAvx2(rounds, &sinks[t]);
     });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpuSeconds = processCpuSeconds() - cpuStart;
     benchmark::DoNotOptimize(sinks.data());
-    return double(pool.threadCount()) * double(rounds) * flopsPerRound / seconds * 1e-9;
+    const double gflop = double(pool.threadCount()) * double(rounds) * flopsPerRound * 1e-9;
+    return {gflop / seconds, gflop / cpuSeconds};
 }
 
 /// The machine's copy bandwidth right now in GB/s (bytes read plus bytes written, as STREAM counts them):
