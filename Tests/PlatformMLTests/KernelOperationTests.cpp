@@ -8,6 +8,7 @@
 #include "Platform/ML/Kernels/HalfLinear.h"
 #include "Platform/ML/Kernels/KeyValueCache.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
+#include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <atomic>
@@ -36,23 +37,6 @@ TEST(KernelGemm, EveryTransposeAndBothSplitDirections) {
                         ASSERT_EQ(C[i * ldc + j], C0[i * ldc + j]);
                 }
             }
-}
-
-TEST(KernelGemm, LinearWithBiasAccumulateAndGelu) {
-    const size_t rows = 150, in = 64, out = 200;
-    auto x = randomVector(rows * in, 4), W = randomVector(out * in, 5, 0.2f), b = randomVector(out, 6);
-    auto ref = naiveGemm(false, true, rows, out, in, x.data(), in, W.data(), in);
-    std::vector<float> y(rows * out);
-    linear(x.data(), rows, in, W.data(), b.data(), out, y.data(), false, Epilogue::gelu);
-    for (size_t i = 0; i < y.size(); ++i)
-        ASSERT_NEAR(y[i], naiveGelu(ref[i] + b[i % out]), 1e-4);
-    auto residual = randomVector(rows * out, 7), acc = residual;
-    linear(x.data(), rows, in, W.data(), b.data(), out, acc.data(), true);
-    for (size_t i = 0; i < acc.size(); ++i)
-        ASSERT_NEAR(acc[i], residual[i] + ref[i] + b[i % out], 1e-4);
-    linear(x.data(), rows, in, W.data(), nullptr, out, y.data());
-    for (size_t i = 0; i < y.size(); ++i)
-        ASSERT_NEAR(y[i], ref[i], 1e-4);
 }
 
 TEST(KernelGemm, HalfLinearMatchesWidenedWeights) {
@@ -290,10 +274,14 @@ TEST(KernelThreadPool, RunsEveryIndexOnceNestsAndRethrows) {
 }
 
 TEST(KernelGemm, LargeAndSmallProductsFromTwoThreadsAtOnce) {
-    // Two windows at once: one thread's large pooled products and another's small serial ones share
-    // OpenBLAS (kept single-threaded) and the pool.
+    // An encoder window and a mel spectrogram at once: one thread's large packed products and another's
+    // small OpenBLAS ones (kept single-threaded) share the pool.
     const size_t rows = 520, in = 512, out = 260;
     auto x = randomVector(rows * in, 20), W = randomVector(out * in, 21, 0.1f), b = randomVector(out, 22);
+    std::vector<uint16_t> halves(W.size()); // packed weights are halves
+    floatToHalf(W.data(), halves.data(), W.size());
+    halfToFloat(halves.data(), W.data(), W.size());
+    const auto packed = PackedWeights::pack(W.data(), out, in, Precision::float32);
     auto ref = naiveGemm(false, true, rows, out, in, x.data(), in, W.data(), in);
     std::atomic<bool> done{false};
     std::atomic<int> smallErrors{0};
@@ -310,11 +298,11 @@ TEST(KernelGemm, LargeAndSmallProductsFromTwoThreadsAtOnce) {
     });
     for (int round = 0; round < 3; ++round) {
         std::vector<float> y(rows * out);
-        linear(x.data(), rows, in, W.data(), b.data(), out, y.data(), false, Epilogue::gelu);
+        packedLinear(x.data(), rows, packed, b.data(), y.data(), false, Epilogue::gelu);
         for (size_t i = 0; i < y.size(); ++i)
             ASSERT_NEAR(y[i], naiveGelu(ref[i] + b[i % out]), 1e-3);
         auto acc = randomVector(rows * out, 25), start = acc;
-        linear(x.data(), rows, in, W.data(), b.data(), out, acc.data(), true);
+        packedLinear(x.data(), rows, packed, b.data(), acc.data(), true);
         for (size_t i = 0; i < acc.size(); ++i)
             ASSERT_NEAR(acc[i], start[i] + ref[i] + b[i % out], 1e-3);
     }

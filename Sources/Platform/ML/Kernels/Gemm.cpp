@@ -1,11 +1,9 @@
 #include "Platform/ML/Kernels/Gemm.h"
 
-#include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <algorithm>
 #include <cblas.h>
-#include <cstring>
 #include <mutex>
 
 namespace ml::kernels {
@@ -66,39 +64,6 @@ void gemm(bool transA, bool transB, size_t M, size_t N, size_t K, float alpha, c
             const float* b = transB ? B + begin * ldb : B + begin;
             gemmSerial(transA, transB, M, end - begin, K, alpha, A, lda, b, ldb, beta, C + begin, ldc);
         }
-    });
-}
-
-void linear(const float* x, size_t rows, size_t in, const float* W, const float* bias, size_t out, float* y,
-            bool accumulate, Epilogue epilogue) {
-    keepOpenBlasSingleThreaded();
-    const KernelTable& k = activeKernels();
-    const Tiling tiling = tilingFor(rows, out, in);
-    ThreadPool::shared().parallelFor(tiling.parts, [&](size_t part) {
-        size_t r0 = 0, r1 = rows, c0 = 0, c1 = out;
-        if (tiling.splitRows)
-            partitionRange(rows, tiling.parts, part, 16, r0, r1);
-        else
-            partitionRange(out, tiling.parts, part, 16, c0, c1);
-        if (r0 == r1 || c0 == c1)
-            return;
-        const size_t width = c1 - c0;
-        float beta = 0.0f;
-        if (accumulate) {
-            beta = 1.0f;
-            if (bias)
-                for (size_t r = r0; r < r1; ++r)
-                    k.add(y + r * out + c0, bias + c0, width);
-        } else if (bias) {
-            beta = 1.0f;
-            for (size_t r = r0; r < r1; ++r)
-                std::memcpy(y + r * out + c0, bias + c0, width * sizeof(float));
-        }
-        gemmSerial(false, true, r1 - r0, width, in, 1.0f, x + r0 * in, in, W + c0 * in, in, beta,
-                   y + r0 * out + c0, out);
-        if (epilogue == Epilogue::gelu)
-            for (size_t r = r0; r < r1; ++r)
-                k.gelu(y + r * out + c0, width);
     });
 }
 

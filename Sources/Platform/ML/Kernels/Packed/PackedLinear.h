@@ -3,12 +3,13 @@
 // fit the caches: each task packs its block of activations once per slice of the input and runs the
 // register tile (float32) or the matrix tiles (bfloat16) over it.
 
-#include "Platform/ML/Kernels/Gemm.h"
 #include "Platform/ML/Kernels/Packed/PackedWeights.h"
 
 #include <cstddef>
 
 namespace ml::kernels {
+
+enum class Epilogue { none, gelu };
 
 /// y[rows, W.out()] = x[rows, W.in()] W^T + bias (bias may be null); with `accumulate`, added to y
 /// (residual connections). The epilogue runs on each block while it is still in cache.
