@@ -27,6 +27,10 @@ public:
         ids_[text] = id;
         texts_[id] = text;
     }
+    void addLanguage(const std::string& code, int id) {
+        add("<|" + code + "|>", id);
+        languages_.insert(id);
+    }
     void remove(const std::string& text) {
         texts_.erase(ids_.at(text));
         ids_.erase(text);

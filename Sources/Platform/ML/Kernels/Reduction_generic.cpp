@@ -2,7 +2,6 @@
 // and the build compiles it with that instruction set enabled.
 // (no instruction-set define: the portable scalar variant)
 
-
 #include "Platform/ML/Kernels/Reduction.inl"
 
 namespace ml::kernels {

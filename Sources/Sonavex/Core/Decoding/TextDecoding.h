@@ -7,19 +7,27 @@
 // decoding state from the model's sizes, filling a window's opening tokens into it, and copying one
 // step's cache updates into it.
 
+#include "Platform/ML/Half.h"
 #include "Platform/ML/MultiArray.h"
 #include "Sonavex/Core/Decoding/DecodingInputs.h"
+#include "Sonavex/Core/Decoding/TextDecoderInputType.h"
+#include "Sonavex/Core/Decoding/TextDecoderOutputType.h"
+#include "Sonavex/Core/FrontEnd/AudioEncoderOutputType.h"
 #include "Sonavex/Core/Options/DecodingOptions.h"
+#include "Sonavex/Core/Results/DecodingResult.h"
+#include "Sonavex/Core/Results/TranscriptionProgress.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizer.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stop_token>
 #include <vector>
 
 namespace sonavex {
 
 class LogitsFiltering;
+class TokenSampling;
 
 class TextDecoding {
 public:
@@ -51,6 +59,27 @@ public:
     virtual std::optional<int64_t> windowSize() const = 0;
     /// Width of one encoder embedding.
     virtual std::optional<int64_t> embedSize() const = 0;
+
+    /// One decoder step. Blocking; throws orvane::CancellationError when `stopToken` is triggered before
+    /// the prediction.
+    virtual std::shared_ptr<TextDecoderOutputType> predictLogits(const TextDecoderInputType& input,
+                                                                 std::stop_token stopToken = {}) = 0;
+
+    /// Decodes one window of encoder output from the prompt in `decoderInputs` (at position 0), advancing
+    /// them in place. `callback` gets progress after each step on another thread; its false stops the
+    /// window a step or more later. Blocking.
+    virtual DecodingResult decodeText(const std::shared_ptr<AudioEncoderOutputType>& encoderOutput,
+                                      DecodingInputs& decoderInputs, TokenSampling& sampler,
+                                      const DecodingOptions& options,
+                                      const TranscriptionProgressCallback& callback = {},
+                                      std::stop_token stopToken = {}) = 0;
+
+    /// The window's spoken language from one decoder step on the start-of-transcript token; the result
+    /// carries no text. Blocking.
+    virtual DecodingResult detectLanguage(const std::shared_ptr<AudioEncoderOutputType>& encoderOutput,
+                                          DecodingInputs& decoderInputs, TokenSampling& sampler,
+                                          const DecodingOptions& options, ml::Float16 temperature,
+                                          std::stop_token stopToken = {}) = 0;
 
     /// Fresh decoding state for this decoder's sizes, opening with `prompt`. prepareDecoderInputsFailed
     /// when a size is unknown ("Unable to determine kvCacheEmbedDim", "… kvCacheMaxSequenceLength",
