@@ -75,9 +75,8 @@ void MicRecorder::start(const std::filesystem::path& path) {
         lastWriteError_ = nullptr;
     }
     // A second start without a stop must not leave the first capture writing into a replaced file.
-    if (input_ != nullptr) {
-        input_->stop();
-        input_.reset();
+    if (input_ != nullptr || file_ != nullptr) {
+        stop();
     }
     overrunsBeforeStop_ = 0;
     deviceID_ = chooseDevice(preferredDeviceUID, system_);
@@ -92,7 +91,6 @@ void MicRecorder::start(const std::filesystem::path& path) {
         channels_ = channels;
     }
     framesWritten_ = 0;
-    file_.reset();
     file_ = makeFile_(path, rate, channels);
     input_ = openInput_(uid, rate, channels,
                         [this, channels](const void* data, size_t bytes) { handleInput(data, bytes, channels); });
