@@ -84,6 +84,10 @@ void SinkMonitorCapture::start(Output output, FailureHandler onFailure) {
 
 void SinkMonitorCapture::detachOutput() {
     PulseContext::Lock lock(*context_);
+    // A sink that has not delivered for a while still owes the track its length up to now.
+    if (output_) {
+        mixer_.catchUp(elapsedFrames());
+    }
     output_ = nullptr;
 }
 

@@ -53,7 +53,8 @@ public:
     /// Opens the streams and starts following. `output` gets the sum on the loop thread. Throws
     /// CAError::status when the default sink's monitor cannot be recorded. Once only.
     void start(Output output, FailureHandler onFailure);
-    /// No output call runs or begins after it returns; the streams go on until stop().
+    /// Brings the output up to the time since start() (when it lags by more than a gap), then no
+    /// output call runs or begins after it returns; the streams go on until stop().
     void detachOutput();
     /// Stops following and closes every stream; no output or failure call after it returns. Idempotent.
     void stop();

@@ -157,11 +157,18 @@ TEST_F(SystemAudioRecordingTest, RecordsTheDefaultOutputAsStereoAacAndHoldsTheDi
     EXPECT_EQ(dominantFrequency(back.planes[0], end - second / 2, end, 48000), 1000);
     EXPECT_EQ(dominantFrequency(back.planes[1], end - second / 2, end, 48000), 1000);
 
-    // A second file at the same place replaces the first.
+    // A second file at the same place replaces the first, and is as long as its recording even when
+    // the idle output delivers nothing in that time.
+    sine.reset();
     SystemAudioRecorder next;
     next.start(folder / "system_capture.mp4");
+    const auto started = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const auto recorded = std::chrono::steady_clock::now() - started;
     next.stop();
     EXPECT_EQ(audio::AudioFileReader(folder / "system_capture.mp4").length(), next.framesWritten());
+    EXPECT_GE(next.framesWritten(),
+              std::chrono::duration_cast<std::chrono::milliseconds>(recorded).count() * 48 - 9600);
 }
 
 TEST_F(SystemAudioRecordingTest, FollowsACallOnAnotherOutputAStreamThatMovesAndTheDefaultOutputChanging) {
