@@ -2,13 +2,23 @@
 
 #include "ToolOutput.h"
 
+#include <charconv>
+#include <cmath>
+
 namespace velmoractl {
 
-CommandLine::CommandLine(const Arguments& arguments, const std::set<std::string>& optionNames) {
+CommandLine::CommandLine(const Arguments& arguments, const std::set<std::string>& optionNames,
+                         const std::set<std::string>& flagNames) {
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& word = arguments[i];
         if (!word.starts_with("--")) {
             positional_.push_back(word);
+            continue;
+        }
+        if (flagNames.contains(word)) {
+            if (!flags_.insert(word).second) {
+                throw UsageError(word + " given twice");
+            }
             continue;
         }
         if (!optionNames.contains(word)) {
@@ -37,6 +47,15 @@ std::string CommandLine::requiredOption(const std::string& name) const {
         return *value;
     }
     throw UsageError("missing " + name);
+}
+
+float finiteFloat(const std::string& name, const std::string& text) {
+    float value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        throw UsageError(name + " needs a finite number, not \"" + text + "\"");
+    }
+    return value;
 }
 
 } // namespace velmoractl

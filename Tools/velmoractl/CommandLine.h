@@ -1,5 +1,5 @@
 #pragma once
-// Reading a command's arguments: "--name VALUE" options and positional words.
+// Reading a command's arguments: "--name VALUE" options, "--name" flags and positional words.
 
 #include "CommandGroup.h"
 
@@ -14,17 +14,24 @@ namespace velmoractl {
 class CommandLine {
 public:
     /// Splits `arguments` into the options named in `optionNames` (each taking one value, each at most
-    /// once) and positional words. An unknown "--" word or a missing value is a UsageError.
-    CommandLine(const Arguments& arguments, const std::set<std::string>& optionNames);
+    /// once), the flags named in `flagNames` (no value, at most once) and positional words. An unknown
+    /// "--" word or a missing value is a UsageError.
+    CommandLine(const Arguments& arguments, const std::set<std::string>& optionNames,
+                const std::set<std::string>& flagNames = {});
 
     std::optional<std::string> option(const std::string& name) const;
     /// UsageError when absent.
     std::string requiredOption(const std::string& name) const;
     const std::vector<std::string>& positional() const { return positional_; }
+    bool flag(const std::string& name) const { return flags_.contains(name); }
 
 private:
     std::map<std::string, std::string> options_;
     std::vector<std::string> positional_;
+    std::set<std::string> flags_;
 };
+
+/// `text` as a finite 32-bit float; a UsageError naming `name` otherwise.
+float finiteFloat(const std::string& name, const std::string& text);
 
 } // namespace velmoractl

@@ -2,11 +2,10 @@
 // standard defaults store (so its start-up write-back happens here too).
 
 #include "CommandGroup.h"
+#include "CommandLine.h"
 #include "ToolOutput.h"
 #include "VelmoraCore/Settings/AppSettings.h"
 
-#include <charconv>
-#include <cmath>
 
 namespace {
 
@@ -18,15 +17,6 @@ void printSettings(const velmora::AppSettings& settings) {
                               .number("vadThreshold", settings.vadThreshold().value())
                               .optionalString("preferredInputDeviceUID", settings.preferredInputDeviceUID().value())
                               .string("saveDirectory", settings.saveDirectory().string()));
-}
-
-float parseThreshold(const std::string& text) {
-    float value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
-        throw UsageError("vadThreshold needs a finite number, not \"" + text + "\"");
-    }
-    return value;
 }
 
 void expectCount(const velmoractl::Arguments& arguments, std::size_t count) {
@@ -53,7 +43,7 @@ int run(const velmoractl::Arguments& arguments) {
             key != velmora::AppSettings::preferredInputDeviceUIDKey) {
             throw UsageError("unknown setting " + key);
         }
-        const float threshold = key == velmora::AppSettings::vadThresholdKey ? parseThreshold(value) : 0;
+        const float threshold = key == velmora::AppSettings::vadThresholdKey ? velmoractl::finiteFloat("vadThreshold", value) : 0;
         velmora::AppSettings settings(velmora::DefaultsStore::standard());
         if (key == velmora::AppSettings::modelNameKey) {
             settings.setModelName(value);
