@@ -37,7 +37,8 @@ std::vector<velmora::TranscriptSegment> readSegments(const std::string& path) {
             if (value == item.end() || !value->is_number()) {
                 throw InputError(where + ": \"" + key + "\" must be a number");
             }
-            (std::string(key) == "startSeconds" ? segment.startSeconds : segment.endSeconds) = value->get<double>();
+            (std::string(key) == "startSeconds" ? segment.startSeconds : segment.endSeconds) =
+                value->get<double>();
         }
         auto value = item.find("text");
         if (value == item.end() || !value->is_string()) {

@@ -43,7 +43,8 @@ int run(const velmoractl::Arguments& arguments) {
             key != velmora::AppSettings::preferredInputDeviceUIDKey) {
             throw UsageError("unknown setting " + key);
         }
-        const float threshold = key == velmora::AppSettings::vadThresholdKey ? velmoractl::finiteFloat("vadThreshold", value) : 0;
+        const float threshold =
+            key == velmora::AppSettings::vadThresholdKey ? velmoractl::finiteFloat("vadThreshold", value) : 0;
         velmora::AppSettings settings(velmora::DefaultsStore::standard());
         if (key == velmora::AppSettings::modelNameKey) {
             settings.setModelName(value);

@@ -17,11 +17,16 @@ using Phase = velmora::ModelSetupPhase;
 
 std::string phaseLine(const Phase& phase) {
     switch (phase.kind) {
-    case Phase::Kind::notStarted: return "notStarted";
-    case Phase::Kind::downloading: return "downloading " + velmoractl::numberText(phase.fraction);
-    case Phase::Kind::optimizing: return "optimizing";
-    case Phase::Kind::ready: return "ready";
-    case Phase::Kind::failed: return "failed " + phase.text;
+    case Phase::Kind::notStarted:
+        return "notStarted";
+    case Phase::Kind::downloading:
+        return "downloading " + velmoractl::numberText(phase.fraction);
+    case Phase::Kind::optimizing:
+        return "optimizing";
+    case Phase::Kind::ready:
+        return "ready";
+    case Phase::Kind::failed:
+        return "failed " + phase.text;
     }
     return {};
 }

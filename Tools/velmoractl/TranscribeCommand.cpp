@@ -19,7 +19,8 @@ using velmoractl::UsageError;
 int transcribe(const velmoractl::Arguments& arguments) {
     const velmoractl::CommandLine line(arguments, {"--threshold", "--model", "--endpoint"}, {"--plan-only"});
     if (line.positional().size() != 1) {
-        throw UsageError(line.positional().empty() ? "missing FILE" : "unexpected argument " + line.positional()[1]);
+        throw UsageError(line.positional().empty() ? "missing FILE"
+                                                   : "unexpected argument " + line.positional()[1]);
     }
     const std::string& file = line.positional().front();
     const velmora::AppSettings settings(velmora::DefaultsStore::standard());
@@ -28,8 +29,10 @@ int transcribe(const velmoractl::Arguments& arguments) {
                                 : settings.vadThreshold().value();
 
     if (line.flag("--plan-only")) {
-        for (const velmora::SampleRange& chunk : velmora::Transcriber::planTrack(file, threshold, std::cout).chunks) {
-            velmoractl::printLine(velmoractl::JsonObject().integer("start", chunk.start).integer("end", chunk.end));
+        for (const velmora::SampleRange& chunk :
+             velmora::Transcriber::planTrack(file, threshold, std::cout).chunks) {
+            velmoractl::printLine(
+                velmoractl::JsonObject().integer("start", chunk.start).integer("end", chunk.end));
         }
         return velmoractl::exitSuccess;
     }
@@ -54,6 +57,7 @@ int transcribe(const velmoractl::Arguments& arguments) {
 }
 
 const bool registered = velmoractl::registerCommandGroup(
-    {"transcribe", "transcribe FILE [--threshold T] [--model NAME] [--endpoint URL] [--plan-only]", transcribe});
+    {"transcribe", "transcribe FILE [--threshold T] [--model NAME] [--endpoint URL] [--plan-only]",
+     transcribe});
 
 } // namespace

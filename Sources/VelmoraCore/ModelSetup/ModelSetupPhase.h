@@ -26,9 +26,12 @@ struct ModelSetupPhase {
             return false;
         }
         switch (a.kind) {
-        case Kind::downloading: return a.fraction == b.fraction;
-        case Kind::failed: return a.text == b.text;
-        default: return true;
+        case Kind::downloading:
+            return a.fraction == b.fraction;
+        case Kind::failed:
+            return a.text == b.text;
+        default:
+            return true;
         }
     }
 };

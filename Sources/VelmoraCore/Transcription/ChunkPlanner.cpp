@@ -31,7 +31,8 @@ std::vector<SampleRange> ChunkPlanner::pad(const std::vector<SampleRange>& chunk
     return padded;
 }
 
-std::vector<SampleRange> ChunkPlanner::plan(const std::vector<SampleRange>& voiced, std::int64_t sampleCount) {
+std::vector<SampleRange> ChunkPlanner::plan(const std::vector<SampleRange>& voiced,
+                                            std::int64_t sampleCount) {
     return pad(join(voiced), sampleCount);
 }
 

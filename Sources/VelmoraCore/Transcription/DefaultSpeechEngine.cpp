@@ -16,7 +16,8 @@ AppError engineUnavailable() {
 
 class UnavailableSpeechEngine final : public SpeechEngine {
 public:
-    std::filesystem::path download(const ModelDownloadRequest&, const DownloadProgress&, std::stop_token) override {
+    std::filesystem::path download(const ModelDownloadRequest&, const DownloadProgress&,
+                                   std::stop_token) override {
         throw engineUnavailable();
     }
     std::shared_ptr<SpeechPipeline> construct(const sonavex::SonavexConfig&, std::stop_token) override {

@@ -101,15 +101,16 @@ std::vector<TranscriptSegment> MicBleedFilter::filter(const std::vector<Transcri
     return kept;
 }
 
-std::vector<TranscriptSegment> MicBleedFilter::removeBleedSegments(const std::vector<TranscriptSegment>& meSegments,
-                                                                   const std::string& micAudioPath,
-                                                                   const std::string& systemAudioPath,
-                                                                   float correlationThreshold, float maxLagSeconds) {
+std::vector<TranscriptSegment>
+MicBleedFilter::removeBleedSegments(const std::vector<TranscriptSegment>& meSegments,
+                                    const std::string& micAudioPath, const std::string& systemAudioPath,
+                                    float correlationThreshold, float maxLagSeconds) {
     if (meSegments.empty()) {
         return meSegments;
     }
     const auto load = [](const std::string& path) {
-        return sonavex::AudioProcessor::loadAudioAsFloatArray(path, sonavex::AudioInputOptions::SumChannels{}, 0.0);
+        return sonavex::AudioProcessor::loadAudioAsFloatArray(path, sonavex::AudioInputOptions::SumChannels{},
+                                                              0.0);
     };
     const std::vector<float> mic = load(micAudioPath);
     const std::vector<float> sys = load(systemAudioPath);

@@ -18,10 +18,9 @@ struct MicBleedFilter {
     /// reading either file; otherwise both files are loaded whole (16 kHz mono, channels summed) and a
     /// loading error is thrown unchanged. Throws std::invalid_argument for a `maxLagSeconds` that gives
     /// no sample count.
-    static std::vector<TranscriptSegment> removeBleedSegments(const std::vector<TranscriptSegment>& meSegments,
-                                                              const std::string& micAudioPath,
-                                                              const std::string& systemAudioPath,
-                                                              float correlationThreshold, float maxLagSeconds);
+    static std::vector<TranscriptSegment>
+    removeBleedSegments(const std::vector<TranscriptSegment>& meSegments, const std::string& micAudioPath,
+                        const std::string& systemAudioPath, float correlationThreshold, float maxLagSeconds);
 
     /// The same on loaded tracks. A segment whose sample range is empty, reversed, negative, past the
     /// end of `mic` or not a number is kept without comparing. Shifts run from −maxLag to +maxLag in

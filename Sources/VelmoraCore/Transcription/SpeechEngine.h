@@ -27,12 +27,13 @@ public:
 
     /// Brings every file of the variant's folder in `request.repository` into the local mirror and
     /// returns that folder. Throws the hub's and the engine's errors.
-    virtual std::filesystem::path download(const ModelDownloadRequest& request, const DownloadProgress& progress,
-                                           std::stop_token stop) = 0;
+    virtual std::filesystem::path download(const ModelDownloadRequest& request,
+                                           const DownloadProgress& progress, std::stop_token stop) = 0;
 
     /// Builds an engine from `config`, specialised and loaded as the configuration asks. Throws the
     /// engine's errors when a model or the tokenizer cannot be loaded.
-    virtual std::shared_ptr<SpeechPipeline> construct(const sonavex::SonavexConfig& config, std::stop_token stop) = 0;
+    virtual std::shared_ptr<SpeechPipeline> construct(const sonavex::SonavexConfig& config,
+                                                      std::stop_token stop) = 0;
 };
 
 /// The engine this program is built with. While the program has none, every call throws an AppError

@@ -21,7 +21,8 @@ Transcriber::Transcriber(const std::string& modelName, const ProgressCallback& o
 
 std::shared_ptr<SpeechPipeline> Transcriber::loadWithOneRetry(const std::string& modelName,
                                                               const ProgressCallback& onProgress,
-                                                              const EngineAccess& access, std::stop_token stop) {
+                                                              const EngineAccess& access,
+                                                              std::stop_token stop) {
     LoadStep step = LoadStep::download;
     try {
         return load(modelName, onProgress, access, stop, step);
@@ -38,8 +39,10 @@ std::shared_ptr<SpeechPipeline> Transcriber::loadWithOneRetry(const std::string&
     return load(modelName, onProgress, access, stop, step);
 }
 
-std::shared_ptr<SpeechPipeline> Transcriber::load(const std::string& modelName, const ProgressCallback& onProgress,
-                                                  const EngineAccess& access, std::stop_token stop, LoadStep& step) {
+std::shared_ptr<SpeechPipeline> Transcriber::load(const std::string& modelName,
+                                                  const ProgressCallback& onProgress,
+                                                  const EngineAccess& access, std::stop_token stop,
+                                                  LoadStep& step) {
     step = LoadStep::download;
     const ModelDownloadRequest request{
         .variant = modelName,
@@ -75,7 +78,8 @@ std::shared_ptr<SpeechPipeline> Transcriber::load(const std::string& modelName, 
 }
 
 std::filesystem::path Transcriber::cachedVariantFolder(const std::string& modelName) {
-    return orvane::FileManager::documentsDirectory() / cacheFolder / (std::string(variantFolderPrefix) + modelName);
+    return orvane::FileManager::documentsDirectory() / cacheFolder /
+           (std::string(variantFolderPrefix) + modelName);
 }
 
 void Transcriber::removeCachedModel(const std::string& modelName) {
@@ -115,10 +119,11 @@ sonavex::DecodingOptions Transcriber::decodingOptions() {
     });
 }
 
-Transcriber::Track Transcriber::planTrack(const std::string& audioPath, float energyThreshold, std::ostream& out) {
+Transcriber::Track Transcriber::planTrack(const std::string& audioPath, float energyThreshold,
+                                          std::ostream& out) {
     Track track;
-    track.samples =
-        sonavex::AudioProcessor::loadAudioAsFloatArray(audioPath, sonavex::AudioInputOptions::SumChannels{}, 0.0);
+    track.samples = sonavex::AudioProcessor::loadAudioAsFloatArray(
+        audioPath, sonavex::AudioInputOptions::SumChannels{}, 0.0);
     float peak = 0;
     for (const float sample : track.samples) {
         peak = std::max(peak, std::fabs(sample));
@@ -139,7 +144,8 @@ Transcriber::Track Transcriber::planTrack(const std::string& audioPath, float en
 }
 
 std::vector<TranscriptSegment> Transcriber::transcribe(const std::string& audioPath, float energyThreshold,
-                                                       const SegmentCallback& onSegment, std::stop_token stop) const {
+                                                       const SegmentCallback& onSegment,
+                                                       std::stop_token stop) const {
     const Track track = planTrack(audioPath, energyThreshold, std::cout);
     const sonavex::DecodingOptions options = decodingOptions();
     const auto rate = static_cast<double>(ChunkPlanner::sampleRate);
@@ -161,7 +167,8 @@ std::vector<TranscriptSegment> Transcriber::transcribe(const std::string& audioP
         if (orvane::text::trimmedWhiteSpaceAndNewlines(text).empty()) {
             continue;
         }
-        segments.push_back({static_cast<double>(chunk.start) / rate, static_cast<double>(chunk.end) / rate, text});
+        segments.push_back(
+            {static_cast<double>(chunk.start) / rate, static_cast<double>(chunk.end) / rate, text});
         if (onSegment) {
             onSegment(segments.back());
         }

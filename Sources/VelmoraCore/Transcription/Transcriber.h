@@ -39,15 +39,16 @@ public:
     /// tried once more, and the second attempt's error is thrown; when it was the local files that failed
     /// to load, the variant's cached folder is deleted before that. A failed download leaves the cache
     /// alone. Throws orvane::CancellationError, without a retry, once `stop` is requested.
-    Transcriber(const std::string& modelName, const ProgressCallback& onProgress, const EngineAccess& access = {},
-                std::stop_token stop = {});
+    Transcriber(const std::string& modelName, const ProgressCallback& onProgress,
+                const EngineAccess& access = {}, std::stop_token stop = {});
 
     /// The padded voiced chunks of the file's track, transcribed in order: one segment per chunk whose
     /// kept engine texts are not blank, times those of the chunk. `onSegment` gets each segment right
     /// after it is added. Prints the debug lines to standard output. Throws the loader's and the engine's
     /// errors unchanged; orvane::CancellationError once `stop` is requested.
     std::vector<TranscriptSegment> transcribe(const std::string& audioPath, float energyThreshold,
-                                              const SegmentCallback& onSegment = {}, std::stop_token stop = {}) const;
+                                              const SegmentCallback& onSegment = {},
+                                              std::stop_token stop = {}) const;
 
     /// A track loaded whole (16 kHz mono, channels summed) with its padded chunks.
     struct Track {
@@ -68,8 +69,10 @@ private:
     static std::shared_ptr<SpeechPipeline> loadWithOneRetry(const std::string& modelName,
                                                             const ProgressCallback& onProgress,
                                                             const EngineAccess& access, std::stop_token stop);
-    static std::shared_ptr<SpeechPipeline> load(const std::string& modelName, const ProgressCallback& onProgress,
-                                                const EngineAccess& access, std::stop_token stop, LoadStep& step);
+    static std::shared_ptr<SpeechPipeline> load(const std::string& modelName,
+                                                const ProgressCallback& onProgress,
+                                                const EngineAccess& access, std::stop_token stop,
+                                                LoadStep& step);
     static void removeCachedModel(const std::string& modelName);
 
     const std::shared_ptr<SpeechPipeline> pipe_;

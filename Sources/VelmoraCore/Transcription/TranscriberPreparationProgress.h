@@ -11,7 +11,9 @@ struct TranscriberPreparationProgress {
     /// 0 to 1; meaningful for `downloading` only.
     double fraction = 0;
 
-    static TranscriberPreparationProgress downloading(double fraction) { return {Kind::downloading, fraction}; }
+    static TranscriberPreparationProgress downloading(double fraction) {
+        return {Kind::downloading, fraction};
+    }
     static TranscriberPreparationProgress optimizing() { return {Kind::optimizing, 0}; }
 
     /// Two `optimizing` reports are equal whatever their fraction field holds.

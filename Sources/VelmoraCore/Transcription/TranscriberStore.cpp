@@ -24,8 +24,8 @@ struct TranscriberStore::Load {
 
 TranscriberStore::TranscriberStore(EngineAccess access)
     : TranscriberStore(Factory([access = std::move(access)](const std::string& modelName,
-                                                              const Transcriber::ProgressCallback& onProgress,
-                                                              std::stop_token stop) {
+                                                            const Transcriber::ProgressCallback& onProgress,
+                                                            std::stop_token stop) {
           return std::make_shared<Transcriber>(modelName, onProgress, access, stop);
       })) {}
 
@@ -48,7 +48,8 @@ TranscriberStore& TranscriberStore::shared() {
     return store;
 }
 
-std::shared_ptr<Transcriber> TranscriberStore::transcriber(const std::string& modelName, std::stop_token stop) {
+std::shared_ptr<Transcriber> TranscriberStore::transcriber(const std::string& modelName,
+                                                           std::stop_token stop) {
     return obtain(modelName, {}, stop);
 }
 
@@ -76,7 +77,8 @@ void TranscriberStore::evict() {
 }
 
 std::shared_ptr<Transcriber> TranscriberStore::obtain(const std::string& modelName,
-                                                      Transcriber::ProgressCallback onProgress, std::stop_token stop) {
+                                                      Transcriber::ProgressCallback onProgress,
+                                                      std::stop_token stop) {
     std::shared_ptr<Transcriber> released; // let go of outside the lock
     std::unique_lock lock(mutex_);
     if (loaded_ != nullptr && loadedName_ == modelName) {
@@ -112,7 +114,8 @@ std::shared_ptr<Transcriber> TranscriberStore::obtain(const std::string& modelNa
         // a load that is being stopped.
         if (load->waiting == 0) {
             load->stop.request_stop();
-            if (auto running = loading_.find(modelName); running != loading_.end() && running->second == load) {
+            if (auto running = loading_.find(modelName);
+                running != loading_.end() && running->second == load) {
                 loading_.erase(running);
             }
         }
@@ -151,7 +154,8 @@ void TranscriberStore::runLoad(const std::shared_ptr<Load>& load) {
         load->finished = true;
         load->transcriber = transcriber;
         load->error = error;
-        if (auto running = loading_.find(load->modelName); running != loading_.end() && running->second == load) {
+        if (auto running = loading_.find(load->modelName);
+            running != loading_.end() && running->second == load) {
             loading_.erase(running);
         }
         // Whichever load finishes last is the one kept.

@@ -62,8 +62,8 @@ public:
 private:
     struct Load;
 
-    std::shared_ptr<Transcriber> obtain(const std::string& modelName, Transcriber::ProgressCallback onProgress,
-                                        std::stop_token stop);
+    std::shared_ptr<Transcriber> obtain(const std::string& modelName,
+                                        Transcriber::ProgressCallback onProgress, std::stop_token stop);
     void runLoad(const std::shared_ptr<Load>& load);
     void reapFinishedWorkers();
 

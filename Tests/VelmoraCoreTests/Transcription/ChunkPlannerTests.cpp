@@ -27,7 +27,8 @@ TEST(ChunkPlanner, StretchesAreJoinedUpToTheGapAndSpanLimitsAndNoFurther) {
     }
     EXPECT_EQ(ChunkPlanner::join(chain), (Ranges{{0, 392000}, {400000, 552000}}));
     // A single stretch longer than 25 s stays whole.
-    EXPECT_EQ(ChunkPlanner::join({{1600, 500000}, {501600, 503200}}), (Ranges{{1600, 500000}, {501600, 503200}}));
+    EXPECT_EQ(ChunkPlanner::join({{1600, 500000}, {501600, 503200}}),
+              (Ranges{{1600, 500000}, {501600, 503200}}));
     EXPECT_TRUE(ChunkPlanner::join({}).empty());
 }
 
@@ -40,7 +41,8 @@ TEST(ChunkPlanner, PaddingIsClampedToTheTrackAtBothEnds) {
 TEST(ChunkPlanner, PaddedChunksThatTouchAreJoinedWithinTheSpanElseBothStayOverlapping) {
     // Padded ends that meet exactly (19,200 = 19,200) join; one sample apart they do not.
     EXPECT_EQ(ChunkPlanner::pad({{10000, 14400}, {24000, 30000}}, 100000), (Ranges{{5200, 34800}}));
-    EXPECT_EQ(ChunkPlanner::pad({{10000, 14400}, {24001, 30000}}, 100000), (Ranges{{5200, 19200}, {19201, 34800}}));
+    EXPECT_EQ(ChunkPlanner::pad({{10000, 14400}, {24001, 30000}}, 100000),
+              (Ranges{{5200, 19200}, {19201, 34800}}));
     // Chunks the first pass split at the span limit overlap once padded, and both stay: the shared
     // stretch is transcribed twice.
     const Ranges joined = ChunkPlanner::join({{0, 399000}, {400600, 402000}});

@@ -79,14 +79,14 @@ void FakeSpeechEngine::holdWhileAsked(const DownloadProgress& progress, std::sto
 
 std::shared_ptr<velmora::SpeechPipeline> FakeSpeechEngine::construct(const sonavex::SonavexConfig& config,
                                                                      std::stop_token) {
-    ReceivedConfig received{config.model,   config.modelFolder, config.verbose,
-                            config.logLevel, config.prewarm,     config.load,
-                            config.download, config.useBackgroundDownloadSession};
+    ReceivedConfig received{
+        config.model,   config.modelFolder, config.verbose,  config.logLevel,
+        config.prewarm, config.load,        config.download, config.useBackgroundDownloadSession};
     received.everythingElseAbsent =
         !config.downloadBase && !config.modelRepo && !config.modelToken && !config.modelEndpoint &&
-        !config.tokenizerFolder && !config.computeOptions && !config.audioInputConfig && !config.audioProcessor &&
-        !config.featureExtractor && !config.audioEncoder && !config.textDecoder && !config.logitsFilters &&
-        !config.segmentSeeker && !config.voiceActivityDetector;
+        !config.tokenizerFolder && !config.computeOptions && !config.audioInputConfig &&
+        !config.audioProcessor && !config.featureExtractor && !config.audioEncoder && !config.textDecoder &&
+        !config.logitsFilters && !config.segmentSeeker && !config.voiceActivityDetector;
     std::exception_ptr failure;
     {
         std::lock_guard lock(mutex_);

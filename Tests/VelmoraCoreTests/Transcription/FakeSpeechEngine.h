@@ -44,8 +44,8 @@ public:
     /// `folder` is what download() returns.
     explicit FakeSpeechEngine(std::filesystem::path folder = "/models/fake");
 
-    std::filesystem::path download(const velmora::ModelDownloadRequest& request, const DownloadProgress& progress,
-                                   std::stop_token stop) override;
+    std::filesystem::path download(const velmora::ModelDownloadRequest& request,
+                                   const DownloadProgress& progress, std::stop_token stop) override;
     std::shared_ptr<velmora::SpeechPipeline> construct(const sonavex::SonavexConfig& config,
                                                        std::stop_token stop) override;
 

@@ -1,7 +1,6 @@
-#include "TrackFiles.h"
-
 #include "Sonavex/Utilities/WhisperError.h"
 #include "Support/TestSupport.h"
+#include "TrackFiles.h"
 #include "VelmoraCore/Transcription/MicBleedFilter.h"
 
 #include <cmath>
@@ -103,16 +102,16 @@ TEST(MicBleedFilter, SegmentsWithoutAUsableRangeAreKeptUnchanged) {
     const Tracks tracks = leaking(32000, 0);
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const Segments unusable = {
-        {-0.1, 1.0, "before the start"}, {1.0, 2.1, "past the end"}, {1.0, 1.0, "empty"}, {1.5, 1.0, "reversed"},
-        {nan, 1.0, "no start"},          {0.5, 1e300, "no end"},
+        {-0.1, 1.0, "before the start"}, {1.0, 2.1, "past the end"}, {1.0, 1.0, "empty"},
+        {1.5, 1.0, "reversed"},          {nan, 1.0, "no start"},     {0.5, 1e300, "no end"},
     };
     // (Compared by text: a segment with a NaN time is unequal to itself.)
     std::vector<std::string> texts;
     for (const TranscriptSegment& segment : keptOf(tracks, unusable)) {
         texts.push_back(segment.text);
     }
-    EXPECT_EQ(texts, (std::vector<std::string>{"before the start", "past the end", "empty", "reversed", "no start",
-                                               "no end"}));
+    EXPECT_EQ(texts, (std::vector<std::string>{"before the start", "past the end", "empty", "reversed",
+                                               "no start", "no end"}));
     // In order and unchanged among dropped ones.
     const Segments mixed = {{0.0, 0.5, "a"}, {-1.0, 0.5, "b"}, {1.0, 1.5, "c"}, {1.5, 3.0, "d"}};
     EXPECT_EQ(keptOf(tracks, mixed), (Segments{{-1.0, 0.5, "b"}, {1.5, 3.0, "d"}}));
@@ -147,6 +146,7 @@ TEST(MicBleedFilter, FilesAreReadOnlyWhenThereAreSegmentsAndTheirErrorsPassThrou
     EXPECT_THROW(MicBleedFilter::removeBleedSegments(segments, (folder / "mic.wav").string(),
                                                      (folder / "none.m4a").string(), 0.5f, 0.3f),
                  sonavex::WhisperError);
-    EXPECT_THROW(MicBleedFilter::filter(segments, tracks.mic, tracks.sys, 0.5f, std::numeric_limits<float>::infinity()),
+    EXPECT_THROW(MicBleedFilter::filter(segments, tracks.mic, tracks.sys, 0.5f,
+                                        std::numeric_limits<float>::infinity()),
                  std::invalid_argument);
 }

@@ -8,12 +8,14 @@
 
 namespace transcriptiontest {
 
-std::vector<float> burstTrack(std::int64_t count, const std::vector<velmora::SampleRange>& bursts, float amplitude) {
+std::vector<float> burstTrack(std::int64_t count, const std::vector<velmora::SampleRange>& bursts,
+                              float amplitude) {
     std::vector<float> samples(static_cast<std::size_t>(count), 0.0f);
     for (const auto& burst : bursts) {
         for (std::int64_t i = burst.start; i < burst.end; ++i) {
             samples[static_cast<std::size_t>(i)] =
-                amplitude * static_cast<float>(std::sin(2 * std::numbers::pi * 440.0 * static_cast<double>(i) / 16000.0));
+                amplitude *
+                static_cast<float>(std::sin(2 * std::numbers::pi * 440.0 * static_cast<double>(i) / 16000.0));
         }
     }
     return samples;

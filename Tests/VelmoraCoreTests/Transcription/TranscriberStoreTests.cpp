@@ -1,5 +1,4 @@
 #include "FakeSpeechEngine.h"
-
 #include "OrvaneCore/Errors/CancellationError.h"
 #include "Sonavex/Utilities/WhisperError.h"
 #include "Support/ScopedEnvironment.h"
@@ -48,7 +47,8 @@ TEST_F(TranscriberStoreTest, OneNameIsLoadedOnceAndKeptUntilAnotherNameOrEvictio
     EXPECT_EQ(store.preload("tiny"), first);
     // A kept transcriber is handed back without a single progress report.
     std::vector<TranscriberPreparationProgress> reports;
-    EXPECT_EQ(store.prepareForOnboarding("tiny", [&](const auto& progress) { reports.push_back(progress); }), first);
+    EXPECT_EQ(store.prepareForOnboarding("tiny", [&](const auto& progress) { reports.push_back(progress); }),
+              first);
     EXPECT_TRUE(reports.empty());
     EXPECT_EQ(loadsOf("tiny"), 1u);
 
@@ -132,9 +132,11 @@ TEST_F(TranscriberStoreTest, ACancelledCallerLeavesAtOnceAndTheLastOneToLeaveSto
     engine->hold();
     std::stop_source patient;
     std::stop_source impatient;
-    auto stays = std::async(std::launch::async, [&] { return store.transcriber("tiny", patient.get_token()); });
+    auto stays =
+        std::async(std::launch::async, [&] { return store.transcriber("tiny", patient.get_token()); });
     engine->waitUntilHeld(1);
-    auto leaves = std::async(std::launch::async, [&] { return store.transcriber("tiny", impatient.get_token()); });
+    auto leaves =
+        std::async(std::launch::async, [&] { return store.transcriber("tiny", impatient.get_token()); });
     impatient.request_stop();
     EXPECT_THROW(leaves.get(), orvane::CancellationError);
     // The other caller still waits, so the load goes on and is kept.
@@ -144,7 +146,8 @@ TEST_F(TranscriberStoreTest, ACancelledCallerLeavesAtOnceAndTheLastOneToLeaveSto
     EXPECT_EQ(engine->stoppedDownloads(), 0u);
 
     engine->hold();
-    auto alone = std::async(std::launch::async, [&] { return store.transcriber("base", impatient.get_token()); });
+    auto alone =
+        std::async(std::launch::async, [&] { return store.transcriber("base", impatient.get_token()); });
     EXPECT_THROW(alone.get(), orvane::CancellationError);
     engine->waitUntilStopped(1);
     // A later request starts afresh rather than joining the stopped load.

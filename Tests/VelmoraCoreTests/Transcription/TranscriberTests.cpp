@@ -1,12 +1,11 @@
 #include "FakeSpeechEngine.h"
-#include "TrackFiles.h"
-
 #include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/Logging/Describing.h"
 #include "Sonavex/Utilities/WhisperError.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"
+#include "TrackFiles.h"
 #include "VelmoraCore/Transcription/Transcriber.h"
 
 #include <cmath>
@@ -36,8 +35,8 @@ protected:
     std::unique_ptr<Transcriber> loaded() { return std::make_unique<Transcriber>("tiny", nullptr, access()); }
 
     fs::path cachedFile(const std::string& variantFolder) const {
-        const fs::path file = home.path() / "Documents/huggingface/models/vevadidaz/sonavex-coreml" / variantFolder /
-                              "AudioEncoder.mlmodelc/model.json";
+        const fs::path file = home.path() / "Documents/huggingface/models/vevadidaz/sonavex-coreml" /
+                              variantFolder / "AudioEncoder.mlmodelc/model.json";
         testsupport::writeFile(file, "{}");
         return file;
     }
@@ -65,7 +64,8 @@ TEST_F(TranscriberTest, EachPaddedChunkIsTranscribedOnceAndGivesOneSegmentWhenIt
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const std::vector<std::vector<sonavex::TranscriptionSegment>> answers = {
         // Kept up to a no-speech probability of 0.6, joined without separator, spaces kept.
-        {engineSegment(" こんにちは"), engineSegment("世界 ", 0.6f), engineSegment("x", 0.61f), engineSegment("y", nan)},
+        {engineSegment(" こんにちは"), engineSegment("世界 ", 0.6f), engineSegment("x", 0.61f),
+         engineSegment("y", nan)},
         {engineSegment("  "), engineSegment("\n")},
         {engineSegment("z", 0.9f)},
         {engineSegment("終わり")},
@@ -95,14 +95,15 @@ TEST_F(TranscriberTest, EachPaddedChunkIsTranscribedOnceAndGivesOneSegmentWhenIt
     for (float sample : samples) {
         peak = std::max(peak, std::fabs(sample));
     }
-    EXPECT_EQ(output.text(), "  [debug] 読み込んだ音声: 320000 サンプル (20.0 秒), peak=" + orvane::describing(peak) +
-                                 "\n"
-                                 "  [debug] VAD生チャンク数: 5\n"
-                                 "  [debug] マージ後チャンク数: 4\n"
-                                 "  [debug] chunk 11200..<52800 → 文字数=9 内容=\" こんにちは世界 \"\n"
-                                 "  [debug] chunk 91200..<116800 → 文字数=3 内容=\"  \n\"\n"
-                                 "  [debug] chunk 195200..<206400 → 文字数=0 内容=\"\"\n"
-                                 "  [debug] chunk 312000..<320000 → 文字数=3 内容=\"終わり\"\n");
+    EXPECT_EQ(output.text(),
+              "  [debug] 読み込んだ音声: 320000 サンプル (20.0 秒), peak=" + orvane::describing(peak) +
+                  "\n"
+                  "  [debug] VAD生チャンク数: 5\n"
+                  "  [debug] マージ後チャンク数: 4\n"
+                  "  [debug] chunk 11200..<52800 → 文字数=9 内容=\" こんにちは世界 \"\n"
+                  "  [debug] chunk 91200..<116800 → 文字数=3 内容=\"  \n\"\n"
+                  "  [debug] chunk 195200..<206400 → 文字数=0 内容=\"\"\n"
+                  "  [debug] chunk 312000..<320000 → 文字数=3 内容=\"終わり\"\n");
 }
 
 TEST_F(TranscriberTest, EveryChunkGetsTheJapaneseOptionsWithTheInitialisersDefaults) {
@@ -145,7 +146,8 @@ TEST_F(TranscriberTest, EveryChunkGetsTheJapaneseOptionsWithTheInitialisersDefau
 TEST_F(TranscriberTest, SilentTracksPrintTheirLinesAndNeverReachTheEngine) {
     transcriptiontest::writeTrack(home / "silent.wav", std::vector<float>(16000, 0.0f));
     // A quiet hum below the threshold is silence too.
-    transcriptiontest::writeTrack(home / "hum.wav", transcriptiontest::burstTrack(24000, {{0, 24000}}, 0.02f));
+    transcriptiontest::writeTrack(home / "hum.wav",
+                                  transcriptiontest::burstTrack(24000, {{0, 24000}}, 0.02f));
     const auto transcriber = loaded();
     {
         transcriptiontest::CapturedOutput output;
@@ -172,7 +174,8 @@ TEST_F(TranscriberTest, LoadAndEngineErrorsEndTheCallButSegmentsAlreadyHandedSta
     transcriptiontest::writeTrack(home / "two.wav",
                                   transcriptiontest::burstTrack(160000, {{16000, 32000}, {96000, 112000}}));
     std::size_t call = 0;
-    engine->script = [&](const transcriptiontest::ReceivedAudio&) -> std::vector<sonavex::TranscriptionSegment> {
+    engine->script =
+        [&](const transcriptiontest::ReceivedAudio&) -> std::vector<sonavex::TranscriptionSegment> {
         if (call++ == 1) {
             throw sonavex::WhisperError::decodingFailed("scripted failure");
         }
@@ -180,14 +183,16 @@ TEST_F(TranscriberTest, LoadAndEngineErrorsEndTheCallButSegmentsAlreadyHandedSta
     };
     std::vector<TranscriptSegment> handed;
     transcriptiontest::CapturedOutput output;
-    EXPECT_THROW(transcriber->transcribe((home / "two.wav").string(), 0.02f,
-                                         [&](const TranscriptSegment& segment) { handed.push_back(segment); }),
-                 sonavex::WhisperError);
+    EXPECT_THROW(
+        transcriber->transcribe((home / "two.wav").string(), 0.02f,
+                                [&](const TranscriptSegment& segment) { handed.push_back(segment); }),
+        sonavex::WhisperError);
     EXPECT_EQ(handed, (std::vector<TranscriptSegment>{{0.7, 2.3, "一つ目"}}));
 }
 
 TEST_F(TranscriberTest, AnAacTrackIsLoadedWholeAndChunkedAsAny) {
-    const std::vector<float> samples = transcriptiontest::burstTrack(160000, {{16000, 48000}, {112000, 128000}});
+    const std::vector<float> samples =
+        transcriptiontest::burstTrack(160000, {{16000, 48000}, {112000, 128000}});
     audiotest::writeAudioFile(home / "system.m4a", audiotest::FileKind::m4aAac, 16000, {samples});
     engine->script = [](const transcriptiontest::ReceivedAudio&) {
         return std::vector<sonavex::TranscriptionSegment>{engineSegment("声")};
@@ -196,7 +201,8 @@ TEST_F(TranscriberTest, AnAacTrackIsLoadedWholeAndChunkedAsAny) {
     transcriptiontest::CapturedOutput output;
     const auto segments = transcriber->transcribe((home / "system.m4a").string(), 0.02f);
     EXPECT_EQ(segments.size(), 2u);
-    EXPECT_NE(output.text().find("読み込んだ音声: 160000 サンプル (10.0 秒)"), std::string::npos) << output.text();
+    EXPECT_NE(output.text().find("読み込んだ音声: 160000 サンプル (10.0 秒)"), std::string::npos)
+        << output.text();
 }
 
 TEST_F(TranscriberTest, ConstructionDownloadsFromTheRepositoryThenBuildsALoadedEngineFromThatFolder) {
@@ -222,7 +228,8 @@ TEST_F(TranscriberTest, ConstructionDownloadsFromTheRepositoryThenBuildsALoadedE
     EXPECT_FALSE(constructions[0].useBackgroundDownloadSession);
     EXPECT_TRUE(constructions[0].everythingElseAbsent);
 
-    EXPECT_EQ(reports, (std::vector<TranscriberPreparationProgress>{downloading(0.5), downloading(1.0), optimizing}));
+    EXPECT_EQ(reports,
+              (std::vector<TranscriberPreparationProgress>{downloading(0.5), downloading(1.0), optimizing}));
 
     // The endpoint defaults to the public hub.
     Transcriber byDefault("tiny", nullptr, velmora::EngineAccess{engine});
@@ -241,8 +248,9 @@ TEST_F(TranscriberTest, LocalFilesThatFailToLoadAreDeletedAndFetchedOnceMore) {
     EXPECT_EQ(engine->downloads().size(), 2u);
     EXPECT_EQ(engine->constructions().size(), 2u);
     // The second attempt reports from its start.
-    EXPECT_EQ(reports, (std::vector<TranscriberPreparationProgress>{downloading(0.5), downloading(1.0), optimizing,
-                                                                    downloading(0.5), downloading(1.0), optimizing}));
+    EXPECT_EQ(reports,
+              (std::vector<TranscriberPreparationProgress>{downloading(0.5), downloading(1.0), optimizing,
+                                                           downloading(0.5), downloading(1.0), optimizing}));
 }
 
 TEST_F(TranscriberTest, AFailedDownloadKeepsTheCachedVariantAndIsTriedOnceMore) {
