@@ -1,4 +1,5 @@
 #include "Support/TestSupport.h"
+#include "VelmoractlRunner.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -7,27 +8,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string output;
-};
+using velmoractltest::ToolRun;
 
-// Runs velmoractl with its own home, so the settings and the save folder stay in `home`.
-class Velmoractl {
+class Velmoractl : public velmoractltest::Velmoractl {
 public:
-    ToolRun operator()(const std::string& arguments, bool withErrors = false) const {
-        ToolRun run{};
-        run.status = testsupport::runCommand("env -u XDG_CONFIG_HOME HOME='" + home.path().string() + "' '" +
-                                                 testsupport::toolPath("velmoractl").string() + "' " + arguments +
-                                                 (withErrors ? " 2>&1" : " 2>/dev/null"),
-                                             &run.output);
-        return run;
-    }
     std::string settingsLine(const std::string& model, const std::string& threshold, const std::string& uid) const {
         return "{\"modelName\":\"" + model + "\",\"vadThreshold\":" + threshold + ",\"preferredInputDeviceUID\":" +
                uid + ",\"saveDirectory\":\"" + (home.path() / "Documents/ベルモラ").string() + "\"}\n";
     }
-    testsupport::TemporaryDirectory home;
 };
 
 } // namespace

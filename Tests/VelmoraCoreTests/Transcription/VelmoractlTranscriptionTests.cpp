@@ -1,4 +1,5 @@
 #include "Support/TestSupport.h"
+#include "../VelmoractlRunner.h"
 #include "TrackFiles.h"
 
 #include <algorithm>
@@ -7,25 +8,8 @@
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string output;
-};
-
-// velmoractl with a home of its own (settings, defaults and the model cache stay in it).
-class Velmoractl {
-public:
-    ToolRun operator()(const std::string& arguments, bool withErrors = false) const {
-        ToolRun run{};
-        run.status = testsupport::runCommand("cd '" + home.path().string() +
-                                                 "' && env -u XDG_CONFIG_HOME HOME='" + home.path().string() +
-                                                 "' '" + testsupport::toolPath("velmoractl").string() + "' " +
-                                                 arguments + (withErrors ? " 2>&1" : " 2>/dev/null"),
-                                             &run.output);
-        return run;
-    }
-    testsupport::TemporaryDirectory home;
-};
+using velmoractltest::ToolRun;
+using velmoractltest::Velmoractl;
 
 constexpr const char* unreachableHub = "--endpoint http://127.0.0.1:9";
 
