@@ -132,21 +132,14 @@ TEST(MicBleedFilter, NearTheEdgesOnlyShiftsThatKeepTheSystemWindowInsideAreTried
 }
 
 TEST(MicBleedFilter, FilesAreReadOnlyWhenThereAreSegmentsAndTheirErrorsPassThrough) {
+    // (Filtering read files is shown by velmoractl bleed's test.)
     testsupport::TemporaryDirectory folder;
-    EXPECT_TRUE(MicBleedFilter::removeBleedSegments({}, (folder / "none.m4a").string(),
-                                                    (folder / "none.m4a").string(), 0.5f, 0.3f)
-                    .empty());
-    const Tracks tracks = leaking(48000, 480);
-    transcriptiontest::writeTrack(folder / "mic.wav", tracks.mic);
-    transcriptiontest::writeTrack(folder / "system.wav", tracks.sys);
-    const Segments segments = {{0.5, 1.5, "漏れ"}, {-1.0, 0.5, "外"}};
-    EXPECT_EQ(MicBleedFilter::removeBleedSegments(segments, (folder / "mic.wav").string(),
-                                                  (folder / "system.wav").string(), 0.5f, 0.3f),
-              (Segments{{-1.0, 0.5, "外"}}));
-    EXPECT_THROW(MicBleedFilter::removeBleedSegments(segments, (folder / "mic.wav").string(),
-                                                     (folder / "none.m4a").string(), 0.5f, 0.3f),
+    const std::string missing = (folder / "none.m4a").string();
+    EXPECT_TRUE(MicBleedFilter::removeBleedSegments({}, missing, missing, 0.5f, 0.3f).empty());
+    EXPECT_THROW(MicBleedFilter::removeBleedSegments({{0.5, 1.5, "x"}}, missing, missing, 0.5f, 0.3f),
                  sonavex::WhisperError);
-    EXPECT_THROW(MicBleedFilter::filter(segments, tracks.mic, tracks.sys, 0.5f,
+    const Tracks tracks = leaking(16000, 0);
+    EXPECT_THROW(MicBleedFilter::filter({{0.5, 1.0, "x"}}, tracks.mic, tracks.sys, 0.5f,
                                         std::numeric_limits<float>::infinity()),
                  std::invalid_argument);
 }

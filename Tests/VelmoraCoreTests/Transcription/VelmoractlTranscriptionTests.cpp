@@ -1,5 +1,5 @@
-#include "Support/TestSupport.h"
 #include "../VelmoractlRunner.h"
+#include "Support/TestSupport.h"
 #include "TrackFiles.h"
 
 #include <algorithm>
