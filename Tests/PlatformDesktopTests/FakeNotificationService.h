@@ -1,19 +1,14 @@
 #pragma once
-// A notification service on the test's session bus: owns org.freedesktop.Notifications on a connection
-// of its own, served by its own thread, answers GetServerInformation, GetCapabilities and Notify, and
-// records every Notify call.
+// A notification service on the test's session bus (org.freedesktop.Notifications): answers
+// GetServerInformation, GetCapabilities and Notify, and records every Notify call.
 
-#include <condition_variable>
+#include "Support/FakeBusService.h"
+
 #include <map>
+#include <memory>
 #include <mutex>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
-
-typedef struct _GDBusConnection GDBusConnection;
-typedef struct _GMainContext GMainContext;
-typedef struct _GMainLoop GMainLoop;
 
 namespace testsupport {
 
@@ -29,25 +24,18 @@ public:
 
     /// Connects to the bus at `address` and owns the name; `owns()` says whether that worked.
     explicit FakeNotificationService(const std::string& address);
-    ~FakeNotificationService();
-    FakeNotificationService(const FakeNotificationService&) = delete;
-    FakeNotificationService& operator=(const FakeNotificationService&) = delete;
 
-    bool owns() const { return owns_; }
+    bool owns() const { return service_->owns(); }
     std::vector<Call> calls() const;
 
     // For the bus's callbacks.
     void record(Call call);
 
 private:
-    GMainContext* context_ = nullptr;
-    GMainLoop* loop_ = nullptr;
-    GDBusConnection* connection_ = nullptr;
-    unsigned registration_ = 0;
-    bool owns_ = false;
-    std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<Call> calls_;
+    // Last, so it stops answering before the records go.
+    std::unique_ptr<FakeBusService> service_;
 };
 
 } // namespace testsupport

@@ -129,6 +129,9 @@ int record(const velmoractl::Arguments& arguments) {
     if (system) {
         system->stop();
     }
+    // Stretches the sound server dropped because they were not taken in time: for the record, not a result.
+    velmoractl::progress("dropped stretches: microphone " + std::to_string(mic ? mic->overruns() : 0) +
+                         ", system " + std::to_string(system ? system->overruns() : 0));
     velmoractl::JsonObject result;
     if (mic) {
         result.raw("mic", micObject(*mic));

@@ -15,52 +15,8 @@ PulseCallbackRecordStream::PulseCallbackRecordStream(std::shared_ptr<PulseContex
                                                      DataHandler onData, EndHandler onEnd)
     : context_(std::move(context)), onData_(std::move(onData)), onEnd_(std::move(onEnd)),
       sampleRate_(options.sampleRate), channels_(options.channels) {
-    if (options.sampleRate == 0 || options.channels == 0 || options.channels > PA_CHANNELS_MAX) {
-        throw std::invalid_argument("a record stream needs a positive rate and 1 to 32 channels");
-    }
-    context_->requireOffLoopThread("pa_stream_connect_record");
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, options.sampleRate, static_cast<uint8_t>(options.channels)};
-    pa_buffer_attr buffering{};
-    buffering.maxlength = static_cast<uint32_t>(-1);
-    buffering.tlength = static_cast<uint32_t>(-1);
-    buffering.prebuf = static_cast<uint32_t>(-1);
-    buffering.minreq = static_cast<uint32_t>(-1);
-    uint64_t fragmentFrames =
-        std::max<uint64_t>(1, uint64_t(options.sampleRate) * options.fragmentMilliseconds / 1000);
-    buffering.fragsize = static_cast<uint32_t>(fragmentFrames * pa_frame_size(&spec));
-    auto flags = PA_STREAM_ADJUST_LATENCY;
-    if (options.staysOnSource) {
-        flags = pa_stream_flags_t(flags | PA_STREAM_DONT_MOVE);
-    }
-
     PulseContext::Lock lock(*context_);
-    if (!context_->isConnected()) {
-        throw PulseError("pa_stream_new", context_->lastError());
-    }
-    stream_ = pa_stream_new(context_->context(), options.streamName.c_str(), &spec, nullptr);
-    if (stream_ == nullptr) {
-        throw PulseError("pa_stream_new", context_->lastError());
-    }
-    pa_stream_set_state_callback(stream_, onState, this);
-    pa_stream_set_read_callback(stream_, onReadable, this);
-    const char* device = options.sourceName ? options.sourceName->c_str() : nullptr;
-    if (pa_stream_connect_record(stream_, device, &buffering, flags) < 0) {
-        int error = context_->lastError();
-        disconnectLocked();
-        throw PulseError("pa_stream_connect_record", error);
-    }
-    for (;;) {
-        pa_stream_state_t state = pa_stream_get_state(stream_);
-        if (state == PA_STREAM_READY) {
-            break;
-        }
-        if (!PA_STREAM_IS_GOOD(state)) {
-            int error = context_->lastError();
-            disconnectLocked();
-            throw PulseError("pa_stream_connect_record", error);
-        }
-        context_->wait();
-    }
+    stream_ = connectRecordStream(*context_, options, onState, onReadable, this);
     ready_ = true;
     const char* connected = pa_stream_get_device_name(stream_);
     sourceName_ = connected != nullptr ? connected : options.sourceName.value_or("");
@@ -81,12 +37,7 @@ void PulseCallbackRecordStream::disconnectLocked() {
     if (stream_ == nullptr) {
         return;
     }
-    pa_stream_set_state_callback(stream_, nullptr, nullptr);
-    pa_stream_set_read_callback(stream_, nullptr, nullptr);
-    if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream_))) {
-        pa_stream_disconnect(stream_);
-    }
-    pa_stream_unref(stream_);
+    releaseRecordStream(stream_);
     stream_ = nullptr;
 }
 

@@ -9,6 +9,8 @@
 // Construction blocks and must run off the loop thread without a PulseContext::Lock held; stop() and
 // the destructor may run on any thread but inside this stream's own handlers.
 
+#include "Platform/Audio/Pulse/PulseRecordRequest.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -25,18 +27,8 @@ class PulseError;
 
 class PulseCallbackRecordStream {
 public:
-    struct Options {
-        /// The source's name; none records from the server's default source.
-        std::optional<std::string> sourceName;
-        uint32_t sampleRate = 48000;
-        uint32_t channels = 2;
-        uint32_t fragmentMilliseconds = 20;
-        /// How the stream is called in the server's lists and mixers.
-        std::string streamName = "Recording";
-        /// The server moves a stream whose source goes away to another source. A stream that must
-        /// record this source or nothing (a sink's monitor) ends instead.
-        bool staysOnSource = false;
-    };
+    /// The source, format, fragment size and name of the stream; rate and channels must be set.
+    using Options = PulseRecordRequest;
 
     /// One fragment: whole frames in the requested format. `data` is null for a stretch the server
     /// dropped because it was not read in time (`bytes` long).

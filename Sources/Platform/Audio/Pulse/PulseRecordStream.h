@@ -6,6 +6,8 @@
 // Thread rules: every member blocks and must run off the loop thread without a PulseContext::Lock held.
 // read() belongs to one reader thread; interrupt() and setCorked() may come from any other thread.
 
+#include "Platform/Audio/Pulse/PulseRecordRequest.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -20,15 +22,8 @@ class PulseContext;
 
 class PulseRecordStream {
 public:
-    struct Options {
-        /// The source's name; none records from the server's default source.
-        std::optional<std::string> sourceName;
-        uint32_t sampleRate = 16000;
-        uint32_t channels = 1;
-        uint32_t fragmentMilliseconds = 20;
-        /// How the stream is called in the server's lists and mixers.
-        std::string streamName = "Recording";
-    };
+    /// The source, format, fragment size and name of the stream (16 kHz mono unless asked otherwise).
+    using Options = PulseRecordRequest;
 
     /// Connects and waits until the server delivers. Throws PulseError ("pa_stream_connect_record"
     /// with the server's reason, e.g. no such source) and leaves nothing behind on failure.

@@ -1,29 +1,15 @@
 #include "VelmoraCore/AudioCapture/Recording/SystemAudioRecorder.h"
 
 #include "Platform/Desktop/Power/ScreenSaverInhibitor.h"
+#include "Sonavex/Utilities/AbsoluteTime.h"
 #include "VelmoraCore/AudioCapture/Recording/SinkMonitorCapture.h"
 #include "VelmoraCore/ErrorText.h"
 
 #include <cstdio>
-#include <ctime>
 #include <system_error>
 #include <thread>
 
 namespace velmora {
-
-namespace {
-
-// A date's default text form: "2025-01-31 09:05:00 +0000".
-std::string defaultDateDescription(std::chrono::system_clock::time_point date) {
-    const std::time_t seconds = std::chrono::system_clock::to_time_t(date);
-    std::tm utc{};
-    gmtime_r(&seconds, &utc);
-    char text[40];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S +0000", &utc);
-    return text;
-}
-
-} // namespace
 
 void SystemAudioRecorder::Shared::setError(std::exception_ptr error) {
     std::lock_guard guard(lock);
@@ -71,7 +57,7 @@ void SystemAudioRecorder::start(const std::filesystem::path& path) {
         };
         auto onFailure = [shared](std::exception_ptr error) {
             const std::string line = "★★★ SCStream didStopWithError: " + errorDescription(error) + " — " +
-                                     defaultDateDescription(std::chrono::system_clock::now()) + "\n";
+                                     sonavex::currentDateDescription() + "\n";
             std::fputs(line.c_str(), stdout);
             std::fflush(stdout);
             shared->setError(error);
