@@ -39,6 +39,8 @@ void amxLinearRows(const float* x, size_t rows, const PackedWeights& W, size_t c
                 std::memset(first + block * amx::kTileElements, 0, 64);
     }
 
+    if (blocks == 0) // no inputs: the sums are zero
+        std::fill(sums.begin(), sums.begin() + paddedRows * width, 0.0f);
     amx::configureTiles();
     const size_t stride = width * sizeof(float);
     for (size_t s0 = 0; s0 < blocks; s0 += kSliceBlocks) {
