@@ -8,6 +8,7 @@
 #include "SampleFiles.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -72,37 +73,41 @@ int record(CommandLine& commandLine) {
     std::mutex lock;
     std::condition_variable finished;
     std::size_t received = 0;
+    std::size_t buffers = 0;
     bool done = false;
-    // Pauses from the capture thread at the buffer that completes the length, so no buffer follows it;
-    // the stop below then ends the capture thread before anything here goes away. The processor owns
-    // the callback, so it refers to the processor without keeping it alive.
-    AudioProcessor* capture = processor.get();
-    auto callback = [&, capture](const std::vector<float>& buffer) {
+    // Counts what arrives and notes where the length was reached; the callback leaves capture alone
+    // (the stop below comes from this thread), and what arrives after that point is not reported.
+    auto callback = [&](const std::vector<float>& buffer) {
         std::lock_guard guard(lock);
+        if (done) {
+            return;
+        }
         received += buffer.size();
-        if (!done && received >= wanted) {
+        ++buffers;
+        if (received >= wanted) {
             done = true;
-            capture->pauseRecording();
             finished.notify_all();
         }
     };
     // Set before the start too, so that the capture's very first buffer is counted.
     processor->setAudioBufferCallback(callback);
     processor->startRecordingLive(device, callback);
+    bool complete = false;
     {
         std::unique_lock guard(lock);
         const auto allowed = std::chrono::duration<double>(seconds) + stallAllowance;
-        const bool complete = finished.wait_for(guard, allowed, [&] { return done; });
-        guard.unlock();
-        processor->stopRecording();
-        if (!complete) {
-            throw std::runtime_error("capture stalled: " + std::to_string(received) + " of " +
-                                     std::to_string(wanted) + " samples arrived");
-        }
+        complete = finished.wait_for(guard, allowed, [&] { return done; });
+    }
+    processor->stopRecording();
+    if (!complete) {
+        throw std::runtime_error("capture stalled: " + std::to_string(received) + " of " +
+                                 std::to_string(wanted) + " samples arrived");
     }
 
-    const auto samples = processor->audioSamples();
-    const auto energies = processor->relativeEnergy();
+    auto samples = processor->audioSamples();
+    auto energies = processor->relativeEnergy();
+    samples.resize(std::min(samples.size(), received));
+    energies.resize(std::min(energies.size(), buffers));
     if (out) {
         writeSamples(*out, samples);
     }
