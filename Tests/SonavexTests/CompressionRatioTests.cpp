@@ -14,7 +14,8 @@ TEST(CompressionRatio, RawSizeOverTheRawDeflateLength) {
     EXPECT_GT(TextUtilities::compressionRatio(std::vector<int64_t>(200, 1000)), 20.0f);
     const std::string text = "the quick brown fox jumps over the lazy dog";
     EXPECT_LT(TextUtilities::compressionRatio(text), 1.2f);
-    EXPECT_NE(TextUtilities::compressionRatio(text), TextUtilities::compressionRatio(std::vector<int64_t>{1, 2, 3}));
+    EXPECT_NE(TextUtilities::compressionRatio(text),
+              TextUtilities::compressionRatio(std::vector<int64_t>{1, 2, 3}));
     // No zlib header or checksum: the length is that of a raw stream.
     std::string repeated;
     for (int i = 0; i < 50; ++i) {

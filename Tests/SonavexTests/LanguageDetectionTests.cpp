@@ -17,8 +17,8 @@ constexpr int XX = 50270; // a language token of a code the engine does not know
 
 sonavex::DecodingResult detect(ScriptedDecoder& scripted, sonavex::DecodingInputs& state) {
     sonavex::GreedyTokenSampler sampler(ml::Float16(0.0f), EOT, DecodingOptions());
-    return scripted.decoder.detectLanguage(ScriptedDecoder::encoderOutput(), state, sampler, DecodingOptions(),
-                                           ml::Float16(0.0f));
+    return scripted.decoder.detectLanguage(ScriptedDecoder::encoderOutput(), state, sampler,
+                                           DecodingOptions(), ml::Float16(0.0f));
 }
 
 } // namespace
@@ -78,7 +78,8 @@ TEST(LanguageDetection, ErrorsInOrder) {
                            std::shared_ptr<sonavex::AudioEncoderOutputType> encoderOutput) {
         sonavex::GreedyTokenSampler sampler(ml::Float16(0.0f), EOT, DecodingOptions());
         try {
-            scripted.decoder.detectLanguage(encoderOutput, *state, sampler, DecodingOptions(), ml::Float16(0.0f));
+            scripted.decoder.detectLanguage(encoderOutput, *state, sampler, DecodingOptions(),
+                                            ml::Float16(0.0f));
             ADD_FAILURE() << "no error";
         } catch (const WhisperError& error) {
             EXPECT_EQ(error.kind(), kind);

@@ -76,9 +76,10 @@ std::vector<int64_t> afterTimestampRules(const std::vector<int64_t>& tokens, boo
 TEST(LogitsFilters, TokenListsAndBlanks) {
     LogCapture log;
     SuppressTokensFilter tokens({-1, 20, 500});
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{
-                               "SuppressTokensFilter: ignoring negative ids in suppressTokens; the -1 sentinel "
-                               "(suppress default non-speech tokens) is not supported"}));
+    EXPECT_EQ(log.lines(),
+              (std::vector<std::string>{
+                  "SuppressTokensFilter: ignoring negative ids in suppressTokens; the -1 sentinel "
+                  "(suppress default non-speech tokens) is not supported"}));
     auto scores = logits();
     EXPECT_EQ(tokens.filterLogits(scores, {}), scores); // the same array, changed in place
     EXPECT_EQ(suppressed(*scores), (std::vector<int64_t>{20}));
@@ -105,7 +106,8 @@ TEST(LogitsFilters, LanguageFilterLeavesOnlyLanguageTokens) {
     filter.filterLogits(scores, {SOT});
     EXPECT_EQ(suppressed(*scores), joined(joined(range(0, 52), range(54, 58)), range(59, kVocabulary)));
     // A shorter logits array than the filter was built for is written only within its length.
-    auto shorter = std::make_shared<ml::MultiArray>(std::vector<int64_t>{1, 1, 10}, ml::MultiArrayDataType::Float16);
+    auto shorter =
+        std::make_shared<ml::MultiArray>(std::vector<int64_t>{1, 1, 10}, ml::MultiArrayDataType::Float16);
     EXPECT_EQ(suppressed(*filter.filterLogits(shorter, {SOT})), range(0, 10));
     EXPECT_THROW(LanguageLogitsFilter({}, -1, 0), std::invalid_argument);
     EXPECT_TRUE(LanguageLogitsFilter({}, 0, 0).nonLanguageTokenIndexes.empty());
@@ -121,7 +123,8 @@ TEST(LogitsFilters, TimestampsComeInPairsAndNeverDecrease) {
     // Text then timestamp t: only the end or the same or a later timestamp.
     std::vector<int64_t> textThenTime = prompt;
     textThenTime.insert(textThenTime.end(), {10, T + 2});
-    EXPECT_EQ(afterTimestampRules(textThenTime), joined(joined(range(0, 50), {NO_TIMESTAMPS}), range(T, T + 2)));
+    EXPECT_EQ(afterTimestampRules(textThenTime),
+              joined(joined(range(0, 50), {NO_TIMESTAMPS}), range(T, T + 2)));
     // Timestamp t then text: no timestamp up to and including t.
     std::vector<int64_t> timeThenText = prompt;
     timeThenText.insert(timeThenText.end(), {T + 2, 10});

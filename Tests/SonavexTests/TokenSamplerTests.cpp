@@ -14,7 +14,8 @@ namespace {
 constexpr int64_t EOT = 4;
 
 ml::MultiArray logits(const std::vector<float>& values) {
-    return ml::MultiArray::fromFloats({1, 1, int64_t(values.size())}, values, ml::MultiArrayDataType::Float16);
+    return ml::MultiArray::fromFloats({1, 1, int64_t(values.size())}, values,
+                                      ml::MultiArrayDataType::Float16);
 }
 
 // ln of the soft-max of `values` at `index`, in double precision.
@@ -32,7 +33,8 @@ GreedyTokenSampler::RandomSource drawing(float u) {
 }
 
 GreedyTokenSampler sampler(float temperature, int64_t topK, GreedyTokenSampler::RandomSource source) {
-    return GreedyTokenSampler(ml::Float16(temperature), EOT, DecodingOptions({.topK = topK}), std::move(source));
+    return GreedyTokenSampler(ml::Float16(temperature), EOT, DecodingOptions({.topK = topK}),
+                              std::move(source));
 }
 
 } // namespace
@@ -63,7 +65,9 @@ TEST(GreedyTokenSampler, AboveZeroDrawsAmongTheTopKOfTheScaledDistribution) {
     // At temperature 1 the top three hold p(1), p(2), p(0) in that order; a draw picks the first place
     // whose running sum reaches it. Places for -inf ids have probability 0 and are never reached.
     const double p1 = std::exp(logSoftmaxAt(values, 1)), p2 = std::exp(logSoftmaxAt(values, 2));
-    auto drawn = [&](float u) { return sampler(1.0f, 5, drawing(u)).update({}, logits(values), {}).tokens[0]; };
+    auto drawn = [&](float u) {
+        return sampler(1.0f, 5, drawing(u)).update({}, logits(values), {}).tokens[0];
+    };
     EXPECT_EQ(drawn(0.0f), 1);
     EXPECT_EQ(drawn(float(p1) - 0x1p-20f), 1);
     EXPECT_EQ(drawn(float(p1) + 0x1p-20f), 2);
@@ -100,7 +104,8 @@ TEST(GreedyTokenSampler, NoDistributionIsASamplingError) {
     expectFailure(sampler(0.0f, 5, drawing(0)), ml::MultiArray({1, 1, 0}, ml::MultiArrayDataType::Float16));
     expectFailure(sampler(1.0f, 0, drawing(0)), logits({1.0f, 2.0f}));
     // Logits of another element type are the caller's to convert.
-    EXPECT_THROW(sampler(0.0f, 5, drawing(0)).update({}, ml::MultiArray({1, 1, 3}, ml::MultiArrayDataType::Float32), {}),
+    EXPECT_THROW(sampler(0.0f, 5, drawing(0))
+                     .update({}, ml::MultiArray({1, 1, 3}, ml::MultiArrayDataType::Float32), {}),
                  std::invalid_argument);
 }
 

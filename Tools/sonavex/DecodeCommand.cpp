@@ -1,12 +1,7 @@
-// sonavex decode prompt --tokenizer DIR [--options O] [--english-only]: the opening tokens the decoder
-// fills into a window, for a multilingual decoder or an English-only one.
+// sonavex decode prompt|filter|sample|window|language: the decoder's stages one at a time.
 
 #include "CommandRegistry.h"
-#include "JsonLines.h"
-#include "OptionsArgument.h"
-#include "Sonavex/Core/Constants.h"
-#include "Sonavex/Core/Decoding/TextDecoder.h"
-#include "TokenizerFolder.h"
+#include "DecodeCommands.h"
 
 namespace sonavex::tool {
 
@@ -15,34 +10,39 @@ namespace {
 constexpr const char* kUsage =
     "  sonavex decode prompt --tokenizer DIR [--options O] [--english-only]\n"
     "      {\"prompt\"}: the window's opening token ids; without --options, the prompt of no options\n"
-    "      (start of transcript alone); O is a file or JSON text starting with \"{\"\n";
+    "      (start of transcript alone); O is a file or JSON text starting with \"{\"\n"
+    "  sonavex decode filter LOGITS.npy --tokenizer DIR --tokens ID,... [--sample-begin N] [--options O]\n"
+    "      [--english-only] [--filters suppress-tokens,suppress-blank,timestamps,language] [--out F.npy]\n"
+    "      {\"minusInfinity\": [[first, last], ...]}: the id ranges at minus infinity after filtering\n"
+    "      (default: the filters the decoder builds for the options, sample-begin the tokens' count)\n"
+    "  sonavex decode sample LOGITS.npy [--tokens ID,...] [--temperature T] [--top-k K] [--eot ID]\n"
+    "      [--seed S] [--repeat N]\n"
+    "      {\"token\", \"logProb\", \"completed\"} per draw (defaults: 0, the options' top-k, 50257, the\n"
+    "      system's randomness, 1)\n"
+    "  sonavex decode window --model-folder DIR [--encoder-output E.npy] [--options O] [--temperature T]\n"
+    "      one window decoded from the prompt of the options (zeros without an encoder output): the\n"
+    "      result's fields without cache and timings\n"
+    "  sonavex decode language --model-folder DIR [--encoder-output E.npy]\n"
+    "      {\"language\", \"languageProbs\"}\n";
 
 int run(CommandLine& commandLine) {
-    const auto folder = commandLine.takeOption("--tokenizer");
-    const auto optionsArgument = commandLine.takeOption("--options");
-    const bool englishOnly = commandLine.takeFlag("--english-only");
-    const std::string action = commandLine.takePositional("prompt");
-    commandLine.finish();
-    if (action != "prompt") {
-        throw CommandLine::UsageError("unknown decode command " + action);
+    const std::string action = commandLine.takePositional("prompt, filter, sample, window or language");
+    if (action == "prompt") {
+        return runDecodePrompt(commandLine);
     }
-    if (!folder) {
-        throw CommandLine::UsageError("decode prompt needs --tokenizer DIR");
+    if (action == "filter") {
+        return runDecodeFilter(commandLine);
     }
-    const std::optional<DecodingOptions> options =
-        optionsArgument ? std::optional(decodingOptionsFromArgument(*optionsArgument)) : std::nullopt;
-
-    TextDecoder decoder;
-    decoder.setTokenizer(loadTokenizerFolder(*folder));
-    decoder.setIsModelMultilingual(!englishOnly);
-    // The prompt needs no model: state of the smallest size the engine's windows fit.
-    const auto inputs = DecodingInputs::make({}, 1, Constants::maxTokenContext, 1);
-    decoder.prefillDecoderInputs(*inputs, options);
-
-    Json line = Json::object();
-    line["prompt"] = inputs->initialPrompt;
-    printJsonLine(line);
-    return 0;
+    if (action == "sample") {
+        return runDecodeSample(commandLine);
+    }
+    if (action == "window") {
+        return runDecodeWindow(commandLine);
+    }
+    if (action == "language") {
+        return runDecodeLanguage(commandLine);
+    }
+    throw CommandLine::UsageError("unknown decode command " + action);
 }
 
 const CommandRegistration registration{{"decode", kUsage, &run}};
