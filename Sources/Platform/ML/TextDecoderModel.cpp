@@ -357,16 +357,11 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
                      &query = scratch.query, &scores = scratch.scores;
     std::vector<double>& alignment = scratch.alignment;
     const float scale = 1.0f / std::sqrt(float(kHeadSize));
-    // Heads go to the pool only when reading their keys and values (half floats) is worth a hand-off;
-    // otherwise one "task" runs them all on this thread.
-    auto forEachHead = [&](size_t positions, auto&& body) {
-        if (positions * d * 4 >= (size_t(1) << 20))
-            pool.parallelFor(heads, body);
-        else
-            for (size_t head = 0; head < heads; ++head)
-                body(head);
+    // y[64] = the head's 64 rows of W [., d] times x, plus their bias.
+    auto projectHead = [&](const LinearWeights& W, size_t firstRow, const float* in, float* out) {
+        k.halfGemv(W.halves() + firstRow * d, d, in, d, out, kHeadSize);
+        k.add(out, W.bias.data() + firstRow, kHeadSize);
     };
-
     halfToFloat(static_cast<const uint16_t*>(tokenEmbedding_.data()) + size_t(token) * d, x.data(), d);
     k.add(x.data(), positions_.data() + t * d, d);
 
@@ -374,14 +369,18 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         const Layer& layer = layers_[l];
         // Self-attention over the caller's cache plus this step's fresh key and value.
         k.layerNorm(x.data(), h.data(), d, layer.selfNorm.gamma.data(), layer.selfNorm.beta.data(), 1e-5f);
-        halfLinear(h.data(), d, layer.selfQkv.halves(), layer.selfQkv.bias.data(), 3 * d, qkv.data());
-        const float* q = qkv.data();
-        const float* freshKey = qkv.data() + d;
-        const float* freshValue = qkv.data() + 2 * d;
-        floatToHalf(freshKey, static_cast<uint16_t*>(keyUpdates->data()) + l * d, d);
-        floatToHalf(freshValue, static_cast<uint16_t*>(valueUpdates->data()) + l * d, d);
-        forEachHead(view.attended, [&](size_t head) {
+        // One task per head: its query, key and value rows of the stacked projection, then its attention
+        // (one job, the projection's weights read once).
+        float* q = qkv.data();
+        float* freshKey = qkv.data() + d;
+        float* freshValue = qkv.data() + 2 * d;
+        pool.parallelFor(heads, [&](size_t head) {
             const size_t c = head * kHeadSize;
+            projectHead(layer.selfQkv, c, h.data(), q + c);
+            projectHead(layer.selfQkv, d + c, h.data(), freshKey + c);
+            projectHead(layer.selfQkv, 2 * d + c, h.data(), freshValue + c);
+            k.floatToHalf(freshKey + c, static_cast<uint16_t*>(keyUpdates->data()) + l * d + c, kHeadSize);
+            k.floatToHalf(freshValue + c, static_cast<uint16_t*>(valueUpdates->data()) + l * d + c, kHeadSize);
             selfAttentionHead(k, view, l * d + c, q + c, freshKey + c, freshValue + c, scale,
                               scores.data() + head * view.attended, attention.data() + c);
         });
@@ -389,11 +388,11 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
 
         // Cross-attention over the window's encoder output.
         k.layerNorm(x.data(), h.data(), d, layer.crossNorm.gamma.data(), layer.crossNorm.beta.data(), 1e-5f);
-        halfLinear(h.data(), d, layer.crossQuery.halves(), layer.crossQuery.bias.data(), d, query.data());
         const uint16_t* keys = cross->keys[l].data();
         const uint16_t* values = cross->values[l].data();
-        forEachHead(w, [&](size_t head) {
+        pool.parallelFor(heads, [&](size_t head) {
             const size_t c = head * kHeadSize;
+            projectHead(layer.crossQuery, c, h.data(), query.data() + c);
             crossAttentionHead(k, keys + head * w * kHeadSize, values + head * w * kHeadSize, w,
                                query.data() + c, scale, scores.data() + head * w, attention.data() + c);
         });
