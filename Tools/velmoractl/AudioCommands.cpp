@@ -11,7 +11,6 @@
 #include "VelmoraCore/AudioCapture/AudioConverter.h"
 #include "VelmoraCore/ErrorText.h"
 
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <iostream>
@@ -20,15 +19,6 @@
 namespace {
 
 using velmoractl::UsageError;
-
-template <class Number> Number parseNumber(const std::string& name, const std::string& text) {
-    Number value{};
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) {
-        throw UsageError(name + " needs a number, not \"" + text + "\"");
-    }
-    return value;
-}
 
 void expectPositional(const velmoractl::CommandLine& line, std::size_t count, const std::string& command) {
     if (line.positional().size() != count) {
@@ -91,8 +81,8 @@ int runCommand(const velmoractl::Arguments& arguments) {
     if (command == "caf") {
         const velmoractl::CommandLine line(rest, {"--rate", "--channels"});
         expectPositional(line, 2, command);
-        const auto rate = parseNumber<double>("--rate", line.requiredOption("--rate"));
-        const auto channels = parseNumber<int>("--channels", line.requiredOption("--channels"));
+        const auto rate = velmoractl::parseNumber<double>("--rate", line.requiredOption("--rate"));
+        const auto channels = velmoractl::parseNumber<int>("--channels", line.requiredOption("--channels"));
         if (!(rate > 0) || !std::isfinite(rate) || channels < 1) {
             throw UsageError("--rate must be positive and --channels at least 1");
         }

@@ -2,7 +2,9 @@
 // Reading a command's arguments: "--name VALUE" options, "--name" flags and positional words.
 
 #include "CommandGroup.h"
+#include "ToolOutput.h"
 
+#include <charconv>
 #include <map>
 #include <optional>
 #include <set>
@@ -33,5 +35,15 @@ private:
 
 /// `text` as a finite 32-bit float; a UsageError naming `name` otherwise.
 float finiteFloat(const std::string& name, const std::string& text);
+
+/// `text` as a whole number or decimal of type Number; a UsageError naming `name` otherwise.
+template <class Number> Number parseNumber(const std::string& name, const std::string& text) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        throw UsageError(name + " needs a number, not \"" + text + "\"");
+    }
+    return value;
+}
 
 } // namespace velmoractl
