@@ -1,0 +1,191 @@
+#include "Platform/Desktop/HotKeys/X11HotKeyGrab.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+#include <algorithm>
+#include <map>
+#include <mutex>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace desktop {
+
+namespace {
+
+// Xlib's error handler is process-wide, and its default ends the process: a grab another client already
+// holds answers BadAccess asynchronously. Ours swallows every error on our own connections (noting a
+// refused grab) and hands the rest to the handler that was there before.
+std::mutex registryMutex;
+std::map<Display*, bool>& grabRefused() {
+    static std::map<Display*, bool> displays;
+    return displays;
+}
+XErrorHandler previousHandler = nullptr;
+
+int handleXError(Display* display, XErrorEvent* error) {
+    {
+        std::lock_guard lock(registryMutex);
+        auto it = grabRefused().find(display);
+        if (it != grabRefused().end()) {
+            if (error->request_code == 33 /* X_GrabKey */) {
+                it->second = true;
+            }
+            return 0;
+        }
+    }
+    return previousHandler != nullptr ? previousHandler(display, error) : 0;
+}
+
+void installErrorHandler() {
+    static std::once_flag once;
+    std::call_once(once, [] { previousHandler = XSetErrorHandler(handleXError); });
+}
+
+// The modifier bit a key symbol is mapped to (Alt and Num Lock move between Mod1..Mod5 by keymap).
+unsigned modifierMaskOf(Display* display, KeySym symbol) {
+    XModifierKeymap* map = XGetModifierMapping(display);
+    if (map == nullptr) {
+        return 0;
+    }
+    unsigned mask = 0;
+    for (int modifier = 0; modifier < 8 && mask == 0; ++modifier) {
+        for (int k = 0; k < map->max_keypermod; ++k) {
+            const KeyCode code = map->modifiermap[modifier * map->max_keypermod + k];
+            if (code != 0 && XkbKeycodeToKeysym(display, code, 0, 0) == symbol) {
+                mask = 1u << modifier;
+                break;
+            }
+        }
+    }
+    XFreeModifiermap(map);
+    return mask;
+}
+
+} // namespace
+
+struct X11HotKeyGrab::State {
+    Display* display = nullptr;
+    KeyCode keyCode = 0;
+    std::vector<unsigned> masks;
+    std::function<void()> onPress;
+    int wakeFd = -1;
+    bool active = false;
+    std::thread thread;
+
+    void serve() {
+        bool down = false;
+        pollfd fds[2] = {{ConnectionNumber(display), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+        for (;;) {
+            while (XPending(display) > 0) {
+                XEvent event;
+                XNextEvent(display, &event);
+                if (event.type == KeyPress && event.xkey.keycode == keyCode) {
+                    // With detectable auto-repeat a held key sends presses without releases.
+                    if (!down) {
+                        down = true;
+                        onPress();
+                    }
+                } else if (event.type == KeyRelease && event.xkey.keycode == keyCode) {
+                    down = false;
+                }
+            }
+            if (poll(fds, 2, -1) < 0 && errno != EINTR) {
+                return;
+            }
+            if ((fds[1].revents & POLLIN) != 0 || (fds[0].revents & (POLLHUP | POLLERR)) != 0) {
+                return;
+            }
+        }
+    }
+};
+
+X11HotKeyGrab::X11HotKeyGrab(const std::string& keySymbol, unsigned modifiers, std::function<void()> onPress,
+                             const std::string& displayName)
+    : state_(std::make_unique<State>()) {
+    state_->onPress = std::move(onPress);
+    installErrorHandler();
+    state_->display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
+    if (state_->display == nullptr) {
+        return; // no X server: no shortcut
+    }
+    Display* display = state_->display;
+    {
+        std::lock_guard lock(registryMutex);
+        grabRefused()[display] = false;
+    }
+    state_->keyCode = XKeysymToKeycode(display, XStringToKeysym(keySymbol.c_str()));
+    if (state_->keyCode == 0) {
+        return;
+    }
+    unsigned base = 0;
+    if ((modifiers & static_cast<unsigned>(Modifier::control)) != 0) {
+        base |= ControlMask;
+    }
+    if ((modifiers & static_cast<unsigned>(Modifier::shift)) != 0) {
+        base |= ShiftMask;
+    }
+    if ((modifiers & static_cast<unsigned>(Modifier::alt)) != 0) {
+        const unsigned alt = modifierMaskOf(display, XK_Alt_L);
+        base |= alt != 0 ? alt : Mod1Mask;
+    }
+    // The grab matches the modifier state exactly, so Caps Lock or Num Lock being on would hide it.
+    const unsigned numLock = modifierMaskOf(display, XK_Num_Lock);
+    for (unsigned extra : {0u, unsigned(LockMask), numLock, LockMask | numLock}) {
+        if (std::find(state_->masks.begin(), state_->masks.end(), base | extra) == state_->masks.end()) {
+            state_->masks.push_back(base | extra);
+        }
+    }
+    const Window root = DefaultRootWindow(display);
+    for (unsigned mask : state_->masks) {
+        XGrabKey(display, state_->keyCode, mask, root, False, GrabModeAsync, GrabModeAsync);
+    }
+    XkbSetDetectableAutoRepeat(display, True, nullptr);
+    XSync(display, False); // the refusal, if any, arrives by now
+    bool refused = false;
+    {
+        std::lock_guard lock(registryMutex);
+        refused = grabRefused()[display];
+    }
+    state_->active = !refused;
+    state_->wakeFd = eventfd(0, EFD_CLOEXEC);
+    if (state_->wakeFd >= 0) {
+        state_->thread = std::thread([state = state_.get()] { state->serve(); });
+    }
+}
+
+X11HotKeyGrab::~X11HotKeyGrab() {
+    if (state_->thread.joinable()) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] auto written = write(state_->wakeFd, &one, sizeof one);
+        state_->thread.join();
+    }
+    if (state_->wakeFd >= 0) {
+        close(state_->wakeFd);
+    }
+    if (state_->display == nullptr) {
+        return;
+    }
+    if (state_->keyCode != 0) {
+        const Window root = DefaultRootWindow(state_->display);
+        for (unsigned mask : state_->masks) {
+            XUngrabKey(state_->display, state_->keyCode, mask, root);
+        }
+        XSync(state_->display, False);
+    }
+    {
+        // Forgotten before closing: a later connection may get the same address.
+        std::lock_guard lock(registryMutex);
+        grabRefused().erase(state_->display);
+    }
+    XCloseDisplay(state_->display);
+}
+
+bool X11HotKeyGrab::isActive() const {
+    return state_->active;
+}
+
+} // namespace desktop

@@ -1,0 +1,156 @@
+#include "Velmora/Application/VelmoraApp.h"
+
+#include "Velmora/Label/MenuBarLabel.h"
+#include "Velmora/Lifecycle/MessageBoxInstallAlerts.h"
+#include "Velmora/Recording/RecordToggle.h"
+#include "Velmora/Updates/UpdaterConfiguration.h"
+#include "Velmora/Windows/PlaceholderPanelContent.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLayout>
+#include <iostream>
+
+namespace velmora::app {
+
+VelmoraApp::Environment VelmoraApp::Environment::standard() {
+    Environment environment;
+    environment.defaults = DefaultsStore::standard();
+    environment.authSession = [](std::shared_ptr<MainThreadDispatcher> mainThread) {
+        return AuthSession::shared(std::move(mainThread));
+    };
+    // The recording session plugs in here once the core has one; until then nothing records.
+    environment.recordingSession = [](AppSettings&) { return std::shared_ptr<RecordingControl>(); };
+    environment.installAlerts = [] { return std::make_unique<MessageBoxInstallAlerts>(); };
+    environment.installPaths = InstallLocationCheck::Paths::current();
+    environment.processControl = AppLifecycle::ProcessControl::system();
+    return environment;
+}
+
+VelmoraApp::VelmoraApp(Environment environment, LaunchOptions options, SingleInstance* instance)
+    : environment_(std::move(environment)), options_(std::move(options)),
+      mainThread_(std::make_shared<QtMainThreadDispatcher>()) {
+    // The sign-in session, the process-wide one.
+    authSession_ = environment_.authSession(mainThread_);
+
+    // The application delegate, with the install-location check it runs at launch.
+    QStringList restartArguments;
+    if (options_.noInstallCheck) {
+        restartArguments << QStringLiteral("--no-install-check");
+    }
+    lifecycle_ = std::make_unique<AppLifecycle>(instance, environment_.installPaths.executable, restartArguments,
+                                                environment_.processControl);
+    if (!options_.noInstallCheck) {
+        installAlerts_ = environment_.installAlerts();
+        installCheck_ = std::make_unique<InstallLocationCheck>(environment_.installPaths, *installAlerts_, *lifecycle_);
+    }
+    appDelegate_ = std::make_unique<AppDelegate>(installCheck_.get());
+
+    // The settings on the defaults store; a save folder that cannot be made now is made again when a
+    // recording starts.
+    settings_ = std::make_unique<AppSettings>(environment_.defaults);
+    try {
+        settings_->ensureSaveDirectoryExists();
+    } catch (const std::exception&) {
+    }
+
+    // The model set-up gate joins here once the panel shows it; then the recording session.
+    session_ = environment_.recordingSession(*settings_);
+
+    // Updates: the store, the gentle delegate on it, and the updater, started before any window exists.
+    updateAvailability_ = std::make_shared<UpdateAvailabilityStore>();
+    gentleUpdateDelegate_ = std::make_unique<GentleUpdateDelegate>(updateAvailability_, *mainThread_);
+    browser_ = std::make_unique<desktop::XdgBrowserOpener>();
+    updatePresenter_ = std::make_unique<DialogUpdatePresenter>(*browser_);
+    userDriver_ = std::make_unique<StandardUserDriver>(*gentleUpdateDelegate_, *updatePresenter_);
+    updater_ = std::make_unique<Updater>(*mainThread_, applicationUpdaterConfiguration(), *userDriver_);
+    updater_->start();
+
+    // Every address opened on the application goes to the sign-in session, which decides what it means.
+    appDelegate_->onURLReceived = [auth = authSession_](const std::string& url) { auth->handleCallbackURL(url); };
+
+    buildScenes();
+}
+
+VelmoraApp::~VelmoraApp() = default;
+
+void VelmoraApp::buildScenes() {
+    const bool hasTray =
+        environment_.hasTray ? environment_.hasTray() : QSystemTrayIcon::isSystemTrayAvailable();
+    panel_ = std::make_unique<PanelWindow>(hasTray);
+    panel_->setContent(new PlaceholderPanelContent([this] { openSettings(); }));
+    panel_->onAppear = [this] { panelDidAppear(); };
+
+    settingsWindow_ = std::make_unique<SettingsWindow>(*updater_, *lifecycle_, environment_.processControl.terminate);
+
+    trayIcon_ = std::make_unique<QSystemTrayIcon>();
+    trayLabel_ = std::make_unique<TrayLabel>(*trayIcon_, session_, *updateAvailability_);
+    QObject::connect(trayIcon_.get(), &QSystemTrayIcon::activated, trayIcon_.get(),
+                     [this](QSystemTrayIcon::ActivationReason reason) {
+                         if (reason == QSystemTrayIcon::Trigger) {
+                             togglePanel();
+                         }
+                     });
+    if (hasTray) {
+        trayIcon_->show();
+    }
+}
+
+void VelmoraApp::didFinishLaunching() {
+    appDelegate_->applicationDidFinishLaunching();
+    appDelegate_->openURLs(options_.urls);
+    if (options_.showPanel || !panel_->isBesideTray()) {
+        showPanel();
+    }
+}
+
+void VelmoraApp::panelDidAppear() {
+    if (hotKeyManager_) {
+        return;
+    }
+    // The trigger holds the session weakly: the hot key never keeps it alive.
+    hotKeyManager_ = std::make_unique<HotKeyManager>(
+        *mainThread_, makeRecordToggleTrigger(session_, *mainThread_), environment_.hotKeyDisplay);
+}
+
+void VelmoraApp::togglePanel() {
+    panel_->toggle(trayIcon_->geometry());
+}
+
+void VelmoraApp::showPanel() {
+    panel_->present(trayIcon_->geometry());
+}
+
+void VelmoraApp::openSettings() {
+    settingsWindow_->present();
+}
+
+bool VelmoraApp::saveScreenshots(const QString& directory) {
+    if (!QDir().mkpath(directory)) {
+        std::cerr << "velmora: cannot create " << directory.toStdString() << std::endl;
+        return false;
+    }
+    auto grab = [](QWidget& widget) {
+        widget.ensurePolished();
+        if (widget.layout() != nullptr) {
+            widget.layout()->activate();
+        }
+        return widget.grab();
+    };
+    const QDir folder(directory);
+    const std::pair<QString, QPixmap> pictures[] = {
+        {QStringLiteral("panel.png"), grab(*panel_)},
+        {QStringLiteral("settings.png"), grab(*settingsWindow_)},
+        {QStringLiteral("label.png"), trayIcon_->icon().pixmap(MenuBarLabel::side)},
+    };
+    bool saved = true;
+    for (const auto& [name, picture] : pictures) {
+        if (!picture.save(folder.filePath(name))) {
+            std::cerr << "velmora: cannot write " << folder.filePath(name).toStdString() << std::endl;
+            saved = false;
+        }
+    }
+    return saved;
+}
+
+} // namespace velmora::app
