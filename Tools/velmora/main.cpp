@@ -28,7 +28,14 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    auto sayWhenThereIsNoTray = [] {
+        if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+            std::cerr << "velmora: no system tray here; the panel opens as a window" << std::endl;
+        }
+    };
+
     if (options.screenshotDirectory) {
+        sayWhenThereIsNoTray();
         options.noInstallCheck = true;
         VelmoraApp velmora(VelmoraApp::Environment::standard(), options, nullptr);
         return velmora.saveScreenshots(*options.screenshotDirectory) ? 0 : 1;
@@ -43,12 +50,10 @@ int main(int argc, char** argv) {
     case SingleInstance::Role::first:
         break;
     }
+    sayWhenThereIsNoTray();
     velmora::registerCallbackScheme();
 
     VelmoraApp velmora(VelmoraApp::Environment::standard(), options, &instance);
-    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
-        std::cerr << "velmora: no system tray here; the panel opens as a window" << std::endl;
-    }
     instance.setHandlers({[&velmora](const QStringList& urls) { velmora.appDelegate().openURLs(urls); },
                           [&velmora] { velmora.showPanel(); }});
     QTimer::singleShot(0, &application, [&velmora] { velmora.didFinishLaunching(); });

@@ -1,0 +1,207 @@
+#include "Platform/Desktop/HotKeys/X11HotKeyGrab.h"
+#include "Platform/Desktop/Keychain/MemoryKeychain.h"
+#include "ShellTestSupport.h"
+#include "Support/ScopedEnvironment.h"
+#include "Support/TestDisplay.h"
+#include "Support/TestSupport.h"
+#include "Velmora/Application/VelmoraApp.h"
+#include "VelmoraCoreTests/AuthTestSupport.h"
+#include "XTestKeyboard.h"
+
+#include <QProcess>
+#include <QImage>
+#include <QPushButton>
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace velmora::app;
+using testsupport::TemporaryDirectory;
+using Phase = RecordingControl::Phase;
+
+namespace {
+
+class NoAlerts final : public InstallAlerts {
+public:
+    bool offerMove() override {
+        ADD_FAILURE() << "no install-location offer expected";
+        return false;
+    }
+    void showMoveFailure(const std::string&) override {}
+};
+
+/// The application on a home of its own, a sign-in session on memory, a fake recording session, and no
+/// process ever started or ended.
+class AppFixture {
+public:
+    explicit AppFixture(bool hasTray, std::string hotKeyDisplay = ":4242") {
+        environment_.set("HOME", home_.path().string());
+        environment_.set("XDG_CONFIG_HOME", (home_ / ".config").string());
+        environment_.unset("XDG_DOCUMENTS_DIR");
+        VelmoraApp::Environment environment;
+        environment.defaults = std::make_shared<DefaultsStore>();
+        environment.authSession = [this](std::shared_ptr<MainThreadDispatcher> mainThread) {
+            AuthSession::Dependencies dependencies;
+            dependencies.mainThread = std::move(mainThread);
+            dependencies.keychain = std::make_shared<desktop::MemoryKeychain>();
+            dependencies.browser = browser;
+            dependencies.notifications = std::make_shared<authtest::RecordingNotifications>();
+            auth = AuthSession::create(std::move(dependencies));
+            return auth;
+        };
+        environment.recordingSession = [this](AppSettings&) { return session; };
+        environment.installAlerts = [] { return std::make_unique<NoAlerts>(); };
+        environment.installPaths = {home_ / "build/bin/velmora", home_.path()};
+        environment.processControl.startDetached = [](const auto&, const auto&) { return std::nullopt; };
+        environment.processControl.terminate = [this] { ++terminations; };
+        environment.hotKeyDisplay = std::move(hotKeyDisplay);
+        environment.hasTray = [hasTray] { return hasTray; };
+        app = std::make_unique<VelmoraApp>(std::move(environment), LaunchOptions{}, nullptr);
+    }
+
+    std::filesystem::path home() const { return home_.path(); }
+
+    std::shared_ptr<authtest::RecordingBrowser> browser = std::make_shared<authtest::RecordingBrowser>();
+    std::shared_ptr<shelltest::FakeRecordingSession> session = std::make_shared<shelltest::FakeRecordingSession>();
+    std::shared_ptr<AuthSession> auth;
+    int terminations = 0;
+    std::unique_ptr<VelmoraApp> app;
+
+private:
+    TemporaryDirectory home_;
+    testsupport::ScopedEnvironment environment_;
+};
+
+} // namespace
+
+TEST(VelmoraApp, OwnsTheObjectsTheLabelFollowsAndOpenedAddressesReachTheSignIn) {
+    AppFixture fixture(true);
+    VelmoraApp& app = *fixture.app;
+    EXPECT_TRUE(std::filesystem::is_directory(fixture.home() / "Documents/ベルモラ")) << "the save folder";
+    EXPECT_EQ(app.hotKeyManager(), nullptr) << "no hot key before the panel has shown";
+
+    fixture.session->set(Phase::recording, 62, 0);
+    EXPECT_EQ(app.trayIcon().toolTip(), "01:02");
+
+    // A sign-in waits for the service's answer; only a velmora address answers it.
+    bool signedIn = false;
+    fixture.auth->signIn([&](std::exception_ptr error) { signedIn = error == nullptr; });
+    app.appDelegate().openURLs({"https://example.com/auth?token=x", "velmora://auth?token=refresh"});
+    ASSERT_TRUE(shelltest::processEventsUntil([&] { return signedIn; }));
+    EXPECT_TRUE(fixture.auth->isSignedIn().value());
+
+    // The tray's panel is frameless and shown only when asked for.
+    app.didFinishLaunching();
+    EXPECT_FALSE(app.panel().isVisible());
+    EXPECT_TRUE(app.panel().isBesideTray());
+    app.togglePanel();
+    EXPECT_TRUE(app.panel().isVisible());
+    EXPECT_TRUE(app.panel().windowFlags().testFlag(Qt::FramelessWindowHint));
+    EXPECT_EQ(app.panel().size(), QSize(420, 560));
+    ASSERT_NE(app.hotKeyManager(), nullptr);
+    EXPECT_FALSE(app.hotKeyManager()->isRegistered()) << "this fixture's display does not exist";
+    app.togglePanel();
+    EXPECT_FALSE(app.panel().isVisible());
+}
+
+TEST(VelmoraApp, WithoutATrayThePanelOpensAsAWindowAndAnUnwritableHomeDoesNotStopIt) {
+    AppFixture fixture(false);
+    VelmoraApp& app = *fixture.app;
+    app.didFinishLaunching();
+    EXPECT_TRUE(app.panel().isVisible());
+    EXPECT_FALSE(app.panel().windowFlags().testFlag(Qt::FramelessWindowHint));
+
+    // The settings window's quit ends the application through the event loop.
+    app.openSettings();
+    EXPECT_TRUE(app.settingsWindow().isVisible());
+    for (QPushButton* button : app.settingsWindow().findChildren<QPushButton*>()) {
+        if (button->text() == "終了") {
+            button->click();
+        }
+    }
+    EXPECT_EQ(fixture.terminations, 1);
+
+    // A file where the documents folder should be: the save folder cannot be made, start-up goes on.
+    TemporaryDirectory other;
+    testsupport::writeFile(other / "Documents", "in the way");
+    testsupport::ScopedEnvironment home;
+    home.set("HOME", other.path().string());
+    VelmoraApp::Environment environment;
+    environment.defaults = std::make_shared<DefaultsStore>();
+    environment.authSession = [&](std::shared_ptr<MainThreadDispatcher>) { return fixture.auth; };
+    environment.recordingSession = [](AppSettings&) { return nullptr; };
+    environment.processControl = {};
+    EXPECT_NO_THROW(VelmoraApp(std::move(environment), LaunchOptions::parse({"--no-install-check"}), nullptr));
+}
+
+TEST(LaunchOptions, AddressesInOrderAndTheThreeOptions) {
+    const auto options = LaunchOptions::parse({"velmora://a", "--show-panel", "velmora://b", "--no-install-check",
+                                               "--screenshot", "/tmp/shots"});
+    EXPECT_EQ(options.urls, QStringList({"velmora://a", "velmora://b"}));
+    EXPECT_TRUE(options.showPanel);
+    EXPECT_TRUE(options.noInstallCheck);
+    EXPECT_EQ(options.screenshotDirectory, "/tmp/shots");
+    EXPECT_THROW(LaunchOptions::parse({"--screenshot"}), std::invalid_argument);
+    EXPECT_THROW(LaunchOptions::parse({"--verbose"}), std::invalid_argument);
+}
+
+class VelmoraAppOnDisplay : public testsupport::XDisplayTest {};
+
+TEST_F(VelmoraAppOnDisplay, TheHotKeyExistsOnlyOnceThePanelHasShownAndTogglesTheRecording) {
+    AppFixture fixture(true, displayName());
+    VelmoraApp& app = *fixture.app;
+    shelltest::XTestKeyboard keyboard(displayName());
+    auto shortcutIsFree = [&] {
+        return desktop::X11HotKeyGrab("r", desktop::X11HotKeyGrab::Modifier::control | desktop::X11HotKeyGrab::Modifier::alt,
+                                      [] {}, displayName())
+            .isActive();
+    };
+    EXPECT_TRUE(shortcutIsFree()) << "before the panel showed, nothing holds the shortcut";
+
+    app.showPanel();
+    HotKeyManager* manager = app.hotKeyManager();
+    ASSERT_NE(manager, nullptr);
+    EXPECT_TRUE(manager->isRegistered());
+    EXPECT_FALSE(shortcutIsFree());
+
+    keyboard.pressHotKey(); // idle: reset, then start
+    ASSERT_TRUE(shelltest::processEventsUntil([&] { return fixture.session->starts == 1; }));
+    EXPECT_EQ(fixture.session->resets, 1);
+    keyboard.pressHotKey(); // recording: stop
+    ASSERT_TRUE(shelltest::processEventsUntil([&] { return fixture.session->stops == 1; }));
+
+    fixture.session->set(Phase::failed, 0, 0); // a failed start is reset and started again
+    keyboard.pressHotKey();
+    ASSERT_TRUE(shelltest::processEventsUntil([&] { return fixture.session->starts == 2; }));
+    EXPECT_EQ(fixture.session->resets, 2);
+
+    for (int again = 0; again < 3; ++again) {
+        app.togglePanel();
+        app.togglePanel();
+    }
+    EXPECT_EQ(app.hotKeyManager(), manager) << "one manager for the whole run";
+}
+
+TEST_F(VelmoraAppOnDisplay, TheProgramSavesItsPicturesBesideTheTrayHost) {
+    TemporaryDirectory home;
+    const QString folder = shelltest::screenshotDirectory() + "/velmora";
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", QString::fromStdString(displayName()));
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    environment.insert("HOME", QString::fromStdString(home.path().string()));
+    environment.insert("XDG_CONFIG_HOME", QString::fromStdString((home / ".config").string()));
+    environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(home.path().string()));
+    environment.insert("DBUS_SESSION_BUS_ADDRESS", "unix:path=" + QString::fromStdString((home / "no-bus").string()));
+    process.setProcessEnvironment(environment);
+    process.start(QString::fromStdString(testsupport::toolPath("velmora").string()), {"--screenshot", folder});
+    ASSERT_TRUE(process.waitForFinished(60000));
+    const QString errors = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_EQ(process.exitCode(), 0) << errors.toStdString();
+    EXPECT_FALSE(errors.contains("no system tray")) << "the tray host was not found: " << errors.toStdString();
+
+    EXPECT_EQ(QImage(folder + "/panel.png").size(), QSize(420, 560));
+    EXPECT_EQ(QImage(folder + "/settings.png").width(), 480);
+    const QImage label(folder + "/label.png");
+    EXPECT_EQ(label.size(), QSize(28, 28));
+    EXPECT_EQ(label.pixelColor(12, 14), QColor(255, 255, 255));
+}
