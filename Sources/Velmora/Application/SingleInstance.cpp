@@ -104,7 +104,16 @@ bool SingleInstance::listenAgain() {
     if (isListening()) {
         return true;
     }
-    return claim({}) == Role::first;
+    QLockFile lock(socketPath_ + QStringLiteral(".lock"));
+    if (!lock.lock()) {
+        return false;
+    }
+    QLocalSocket probe;
+    probe.connectToServer(socketPath_);
+    if (probe.waitForConnected(connectTimeoutMs)) {
+        return false; // a new instance started meanwhile and is the one now
+    }
+    return listen();
 }
 
 void SingleInstance::accept() {
