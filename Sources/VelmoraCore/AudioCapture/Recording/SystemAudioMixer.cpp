@@ -108,9 +108,12 @@ void SystemAudioMixer::push(uint32_t input, const float* interleaved, int64_t fr
 }
 
 void SystemAudioMixer::catchUp(int64_t frames) {
-    const int64_t missing = frames - framesOut_;
-    if (missing > gapFrames) {
-        emit(nullptr, missing);
+    if (frames - framesOut_ <= gapFrames) {
+        return;
+    }
+    // A second at a time: a sink silent for an hour must not cost an hour of samples in memory.
+    while (framesOut_ < frames) {
+        emit(nullptr, std::min<int64_t>(frames - framesOut_, sampleRate));
     }
 }
 

@@ -34,7 +34,6 @@ struct FakeFileState {
     bool closeBlocks = false;
     bool closeReleased = false;
     bool closed = false;
-    bool closeFails = false;
 
     std::mutex lock;
     std::condition_variable changed;

@@ -1,6 +1,7 @@
 #include "VelmoraCore/AudioCapture/Recording/FinishHandshake.h"
 #include "VelmoraCore/AudioCapture/Recording/SystemAudioMixer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <gtest/gtest.h>
 #include <vector>
@@ -121,12 +122,19 @@ TEST(SystemAudioMixer, CatchingUpFillsTheLeadersGapWithTheFollowersAndAFollowerN
     EXPECT_FLOAT_EQ(out.left.back(), 0.0f); // the cushion ran out: silence, not a repeat
     EXPECT_EQ(mixer.bufferedFrames(2), 0);
 
-    // With nothing at all to mix the gap is silence, and a clock behind the output changes nothing.
-    SystemAudioMixer empty(out.output());
-    empty.catchUp(second);
-    EXPECT_EQ(empty.framesOut(), second);
+    // With nothing at all to mix a long gap is silence, a second at a time; a clock behind the output
+    // changes nothing.
+    Collected silent;
+    int64_t largest = 0;
+    SystemAudioMixer empty([&](const float* const* channels, int64_t frames) {
+        largest = std::max(largest, frames);
+        silent.output()(channels, frames);
+    });
+    empty.catchUp(10 * second + 1);
+    EXPECT_EQ(empty.framesOut(), 10 * second + 1);
+    EXPECT_EQ(largest, second);
     empty.catchUp(0);
-    EXPECT_EQ(empty.framesOut(), second);
+    EXPECT_EQ(empty.framesOut(), 10 * second + 1);
 }
 
 TEST(FinishHandshake, AFinishReportedBeforeTheWaitIsRememberedAndTheTimeOutEndsAWaitWithoutOne) {
