@@ -36,8 +36,9 @@ struct SuppressEnd : sonavex::LogitsFiltering {
 
 std::shared_ptr<sonavex::WhisperTokenizer> tokenizerFor(int64_t vocabulary) {
     // The program lives in build/bin of the source tree.
-    const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() /
-                        "Tests/Data/tokenizers" / (vocabulary == 51866 ? "whisper-large-v3" : "whisper-multilingual");
+    const auto folder =
+        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() /
+        "Tests/Data/tokenizers" / (vocabulary == 51866 ? "whisper-large-v3" : "whisper-multilingual");
     return std::make_shared<sonavex::WhisperTokenizerWrapper>(
         orvane::AutoTokenizerWrapper::fromModelFolder(folder, orvane::HubApiWrapper(), true), folder);
 }
@@ -67,7 +68,8 @@ void BM_DecodeWindow(benchmark::State& state) {
     };
     window(); // cross-attention of this encoder output, page faults of the weights
 
-    double steps = 0, predictions = 0, nonPrediction = 0, filtering = 0, sampling = 0, caching = 0, tokens = 0;
+    double steps = 0, predictions = 0, nonPrediction = 0, filtering = 0, sampling = 0, caching = 0,
+           tokens = 0;
     const auto start = std::chrono::steady_clock::now();
     for (auto _ : state) {
         const sonavex::DecodingResult result = window();

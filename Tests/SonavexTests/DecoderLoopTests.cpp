@@ -9,9 +9,11 @@
 #include "Sonavex/Utilities/WhisperError.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <limits>
+#include <thread>
 
 using namespace decodertest;
 using sonavex::DecodingOptions;
@@ -230,7 +232,7 @@ TEST(DecoderLoop, AStopRequestEndsTheWindowAtTheNextCheck) {
     std::mutex mutex;
     std::condition_variable changed;
     bool stepSixBegun = false;
-    scripted.decoder.beforePrediction = [&](int64_t position) {
+    scripted.decoder.beforePrediction = [&](int64_t position, const ml::MultiArray*) {
         if (position == 6) {
             {
                 std::lock_guard lock(mutex);
@@ -255,7 +257,9 @@ TEST(DecoderLoop, AStopRequestEndsTheWindowAtTheNextCheck) {
     EXPECT_TRUE(linesStartingWith(log, "Early stop flag not found").empty());
 
     // A false answer at a forced step is ignored.
-    scripted.decoder.beforePrediction = [&](int64_t) { scripted.decoder.waitForProgress(); };
+    scripted.decoder.beforePrediction = [&](int64_t, const ml::MultiArray*) {
+        scripted.decoder.waitForProgress();
+    };
     state->reset(224);
     const auto ignored = decode(scripted, withoutTimestamps({.sampleLength = 10}), *state,
                                 [](const sonavex::TranscriptionProgress& progress) -> std::optional<bool> {
@@ -313,4 +317,50 @@ TEST(DecoderLoop, StepErrors) {
     scripted.decoder.setTokenizer(nullptr);
     expectWhisperError([&] { decode(scripted, DecodingOptions(), *state); }, Kind::tokenizerUnavailable,
                        "Tokenizer is unavailable");
+}
+
+TEST(DecoderLoop, ConcurrentWindowsStopIndependentlyAndShareTheLanguageFilter) {
+    ScriptedDecoder scripted({{SOT, 0, JA, -1}}, A);
+    auto stopping = scripted.inputs(withoutTimestamps());
+    auto running = scripted.inputs(withoutTimestamps());
+    // The stopping window waits for every report before each step, so its request is seen soon.
+    scripted.decoder.beforePrediction = [&](int64_t, const ml::MultiArray* cacheLength) {
+        if (cacheLength == stopping->cacheLength.get()) {
+            scripted.decoder.waitForProgress();
+        }
+    };
+    DecodingResult stopped, ran;
+    std::vector<std::string> languages(4);
+    std::atomic<int> reportsOfTheRunningWindow = 0;
+    {
+        std::vector<std::jthread> threads;
+        threads.emplace_back([&] {
+            stopped = decode(scripted, withoutTimestamps(), *stopping,
+                             [](const sonavex::TranscriptionProgress&) { return std::optional(false); });
+        });
+        threads.emplace_back([&] {
+            ran = decode(scripted, withoutTimestamps({.sampleLength = 30}), *running,
+                         [&](const sonavex::TranscriptionProgress&) {
+                             ++reportsOfTheRunningWindow;
+                             return std::optional(true);
+                         });
+        });
+        for (std::size_t i = 0; i < languages.size(); ++i) {
+            threads.emplace_back([&, i] {
+                auto state = scripted.decoder.prepareDecoderInputs({});
+                sonavex::GreedyTokenSampler sampler(ml::Float16(0.0f), EOT, DecodingOptions());
+                languages[i] = scripted.decoder
+                                   .detectLanguage(ScriptedDecoder::encoderOutput(), *state, sampler,
+                                                   DecodingOptions(), ml::Float16(0.0f))
+                                   .language;
+            });
+        }
+    }
+    scripted.decoder.waitForProgress();
+    // Stopped after its first sampling step's check, or the next one's.
+    EXPECT_GE(stopped.tokens.size(), 4u + 1u + 1u);
+    EXPECT_LE(stopped.tokens.size(), 4u + 2u + 1u);
+    EXPECT_EQ(ran.tokens.size(), 4u + 30u + 1u);
+    EXPECT_EQ(reportsOfTheRunningWindow, 3 + 30); // every step: forced and sampling
+    EXPECT_EQ(languages, std::vector<std::string>(4, "ja"));
 }

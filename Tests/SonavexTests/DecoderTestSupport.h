@@ -25,8 +25,8 @@ constexpr int SOT = 50258, EN = 50259, JA = 50266, TRANSCRIBE = 50359, NO_TIMEST
 class HookedDecoder : public sonavex::TextDecoder {
 public:
     using TextDecoder::predictLogits;
-    /// Called with the step's cache position before each prediction.
-    std::function<void(int64_t)> beforePrediction;
+    /// Called with the step's cache position and state (its cache length array) before each prediction.
+    std::function<void(int64_t, const ml::MultiArray*)> beforePrediction;
     /// Drops the step's cache updates from every output (a model without them).
     bool dropCache = false;
 
@@ -34,7 +34,7 @@ public:
                                                                   std::stop_token stopToken = {}) override {
         if (beforePrediction) {
             const auto& arrays = dynamic_cast<const sonavex::TextDecoderMLMultiArrayInputType&>(input);
-            beforePrediction(int64_t(arrays.cacheLength->value(0)));
+            beforePrediction(int64_t(arrays.cacheLength->value(0)), arrays.cacheLength.get());
         }
         auto output = TextDecoder::predictLogits(input, std::move(stopToken));
         if (dropCache) {

@@ -1,9 +1,11 @@
 // The four logits filters on small half-float logits: which ids each leaves at minus infinity.
 #include "LogCapture.h"
+#include "Sonavex/Core/Decoding/TextDecoder.h"
 #include "Sonavex/Core/Text/LanguageLogitsFilter.h"
 #include "Sonavex/Core/Text/SuppressBlankFilter.h"
 #include "Sonavex/Core/Text/SuppressTokensFilter.h"
 #include "Sonavex/Core/Text/TimestampRulesFilter.h"
+#include "TableTokenizer.h"
 
 #include <gtest/gtest.h>
 
@@ -159,4 +161,39 @@ TEST(LogitsFilters, LikelyTimestampsForceATimestamp) {
         balanced->setValue(id, 0.0);
     }
     EXPECT_EQ(afterTimestampRules(prompt, true, balanced), (std::vector<int64_t>{NO_TIMESTAMPS}));
+}
+
+TEST(LogitsFilters, TheDecoderBuildsTheFiltersTheOptionsAskFor) {
+    TableTokenizer tokenizer;
+    TextDecoder decoder;
+    auto extra = std::make_shared<SuppressTokensFilter>(std::vector<int64_t>{1});
+    decoder.setLogitsFilters(std::vector<std::shared_ptr<LogitsFiltering>>{extra});
+    const auto all = decoder.createLogitsFilters(
+        DecodingOptions({.maxInitialTimestamp = 1.0f,
+                         .suppressBlank = true,
+                         .suppressTokens = std::vector<int64_t>{-1, 50257, 5, 50300}}),
+        4, tokenizer);
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[0], extra);
+    EXPECT_EQ(std::dynamic_pointer_cast<SuppressBlankFilter>(all[1])->sampleBegin, 4);
+    EXPECT_EQ(std::dynamic_pointer_cast<SuppressTokensFilter>(all[2])->suppressTokens,
+              (std::vector<int64_t>{-1, 5}));
+    const auto timestamps = std::dynamic_pointer_cast<TimestampRulesFilter>(all[3]);
+    ASSERT_TRUE(timestamps);
+    EXPECT_EQ(timestamps->maxInitialTimestampIndex, 50);
+    EXPECT_FALSE(timestamps->isModelMultilingual);
+
+    // Only special ids to suppress: the filter is built with none; no timestamps: no rules.
+    decoder.setLogitsFilters(std::nullopt);
+    const auto few = decoder.createLogitsFilters(
+        DecodingOptions({.withoutTimestamps = true, .suppressTokens = std::vector<int64_t>{50257}}), 4,
+        tokenizer);
+    ASSERT_EQ(few.size(), 1u);
+    EXPECT_TRUE(std::dynamic_pointer_cast<SuppressTokensFilter>(few[0])->suppressTokens.empty());
+    EXPECT_TRUE(
+        decoder.createLogitsFilters(DecodingOptions({.withoutTimestamps = true}), 4, tokenizer).empty());
+    // A maximum initial timestamp without an index (beyond 64 bits) leaves the index out.
+    const auto huge =
+        decoder.createLogitsFilters(DecodingOptions({.maxInitialTimestamp = 1e30f}), 4, tokenizer);
+    EXPECT_FALSE(std::dynamic_pointer_cast<TimestampRulesFilter>(huge.at(0))->maxInitialTimestampIndex);
 }
