@@ -43,21 +43,22 @@ int recordDual(const velmoractl::Arguments& arguments) {
     recorder.stop();
 
     const velmora::ChannelLayout& layout = *recorder.layout();
-    velmoractl::printLine(JsonObject()
-                              .raw("layout", JsonObject()
-                                                 .integer("totalInputChannels", layout.totalInputChannels)
-                                                 .raw("micChannels", rangeJson(layout.micChannels))
-                                                 .raw("systemChannels", rangeJson(layout.systemChannels))
-                                                 .number("sampleRate", layout.sampleRate)
-                                                 .number("tapAdvertisedSampleRate", layout.tapAdvertisedSampleRate)
-                                                 .text())
-                              .string("outputDeviceName", recorder.outputDeviceName())
-                              .string("outputDeviceTransport", recorder.outputDeviceTransport())
-                              .string("micDeviceName", recorder.micDeviceName())
-                              .integer("framesWritten", recorder.framesWritten())
-                              .integer("ioProcCalls", recorder.ioProcCalls())
-                              .integer("writeFailures", recorder.writeFailures())
-                              .integer("emptyInputCalls", recorder.emptyInputCalls()));
+    velmoractl::printLine(
+        JsonObject()
+            .raw("layout", JsonObject()
+                               .integer("totalInputChannels", layout.totalInputChannels)
+                               .raw("micChannels", rangeJson(layout.micChannels))
+                               .raw("systemChannels", rangeJson(layout.systemChannels))
+                               .number("sampleRate", layout.sampleRate)
+                               .number("tapAdvertisedSampleRate", layout.tapAdvertisedSampleRate)
+                               .text())
+            .string("outputDeviceName", recorder.outputDeviceName())
+            .string("outputDeviceTransport", recorder.outputDeviceTransport())
+            .string("micDeviceName", recorder.micDeviceName())
+            .integer("framesWritten", recorder.framesWritten())
+            .integer("ioProcCalls", recorder.ioProcCalls())
+            .integer("writeFailures", recorder.writeFailures())
+            .integer("emptyInputCalls", recorder.emptyInputCalls()));
     return velmoractl::exitSuccess;
 }
 
@@ -78,10 +79,11 @@ int dualLayout(const velmoractl::Arguments& arguments) {
     // No aggregate rate given reads as an unreadable one.
     const double aggregateRate =
         velmoractl::parseNumber<double>("--aggregate-rate", line.option("--aggregate-rate").value_or("0"));
-    const double tapRate = velmoractl::parseNumber<double>("--tap-rate", line.option("--tap-rate").value_or("0"));
-    const auto layout =
-        velmora::resolveLayout(channelCount("A", counts[0]), channelCount("O", counts[1]),
-                               channelCount("M", counts[2]), channelCount("T", counts[3]), aggregateRate, tapRate);
+    const double tapRate =
+        velmoractl::parseNumber<double>("--tap-rate", line.option("--tap-rate").value_or("0"));
+    const auto layout = velmora::resolveLayout(channelCount("A", counts[0]), channelCount("O", counts[1]),
+                                               channelCount("M", counts[2]), channelCount("T", counts[3]),
+                                               aggregateRate, tapRate);
     velmoractl::printLine(JsonObject()
                               .raw("micChannels", rangeJson(layout.micChannels))
                               .raw("systemChannels", rangeJson(layout.systemChannels))

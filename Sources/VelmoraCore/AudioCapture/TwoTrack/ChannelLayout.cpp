@@ -13,8 +13,8 @@ constexpr double fallbackSampleRate = 48000.0;
 
 } // namespace
 
-ChannelLayout resolveLayout(int aggregateChannels, int outputInputChannels, int micInputChannels, int tapChannels,
-                            double aggregateSampleRate, double tapSampleRate) {
+ChannelLayout resolveLayout(int aggregateChannels, int outputInputChannels, int micInputChannels,
+                            int tapChannels, double aggregateSampleRate, double tapSampleRate) {
     // In 64 bits: the sums of counts near the int limit must not wrap into a "valid" layout.
     const long long a = aggregateChannels;
     const long long o = outputInputChannels;
@@ -24,14 +24,15 @@ ChannelLayout resolveLayout(int aggregateChannels, int outputInputChannels, int 
     const long long systemEnd = std::min(a, micEnd + t);
     if (!(o < micEnd && o + m < systemEnd)) {
         throw CAError::message("チャンネル配置を解決できない。\nアグリゲート入力ch=" + std::to_string(a) +
-                               ", 出力デバイス入力ch=" + std::to_string(o) + ", マイク入力ch=" + std::to_string(m) +
-                               ", タップch=" + std::to_string(t));
+                               ", 出力デバイス入力ch=" + std::to_string(o) +
+                               ", マイク入力ch=" + std::to_string(m) + ", タップch=" + std::to_string(t));
     }
     ChannelLayout layout;
     layout.totalInputChannels = aggregateChannels;
     layout.micChannels = {outputInputChannels, int(micEnd)};
     layout.systemChannels = {int(micEnd), int(systemEnd)};
-    layout.sampleRate = aggregateSampleRate > 0 ? aggregateSampleRate : std::max(tapSampleRate, fallbackSampleRate);
+    layout.sampleRate =
+        aggregateSampleRate > 0 ? aggregateSampleRate : std::max(tapSampleRate, fallbackSampleRate);
     layout.tapAdvertisedSampleRate = tapSampleRate;
     return layout;
 }

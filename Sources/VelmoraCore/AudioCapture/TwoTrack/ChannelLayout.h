@@ -24,7 +24,7 @@ struct ChannelLayout {
 /// and `tapChannels` (T) are those counts; `aggregateSampleRate` is the device's nominal rate (0 when
 /// unreadable), `tapSampleRate` the tap's. Throws CAError::message with the four counts when they do
 /// not leave at least one channel for each track.
-ChannelLayout resolveLayout(int aggregateChannels, int outputInputChannels, int micInputChannels, int tapChannels,
-                            double aggregateSampleRate, double tapSampleRate);
+ChannelLayout resolveLayout(int aggregateChannels, int outputInputChannels, int micInputChannels,
+                            int tapChannels, double aggregateSampleRate, double tapSampleRate);
 
 } // namespace velmora

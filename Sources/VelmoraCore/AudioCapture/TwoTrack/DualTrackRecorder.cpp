@@ -46,11 +46,13 @@ std::string DualTrackRecorder::tapFailureText(int32_t status) {
            "（ターミナルから実行している場合、許可対象はターミナル.app 側になる）";
 }
 
-DualTrackRecorder::DualTrackRecorder(AudioSystem& system, TapHardware& hardware, CaptureFileWriterFactory makeFile)
+DualTrackRecorder::DualTrackRecorder(AudioSystem& system, TapHardware& hardware,
+                                     CaptureFileWriterFactory makeFile)
     : system_(system), hardware_(hardware), makeFile_(std::move(makeFile)) {
-    outputDevice_ = defaultDevice([&] { return defaultOutputDevice(system_); }, "デフォルト出力デバイスが見つからない");
-    micDevice_ =
-        defaultDevice([&] { return defaultInputDevice(system_); }, "デフォルト入力デバイス（マイク）が見つからない");
+    outputDevice_ =
+        defaultDevice([&] { return defaultOutputDevice(system_); }, "デフォルト出力デバイスが見つからない");
+    micDevice_ = defaultDevice([&] { return defaultInputDevice(system_); },
+                               "デフォルト入力デバイス（マイク）が見つからない");
 
     outputDeviceName_ = readOr([&] { return deviceName(outputDevice_, system_); }, std::string("?"));
     outputDeviceTransport_ =
@@ -99,8 +101,8 @@ void DualTrackRecorder::resolveLayout() {
     const int micInputs = readOr([&] { return inputChannelCount(micDevice_, system_); }, 0);
     const TapFormat format = tap_->format();
     const double aggregateRate = readOr([&] { return aggregate_->nominalSampleRate(); }, 0.0);
-    layout_ = velmora::resolveLayout(aggregateChannels, outputInputs, micInputs, format.channels, aggregateRate,
-                                     format.sampleRate);
+    layout_ = velmora::resolveLayout(aggregateChannels, outputInputs, micInputs, format.channels,
+                                     aggregateRate, format.sampleRate);
 }
 
 void DualTrackRecorder::start(const std::filesystem::path& micURL, const std::filesystem::path& systemURL) {

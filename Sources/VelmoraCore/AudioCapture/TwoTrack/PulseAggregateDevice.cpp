@@ -58,7 +58,8 @@ PulseAggregateDevice::PulseAggregateDevice(std::shared_ptr<audio::PulseContext> 
     }
     for (size_t t = 0; t < taps_.size(); ++t) {
         const size_t member = sources.size() + t;
-        taps_[t]->setConsumer([this, member](const void* data, size_t bytes) { deliver(member, data, bytes); });
+        taps_[t]->setConsumer(
+            [this, member](const void* data, size_t bytes) { deliver(member, data, bytes); });
     }
 }
 

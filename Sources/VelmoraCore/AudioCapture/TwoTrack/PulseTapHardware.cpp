@@ -28,7 +28,8 @@ private:
     std::shared_ptr<PulseTapStream> stream_;
 };
 
-const audio::PulseDevice* findByName(const std::vector<audio::PulseDevice>& devices, const std::string& name) {
+const audio::PulseDevice* findByName(const std::vector<audio::PulseDevice>& devices,
+                                     const std::string& name) {
     for (const auto& device : devices) {
         if (device.name == name) {
             return &device;
@@ -67,7 +68,8 @@ std::unique_ptr<ProcessTap> PulseTapHardware::createProcessTap(const TapDescript
     return std::make_unique<PulseProcessTap>(*this, description.uuid, std::move(stream));
 }
 
-std::unique_ptr<AggregateDevice> PulseTapHardware::createAggregateDevice(const AggregateDescription& description) {
+std::unique_ptr<AggregateDevice>
+PulseTapHardware::createAggregateDevice(const AggregateDescription& description) {
     constexpr const char* call = "AudioHardwareCreateAggregateDevice";
     std::vector<std::shared_ptr<PulseTapStream>> taps;
     {

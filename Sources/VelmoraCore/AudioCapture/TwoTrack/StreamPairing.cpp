@@ -84,7 +84,8 @@ void StreamPairing::handOn() {
     for (auto& queue : queues_) {
         // The handler may have reset the queues.
         const size_t handed = size_t(frames) * size_t(queue.channels);
-        queue.samples.erase(queue.samples.begin(), queue.samples.begin() + std::min(handed, queue.samples.size()));
+        queue.samples.erase(queue.samples.begin(),
+                            queue.samples.begin() + std::min(handed, queue.samples.size()));
     }
 }
 

@@ -21,7 +21,8 @@ public:
     /// Throws CAError::status with the system's status when the tap cannot be made.
     virtual std::unique_ptr<ProcessTap> createProcessTap(const TapDescription& description) = 0;
     /// Throws CAError::status("AudioHardwareCreateAggregateDevice", status) when the device cannot be made.
-    virtual std::unique_ptr<AggregateDevice> createAggregateDevice(const AggregateDescription& description) = 0;
+    virtual std::unique_ptr<AggregateDevice>
+    createAggregateDevice(const AggregateDescription& description) = 0;
 };
 
 } // namespace velmora

@@ -43,13 +43,14 @@ TEST(DualTrackLayout, TracksFollowTheOutputDevicesInputsInOrderAndAreCutToTheDev
 }
 
 TEST(DualTrackLayout, CountsThatLeaveATrackWithoutChannelsFailWithAllFourCounts) {
-    EXPECT_EQ(layoutError(1, 0, 1, 2), "チャンネル配置を解決できない。\nアグリゲート入力ch=1, 出力デバイス入力ch=0, "
-                                       "マイク入力ch=1, タップch=2");
+    EXPECT_EQ(layoutError(1, 0, 1, 2),
+              "チャンネル配置を解決できない。\nアグリゲート入力ch=1, 出力デバイス入力ch=0, "
+              "マイク入力ch=1, タップch=2");
     // No microphone channel, no tap channel, nothing past the output device's own inputs.
     EXPECT_NE(layoutError(2, 0, 0, 2), "");
     EXPECT_NE(layoutError(3, 0, 1, 0), "");
-    EXPECT_EQ(layoutError(2, 2, 1, 2),
-              "チャンネル配置を解決できない。\nアグリゲート入力ch=2, 出力デバイス入力ch=2, マイク入力ch=1, タップch=2");
+    EXPECT_EQ(layoutError(2, 2, 1, 2), "チャンネル配置を解決できない。\nアグリゲート入力ch=2, "
+                                       "出力デバイス入力ch=2, マイク入力ch=1, タップch=2");
     // Sums past the int range must not wrap into a layout.
     EXPECT_NE(layoutError(5, 1, 2147483647, 2147483647), "");
 }
@@ -73,8 +74,7 @@ TEST(DualTrackLayout, TheCaptureDeviceListsADeviceThatIsBothOutputAndInputOnce) 
     EXPECT_FALSE(description.stacked);
     EXPECT_FALSE(description.tapAutoStart);
     // The output device's clock leads; the microphone and the tap follow it.
-    EXPECT_EQ(description.subDevices,
-              (std::vector<velmora::AggregateMember>{{"speaker", 0}, {"mic", 1}}));
+    EXPECT_EQ(description.subDevices, (std::vector<velmora::AggregateMember>{{"speaker", 0}, {"mic", 1}}));
     EXPECT_EQ(description.taps, (std::vector<velmora::AggregateMember>{{"tap-uid", 1}}));
 
     description = velmora::makeAggregateDescription("headset", "headset", "tap-uid", "device-uid");

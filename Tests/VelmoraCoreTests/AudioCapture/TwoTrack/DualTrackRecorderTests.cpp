@@ -91,7 +91,8 @@ struct FakeTapHardware : velmora::TapHardware {
         FakeTapHardware& owner;
     };
 
-    std::unique_ptr<velmora::ProcessTap> createProcessTap(const velmora::TapDescription& description) override {
+    std::unique_ptr<velmora::ProcessTap>
+    createProcessTap(const velmora::TapDescription& description) override {
         tapDescription = description;
         velmora::caCheck("tap", tapStatus);
         log->add("create tap");
@@ -109,8 +110,10 @@ struct FakeTapHardware : velmora::TapHardware {
 class DualTrackRecorderTest : public ::testing::Test {
 protected:
     DualTrackRecorderTest() {
-        system.devices.push_back({3, "speaker.uid", "Speakers", 48000, velmora::TransportType::builtIn, 0, 2});
-        system.devices.push_back({0x80000007, "mic.uid", "USB Mic", 48000, velmora::TransportType::usb, 1, 0});
+        system.devices.push_back(
+            {3, "speaker.uid", "Speakers", 48000, velmora::TransportType::builtIn, 0, 2});
+        system.devices.push_back(
+            {0x80000007, "mic.uid", "USB Mic", 48000, velmora::TransportType::usb, 1, 0});
         system.defaultOutput = 3;
         system.defaultInput = 0x80000007;
     }
@@ -192,10 +195,11 @@ TEST_F(DualTrackRecorderTest, MissingDefaultsARefusedTapAndLaterFailuresRemoveWh
     EXPECT_THROW(DualTrackRecorder(unreadable, hardware, files.factory()), CAError);
 
     hardware.tapStatus = PA_ERR_ACCESS;
-    EXPECT_EQ(constructionError(), "AudioHardwareCreateProcessTap に失敗 — OSStatus 1。\n"
-                                   "「システム音声の録音」権限が未許可の可能性が高い。\n"
-                                   "システム設定 → プライバシーとセキュリティ → システムオーディオ録音 を確認すること。\n"
-                                   "（ターミナルから実行している場合、許可対象はターミナル.app 側になる）");
+    EXPECT_EQ(constructionError(),
+              "AudioHardwareCreateProcessTap に失敗 — OSStatus 1。\n"
+              "「システム音声の録音」権限が未許可の可能性が高い。\n"
+              "システム設定 → プライバシーとセキュリティ → システムオーディオ録音 を確認すること。\n"
+              "（ターミナルから実行している場合、許可対象はターミナル.app 側になる）");
     EXPECT_TRUE(log->all().empty());
     hardware.tapStatus = 0;
 
@@ -206,8 +210,9 @@ TEST_F(DualTrackRecorderTest, MissingDefaultsARefusedTapAndLaterFailuresRemoveWh
 
     log->events.clear();
     hardware.aggregateChannels = 1; // one channel cannot hold both tracks
-    EXPECT_EQ(constructionError(), "チャンネル配置を解決できない。\nアグリゲート入力ch=1, 出力デバイス入力ch=0, "
-                                   "マイク入力ch=1, タップch=2");
+    EXPECT_EQ(constructionError(),
+              "チャンネル配置を解決できない。\nアグリゲート入力ch=1, 出力デバイス入力ch=0, "
+              "マイク入力ch=1, タップch=2");
     EXPECT_EQ(log->all(), (Log{"create tap", "create aggregate", "destroy aggregate", "destroy tap"}));
     hardware.aggregateChannels = 3;
     hardware.tapFormat.reset();
@@ -227,7 +232,8 @@ TEST_F(DualTrackRecorderTest, EachDeliveryIsSplitIntoTheMicrophonesFirstChannelA
 
     const std::vector<float> mic = {0.5f, 0.9f, -0.5f, 0.9f, 0.5f, 0.9f, -0.5f, 0.9f};
     const std::vector<float> tap = {0.1f, 0.3f, 0.1f, 0.3f}; // 2 of 4 frames: the rest is silence
-    ASSERT_TRUE(hardware.deliver({{0, 0, nullptr}, {2, mic.size() * sizeof(float), mic.data()},
+    ASSERT_TRUE(hardware.deliver({{0, 0, nullptr},
+                                  {2, mic.size() * sizeof(float), mic.data()},
                                   {2, tap.size() * sizeof(float), tap.data()}}));
     EXPECT_EQ(files.files[0]->planes[0], (std::vector<float>{0.5f, -0.5f, 0.5f, -0.5f}));
     EXPECT_EQ(files.files[1]->planes[0], (std::vector<float>{0.1f, 0.1f, 0, 0}));
@@ -248,8 +254,8 @@ TEST_F(DualTrackRecorderTest, AFailedMicrophoneWriteSkipsTheSystemWriteAndRecord
     files.next->failingWrites = {2};
     auto recorder = make();
     recorder->start("mic.caf", "system.caf");
-    for (const auto& delivery : {Delivery(3, 0.1f, 0.2f, 0.3f), Delivery(5, 0.4f, 0.5f, 0.6f),
-                                 Delivery(2, 0.7f, 0.8f, 0.9f)}) {
+    for (const auto& delivery :
+         {Delivery(3, 0.1f, 0.2f, 0.3f), Delivery(5, 0.4f, 0.5f, 0.6f), Delivery(2, 0.7f, 0.8f, 0.9f)}) {
         ASSERT_TRUE(hardware.deliver(delivery.buffers()));
     }
     EXPECT_EQ(recorder->writeFailures(), 1);
@@ -259,7 +265,8 @@ TEST_F(DualTrackRecorderTest, AFailedMicrophoneWriteSkipsTheSystemWriteAndRecord
     EXPECT_EQ(files.files[1]->planes[1], (std::vector<float>{0.3f, 0.3f, 0.3f, 0.9f, 0.9f}));
 }
 
-TEST_F(DualTrackRecorderTest, StopTwiceIsHarmlessARestartWritesNewFilesAndAStartWhileRunningFinishesTheOldOnes) {
+TEST_F(DualTrackRecorderTest,
+       StopTwiceIsHarmlessARestartWritesNewFilesAndAStartWhileRunningFinishesTheOldOnes) {
     auto recorder = make();
     recorder->start("mic.caf", "system.caf");
     ASSERT_TRUE(hardware.deliver(Delivery(4, 0.5f, 0.25f, 0.25f).buffers()));
@@ -297,5 +304,6 @@ TEST_F(DualTrackRecorderTest, FailedStartsLeaveTheirFilesForStopAndDestructionSt
     recorder->start("mic3.caf", "system3.caf");
     log->events.clear();
     recorder.reset();
-    EXPECT_EQ(log->all(), (Log{"stop device", "close file", "close file", "destroy aggregate", "destroy tap"}));
+    EXPECT_EQ(log->all(),
+              (Log{"stop device", "close file", "close file", "destroy aggregate", "destroy tap"}));
 }

@@ -31,7 +31,8 @@ constexpr double systemFrequency = 1000;
 // blocking), as a microphone delivers: a pipe source then hands it on at the pace it was spoken.
 class PacedSineFeeder {
 public:
-    explicit PacedSineFeeder(const std::filesystem::path& fifo) : fd_(open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) {
+    explicit PacedSineFeeder(const std::filesystem::path& fifo)
+        : fd_(open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) {
         if (fd_ >= 0) {
             thread_ = std::thread([this] { run(); });
         }
@@ -55,7 +56,8 @@ private:
         auto due = std::chrono::steady_clock::now();
         while (!stop_) {
             for (int i = 0; i < piece; ++i, ++frame) {
-                samples[size_t(i)] = float(micPeak * std::sin(2 * M_PI * micFrequency * double(frame) / micRate));
+                samples[size_t(i)] =
+                    float(micPeak * std::sin(2 * M_PI * micFrequency * double(frame) / micRate));
             }
             // A full pipe drops the piece: nothing reads the source, and a backlog would arrive early later.
             [[maybe_unused]] auto written = write(fd_, samples.data(), samples.size() * sizeof(float));
@@ -92,8 +94,8 @@ protected:
         ASSERT_EQ(testsupport::pactl("set-default-source dual_mic"), 0);
         feeder = std::make_unique<PacedSineFeeder>(folder / "mic.fifo");
         ASSERT_TRUE(feeder->isOpen());
-        sine = std::make_unique<LoadedPulseModule>("module-sine",
-                                                   "sink=test_sink frequency=" + std::to_string(int(systemFrequency)));
+        sine = std::make_unique<LoadedPulseModule>("module-sine", "sink=test_sink frequency=" +
+                                                                      std::to_string(int(systemFrequency)));
         ASSERT_GE(sine->index(), 0);
         keepBusy("dual_mic", micHeard);
         keepBusy("test_sink.monitor", systemHeard);

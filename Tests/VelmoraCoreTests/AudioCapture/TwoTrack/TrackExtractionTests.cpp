@@ -26,7 +26,8 @@ std::vector<float> extracted(int channel, const std::vector<InputBuffer>& buffer
 TEST(TrackExtraction, TheFirstBufferWithChannelsDecidesTheFrameCount) {
     const std::vector<float> stereo(10); // 5 frames
     const std::vector<float> mono(7);
-    EXPECT_EQ(frameCount(std::vector<InputBuffer>{{0, 64, nullptr}, bufferOf(stereo, 2), bufferOf(mono, 1)}), 5);
+    EXPECT_EQ(frameCount(std::vector<InputBuffer>{{0, 64, nullptr}, bufferOf(stereo, 2), bufferOf(mono, 1)}),
+              5);
     // A trailing partial frame does not count.
     EXPECT_EQ(frameCount(std::vector<InputBuffer>{{3, 7 * sizeof(float), stereo.data()}}), 2);
     EXPECT_EQ(frameCount(std::vector<InputBuffer>{{0, 64, nullptr}}), std::nullopt);
@@ -35,7 +36,7 @@ TEST(TrackExtraction, TheFirstBufferWithChannelsDecidesTheFrameCount) {
 }
 
 TEST(TrackExtraction, AChannelIsFoundAcrossBuffersAndReadInterleaved) {
-    const std::vector<float> mic = {1, 2, 3, 4};                 // channel 0
+    const std::vector<float> mic = {1, 2, 3, 4};                     // channel 0
     const std::vector<float> tap = {10, 20, 11, 21, 12, 22, 13, 23}; // channels 1 and 2
     const std::vector<InputBuffer> buffers = {{0, 0, nullptr}, bufferOf(mic, 1), bufferOf(tap, 2)};
     EXPECT_EQ(extracted(0, buffers, 4), (std::vector<float>{1, 2, 3, 4}));

@@ -15,8 +15,9 @@ TEST(VelmoractlDualLayout, PrintsTheHalfOpenRangesAndTheRateOrTheLayoutError) {
 
     run = velmoractl("dual-layout 1 0 1 2");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.output, "{\"error\":\"message\",\"message\":\"チャンネル配置を解決できない。\\nアグリゲート入力ch=1, "
-                          "出力デバイス入力ch=0, マイク入力ch=1, タップch=2\"}\n");
+    EXPECT_EQ(run.output,
+              "{\"error\":\"message\",\"message\":\"チャンネル配置を解決できない。\\nアグリゲート入力ch=1, "
+              "出力デバイス入力ch=0, マイク入力ch=1, タップch=2\"}\n");
 
     for (const char* bad : {"3 0 1", "3 0 1 2 5", "3 0 -1 2", "3 0 x 2", "3 0 1 2 --aggregate-rate fast",
                             "3 0 1 2 --sample-rate 1"}) {
