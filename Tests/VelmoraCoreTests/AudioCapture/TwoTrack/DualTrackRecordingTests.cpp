@@ -193,6 +193,11 @@ TEST_F(DualTrackRecordingTest, EachFileHoldsItsOwnSignalAndBothAreEquallyLongAcr
 
     recorder.start(folder / "mic.caf", folder / "system.caf");
     EXPECT_TRUE(recorder.isRunning());
+    // The streams carry the tap's and the capture device's names where the server lists them.
+    std::string streams;
+    testsupport::pactl("list source-outputs", &streams);
+    EXPECT_NE(streams.find("media.name = \"Velmora System Tap\""), std::string::npos) << streams;
+    EXPECT_NE(streams.find("media.name = \"Velmora Capture\""), std::string::npos);
     recordFurther(recorder, int64_t(layout.sampleRate * 1.5));
     EXPECT_GT(recorder.levels().system, 0.0f);
     recorder.stop();
