@@ -38,8 +38,8 @@ public:
 
     SeekPointAndSegments findSeekPointAndSegments(const DecodingResult& decodingResult,
                                                   const DecodingOptions& options, int64_t allSegmentsCount,
-                                                  int64_t currentSeek, int64_t segmentSize, int64_t sampleRate,
-                                                  int64_t timeToken, int64_t specialToken,
+                                                  int64_t currentSeek, int64_t segmentSize,
+                                                  int64_t sampleRate, int64_t timeToken, int64_t specialToken,
                                                   const WhisperTokenizer& tokenizer) override;
 
     std::vector<TranscriptionSegment>
@@ -51,7 +51,8 @@ public:
 
     /// The median of the positive word durations (the upper middle one for an even count, 0 for none),
     /// at most maxMedianDuration, and twice that.
-    virtual WordDurationConstraints calculateWordDurationConstraints(const std::vector<WordTiming>& alignment);
+    virtual WordDurationConstraints
+    calculateWordDurationConstraints(const std::vector<WordTiming>& alignment);
 
     /// A sentence-end mark lasting longer than maxDuration ends maxDuration after its start; a word after
     /// such a mark that lasts longer starts maxDuration before its end. The first word is left alone.
@@ -63,8 +64,8 @@ public:
     virtual std::vector<TranscriptionSegment>
     updateSegmentsWithWordTimings(std::vector<TranscriptionSegment> segments,
                                   const std::vector<WordTiming>& mergedAlignment, int64_t seek,
-                                  float lastSpeechTimestamp, float constrainedMedianDuration, float maxDuration,
-                                  const WhisperTokenizer& tokenizer);
+                                  float lastSpeechTimestamp, float constrainedMedianDuration,
+                                  float maxDuration, const WhisperTokenizer& tokenizer);
 
     // The steps of word timing.
 

@@ -132,7 +132,8 @@ std::vector<WordTiming> SegmentSeeker::findAlignment(const std::vector<int64_t>&
         const size_t next = position + tokens.size();
         if (next > starts.size()) {
             throw WhisperError::segmentingFailed("Words cover " + std::to_string(next) +
-                                                 " tokens, the alignment has " + std::to_string(starts.size()));
+                                                 " tokens, the alignment has " +
+                                                 std::to_string(starts.size()));
         }
         if (next > tokenLogProbs.size()) {
             throw WhisperError::segmentingFailed("Words cover " + std::to_string(next) + " tokens, only " +

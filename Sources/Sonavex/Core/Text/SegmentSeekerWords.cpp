@@ -92,14 +92,16 @@ SegmentSeeker::addWordTimestamps(std::vector<TranscriptionSegment> segments,
 
     const std::vector<WordTiming> alignment = findAlignment(wordTokenIds, matrix, tokenLogProbs, tokenizer);
     const WordDurationConstraints constraints = calculateWordDurationConstraints(alignment);
-    const std::vector<WordTiming> truncated = truncateLongWordsAtSentenceBoundaries(alignment, constraints.max);
+    const std::vector<WordTiming> truncated =
+        truncateLongWordsAtSentenceBoundaries(alignment, constraints.max);
     const std::vector<WordTiming> merged =
         truncated.empty() ? truncated : mergePunctuations(truncated, prependPunctuations, appendPunctuations);
     return updateSegmentsWithWordTimings(std::move(segments), merged, seek, lastSpeechTimestamp,
                                          constraints.median, constraints.max, tokenizer);
 }
 
-WordDurationConstraints SegmentSeeker::calculateWordDurationConstraints(const std::vector<WordTiming>& alignment) {
+WordDurationConstraints
+SegmentSeeker::calculateWordDurationConstraints(const std::vector<WordTiming>& alignment) {
     std::vector<float> durations;
     for (const WordTiming& word : alignment) {
         const float duration = word.end - word.start;
@@ -116,8 +118,8 @@ WordDurationConstraints SegmentSeeker::calculateWordDurationConstraints(const st
     return {median, 2 * median};
 }
 
-std::vector<WordTiming> SegmentSeeker::truncateLongWordsAtSentenceBoundaries(std::vector<WordTiming> alignment,
-                                                                             float maxDuration) {
+std::vector<WordTiming>
+SegmentSeeker::truncateLongWordsAtSentenceBoundaries(std::vector<WordTiming> alignment, float maxDuration) {
     for (size_t i = 1; i < alignment.size(); ++i) {
         WordTiming& word = alignment[i];
         if (!(word.end - word.start > maxDuration)) {
@@ -186,10 +188,11 @@ std::vector<WordTiming> SegmentSeeker::mergePunctuations(const std::vector<WordT
     return result;
 }
 
-std::vector<TranscriptionSegment> SegmentSeeker::updateSegmentsWithWordTimings(
-    std::vector<TranscriptionSegment> segments, const std::vector<WordTiming>& mergedAlignment, int64_t seek,
-    float lastSpeechTimestamp, float constrainedMedianDuration, float maxDuration,
-    const WhisperTokenizer& tokenizer) {
+std::vector<TranscriptionSegment>
+SegmentSeeker::updateSegmentsWithWordTimings(std::vector<TranscriptionSegment> segments,
+                                             const std::vector<WordTiming>& mergedAlignment, int64_t seek,
+                                             float lastSpeechTimestamp, float constrainedMedianDuration,
+                                             float maxDuration, const WhisperTokenizer& tokenizer) {
     const float m = constrainedMedianDuration;
     const float d = maxDuration;
     float t = lastSpeechTimestamp;
@@ -225,8 +228,8 @@ std::vector<TranscriptionSegment> SegmentSeeker::updateSegmentsWithWordTimings(
                 const std::optional<float> previousEnd =
                     words.empty() ? previousSegmentEnd : std::optional(words.back().end);
                 if (previousEnd && *previousEnd < timing.start) {
-                    timing.start = roundedToHundredths(timing.start -
-                                                       std::min(0.5f * m, timing.start - *previousEnd));
+                    timing.start =
+                        roundedToHundredths(timing.start - std::min(0.5f * m, timing.start - *previousEnd));
                 }
             }
             timing.probability = roundedToHundredths(word.probability);
