@@ -26,6 +26,11 @@ TEST(MultiArray, RejectsBadShapesAndIndexesLoudly) {
     EXPECT_THROW(MultiArray({}, MultiArrayDataType::Float32), std::invalid_argument);
     EXPECT_THROW(MultiArray({2, -1}, MultiArrayDataType::Float32), std::invalid_argument);
     EXPECT_THROW(MultiArray({1LL << 40, 1LL << 40}, MultiArrayDataType::Float32), std::length_error);
+    // An empty array's other sizes still multiply into its strides.
+    EXPECT_THROW(MultiArray({0, 1LL << 32, 1LL << 32}, MultiArrayDataType::Float32), std::length_error);
+    EXPECT_EQ(MultiArray({0, 1LL << 20, 1LL << 20}, MultiArrayDataType::Float32).count(), 0);
+    EXPECT_EQ(MultiArray::elementCount(std::vector<int64_t>{3, 0, 5}), 0);
+    EXPECT_EQ(MultiArray::elementCount(std::vector<int64_t>{3, -1}), std::nullopt);
     MultiArray array({2, 2}, MultiArrayDataType::Int32);
     EXPECT_THROW(array.offset({2, 0}), std::out_of_range);
     EXPECT_THROW(array.offset({0}), std::out_of_range);

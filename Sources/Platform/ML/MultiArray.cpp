@@ -15,18 +15,17 @@ int64_t checkedCount(const std::vector<int64_t>& shape) {
     if (shape.empty()) {
         throw std::invalid_argument("a multi-array needs at least one dimension");
     }
-    int64_t count = 1;
     for (int64_t size : shape) {
         if (size < 0) {
             throw std::invalid_argument("multi-array shape " + shapeDescription(shape) +
                                         " has a negative dimension");
         }
-        if (size != 0 && count > std::numeric_limits<int64_t>::max() / 16 / size) {
-            throw std::length_error("multi-array shape " + shapeDescription(shape) + " is too large");
-        }
-        count *= size;
     }
-    return count;
+    const std::optional<int64_t> count = MultiArray::elementCount(shape);
+    if (!count) {
+        throw std::length_error("multi-array shape " + shapeDescription(shape) + " is too large");
+    }
+    return *count;
 }
 
 template <typename Int> Int checkedInteger(double value) {
@@ -56,6 +55,25 @@ std::string shapeDescription(std::span<const int64_t> shape) {
         text += std::to_string(shape[i]);
     }
     return text + "]";
+}
+
+std::optional<int64_t> MultiArray::elementCount(std::span<const int64_t> shape) {
+    int64_t product = 1;
+    bool empty = false;
+    for (int64_t size : shape) {
+        if (size < 0) {
+            return std::nullopt;
+        }
+        if (size == 0) {
+            empty = true;
+            continue;
+        }
+        if (product > std::numeric_limits<int64_t>::max() / 16 / size) {
+            return std::nullopt;
+        }
+        product *= size;
+    }
+    return empty ? 0 : product;
 }
 
 void MultiArray::Free::operator()(void* pointer) const { std::free(pointer); }

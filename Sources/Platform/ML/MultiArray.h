@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
@@ -25,6 +26,11 @@ public:
     /// A zero-filled array. The shape needs at least one dimension and no negative size;
     /// throws std::invalid_argument otherwise, and std::length_error when the size overflows.
     MultiArray(std::vector<int64_t> shape, MultiArrayDataType dataType);
+
+    /// The number of elements of an array of this shape, or nothing when no array can have it: a
+    /// negative size, or sizes whose product (zeros left out, as the strides leave them out) exceeds
+    /// 2^59, so that every count, stride and byte count fits 64 bits.
+    static std::optional<int64_t> elementCount(std::span<const int64_t> shape);
 
     /// An array with every element set to `value`, converted to the element type
     /// (std::out_of_range when an integer type cannot hold it).

@@ -111,17 +111,6 @@ std::vector<int64_t> parseShape(const std::filesystem::path& path, const std::st
     return shape;
 }
 
-// Bytes of an array of this shape; nothing when the count does not fit 64 bits.
-std::optional<std::size_t> declaredByteCount(const std::vector<int64_t>& shape, std::size_t elementBytes) {
-    std::size_t total = elementBytes;
-    for (int64_t size : shape) {
-        if (__builtin_mul_overflow(total, static_cast<std::size_t>(size), &total)) {
-            return std::nullopt;
-        }
-    }
-    return total;
-}
-
 } // namespace
 
 MultiArray readNpy(const std::filesystem::path& path) {
@@ -178,11 +167,14 @@ MultiArray readNpy(const std::filesystem::path& path) {
     // small file that claims a huge array is refused at once.
     const std::size_t dataStart = headerStart + headerLength;
     const std::size_t available = bytes.size() - dataStart;
-    const std::optional<std::size_t> declared = declaredByteCount(shape, elementSize(*dataType));
-    if (!declared || *declared != available) {
-        fail(path, "the data holds " + std::to_string(available) + " bytes, not the " +
-                       (declared ? std::to_string(*declared) : std::string("more than 2^64")) + " of shape " +
-                       shapeDescription(shape));
+    const std::optional<int64_t> count = MultiArray::elementCount(shape);
+    if (!count) {
+        fail(path, "the shape " + shapeDescription(shape) + " is too large for an array");
+    }
+    const std::size_t declared = static_cast<std::size_t>(*count) * elementSize(*dataType);
+    if (declared != available) {
+        fail(path, "the data holds " + std::to_string(available) + " bytes, not the " + std::to_string(declared) +
+                       " of shape " + shapeDescription(shape));
     }
     MultiArray array(shape, *dataType);
     std::memcpy(array.data(), bytes.data() + dataStart, array.byteCount());

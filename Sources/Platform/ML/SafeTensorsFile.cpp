@@ -36,19 +36,20 @@ std::vector<int64_t> readShape(const nlohmann::json& value, const std::filesyste
         throw ModelLoadError(path, "tensor " + inQuotes(name) + " has no valid \"shape\"");
     }
     std::vector<int64_t> shape;
-    // Sizes and their running product must stay within signed 64 bits, the type every later count of
-    // elements uses.
-    int64_t count = 1;
     for (const auto& size : value) {
         if (!size.is_number_unsigned()) {
             throw ModelLoadError(path, "tensor " + inQuotes(name) + " has no valid \"shape\"");
         }
         const uint64_t entry = size.get<uint64_t>();
-        if (entry > static_cast<uint64_t>(std::numeric_limits<int64_t>::max()) ||
-            __builtin_mul_overflow(count, static_cast<int64_t>(entry), &count)) {
-            throw ModelLoadError(path, "tensor " + inQuotes(name) + " has a shape whose element count overflows 64 bits");
+        if (entry > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())) {
+            throw ModelLoadError(path, "tensor " + inQuotes(name) + " has a shape entry of 2^63 or more");
         }
         shape.push_back(static_cast<int64_t>(entry));
+    }
+    // Every later count, stride and byte count of the tensor is a signed 64-bit number.
+    if (!MultiArray::elementCount(shape)) {
+        throw ModelLoadError(path, "tensor " + inQuotes(name) + " has a shape " + shapeDescription(shape) +
+                                       " whose element count is too large for 64-bit sizes");
     }
     return shape;
 }
