@@ -100,45 +100,60 @@ std::vector<float> toFloats(std::span<const Float16> values) {
     return result;
 }
 
-std::vector<float> softmax(std::span<const float> values) {
-    std::vector<float> result(values.begin(), values.end());
+namespace {
+
+// In place over the values; the rules of softmax() and logSoftmax() below.
+void softmaxInPlace(std::vector<float>& values) {
     if (values.empty()) {
-        return result;
+        return;
     }
     const float maximum = maximumOf(values);
     if (std::isnan(maximum) || maximum == -kInfinity) {
         // No distribution.
-        std::fill(result.begin(), result.end(), kNaN);
+        std::fill(values.begin(), values.end(), kNaN);
     } else if (maximum == kInfinity) {
         // +inf wins outright, shared evenly among the winners.
         const auto winners = static_cast<float>(std::count(values.begin(), values.end(), maximum));
-        for (std::size_t i = 0; i < values.size(); ++i) {
-            result[i] = values[i] == maximum ? 1.0f / winners : 0.0f;
+        for (float& value : values) {
+            value = value == maximum ? 1.0f / winners : 0.0f;
         }
     } else {
-        kernels::activeKernels().softmax(result.data(), result.size());
+        kernels::activeKernels().softmax(values.data(), values.size());
     }
+}
+
+void logSoftmaxInPlace(std::vector<float>& values) {
+    if (!values.empty() && !std::isfinite(maximumOf(values))) {
+        std::fill(values.begin(), values.end(), kNaN);
+    } else {
+        kernels::activeKernels().logSoftmax(values.data(), values.size());
+    }
+}
+
+} // namespace
+
+std::vector<float> softmax(std::span<const float> values) {
+    std::vector<float> result(values.begin(), values.end());
+    softmaxInPlace(result);
     return result;
 }
 
 std::vector<float> softmax(std::span<const Float16> values) {
-    const std::vector<float> widened = toFloats(values);
-    return softmax(std::span<const float>(widened));
+    std::vector<float> result = toFloats(values);
+    softmaxInPlace(result);
+    return result;
 }
 
 std::vector<float> logSoftmax(std::span<const float> values) {
     std::vector<float> result(values.begin(), values.end());
-    if (!values.empty() && !std::isfinite(maximumOf(values))) {
-        std::fill(result.begin(), result.end(), kNaN);
-    } else {
-        kernels::activeKernels().logSoftmax(result.data(), result.size());
-    }
+    logSoftmaxInPlace(result);
     return result;
 }
 
 std::vector<float> logSoftmax(std::span<const Float16> values) {
-    std::vector<float> widened = toFloats(values);
-    return logSoftmax(std::span<const float>(widened));
+    std::vector<float> result = toFloats(values);
+    logSoftmaxInPlace(result);
+    return result;
 }
 
 int64_t argmax(std::span<const float> values) {

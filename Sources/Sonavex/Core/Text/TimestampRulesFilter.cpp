@@ -73,18 +73,12 @@ bool TimestampRulesFilter::sumOfProbabilityOverTimestampsIsAboveAnyOtherToken(co
     const std::span<const float> timestamps = std::span<const float>(logProbs).subspan(offset);
     const std::span<const float> others = std::span<const float>(logProbs).first(offset);
 
+    // log-sum-exp of the timestamps' log-probabilities: their top less that top's log-soft-max among them.
     float logSumExp = -std::numeric_limits<float>::infinity();
     if (!timestamps.empty()) {
-        const float top = *std::max_element(timestamps.begin(), timestamps.end());
-        if (std::isfinite(top)) {
-            double sum = 0;
-            for (float value : timestamps) {
-                sum += std::exp(static_cast<double>(value - top));
-            }
-            logSumExp = top + static_cast<float>(std::log(sum));
-        } else {
-            logSumExp = top;
-        }
+        const auto top = static_cast<std::size_t>(ml::argmax(timestamps));
+        logSumExp = std::isfinite(timestamps[top]) ? timestamps[top] - ml::logSoftmax(timestamps)[top]
+                                                   : timestamps[top];
     }
     const float maxOther = others.empty() ? -std::numeric_limits<float>::infinity()
                                           : others[static_cast<std::size_t>(ml::argmax(others))];
