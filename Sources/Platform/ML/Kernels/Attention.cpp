@@ -20,10 +20,6 @@ constexpr size_t kBlockTiles = 8;
 // Keys per slice of the weighted sum: one slice of a value panel (256 x 32 floats) stays in L1.
 constexpr size_t kKeySlice = 256;
 
-size_t blocksOf(size_t total, size_t block) {
-    return (total + block - 1) / block;
-}
-
 // C[rows, columns] (row stride ldc) = A[rows, depth] (row stride lda) times a panel-major B, on register
 // tiles; rows past `rows` and columns past `columns` are computed in scratch and dropped.
 void tileProduct(const KernelTable& k, size_t rows, size_t columns, size_t depth, const float* a, size_t lda,

@@ -62,6 +62,11 @@ private:
     Job* job_ = nullptr; // guarded by mutex_
 };
 
+/// Blocks of `block` needed to cover `total` (the last one may be partial).
+inline size_t blocksOf(size_t total, size_t block) {
+    return (total + block - 1) / block;
+}
+
 /// Splits [0, total) into `parts` near-equal ranges; range `part` as [begin, end), begin/end
 /// rounded to multiples of `align` (except at the end).
 inline void partitionRange(size_t total, size_t parts, size_t part, size_t align, size_t& begin,

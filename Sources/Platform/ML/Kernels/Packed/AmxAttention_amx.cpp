@@ -18,10 +18,6 @@ using amx::kTileElements;
 // Query rows per task: four row tiles; the block's scores (64 x 1500 floats) stay in L2.
 constexpr size_t kBlockRows = 64;
 
-size_t roundUp(size_t n, size_t unit) {
-    return (n + unit - 1) / unit * unit;
-}
-
 // Sums[32 rows, 32 columns] (row stride ld floats) of left[rows tiles, blocks] x right[column tiles, blocks],
 // with both operands in tile order ([tile][block][16 x 32]).
 void tileBlock(const uint16_t* left0, const uint16_t* left1, const uint16_t* right0, const uint16_t* right1,
@@ -52,7 +48,7 @@ void tileBlock(const uint16_t* left0, const uint16_t* left1, const uint16_t* rig
 void amxAttention(const AttentionArgs& a) {
     const KernelTable& k = activeKernels();
     ThreadPool& pool = ThreadPool::shared();
-    const size_t hs = a.headSize, channelBlocks = hs / 32, paddedKeys = roundUp(a.keys, 32);
+    const size_t hs = a.headSize, channelBlocks = hs / 32, paddedKeys = blocksOf(a.keys, 32) * 32;
     const size_t keyBlocks = paddedKeys / 32;
     const float scale = 1.0f / std::sqrt(float(hs));
     const size_t offset = a.keys - (a.causal ? a.queries : 0);
@@ -84,7 +80,7 @@ void amxAttention(const AttentionArgs& a) {
         thread_local std::vector<float> scores;
         alignas(64) float sums[32 * 32];
         const size_t h = task / blocks, q0 = (task % blocks) * kBlockRows;
-        const size_t rows = std::min(kBlockRows, a.queries - q0), paddedRows = roundUp(rows, 32);
+        const size_t rows = std::min(kBlockRows, a.queries - q0), paddedRows = blocksOf(rows, 32) * 32;
         const size_t seen = a.causal ? std::min(a.keys, q0 + rows + offset) : a.keys;
         const size_t seenBlocks = (seen + 31) / 32, ld = seenBlocks * 32;
         queries.assign(paddedRows * hs, 0);

@@ -15,10 +15,6 @@ namespace {
 constexpr size_t kDepthSlice = 256;
 constexpr size_t kWidestColumnBlock = 512;
 
-size_t blocksOf(size_t total, size_t block) {
-    return (total + block - 1) / block;
-}
-
 // Float32: C[r0:r1, c0:c1] of y over every input slice; the bias and epilogue are the caller's.
 void floatBlock(const float* x, const PackedWeights& W, size_t r0, size_t r1, size_t c0, size_t c1, float* y,
                 bool accumulate) {
