@@ -1,4 +1,4 @@
-// sonavex decode prompt|filter|sample|window|language: the decoder's stages one at a time.
+// sonavex decode prompt|filter|sample|window|language|segments|dtw: the decoder's stages one at a time.
 
 #include "CommandRegistry.h"
 #include "DecodeCommands.h"
@@ -23,10 +23,18 @@ constexpr const char* kUsage =
     "      one window decoded from the prompt of the options (zeros without an encoder output): the\n"
     "      result's fields without cache and timings\n"
     "  sonavex decode language --model-folder DIR [--encoder-output E.npy]\n"
-    "      {\"language\", \"languageProbs\"}\n";
+    "      {\"language\", \"languageProbs\"}\n"
+    "  sonavex decode segments --tokenizer DIR --tokens ID,... [--logprobs L,...] [--seek N]\n"
+    "      [--segment-size N] [--segment-count N] [--no-speech-prob P] [--avg-logprob L] [--options O]\n"
+    "      [--alignment W.npy]\n"
+    "      one line per segment, then {\"seek\", \"segmentCount\"} (null when the window is silence);\n"
+    "      with --alignment ([rows, columns]) the segments get word timings\n"
+    "  sonavex decode dtw MATRIX.npy\n"
+    "      {\"textIndices\", \"timeIndices\"}: the warping path through a [rows, columns] matrix\n";
 
 int run(CommandLine& commandLine) {
-    const std::string action = commandLine.takePositional("prompt, filter, sample, window or language");
+    const std::string action =
+        commandLine.takePositional("prompt, filter, sample, window, language, segments or dtw");
     if (action == "prompt") {
         return runDecodePrompt(commandLine);
     }
@@ -41,6 +49,12 @@ int run(CommandLine& commandLine) {
     }
     if (action == "language") {
         return runDecodeLanguage(commandLine);
+    }
+    if (action == "segments") {
+        return runDecodeSegments(commandLine);
+    }
+    if (action == "dtw") {
+        return runDecodeDtw(commandLine);
     }
     throw CommandLine::UsageError("unknown decode command " + action);
 }

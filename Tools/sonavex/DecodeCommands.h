@@ -10,5 +10,7 @@ int runDecodeFilter(CommandLine& commandLine);
 int runDecodeSample(CommandLine& commandLine);
 int runDecodeWindow(CommandLine& commandLine);
 int runDecodeLanguage(CommandLine& commandLine);
+int runDecodeSegments(CommandLine& commandLine);
+int runDecodeDtw(CommandLine& commandLine);
 
 } // namespace sonavex::tool
