@@ -11,19 +11,18 @@ velmora_x_display_start() {
     fi
     dir=$(mktemp -d "${TMPDIR:-/tmp}/velmora-x.XXXXXX")
     cleanups+=("rm -rf '$dir'")
-    number=99
-    while [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ]; do
-        number=$((number + 1))
-    done
-    display=":$number"
-    Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>"$dir/xvfb.log" &
+    # Xvfb picks a free display number itself and writes it when it is ready, so runs side by side
+    # never race for one.
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$dir/display" </dev/null >/dev/null 2>"$dir/xvfb.log" &
     xvfb_pid=$!
     cleanups=("kill $xvfb_pid 2>/dev/null; wait $xvfb_pid 2>/dev/null" "${cleanups[@]}")
-    for tries in $(seq 100); do
-        DISPLAY="$display" xdpyinfo >/dev/null 2>&1 && break
+    for tries in $(seq 200); do
+        [ -s "$dir/display" ] && break
         sleep 0.05
     done
-    if ! DISPLAY="$display" xdpyinfo >/dev/null 2>&1; then
+    number=$(tr -dc 0-9 <"$dir/display")
+    display=":$number"
+    if [ -z "$number" ] || ! DISPLAY="$display" xdpyinfo >/dev/null 2>&1; then
         echo "x-display.sh: Xvfb did not start:" >&2
         cat "$dir/xvfb.log" >&2 || true
         return 0
@@ -34,11 +33,12 @@ velmora_x_display_start() {
         --align right --widthtype request </dev/null >/dev/null 2>"$dir/trayer.log" &
     trayer_pid=$!
     cleanups=("kill $trayer_pid 2>/dev/null; wait $trayer_pid 2>/dev/null" "${cleanups[@]}")
-    for tries in $(seq 100); do
-        DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -qi trayer && break
+    # Its panel is mapped once it has taken the tray selection.
+    for tries in $(seq 200); do
+        DISPLAY="$display" xwininfo -name panel 2>/dev/null | grep -q IsViewable && break
         sleep 0.05
     done
-    if ! DISPLAY="$display" xwininfo -root -tree 2>/dev/null | grep -qi trayer; then
+    if ! DISPLAY="$display" xwininfo -name panel 2>/dev/null | grep -q IsViewable; then
         echo "x-display.sh: the tray host did not start:" >&2
         cat "$dir/trayer.log" >&2 || true
         return 0
