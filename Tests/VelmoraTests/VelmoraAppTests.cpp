@@ -48,7 +48,7 @@ public:
             auth = AuthSession::create(std::move(dependencies));
             return auth;
         };
-        environment.recordingSession = [this](AppSettings&) { return session; };
+        environment.recordingSession = [this](AppSettings&, MainThreadDispatcher&) { return session; };
         environment.installAlerts = [] { return std::make_unique<NoAlerts>(); };
         environment.installPaths = {home_ / "build/bin/velmora", home_.path()};
         environment.processControl.startDetached = [](const auto&, const auto&) { return std::nullopt; };
@@ -128,7 +128,7 @@ TEST(VelmoraApp, WithoutATrayThePanelOpensAsAWindowAndAnUnwritableHomeDoesNotSto
     VelmoraApp::Environment environment;
     environment.defaults = std::make_shared<DefaultsStore>();
     environment.authSession = [&](std::shared_ptr<MainThreadDispatcher>) { return fixture.auth; };
-    environment.recordingSession = [](AppSettings&) { return nullptr; };
+    environment.recordingSession = [](AppSettings&, MainThreadDispatcher&) { return nullptr; };
     environment.processControl = {};
     EXPECT_NO_THROW(VelmoraApp(std::move(environment), LaunchOptions::parse({"--no-install-check"}), nullptr));
 }

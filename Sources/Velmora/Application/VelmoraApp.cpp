@@ -20,7 +20,7 @@ VelmoraApp::Environment VelmoraApp::Environment::standard() {
         return AuthSession::shared(std::move(mainThread));
     };
     // The recording session plugs in here once the core has one; until then nothing records.
-    environment.recordingSession = [](AppSettings&) { return std::shared_ptr<RecordingControl>(); };
+    environment.recordingSession = [](AppSettings&, MainThreadDispatcher&) { return std::shared_ptr<RecordingControl>(); };
     environment.installAlerts = [] { return std::make_unique<MessageBoxInstallAlerts>(); };
     environment.installPaths = InstallLocationCheck::Paths::current();
     environment.processControl = AppLifecycle::ProcessControl::system();
@@ -55,7 +55,7 @@ VelmoraApp::VelmoraApp(Environment environment, LaunchOptions options, SingleIns
     }
 
     // The model set-up gate joins here once the panel shows it; then the recording session.
-    session_ = environment_.recordingSession(*settings_);
+    session_ = environment_.recordingSession(*settings_, *mainThread_);
 
     // Updates: the store, the gentle delegate on it, and the updater, started before any window exists.
     updateAvailability_ = std::make_shared<UpdateAvailabilityStore>();

@@ -40,9 +40,9 @@ public:
     struct Environment {
         std::shared_ptr<DefaultsStore> defaults;
         std::function<std::shared_ptr<AuthSession>(std::shared_ptr<MainThreadDispatcher>)> authSession;
-        /// The recording session on the settings; may return none (nothing records, the toggle does
+        /// The recording session on the settings and the main thread; may return none (nothing records, the toggle does
         /// nothing, the label shows no recording).
-        std::function<std::shared_ptr<RecordingControl>(AppSettings&)> recordingSession;
+        std::function<std::shared_ptr<RecordingControl>(AppSettings&, MainThreadDispatcher&)> recordingSession;
         std::function<std::unique_ptr<InstallAlerts>()> installAlerts;
         InstallLocationCheck::Paths installPaths;
         AppLifecycle::ProcessControl processControl;

@@ -34,9 +34,10 @@ void PanelWindow::present(const QRect& anchor) {
 }
 
 void PanelWindow::toggle(const QRect& anchor) {
+    constexpr qint64 sameClickMs = 300;
     if (isVisible()) {
         hide();
-    } else {
+    } else if (!hiddenByFocusLoss_.isValid() || hiddenByFocusLoss_.elapsed() > sameClickMs) {
         present(anchor);
     }
 }
@@ -51,6 +52,7 @@ void PanelWindow::showEvent(QShowEvent* event) {
 bool PanelWindow::event(QEvent* event) {
     // Like a menu-bar panel: a click elsewhere closes it.
     if (besideTray_ && event->type() == QEvent::WindowDeactivate && isVisible()) {
+        hiddenByFocusLoss_.start();
         hide();
     }
     return QWidget::event(event);

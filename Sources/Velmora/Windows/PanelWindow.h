@@ -3,6 +3,7 @@
 // focus, or, with no tray, a normal window. Its content is set by the application. Each time it comes
 // on screen it runs the appear action. Main thread only.
 
+#include <QElapsedTimer>
 #include <QRect>
 #include <QWidget>
 #include <functional>
@@ -39,6 +40,8 @@ private:
 
     bool besideTray_;
     QWidget* content_ = nullptr;
+    // When the panel lost the focus: a click on the tray icon that took it must not open it again.
+    QElapsedTimer hiddenByFocusLoss_;
 };
 
 } // namespace velmora::app
