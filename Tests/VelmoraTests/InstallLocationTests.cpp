@@ -101,68 +101,62 @@ TEST(InstallLocation, TheCopyReplacesAnOlderOneWholeAndAFailedCopyKeepsIt) {
     EXPECT_THROW(InstallLocation::copyReplacing(folder / "new", folder / "new/inside"), fs::filesystem_error);
 }
 
-TEST(InstallLocationCheck, AnInstalledOrBuildTreeIsNotAskedAndADeclinedOfferComesBackNextTime) {
+/// A running first instance whose check answers with `alerts` and whose starts and ends are logged.
+class InstallCheckTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_EQ(instance.claim({}), SingleInstance::Role::first); }
+    void check(const fs::path& executable, const fs::path& home) {
+        InstallLocationCheck({executable, home}, alerts, lifecycle).runIfNeeded();
+    }
+
     TemporaryDirectory folder;
+    TemporaryDirectory runtime;
+    SingleInstance instance{QString::fromStdString((runtime / "velmora.socket").string())};
     AnsweringAlerts alerts;
     ProcessLog log;
-    AppLifecycle lifecycle(nullptr, "/unused", {}, log.control(nullptr));
-    const fs::path home = folder / "home";
+    AppLifecycle lifecycle{&instance, "/unused", {}, log.control(&instance)};
+};
 
-    InstallLocationCheck(InstallLocationCheck::Paths{folder / "build/bin/velmora", home}, alerts, lifecycle).runIfNeeded();
-    InstallLocationCheck(InstallLocationCheck::Paths{makeTree(home / ".local/opt/velmora", "1"), home}, alerts, lifecycle)
-        .runIfNeeded();
+TEST_F(InstallCheckTest, AnInstalledOrBuildTreeIsNotAskedAndADeclinedOfferComesBackNextTime) {
+    const fs::path home = folder / "home";
+    check(folder / "build/bin/velmora", home);
+    check(makeTree(home / ".local/opt/velmora", "1"), home);
     EXPECT_EQ(alerts.offers, 0);
 
     const fs::path downloaded = makeTree(home / "Downloads/velmora", "downloaded");
     for (int launch = 1; launch <= 2; ++launch) {
-        InstallLocationCheck(InstallLocationCheck::Paths{downloaded, home}, alerts, lifecycle).runIfNeeded();
+        check(downloaded, home);
         EXPECT_EQ(alerts.offers, launch);
     }
     EXPECT_TRUE(log.events.empty());
     EXPECT_EQ(readFile(home / ".local/opt/velmora/share/velmora/version"), "1") << "nothing was copied";
 }
 
-TEST(InstallLocationCheck, AnAcceptedMoveCopiesTheTreeAndHandsOverToTheCopyWithTheSocketClosedFirst) {
-    TemporaryDirectory folder;
-    TemporaryDirectory runtime;
-    SingleInstance instance(QString::fromStdString((runtime / "velmora.socket").string()));
-    ASSERT_EQ(instance.claim({}), SingleInstance::Role::first);
-    AnsweringAlerts alerts;
+TEST_F(InstallCheckTest, AnAcceptedMoveCopiesTheTreeAndHandsOverToTheCopyWithTheSocketClosedFirst) {
     alerts.accept = true;
-    ProcessLog log;
-    AppLifecycle lifecycle(&instance, "/unused", {}, log.control(&instance));
     const fs::path home = folder / "home";
     makeTree(home / ".local/opt/velmora", "older copy");
-
-    InstallLocationCheck check({makeTree(folder / "media/usb/velmora", "2"), home}, alerts, lifecycle);
-    check.runIfNeeded();
+    check(makeTree(folder / "media/usb/velmora", "2"), home);
     EXPECT_EQ(readFile(home / ".local/opt/velmora/share/velmora/version"), "2");
     EXPECT_EQ(log.events, (std::vector<std::string>{"start " + (home / ".local/opt/velmora/bin/velmora").string(),
                                                    "terminate"}));
     EXPECT_TRUE(alerts.failures.empty());
 }
 
-TEST(InstallLocationCheck, AFailedMoveIsShownWithItsReasonAndTheApplicationGoesOnListening) {
-    TemporaryDirectory folder;
-    TemporaryDirectory runtime;
-    SingleInstance instance(QString::fromStdString((runtime / "velmora.socket").string()));
-    ASSERT_EQ(instance.claim({}), SingleInstance::Role::first);
-    AnsweringAlerts alerts;
+TEST_F(InstallCheckTest, AFailedMoveIsShownWithItsReasonAndTheApplicationGoesOnListening) {
     alerts.accept = true;
-    ProcessLog log;
-    AppLifecycle lifecycle(&instance, "/unused", {}, log.control(&instance));
     const fs::path tree = makeTree(folder / "Downloads/velmora", "3");
 
     // The destination cannot be made: a file stands where a folder must go.
     writeFile(folder / "home1/.local", "not a folder");
-    InstallLocationCheck({tree, folder / "home1"}, alerts, lifecycle).runIfNeeded();
+    check(tree, folder / "home1");
     ASSERT_EQ(alerts.failures.size(), 1u);
     EXPECT_NE(alerts.failures[0].find("Not a directory"), std::string::npos) << alerts.failures[0];
     EXPECT_TRUE(log.events.empty());
 
     // The copy cannot be started: the reason is shown and this instance takes requests again.
     log.startFailure = "execv: Permission denied";
-    InstallLocationCheck({tree, folder / "home2"}, alerts, lifecycle).runIfNeeded();
+    check(tree, folder / "home2");
     ASSERT_EQ(alerts.failures.size(), 2u);
     EXPECT_EQ(alerts.failures[1], "execv: Permission denied");
     EXPECT_EQ(log.events, std::vector<std::string>{"start " + (folder / "home2/.local/opt/velmora/bin/velmora").string()});

@@ -1,5 +1,4 @@
 #include "ShellTestSupport.h"
-#include "Velmora/Label/MenuBarIcon.h"
 #include "Velmora/Label/MenuBarLabel.h"
 #include "Velmora/Label/TrayLabel.h"
 
@@ -41,24 +40,6 @@ TEST(FormattedElapsed, WholeSecondsAsUncappedMinutesAndSeconds) {
     EXPECT_EQ(formattedElapsed(-3), "00:00");
     EXPECT_EQ(formattedElapsed(std::nan("")), "00:00");
     EXPECT_EQ(formattedElapsed(1e300), "153722867280912930:07");
-}
-
-TEST(MenuBarIcon, IsTheGlyphInItsBoxDrawnInBlackOnly) {
-    const QImage& image = MenuBarIcon::templateImage();
-    ASSERT_EQ(image.size(), QSize(45, 36));
-    int drawn = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            if (pixel.alpha() > 0) {
-                ++drawn;
-                EXPECT_EQ(pixel.red() + pixel.green() + pixel.blue(), 0) << x << "," << y;
-            }
-        }
-    }
-    EXPECT_GT(drawn, 200);
-    EXPECT_EQ(image.pixelColor(22, 18).alpha(), 255) << "the disc where the circles meet";
-    EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0);
 }
 
 // The picture and tooltip actually set on a tray icon, through every state of the session and store.

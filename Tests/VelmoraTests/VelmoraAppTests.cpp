@@ -33,7 +33,10 @@ public:
 /// process ever started or ended.
 class AppFixture {
 public:
-    explicit AppFixture(bool hasTray, std::string hotKeyDisplay = ":4242") {
+    explicit AppFixture(bool hasTray, std::string hotKeyDisplay = ":4242", bool documentsBlocked = false) {
+        if (documentsBlocked) {
+            testsupport::writeFile(home_ / "Documents", "a file where the folder should be");
+        }
         environment_.set("HOME", home_.path().string());
         environment_.set("XDG_CONFIG_HOME", (home_ / ".config").string());
         environment_.unset("XDG_DOCUMENTS_DIR");
@@ -103,7 +106,7 @@ TEST(VelmoraApp, OwnsTheObjectsTheLabelFollowsAndOpenedAddressesReachTheSignIn) 
     EXPECT_FALSE(app.panel().isVisible());
 }
 
-TEST(VelmoraApp, WithoutATrayThePanelOpensAsAWindowAndAnUnwritableHomeDoesNotStopIt) {
+TEST(VelmoraApp, WithoutATrayThePanelOpensAsAWindowAndQuitEndsTheApplication) {
     AppFixture fixture(false);
     VelmoraApp& app = *fixture.app;
     app.didFinishLaunching();
@@ -119,18 +122,13 @@ TEST(VelmoraApp, WithoutATrayThePanelOpensAsAWindowAndAnUnwritableHomeDoesNotSto
         }
     }
     EXPECT_EQ(fixture.terminations, 1);
+}
 
-    // A file where the documents folder should be: the save folder cannot be made, start-up goes on.
-    TemporaryDirectory other;
-    testsupport::writeFile(other / "Documents", "in the way");
-    testsupport::ScopedEnvironment home;
-    home.set("HOME", other.path().string());
-    VelmoraApp::Environment environment;
-    environment.defaults = std::make_shared<DefaultsStore>();
-    environment.authSession = [&](std::shared_ptr<MainThreadDispatcher>) { return fixture.auth; };
-    environment.recordingSession = [](AppSettings&, MainThreadDispatcher&) { return nullptr; };
-    environment.processControl = {};
-    EXPECT_NO_THROW(VelmoraApp(std::move(environment), LaunchOptions::parse({"--no-install-check"}), nullptr));
+TEST(VelmoraApp, ASaveFolderThatCannotBeMadeDoesNotStopTheStart) {
+    AppFixture fixture(true, ":4242", true);
+    EXPECT_FALSE(std::filesystem::is_directory(fixture.home() / "Documents"));
+    fixture.session->set(Phase::recording, 5, 0);
+    EXPECT_EQ(fixture.app->trayIcon().toolTip(), "00:05");
 }
 
 TEST(LaunchOptions, AddressesInOrderAndTheThreeOptions) {

@@ -1,6 +1,5 @@
 #include "Velmora/Label/MenuBarIcon.h"
 
-#include <QPainter>
 #include <QPainterPathStroker>
 
 namespace velmora::app {
@@ -29,18 +28,6 @@ QPainterPath buildGlyph() {
 const QPainterPath& MenuBarIcon::glyph() {
     static const QPainterPath path = buildGlyph();
     return path;
-}
-
-const QImage& MenuBarIcon::templateImage() {
-    static const QImage image = [] {
-        QImage result(sourceSize.toSize(), QImage::Format_ARGB32_Premultiplied);
-        result.fill(Qt::transparent);
-        QPainter painter(&result);
-        painter.setRenderHint(QPainter::Antialiasing);
-        painter.fillPath(glyph(), Qt::black);
-        return result;
-    }();
-    return image;
 }
 
 } // namespace velmora::app

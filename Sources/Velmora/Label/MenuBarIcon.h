@@ -2,7 +2,6 @@
 // The application's icon: two overlapping circular outlines, a filled disc where they meet and two small
 // dots in the upper half of the left outline, drawn in a 45 × 36 box and shown 18 pixels high.
 
-#include <QImage>
 #include <QPainterPath>
 #include <QSizeF>
 
@@ -17,8 +16,6 @@ public:
 
     /// The glyph's filled area in the 45 × 36 box, built once.
     static const QPainterPath& glyph();
-    /// The glyph as a 45 × 36 image, black where drawn and transparent elsewhere.
-    static const QImage& templateImage();
 };
 
 } // namespace velmora::app
