@@ -3,6 +3,7 @@
 #include "Velmora/Label/MenuBarLabel.h"
 #include "Velmora/Lifecycle/MessageBoxInstallAlerts.h"
 #include "Velmora/Recording/RecordToggle.h"
+#include "Velmora/Recording/RecordingSessionControl.h"
 #include "Velmora/Updates/UpdaterConfiguration.h"
 #include "Velmora/Windows/PlaceholderPanelContent.h"
 
@@ -19,8 +20,9 @@ VelmoraApp::Environment VelmoraApp::Environment::standard() {
     environment.authSession = [](std::shared_ptr<MainThreadDispatcher> mainThread) {
         return AuthSession::shared(std::move(mainThread));
     };
-    // The recording session plugs in here once the core has one; until then nothing records.
-    environment.recordingSession = [](AppSettings&, MainThreadDispatcher&) { return std::shared_ptr<RecordingControl>(); };
+    environment.recordingSession = [](AppSettings& settings, MainThreadDispatcher& mainThread) {
+        return std::make_shared<RecordingSessionControl>(std::make_unique<RecordingSession>(settings, mainThread));
+    };
     environment.installAlerts = [] { return std::make_unique<MessageBoxInstallAlerts>(); };
     environment.installPaths = InstallLocationCheck::Paths::current();
     environment.processControl = AppLifecycle::ProcessControl::system();
@@ -54,7 +56,8 @@ VelmoraApp::VelmoraApp(Environment environment, LaunchOptions options, SingleIns
     } catch (const std::exception&) {
     }
 
-    // The model set-up gate joins here once the panel shows it; then the recording session.
+    // The first-run model set-up (started only by the panel), then the recording session.
+    modelSetupGate_ = std::make_unique<ModelSetupGate>(*settings_, environment_.defaults, *mainThread_);
     session_ = environment_.recordingSession(*settings_, *mainThread_);
 
     // Updates: the store, the gentle delegate on it, and the updater, started before any window exists.

@@ -1,7 +1,7 @@
 #pragma once
 // The application: creates and owns every long-lived object for the life of the process, in this order
-// — the sign-in session, the application delegate, the settings (and the save folder), the recording
-// session, the update store, its gentle delegate and the updater (started at once), then the delegate's
+// — the sign-in session, the application delegate, the settings (and the save folder), the model set-up
+// gate, the recording session, the update store, its gentle delegate and the updater (started at once), then the delegate's
 // address action — and the two scenes: the tray icon with its label, whose click opens the panel, and
 // the settings window. The global hot key is created the first time the panel comes on screen. Main
 // thread only; needs the QApplication.
@@ -20,6 +20,7 @@
 #include "Velmora/Windows/PanelWindow.h"
 #include "Velmora/Windows/SettingsWindow.h"
 #include "VelmoraCore/Auth/AuthSession.h"
+#include "VelmoraCore/ModelSetup/ModelSetupGate.h"
 #include "VelmoraCore/Settings/AppSettings.h"
 #include "VelmoraCore/Updates/GentleUpdateDelegate.h"
 #include "VelmoraCore/Updates/StandardUserDriver.h"
@@ -76,6 +77,9 @@ public:
 
     MainThreadDispatcher& mainThread() { return *mainThread_; }
     AppSettings& settings() { return *settings_; }
+    ModelSetupGate& modelSetupGate() { return *modelSetupGate_; }
+    /// None when the environment gave no recording session.
+    RecordingControl* recordingSession() { return session_.get(); }
     AppDelegate& appDelegate() { return *appDelegate_; }
     AppLifecycle& lifecycle() { return *lifecycle_; }
     UpdateAvailabilityStore& updateAvailability() { return *updateAvailability_; }
@@ -100,6 +104,7 @@ private:
     std::unique_ptr<InstallLocationCheck> installCheck_;
     std::unique_ptr<AppDelegate> appDelegate_;
     std::unique_ptr<AppSettings> settings_;
+    std::unique_ptr<ModelSetupGate> modelSetupGate_;
     std::shared_ptr<RecordingControl> session_;
     std::shared_ptr<UpdateAvailabilityStore> updateAvailability_;
     std::unique_ptr<GentleUpdateDelegate> gentleUpdateDelegate_;
