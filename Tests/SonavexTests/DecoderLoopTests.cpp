@@ -205,6 +205,7 @@ TEST(DecoderLoop, ProgressFollowsEveryStepThatUpdatedTheCache) {
     auto state = scripted.inputs(withoutTimestamps());
     const auto result = decode(scripted, withoutTimestamps({.skipSpecialTokens = true}), *state,
                                [&](const sonavex::TranscriptionProgress& progress) -> std::optional<bool> {
+                                   scripted.decoder.waitForProgress(); // from a callback: returns at once
                                    std::lock_guard lock(mutex);
                                    reports.push_back(progress);
                                    return std::nullopt;

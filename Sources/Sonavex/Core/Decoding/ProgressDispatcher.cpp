@@ -27,6 +27,9 @@ void ProgressDispatcher::post(std::function<void()> job) {
 }
 
 void ProgressDispatcher::drain() {
+    if (std::this_thread::get_id() == thread_.get_id()) {
+        return; // a job waiting for itself would never finish
+    }
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return jobs_.empty() && !running_; });
 }

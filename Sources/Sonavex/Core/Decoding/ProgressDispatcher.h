@@ -21,7 +21,8 @@ public:
     /// Queues the job and returns at once. An exception a job throws is dropped (logged at error level).
     void post(std::function<void()> job);
 
-    /// Blocks until every job posted so far has run (for callers that must see their callbacks done).
+    /// Blocks until every job posted so far has run (for callers that must see their callbacks done); from
+    /// inside a job it returns at once.
     void drain();
 
 private:
