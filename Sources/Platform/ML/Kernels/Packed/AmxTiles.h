@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <immintrin.h>
 
 #if defined(__GNUC__) && !defined(__clang__)
@@ -48,9 +49,11 @@ inline void rowToBfloat16(const float* x, size_t n, size_t blocks, size_t blockS
     }
 }
 
-/// float -> bfloat16 bits, round to nearest even (for scattered single values).
+/// float -> bfloat16 bits, round to nearest even, for scattered single values (finite ones: activations).
 inline uint16_t toBfloat16(float value) {
-    return uint16_t(_mm_cvtsi128_si32((__m128i)_mm_cvtneps_pbh(_mm_set1_ps(value))) & 0xFFFF);
+    uint32_t bits;
+    std::memcpy(&bits, &value, 4);
+    return uint16_t((bits + 0x7FFF + ((bits >> 16) & 1)) >> 16);
 }
 
 } // namespace
