@@ -1,10 +1,12 @@
-// sonavex result report|write|time: what the engine makes of a stored transcription result: its timings
-// report and segment lines, its subtitle and JSON files, and the time stamps those files carry.
+// sonavex result report|write|time|merge: what the engine makes of stored transcription results: a
+// result's timings report and segment lines, its subtitle and JSON files, the time stamps those files
+// carry, and several results merged into one.
 
 #include "CommandRegistry.h"
 #include "InputFiles.h"
 #include "JsonLines.h"
 #include "NumberArguments.h"
+#include "Sonavex/Utilities/TranscriptionUtilities.h"
 #include "Sonavex/Utilities/WriteJSON.h"
 #include "Sonavex/Utilities/WriteSRT.h"
 #include "Sonavex/Utilities/WriteVTT.h"
@@ -92,8 +94,28 @@ int time(CommandLine& commandLine) {
     return 0;
 }
 
+int merge(CommandLine& commandLine) {
+    const auto wordsFile = commandLine.takeOption("--confirmed-words");
+    auto inputs = commandLine.takeRemainingPositionals();
+    commandLine.finish();
+    std::vector<std::shared_ptr<TranscriptionResult>> results;
+    for (const std::string& input : inputs) {
+        results.push_back(input == "none" ? nullptr : readResult(input));
+    }
+    std::optional<std::vector<WordTiming>> confirmedWords;
+    if (wordsFile) {
+        const Json words = sonavex::json::parseDocument(readInput(*wordsFile));
+        if (!words.is_array()) {
+            throw CommandLine::UsageError("--confirmed-words needs a JSON array of words");
+        }
+        confirmedWords = words.get<std::vector<WordTiming>>();
+    }
+    printJsonLine(Json(*TranscriptionUtilities::mergeTranscriptionResults(results, confirmedWords)));
+    return 0;
+}
+
 int run(CommandLine& commandLine) {
-    const std::string action = commandLine.takePositional("report, write or time");
+    const std::string action = commandLine.takePositional("report, write, time or merge");
     if (action == "report") {
         return report(commandLine);
     }
@@ -102,6 +124,9 @@ int run(CommandLine& commandLine) {
     }
     if (action == "time") {
         return time(commandLine);
+    }
+    if (action == "merge") {
+        return merge(commandLine);
     }
     throw CommandLine::UsageError("unknown action " + action);
 }
