@@ -103,7 +103,8 @@ void VelmoraApp::didFinishLaunching() {
     appDelegate_->applicationDidFinishLaunching();
     appDelegate_->openURLs(options_.urls);
     if (options_.showPanel || !panel_->isBesideTray()) {
-        showPanel();
+        // The tray host has not placed the icon yet: the panel goes to the screen's corner.
+        panel_->present();
     }
 }
 
