@@ -225,7 +225,6 @@ TEST_F(DualTrackRecordingTest, EachFileHoldsItsOwnSignalAndBothAreEquallyLongAcr
     EXPECT_NE(streams.find("media.name = \"Velmora System Tap\""), std::string::npos) << streams;
     EXPECT_NE(streams.find("media.name = \"Velmora Capture\""), std::string::npos);
     recordFurther(recorder, int64_t(layout.sampleRate * 1.5));
-    EXPECT_GT(recorder.levels().system, 0.0f);
     recorder.stop();
     const int64_t first = recorder.framesWritten();
     EXPECT_FALSE(recorder.isRunning());
