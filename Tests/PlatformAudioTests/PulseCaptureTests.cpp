@@ -7,11 +7,13 @@
 #include "Support/TestPulseServer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
 #include <gtest/gtest.h>
 #include <mutex>
+#include <thread>
 
 using audio::CaptureFormat;
 using audio::CaptureStream;
@@ -167,6 +169,92 @@ TEST_F(PulseCaptureTest, HandlerMayPauseResumeAndDestroyItsOwnCapture) {
     std::unique_lock guard(lock);
     ASSERT_TRUE(done.wait_for(guard, std::chrono::seconds(30), [&] { return destroyed; }));
     EXPECT_EQ(blocks, 3);
+}
+
+// Each round the handler holds a block while the test thread pauses, stops or resumes the capture, and
+// the handler pauses or stops it as well once that call has begun. Both at once must never deadlock,
+// and the capture must go on afterwards. The output's monitor delivers silence all the time, so rounds
+// follow each other quickly.
+TEST_F(PulseCaptureTest, HandlerAndAnotherThreadMayControlTheCaptureAtOnce) {
+    enum Kind { pauseBoth, stopBoth, resumeWhileTheHandlerStops, resumeWhileTheHandlerPauses, kindCount };
+    constexpr int kRounds = 80;
+    PulseCaptureSource source;
+    std::unique_ptr<CaptureStream> stream;
+    std::atomic<int> armed{-1};
+    std::mutex lock;
+    int blocks = 0;
+    std::condition_variable changed;
+    int entered = -1, done = -1;
+    const auto signal = [&](int& phase, int round) {
+        std::lock_guard guard(lock);
+        phase = round;
+        changed.notify_all();
+    };
+    // The deadline only keeps a broken capture from hanging the run; it measures nothing.
+    const auto waitFor = [&](const int& phase, int round) {
+        std::unique_lock guard(lock);
+        return changed.wait_for(guard, std::chrono::seconds(30), [&] { return phase == round; });
+    };
+    // Until the other thread's call shows, for as long as it takes it to get there.
+    const auto awaitRunning = [&](bool running) {
+        for (int spin = 0; spin < 1000000 && stream->isRunning() != running; ++spin) {
+            std::this_thread::yield();
+        }
+    };
+
+    stream =
+        source.makeStream("test_sink.monitor", CaptureFormat{16000, 1, 16}, [&](const std::vector<float>&) {
+            {
+                std::lock_guard guard(lock);
+                ++blocks;
+                changed.notify_all();
+            }
+            const int round = armed.exchange(-1);
+            if (round < 0) {
+                return;
+            }
+            const Kind kind = Kind(round % kindCount);
+            if (kind == resumeWhileTheHandlerStops || kind == resumeWhileTheHandlerPauses) {
+                stream->pause();
+            }
+            signal(entered, round);
+            awaitRunning(kind == resumeWhileTheHandlerStops || kind == resumeWhileTheHandlerPauses);
+            if (kind == stopBoth || kind == resumeWhileTheHandlerStops) {
+                stream->stop();
+            } else {
+                stream->pause();
+            }
+            signal(done, round);
+        });
+    stream->start();
+
+    for (int round = 0; round < kRounds; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        armed = round;
+        ASSERT_TRUE(waitFor(entered, round));
+        switch (Kind(round % kindCount)) {
+        case pauseBoth:
+            stream->pause();
+            break;
+        case stopBoth:
+            stream->stop();
+            break;
+        default:
+            stream->start();
+            break;
+        }
+        ASSERT_TRUE(waitFor(done, round));
+        stream->start(); // resumed or opened anew for the next round
+        ASSERT_TRUE(stream->isRunning());
+    }
+    {
+        std::unique_lock guard(lock);
+        const int before = blocks;
+        EXPECT_TRUE(changed.wait_for(guard, std::chrono::seconds(30), [&] { return blocks >= before + 3; }))
+            << "the capture does not deliver after the rounds";
+    }
+    EXPECT_FALSE(stream->failure());
+    stream.reset();
 }
 
 TEST_F(PulseCaptureTest, InputDevicesLeaveMonitorsOut) {

@@ -16,10 +16,10 @@ struct PulseCaptureStream::Session {
     BlockHandler handler;
     std::atomic<std::thread::id> threadId{};
 
-    // Held by the capture thread while it hands a block over, so pause() and stop() from other
-    // threads can wait for that block to be done.
+    // Held by the capture thread while it hands a block over, so pause() from other threads can wait
+    // for that block to be done. `delivering` is read under it and may change at any time.
     std::mutex deliveryLock;
-    bool delivering = true;
+    std::atomic<bool> delivering{true};
 
     std::atomic<bool> failed{false};
     std::mutex failureLock;
@@ -37,80 +37,103 @@ PulseCaptureStream::PulseCaptureStream(std::optional<std::string> sourceName, Ca
 }
 
 PulseCaptureStream::~PulseCaptureStream() {
-    std::lock_guard guard(controlLock_);
-    closeLocked();
+    Closing closing;
+    {
+        std::lock_guard guard(controlLock_);
+        closing = closeLocked();
+    }
+    // Joined here, while the members are alive: a handler still running may call in.
 }
 
 void PulseCaptureStream::start() {
-    std::lock_guard guard(controlLock_);
-    auto session = currentSession();
-    if (session != nullptr && session->failed) {
-        // The stream died under us: open it afresh instead of resuming a dead one.
-        closeLocked();
-        session.reset();
-    }
-    if (session != nullptr) {
-        if (paused_) {
-            session->record->setCorked(false);
-            setDelivering(*session, true);
-            paused_ = false;
-        }
-        return;
-    }
-    PulseRecordStream::Options options;
-    options.sourceName = requestedSource_;
-    options.sampleRate = format_.sampleRate;
-    options.channels = format_.channels;
-    session = std::make_shared<Session>();
-    session->record = std::make_shared<PulseRecordStream>(PulseContext::shared(), options);
-    session->format = format_;
-    session->handler = handler_;
+    Closing failed;
     {
-        std::lock_guard info(infoLock_);
-        session_ = session;
-        sourceName_ = session->record->sourceName();
+        std::lock_guard guard(controlLock_);
+        auto session = currentSession();
+        if (session != nullptr && session->failed) {
+            // The stream died under us: open it afresh instead of resuming a dead one.
+            failed = closeLocked();
+            session.reset();
+        }
+        if (session != nullptr) {
+            if (paused_) {
+                session->record->setCorked(false);
+                session->delivering = true;
+                paused_ = false;
+            }
+            return;
+        }
+        PulseRecordStream::Options options;
+        options.sourceName = requestedSource_;
+        options.sampleRate = format_.sampleRate;
+        options.channels = format_.channels;
+        session = std::make_shared<Session>();
+        session->record = std::make_shared<PulseRecordStream>(PulseContext::shared(), options);
+        session->format = format_;
+        session->handler = handler_;
+        {
+            std::lock_guard info(infoLock_);
+            session_ = session;
+            sourceName_ = session->record->sourceName();
+        }
+        paused_ = false;
+        thread_ = std::thread([session] { capture(session); });
     }
-    paused_ = false;
-    thread_ = std::thread([session] { capture(session); });
 }
 
 void PulseCaptureStream::pause() {
-    std::lock_guard guard(controlLock_);
-    auto session = currentSession();
-    if (session == nullptr || paused_ || session->failed) {
-        return;
+    std::shared_ptr<Session> session;
+    {
+        std::lock_guard guard(controlLock_);
+        session = currentSession();
+        if (session == nullptr || session->failed) {
+            return;
+        }
+        if (!paused_) {
+            // Blocks the server already sent are dropped, so nothing reaches the handler after pause().
+            session->delivering = false;
+            paused_ = true;
+            session->record->setCorked(true);
+        }
     }
-    // Blocks the server already sent are dropped, so nothing reaches the handler after pause().
-    setDelivering(*session, false);
-    paused_ = true;
-    session->record->setCorked(true);
+    // Also when the handler paused it just now: the block it is on is finished before this returns.
+    waitForDelivery(*session);
 }
 
 void PulseCaptureStream::stop() {
-    std::lock_guard guard(controlLock_);
-    closeLocked();
+    Closing closing;
+    {
+        std::lock_guard guard(controlLock_);
+        closing = closeLocked();
+    }
 }
 
-void PulseCaptureStream::closeLocked() {
-    std::shared_ptr<Session> session;
+PulseCaptureStream::Closing PulseCaptureStream::closeLocked() {
+    Closing closing;
     {
         std::lock_guard info(infoLock_);
-        session = std::move(session_);
-    }
-    if (session == nullptr) {
-        return;
-    }
-    setDelivering(*session, false);
-    session->record->interrupt();
-    if (thread_.joinable()) {
-        if (session->onCaptureThread()) {
-            // Called from the handler: the thread ends by itself once the handler returns.
-            thread_.detach();
-        } else {
-            thread_.join();
-        }
+        closing.session = std::move(session_);
     }
     paused_ = false;
+    if (closing.session == nullptr) {
+        return closing;
+    }
+    closing.session->delivering = false;
+    closing.session->record->interrupt();
+    closing.thread = std::move(thread_);
+    return closing;
+}
+
+PulseCaptureStream::Closing::~Closing() {
+    if (!thread.joinable()) {
+        return;
+    }
+    if (session != nullptr && session->onCaptureThread()) {
+        // Called from the handler: the thread ends by itself once the handler returns.
+        thread.detach();
+    } else {
+        thread.join();
+    }
 }
 
 std::shared_ptr<PulseCaptureStream::Session> PulseCaptureStream::currentSession() const {
@@ -157,15 +180,12 @@ void PulseCaptureStream::capture(const std::shared_ptr<Session>& session) {
     }
 }
 
-void PulseCaptureStream::setDelivering(Session& session, bool delivering) {
+void PulseCaptureStream::waitForDelivery(Session& session) {
     if (session.onCaptureThread()) {
         // Inside the handler this thread already holds the delivery lock.
-        session.delivering = delivering;
         return;
     }
-    // Waits for a block being handled, so the change holds for every later block.
     std::lock_guard delivery(session.deliveryLock);
-    session.delivering = delivering;
 }
 
 } // namespace audio
