@@ -103,6 +103,13 @@ DecodingResult TextDecoder::decodeText(const std::shared_ptr<AudioEncoderOutputT
     bool isFirstTokenLogProbTooLow = false;
     bool alignmentSeen = false;
     auto describeToken = [&](int64_t token) { return tokenizer->decode({static_cast<int>(token)}); };
+    // The per-step lines decode a token each: only made when they will be seen.
+    auto stepLine = [&](const char* what, int64_t index, int64_t token) {
+        if (Logging::isLoggingEnabled(Logging::LogLevel::debug)) {
+            Logging::debug(std::string(what) + " tokenIndex: " + std::to_string(index) +
+                           ", token: " + std::to_string(token) + ", text: " + describeToken(token));
+        }
+    };
 
     for (int64_t t = 0; t < loopBound; ++t) {
         const Clock::time_point stepStart = Clock::now();
@@ -112,12 +119,10 @@ DecodingResult TextDecoder::decodeText(const std::shared_ptr<AudioEncoderOutputT
             if (t == n - 1 && promptToken >= special.timeTokenBegin && nextToken >= special.timeTokenBegin) {
                 // The timestamp sampled at the last forced step takes the place of the prompt's own.
                 promptToken = nextToken;
-                Logging::debug("Skipping prompt tokenIndex: " + std::to_string(t) + ", token: " +
-                               std::to_string(nextToken) + ", text: " + describeToken(nextToken));
+                stepLine("Skipping prompt", t, nextToken);
             } else {
                 nextToken = promptToken;
-                Logging::debug("Forcing prompt tokenIndex: " + std::to_string(t) + ", token: " +
-                               std::to_string(nextToken) + ", text: " + describeToken(nextToken));
+                stepLine("Forcing prompt", t, nextToken);
             }
         }
         decoderInputs.inputIds->setValue(0, static_cast<double>(nextToken));
@@ -163,8 +168,7 @@ DecodingResult TextDecoder::decodeText(const std::shared_ptr<AudioEncoderOutputT
         const int64_t candidate = sampled.tokens.back();
         const float logProb = sampled.logProbs.back();
         nextToken = candidate;
-        Logging::debug("Predicted next tokenIndex: " + std::to_string(t + 1) +
-                       ", token: " + std::to_string(candidate) + ", text: " + describeToken(candidate));
+        stepLine("Predicted next", t + 1, candidate);
         const double samplingTime = secondsSince(samplingStart);
 
         totals.predictions += predictionTime;
