@@ -2,6 +2,7 @@
 #include "NaiveTransformer.h"
 #include "Platform/ML/AudioEncoderModel.h"
 #include "Platform/ML/DictionaryFeatureProvider.h"
+#include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Model.h"
 #include "Platform/ML/ModelLoadError.h"
 #include "Platform/ML/WhisperPreset.h"
@@ -101,4 +102,28 @@ TEST(AudioEncoderModel, ReducedPrecisionStaysCloseToFloatOnTinyAndSmallShapes) {
         }
         EXPECT_LT(std::sqrt(error / norm), 1e-2) << size;
     }
+}
+
+TEST(AudioEncoderModel, LoadedComputeUnitsChooseThePrecision) {
+    // Through Model::load, as the engine loads it: only cpuOnly is guaranteed exact; the engine's default
+    // units take the reduced-precision path where the processor has it.
+    testsupport::TemporaryDirectory dir;
+    ml::AudioEncoderModel::writer(kShape, 5).writeCompiled(dir / "AudioEncoder.mlmodelc");
+    ml::DictionaryFeatureProvider input;
+    input.set("melspectrogram_features", ml::FeatureValue(randomMel(ml::MultiArrayDataType::Float16)));
+    std::vector<std::vector<float>> outputs;
+    for (auto units : {ml::ComputeUnits::cpuOnly, ml::ComputeUnits::cpuAndNeuralEngine}) {
+        ml::ModelConfiguration configuration;
+        configuration.computeUnits = units;
+        outputs.push_back(ml::Model::load(dir / "AudioEncoder.mlmodelc", configuration)
+                              ->predict(input)
+                              ->multiArray("encoder_output_embeds")
+                              ->toFloats());
+    }
+    if (ml::kernels::amxAvailable())
+        EXPECT_NE(outputs[0], outputs[1]);
+    else
+        EXPECT_EQ(outputs[0], outputs[1]) << "without matrix tiles every unit computes in float32";
+    for (size_t i = 0; i < outputs[0].size(); ++i)
+        ASSERT_NEAR(outputs[1][i], outputs[0][i], 0.1) << i;
 }

@@ -98,6 +98,24 @@ TEST_F(ModelLoading, CompiledFolderLoadsDescribesAndPredicts) {
     EXPECT_EQ(run(*model, {1, 2, 3}), (std::vector<float>{2.5f, 4.5f, 6.5f}));
 }
 
+TEST_F(ModelLoading, KindsAreBuiltForTheLoadsComputeUnits) {
+    // The kind decides its precision from the units: they must reach it from folders and packages alike.
+    static std::vector<ml::ComputeUnits> seen;
+    seen.clear();
+    ml::ModelKindRegistry::shared().add("test_scale", [](const ml::ModelFolder& folder,
+                                                         const ml::ModelConfiguration& configuration) {
+        seen.push_back(configuration.computeUnits);
+        return std::make_unique<ScaleKind>(folder);
+    });
+    scaleWriter().writeCompiled(temporary / "Scale.mlmodelc");
+    scaleWriter().writePackage(temporary / "Scale.mlpackage");
+    configuration.computeUnits = ml::ComputeUnits::cpuOnly;
+    ml::Model::load(temporary / "Scale.mlmodelc", configuration);
+    configuration.computeUnits = ml::ComputeUnits::cpuAndNeuralEngine;
+    ml::Model::load(temporary / "Scale.mlpackage", configuration);
+    EXPECT_EQ(seen, (std::vector<ml::ComputeUnits>{ml::ComputeUnits::cpuOnly, ml::ComputeUnits::cpuAndNeuralEngine}));
+}
+
 TEST_F(ModelLoading, BadFoldersFailWithTheReason) {
     EXPECT_THAT(loadError(temporary / "Missing.mlmodelc"), HasSubstr("no model exists"));
 

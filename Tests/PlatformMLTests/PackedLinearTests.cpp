@@ -110,6 +110,13 @@ TEST(PackedLinear, BfloatRequestFallsBackToFloatWithoutTiles) {
     EXPECT_EQ(W.precision(), amxAvailable() ? Precision::bfloat16 : Precision::float32);
 }
 
+TEST(PackedLinear, OnlyCpuOnlyAndUnknownComputeUnitsAskForExactProducts) {
+    EXPECT_EQ(ml::productPrecision(ml::ComputeUnits::cpuOnly), Precision::float32);
+    EXPECT_EQ(ml::productPrecision(static_cast<ml::ComputeUnits>(42)), Precision::float32);
+    for (auto units : {ml::ComputeUnits::cpuAndGPU, ml::ComputeUnits::all, ml::ComputeUnits::cpuAndNeuralEngine})
+        EXPECT_EQ(ml::productPrecision(units), Precision::bfloat16);
+}
+
 TEST(PackedLinear, BfloatRoundsToNearestEven) {
     EXPECT_EQ(floatToBfloat16(1.0f), 0x3F80);
     EXPECT_EQ(floatToBfloat16(-2.0f), 0xC000);
