@@ -1,0 +1,311 @@
+#include "PanelFakes.h"
+#include "Velmora/Panel/PanelModel.h"
+#include "Velmora/Panel/PanelTexts.h"
+#include "OrvaneCore/Errors/CancellationError.h"
+#include "VelmoraCore/Auth/AuthError.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using namespace velmora;
+using namespace velmora::app;
+using paneltest::PanelWorld;
+using Gate = PanelModel::Gate;
+using Note = PanelModel::DeviceWarnings::Note;
+using Indicator = PanelModel::SetupRows::Indicator;
+
+TEST(PanelTexts, NumbersAreTruncatedAndNoReadingEndsTheProgram) {
+    EXPECT_EQ(texts::wholeNumber(16000.9), 16000);
+    EXPECT_EQ(texts::wholeNumber(-2.7), -2);
+    EXPECT_EQ(texts::wholeNumber(std::nan("")), 0);
+    EXPECT_EQ(texts::wholeNumber(std::numeric_limits<double>::infinity()), 0);
+    EXPECT_EQ(texts::wholeNumber(1e300), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(texts::wholeNumber(-1e300), std::numeric_limits<std::int64_t>::min());
+
+    EXPECT_EQ(texts::downloadPercent(0.426), "42%");
+    EXPECT_EQ(texts::downloadPercent(0.999), "99%");
+    EXPECT_EQ(texts::downloadPercent(1.0), "100%");
+    EXPECT_EQ(texts::downloadPercent(std::nan("")), "0%");
+
+    const std::string warning = texts::lowQualityMic(16000.99);
+    EXPECT_EQ(warning.rfind("マイクが低音質モード（16000Hz）で動作しています。", 0), 0u) << warning;
+    EXPECT_NE(warning.find("（出力はBluetoothのままで構いません）。"), std::string::npos);
+
+    EXPECT_EQ(texts::updateAvailable("1.2.0"), "新しいバージョン 1.2.0 が利用可能です");
+    EXPECT_EQ(texts::micInUse("内蔵マイク"), "録音に使うマイク: 内蔵マイク");
+}
+
+TEST(PanelTexts, TheStatusCountsTheJobsBehindTheRunningOne) {
+    EXPECT_EQ(texts::transcriptionStatusText("", 1), "文字起こし中…");
+    EXPECT_EQ(texts::transcriptionStatusText("", 3), "文字起こし中…（他2件待機中）");
+    EXPECT_EQ(texts::transcriptionStatusText("自分を文字起こし中…", 4), "自分を文字起こし中…（他3件待機中）");
+    EXPECT_EQ(texts::transcriptionStatusText("変換中…", 1), "変換中…");
+}
+
+TEST(PanelModelDecisions, DeviceWarningsAndTheBluetoothNoteBeforeTheLowRate) {
+    DeviceInfo info;
+    EXPECT_EQ(PanelModel::deviceWarnings(info), (PanelModel::DeviceWarnings{false, Note::none}));
+    info.inputSampleRateIsLow = true;
+    EXPECT_EQ(PanelModel::deviceWarnings(info), (PanelModel::DeviceWarnings{false, Note::lowQualityMic}));
+    info.inputWasRedirectedFromBluetooth = true;
+    info.outputIsBuiltInSpeaker = true;
+    EXPECT_EQ(PanelModel::deviceWarnings(info), (PanelModel::DeviceWarnings{true, Note::bluetoothRedirect}));
+}
+
+TEST(PanelModelDecisions, SetupRowsForEveryPhase) {
+    auto rows = PanelModel::setupRows(ModelSetupPhase::notStarted());
+    EXPECT_EQ(rows.indicator, Indicator::spinner);
+    EXPECT_EQ(rows.caption, texts::setupPreparing);
+    EXPECT_EQ(rows.detail, "");
+
+    rows = PanelModel::setupRows(ModelSetupPhase::downloading(0.426));
+    EXPECT_EQ(rows.indicator, Indicator::bar);
+    EXPECT_DOUBLE_EQ(rows.barValue, 0.426);
+    EXPECT_EQ(rows.caption, texts::setupDownloading);
+    EXPECT_EQ(rows.detail, "42%");
+
+    rows = PanelModel::setupRows(ModelSetupPhase::downloading(std::numeric_limits<double>::quiet_NaN()));
+    EXPECT_EQ(rows.barValue, 0);
+    EXPECT_EQ(rows.detail, "0%");
+
+    rows = PanelModel::setupRows(ModelSetupPhase::optimizing());
+    EXPECT_EQ(rows.indicator, Indicator::spinner);
+    EXPECT_EQ(rows.detail, texts::setupOptimizingNote);
+
+    rows = PanelModel::setupRows(ModelSetupPhase::failed("ディスクがいっぱいです"));
+    EXPECT_EQ(rows.indicator, Indicator::failure);
+    EXPECT_EQ(rows.caption, "準備に失敗しました");
+    EXPECT_EQ(rows.detail, "ディスクがいっぱいです");
+    EXPECT_TRUE(rows.retryButton);
+}
+
+TEST(PanelModelDecisions, TheMeterIsFullAtAThirdOfFullScale) {
+    EXPECT_NEAR(PanelModel::meterFraction(0.2f), 0.6, 1e-6);
+    EXPECT_NEAR(PanelModel::meterFraction(0.1f), 0.3, 1e-6);
+    EXPECT_EQ(PanelModel::meterFraction(0.34f), 1.0);
+    EXPECT_EQ(PanelModel::meterFraction(0.5f), 1.0);
+    EXPECT_EQ(PanelModel::meterFraction(0.0f), 0.0);
+    EXPECT_EQ(PanelModel::meterFraction(-0.5f), 0.0);
+    EXPECT_EQ(PanelModel::meterFraction(std::numeric_limits<float>::quiet_NaN()), 0.0);
+    EXPECT_EQ(PanelModel::meterFraction(std::numeric_limits<float>::infinity()), 1.0);
+}
+
+// Each gate hides everything after it, in the order permissions, sign-in, set-up.
+TEST(PanelModelGates, TheFirstUnmetConditionDecides) {
+    PanelWorld world;
+    world.audio.systemAudio = false;
+    world.access.signedIn_.set(false);
+    world.access.phase_.set(ModelSetupPhase::notStarted());
+    auto model = world.makeModel();
+    EXPECT_EQ(model->micPermission(), PermissionStatus::granted);
+    EXPECT_EQ(model->screenPermission(), PermissionStatus::denied);
+    EXPECT_EQ(model->gate(), Gate::permissions);
+
+    // Granted meanwhile: seen only after the re-check.
+    world.audio.systemAudio = true;
+    EXPECT_EQ(model->gate(), Gate::permissions);
+    model->recheckPermissions();
+    EXPECT_EQ(model->gate(), Gate::signIn);
+
+    world.access.signedIn_.set(true);
+    EXPECT_EQ(model->gate(), Gate::modelSetup);
+    world.access.phase_.set(ModelSetupPhase::ready());
+    EXPECT_EQ(model->gate(), Gate::recording);
+
+    world.access.signedIn_.set(false);
+    EXPECT_EQ(model->gate(), Gate::signIn);
+}
+
+TEST(PanelModelGates, TheAppearanceAndSigningInStartTheSetupOnlyWhenSignedIn) {
+    PanelWorld world;
+    world.access.signedIn_.set(false);
+    world.access.phase_.set(ModelSetupPhase::notStarted());
+    auto model = world.makeModel();
+    model->appear();
+    EXPECT_EQ(world.access.setupStarts, 0);
+
+    unsigned parts = 0;
+    model->onChange = [&](unsigned changed) { parts |= changed; };
+    world.access.signedIn_.set(true);
+    EXPECT_EQ(world.access.setupStarts, 1);
+    EXPECT_TRUE(parts & PanelModel::gatePart);
+    // Another write of the same value is no change; signing out starts nothing.
+    world.access.signedIn_.set(true);
+    world.access.signedIn_.set(false);
+    EXPECT_EQ(world.access.setupStarts, 1);
+
+    world.access.signedIn_.set(true);
+    model->appear();
+    EXPECT_EQ(world.access.setupStarts, 3);
+    model->retrySetup();
+    EXPECT_EQ(world.access.retries, 1);
+}
+
+TEST(PanelModelSignIn, PressingClearsTheErrorAndOnlyARealFailureIsShown) {
+    PanelWorld world;
+    world.access.signedIn_.set(false);
+    auto model = world.makeModel();
+
+    model->signIn();
+    EXPECT_TRUE(model->isSigningIn());
+    world.access.finishSignIn(std::make_exception_ptr(AuthError::cancelled()));
+    EXPECT_FALSE(model->isSigningIn());
+    EXPECT_EQ(model->signInError(), "ログインがキャンセルされました");
+
+    model->signIn();
+    EXPECT_TRUE(model->isSigningIn());
+    EXPECT_EQ(model->signInError(), std::nullopt);
+    world.access.finishSignIn(std::make_exception_ptr(orvane::CancellationError()));
+    EXPECT_FALSE(model->isSigningIn());
+    EXPECT_EQ(model->signInError(), std::nullopt);
+
+    model->signIn();
+    world.access.finishSignIn();
+    EXPECT_FALSE(model->isSigningIn());
+    EXPECT_EQ(model->signInError(), std::nullopt);
+
+    // An answer after the panel is gone touches nothing.
+    model->signIn();
+    model.reset();
+    world.access.finishSignIn(std::make_exception_ptr(AuthError::message("遅すぎました")));
+    EXPECT_EQ(world.access.signIns, 4);
+}
+
+TEST(PanelModelPermissions, TheButtonsOpenTheSoundSettingsAndOnlyTheRecheckReadsAgain) {
+    PanelWorld world;
+    world.audio.systemAudio = false;
+    auto model = world.makeModel();
+
+    model->grantMicrophone();
+    model->grantSystemAudio();
+    EXPECT_EQ(world.launcher.started, (std::vector<std::string>{"pavucontrol --tab=4", "pavucontrol --tab=3"}));
+    EXPECT_EQ(world.shell.calls, (std::vector<std::string>{"front", "front"}));
+
+    world.audio.systemAudio = true;
+    model->grantSystemAudio();
+    EXPECT_EQ(model->screenPermission(), PermissionStatus::denied);
+    model->recheckPermissions();
+    EXPECT_EQ(model->screenPermission(), PermissionStatus::granted);
+}
+
+TEST(PanelModelDevices, TheAppearanceReadsTheListsAndTheSystemOutput) {
+    PanelWorld world;
+    auto model = world.makeModel();
+    EXPECT_TRUE(model->outputDevices().empty());
+    model->appear();
+    ASSERT_EQ(model->inputDevices().size(), 1u);
+    EXPECT_EQ(model->inputDevices()[0].name, "内蔵マイク");
+    ASSERT_EQ(model->outputDevices().size(), 2u);
+    EXPECT_EQ(model->selectedOutputUID(), "phones-uid");
+    EXPECT_EQ(world.recording.refreshes, 1);
+
+    world.audio.defaultOutput = 0;
+    model->appear();
+    EXPECT_EQ(model->selectedOutputUID(), "");
+}
+
+TEST(PanelModelDevices, TheOutputShownIsTheOneTheSystemUses) {
+    PanelWorld world;
+    auto model = world.makeModel();
+    model->appear();
+
+    model->selectOutput("speaker-uid");
+    EXPECT_EQ(world.audio.defaultOutput, world.speakers);
+    EXPECT_EQ(model->selectedOutputUID(), "speaker-uid");
+    EXPECT_EQ(world.recording.refreshes, 2);
+
+    // A refused switch leaves the picker on the output still in use.
+    world.audio.refuseSwitch = true;
+    model->selectOutput("phones-uid");
+    EXPECT_EQ(model->selectedOutputUID(), "speaker-uid");
+    EXPECT_EQ(world.recording.refreshes, 3);
+
+    // Unplugged since the list was read, or nothing chosen: nothing happens.
+    world.audio.refuseSwitch = false;
+    model->selectOutput("gone-uid");
+    model->selectOutput("");
+    EXPECT_EQ(world.audio.switches, 1);
+    EXPECT_EQ(world.recording.refreshes, 3);
+}
+
+TEST(PanelModelDevices, TheMicrophoneChoiceIsStoredAndTheLineInUseFollowsIt) {
+    PanelWorld world;
+    auto model = world.makeModel();
+    model->appear();
+    EXPECT_EQ(model->micSelection(), "");
+    EXPECT_EQ(model->micInUseText(), "録音に使うマイク: 内蔵マイク");
+
+    unsigned parts = 0;
+    model->onChange = [&](unsigned changed) { parts |= changed; };
+    model->selectMicrophone("unplugged-uid");
+    EXPECT_EQ(world.settings.preferredInputDeviceUID().value(), "unplugged-uid");
+    EXPECT_EQ(model->micSelection(), "unplugged-uid");
+    EXPECT_EQ(model->micInUseText(), "");
+    EXPECT_EQ(world.recording.currentDeviceInfo().value().inputName, "選んだ unplugged-uid");
+    EXPECT_EQ(parts, PanelModel::devicePart);
+
+    model->selectMicrophone("");
+    EXPECT_EQ(world.settings.preferredInputDeviceUID().value(), std::nullopt);
+    EXPECT_EQ(model->micInUseText(), "録音に使うマイク: 内蔵マイク");
+}
+
+TEST(PanelModelControls, TextsFollowThePhaseTheTimeAndTheJobs) {
+    PanelWorld world;
+    auto model = world.makeModel();
+    EXPECT_EQ(model->recordButtonTitle(), "録音開始");
+    EXPECT_EQ(model->elapsedText(), "");
+    EXPECT_EQ(model->transcriptionStatusText(), "");
+
+    model->toggleRecording();
+    world.recording.elapsed_.set(75.4);
+    EXPECT_EQ(model->recordButtonTitle(), "録音停止");
+    EXPECT_EQ(model->elapsedText(), "01:15");
+
+    world.recording.phase_.set(RecordingPhase::failed("マイクを開けませんでした"));
+    EXPECT_EQ(model->recordButtonTitle(), "録音開始");
+    EXPECT_EQ(model->elapsedText(), "");
+    EXPECT_EQ(model->recordingFailureText(), "マイクを開けませんでした");
+    model->toggleRecording();
+    EXPECT_EQ(model->recordingFailureText(), "");
+
+    world.recording.pending_.set(4);
+    EXPECT_EQ(model->transcriptionStatusText(), "文字起こし中…（他3件待機中）");
+    model->cancelTranscription();
+    EXPECT_EQ(world.recording.cancels, 1);
+}
+
+TEST(PanelModelControls, ATickChangesOnlyTheMeterPart) {
+    PanelWorld world;
+    auto model = world.makeModel();
+    model->toggleRecording();
+    std::vector<unsigned> changes;
+    model->onChange = [&](unsigned parts) { changes.push_back(parts); };
+    world.recording.elapsed_.set(0.1);
+    world.recording.level_.set(0.2f);
+    EXPECT_EQ(changes, (std::vector<unsigned>{PanelModel::meterPart, PanelModel::meterPart}));
+
+    changes.clear();
+    world.recording.text_.set("自分: こんにちは");
+    world.updates.setPendingUpdate(desktop::UpdateItem(*desktop::UpdateVersion::parse("1.2.0"), "1.2.0", "https://x"));
+    EXPECT_EQ(changes, (std::vector<unsigned>{PanelModel::transcriptPart, PanelModel::updatePart}));
+    EXPECT_EQ(model->updateBannerText(), "新しいバージョン 1.2.0 が利用可能です");
+
+    // Nothing is told once the panel is gone.
+    model.reset();
+    world.recording.elapsed_.set(0.2);
+    EXPECT_EQ(world.recording.elapsed_.subscriberCount(), 0u);
+}
+
+TEST(PanelModelShell, CopyFolderSettingsAndUpdateGoThroughTheShell) {
+    PanelWorld world;
+    auto model = world.makeModel();
+    world.recording.text_.set("自分: はい\n相手: どうも");
+    model->copyTranscript();
+    model->openSaveFolder();
+    model->openSettings();
+    model->installUpdate();
+    EXPECT_EQ(world.shell.calls,
+              (std::vector<std::string>{"copy 自分: はい\n相手: どうも", "open " + world.settings.saveDirectory().string(),
+                                        "front", "settings", "front", "update check"}));
+}
