@@ -30,18 +30,6 @@ const char* const kAudioVoiceUsage =
 
 namespace {
 
-bool isSampleFile(const std::string& path) {
-    auto extension = std::filesystem::path(path).extension().string();
-    for (char& c : extension) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return extension == ".f32" || extension == ".npy";
-}
-
-std::vector<float> inputSamples(const std::string& path) {
-    return isSampleFile(path) ? readSamples(path) : AudioProcessor::loadAudioAsFloatArray(path);
-}
-
 std::optional<float> floatOption(CommandLine& commandLine, const std::string& name) {
     auto value = commandLine.takeOption(name);
     return value ? std::optional(parseFloatArgument(*value, name)) : std::nullopt;
@@ -74,7 +62,7 @@ int runAudioVad(CommandLine& commandLine) {
         vad = std::make_shared<EnergyVAD>(int64_t{16000}, frameLength.value_or(0.1f), overlap.value_or(0.0f),
                                           threshold.value_or(0.02f));
     }
-    const auto samples = inputSamples(input);
+    const auto samples = readAudioInput(input);
     if (flagsOnly) {
         Json line = Json::object();
         line["flags"] = vad->voiceActivity(samples);
@@ -126,7 +114,7 @@ int runAudioChunks(CommandLine& commandLine) {
         options = decodingOptionsFromArgument(*optionsArgument);
     }
     VADAudioChunker chunker(padding ? parseIntArgument(*padding, "--padding") : 16000, vad);
-    for (const auto& chunk : chunker.chunkAll(inputSamples(input), maxChunkLength, options)) {
+    for (const auto& chunk : chunker.chunkAll(readAudioInput(input), maxChunkLength, options)) {
         printChunk(chunk);
     }
     return 0;

@@ -2,17 +2,14 @@
 
 #include "DecodeArguments.h"
 #include "DecodeCommands.h"
+#include "FolderDecoder.h"
 #include "JsonLines.h"
 #include "NumberArguments.h"
 #include "OptionsArgument.h"
-#include "OrvaneCore/Models/ModelUtilities.h"
 #include "Sonavex/Core/Decoding/TextDecoder.h"
 #include "Sonavex/Core/FrontEnd/StageArray.h"
-#include "Sonavex/Core/Models/ModelVariant.h"
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
-#include "Sonavex/Utilities/ModelUtilities.h"
 #include "Sonavex/Utilities/WhisperError.h"
-#include "TokenizerFolder.h"
 
 namespace sonavex::tool {
 
@@ -23,31 +20,20 @@ struct FolderDecoder {
     std::shared_ptr<StageArray> encoderOutput;
 };
 
-// The folder's "TextDecoder" model and tokenizer; multilingual as the model's vocabulary and width say.
-// The encoder output from its file, or zeros of the decoder's input shape.
+// The folder's decoder and the encoder output from its file, or zeros of the decoder's input shape.
 FolderDecoder loadFolder(const std::string& folder, const std::optional<std::string>& encoderOutputPath) {
-    FolderDecoder loaded{std::make_shared<TextDecoder>(), nullptr};
-    TextDecoder& decoder = *loaded.decoder;
-    decoder.loadModel(orvane::ModelUtilities::detectModelURL(folder, "TextDecoder"),
-                      ml::ComputeUnits::cpuOnly, false);
-    decoder.setTokenizer(loadTokenizerFolder(folder));
-    const std::optional<int64_t> logitsSize = decoder.logitsSize();
-    const std::optional<int64_t> embedSize = decoder.embedSize();
-    if (!logitsSize || !embedSize) {
-        throw WhisperError::modelsUnavailable("The decoder model has no \"logits\" output or no "
-                                              "\"encoder_output_embeds\" input");
-    }
-    decoder.setIsModelMultilingual(isMultilingual(ModelUtilities::detectVariant(*logitsSize, *embedSize)));
+    FolderDecoder loaded{loadFolderDecoder(folder), nullptr};
     std::shared_ptr<ml::MultiArray> encoderOutput;
     if (encoderOutputPath) {
         encoderOutput = readHalfArray(*encoderOutputPath);
     } else {
-        const std::optional<int64_t> frames = decoder.windowSize();
+        const std::optional<int64_t> frames = loaded.decoder->windowSize();
         if (!frames) {
             throw WhisperError::prepareDecoderInputsFailed("Unable to determine encoderOutputDim");
         }
-        encoderOutput = std::make_shared<ml::MultiArray>(std::vector<int64_t>{1, *embedSize, 1, *frames},
-                                                         ml::MultiArrayDataType::Float16);
+        encoderOutput = std::make_shared<ml::MultiArray>(
+            std::vector<int64_t>{1, *loaded.decoder->embedSize(), 1, *frames},
+            ml::MultiArrayDataType::Float16);
     }
     loaded.encoderOutput = StageArray::make(encoderOutput);
     return loaded;

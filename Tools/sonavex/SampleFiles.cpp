@@ -2,6 +2,7 @@
 
 #include "InputFiles.h"
 #include "Platform/ML/Npy.h"
+#include "Sonavex/Core/Audio/AudioProcessor.h"
 
 #include <bit>
 #include <cstring>
@@ -58,6 +59,12 @@ void writeSamples(const std::filesystem::path& path, const std::vector<float>& s
     if (!out) {
         throw std::runtime_error("Cannot write " + path.string() + ": " + std::strerror(errno));
     }
+}
+
+std::vector<float> readAudioInput(const std::string& path) {
+    const std::string extension = extensionOf(path);
+    return extension == ".f32" || extension == ".npy" ? readSamples(path)
+                                                      : AudioProcessor::loadAudioAsFloatArray(path);
 }
 
 } // namespace sonavex::tool
