@@ -34,16 +34,6 @@ DecodingOptions withoutTimestamps(DecodingOptions::Arguments arguments = {}) {
     return DecodingOptions(arguments);
 }
 
-std::vector<std::string> linesStartingWith(const LogCapture& log, const std::string& prefix) {
-    std::vector<std::string> found;
-    for (const auto& line : log.lines()) {
-        if (line.rfind(prefix, 0) == 0) {
-            found.push_back(line);
-        }
-    }
-    return found;
-}
-
 template <class Call> void expectWhisperError(Call call, WhisperError::Kind kind, const std::string& prefix) {
     try {
         call();
@@ -94,15 +84,15 @@ TEST(DecoderLoop, ForcesThePromptThenKeepsSampledTokensUntilTheEnd) {
 
     // The flat answers of the forced steps make the timestamp rules pick the first timestamp at step 2,
     // which takes the prompt's place at step 3.
-    EXPECT_EQ(linesStartingWith(log, "Forcing prompt tokenIndex: ").size(), 3u);
+    EXPECT_EQ(log.linesStartingWith("Forcing prompt tokenIndex: ").size(), 3u);
     EXPECT_EQ(
-        linesStartingWith(log, "Forcing prompt tokenIndex: 2, token: 50359, text: <|transcribe|>").size(),
+        log.linesStartingWith("Forcing prompt tokenIndex: 2, token: 50359, text: <|transcribe|>").size(),
         1u);
-    EXPECT_EQ(linesStartingWith(log, "Skipping prompt tokenIndex: 3, token: 50364, text: <|0.00|>").size(),
+    EXPECT_EQ(log.linesStartingWith("Skipping prompt tokenIndex: 3, token: 50364, text: <|0.00|>").size(),
               1u);
-    EXPECT_EQ(linesStartingWith(log, "Predicted next tokenIndex: 7, token: 50257").size(), 1u);
-    EXPECT_EQ(linesStartingWith(log, "--------------- DECODER INPUTS DEBUG").size(), 4u);
-    EXPECT_EQ(linesStartingWith(log, "Running main loop for a maximum of 223 iterations").size(), 1u);
+    EXPECT_EQ(log.linesStartingWith("Predicted next tokenIndex: 7, token: 50257").size(), 1u);
+    EXPECT_EQ(log.linesStartingWith("--------------- DECODER INPUTS DEBUG").size(), 4u);
+    EXPECT_EQ(log.linesStartingWith("Running main loop for a maximum of 223 iterations").size(), 1u);
 
     // Cache column t holds step t's input token; the masks open position 6 next.
     ASSERT_TRUE(result.cache && result.cache->alignmentWeights);
@@ -122,7 +112,7 @@ TEST(DecoderLoop, ATextCandidateBeforeTheLastPromptTokenLeavesItForced) {
     LogCapture log;
     auto state = scripted.inputs(DecodingOptions(), {SOT, EN, TRANSCRIBE, T0});
     const auto result = decode(scripted, withoutTimestamps(), *state);
-    EXPECT_EQ(linesStartingWith(log, "Forcing prompt tokenIndex: 3, token: 50364").size(), 1u);
+    EXPECT_EQ(log.linesStartingWith("Forcing prompt tokenIndex: 3, token: 50364").size(), 1u);
     EXPECT_EQ(result.tokens, (std::vector<int64_t>{SOT, EN, TRANSCRIBE, T0, EOT}));
 }
 
@@ -254,8 +244,8 @@ TEST(DecoderLoop, AStopRequestEndsTheWindowAtTheNextCheck) {
                                    return false;
                                });
     EXPECT_EQ(result.tokens.size(), 4u + 4u + 1u); // samples of steps 3 to 6, then the end
-    EXPECT_EQ(linesStartingWith(log, "Early stopping").size(), 1u);
-    EXPECT_TRUE(linesStartingWith(log, "Early stop flag not found").empty());
+    EXPECT_EQ(log.linesStartingWith("Early stopping").size(), 1u);
+    EXPECT_TRUE(log.linesStartingWith("Early stop flag not found").empty());
 
     // A false answer at a forced step is ignored.
     scripted.decoder.beforePrediction = [&](int64_t, const ml::MultiArray*) {

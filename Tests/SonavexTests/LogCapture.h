@@ -31,6 +31,17 @@ public:
         return lines_;
     }
 
+    /// The lines that begin with `prefix`, in order.
+    std::vector<std::string> linesStartingWith(const std::string& prefix) const {
+        std::vector<std::string> found;
+        for (const auto& line : lines()) {
+            if (line.rfind(prefix, 0) == 0) {
+                found.push_back(line);
+            }
+        }
+        return found;
+    }
+
 private:
     orvane::Logging::LogLevel previousLevel_;
     orvane::Logging::Callback previousCallback_;

@@ -18,16 +18,6 @@ std::vector<float> temperaturesOf(const std::vector<Attempt>& attempts) {
     return temperatures;
 }
 
-std::vector<std::string> linesStartingWith(const LogCapture& log, const std::string& prefix) {
-    std::vector<std::string> found;
-    for (const auto& line : log.lines()) {
-        if (line.rfind(prefix, 0) == 0) {
-            found.push_back(line);
-        }
-    }
-    return found;
-}
-
 std::vector<float> asFloats(const std::vector<ml::Float16>& values) {
     return {values.begin(), values.end()};
 }
@@ -77,12 +67,12 @@ TEST(TemperatureFallback, AWindowThatAlwaysFallsBackIsTriedAtEveryTemperatureAnd
     EXPECT_EQ(result->text(), "b");
     EXPECT_EQ(result->timings().totalDecodingFallbacks, 6);
     EXPECT_EQ(result->timings().totalDecodingLoops, 24); // the attempts' timings add up
-    EXPECT_EQ(linesStartingWith(log, "Fallback #"),
+    EXPECT_EQ(log.linesStartingWith("Fallback #"),
               (std::vector<std::string>{
                   "Fallback #1 (compressionRatioThreshold)", "Fallback #2 (compressionRatioThreshold)",
                   "Fallback #3 (compressionRatioThreshold)", "Fallback #4 (compressionRatioThreshold)",
                   "Fallback #5 (compressionRatioThreshold)", "Fallback #6 (compressionRatioThreshold)"}));
-    EXPECT_EQ(linesStartingWith(log, "Decoding Temperature: ").back(), "Decoding Temperature: 1.0");
+    EXPECT_EQ(log.linesStartingWith("Decoding Temperature: ").back(), "Decoding Temperature: 1.0");
 }
 
 TEST(TemperatureFallback, EachRetryReasonTriesAgainAndSilenceDoesNot) {
@@ -111,7 +101,7 @@ TEST(TemperatureFallback, TheRealDecodersRepetitionFallsBackAtEveryTemperature) 
     Stages stages({{decodertest::NO_TIMESTAMPS, 3, A, -1}, {A, -1, A, -1}});
     LogCapture log(orvane::Logging::LogLevel::info);
     const auto result = runOneWindow(stages, DecodingOptions({.withoutTimestamps = true}));
-    EXPECT_EQ(linesStartingWith(log, "Fallback #6").size(), 1u);
+    EXPECT_EQ(log.linesStartingWith("Fallback #6").size(), 1u);
     EXPECT_EQ(stages.decoder->attempts().size(), 6u);
     EXPECT_EQ(result->timings().totalDecodingFallbacks, 6);
     ASSERT_EQ(result->segments().size(), 1u);
@@ -128,7 +118,7 @@ TEST(TemperatureFallback, NoFallbackCountMeansOneAttemptWithItsBookkeeping) {
         runOneWindow(stages, DecodingOptions({.temperature = 0.3f, .temperatureFallbackCount = 0}));
     EXPECT_EQ(temperaturesOf(stages.decoder->attempts()), (std::vector<float>{0.300048828125f}));
     EXPECT_EQ(result->timings().totalDecodingFallbacks, 1);
-    EXPECT_EQ(linesStartingWith(log, "Fallback #"),
+    EXPECT_EQ(log.linesStartingWith("Fallback #"),
               (std::vector<std::string>{"Fallback #1 (logProbThreshold)"}));
     EXPECT_EQ(result->text(), "a");
 }
@@ -161,7 +151,7 @@ TEST(TemperatureFallback, AMultilingualDecoderDetectsTheLanguageBeforeEveryAttem
     EXPECT_EQ(result->language(), "ja");
     EXPECT_DOUBLE_EQ(result->timings().decodingPredictions, 0.5); // the detections' share
     EXPECT_EQ(
-        linesStartingWith(log, "Prefill prompt updated to: ").front(),
+        log.linesStartingWith("Prefill prompt updated to: ").front(),
         R"(Prefill prompt updated to: ["<|startoftranscript|>", "<|ja|>", "<|transcribe|>", "<|0.00|>"])");
 }
 

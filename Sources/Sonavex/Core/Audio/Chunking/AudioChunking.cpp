@@ -2,6 +2,7 @@
 
 #include "OrvaneCore/Errors/ErrorDescription.h"
 #include "Sonavex/Utilities/Logging.h"
+#include "Sonavex/Utilities/TranscriptionUtilities.h"
 
 #include <cmath>
 #include <stdexcept>
@@ -19,25 +20,12 @@ std::string describe(const std::exception_ptr& error) {
     }
 }
 
-/// Int(offsetSeconds × 16000) in single precision, truncated; refused where it has no 64-bit value.
-int64_t samplesAt(float seconds) {
+/// Refuses an offset whose Int(offsetSeconds × 16000), single precision and truncated, has no 64-bit value.
+void requireSampleIndex(float seconds) {
     const float samples = std::trunc(seconds * 16000.0f);
     constexpr float limit = 9223372036854775808.0f;
     if (!(samples >= -limit && samples < limit)) {
         throw std::out_of_range("Chunk offset of " + std::to_string(seconds) + " s has no sample index");
-    }
-    return static_cast<int64_t>(samples);
-}
-
-void moveSegment(TranscriptionSegment& segment, int64_t offsetSamples, float offsetSeconds) {
-    segment.seek += offsetSamples;
-    segment.start += offsetSeconds;
-    segment.end += offsetSeconds;
-    if (segment.words) {
-        for (auto& word : *segment.words) {
-            word.start += offsetSeconds;
-            word.end += offsetSeconds;
-        }
     }
 }
 
@@ -58,11 +46,11 @@ AudioChunking::updateSeekOffsetsForResults(const std::vector<ChunkResults>& chun
             continue;
         }
         const float offsetSeconds = static_cast<float>(audioChunks[i].seekOffsetIndex) / 16000.0f;
-        const int64_t offsetSamples = samplesAt(offsetSeconds);
+        requireSampleIndex(offsetSeconds);
         for (const auto& result : chunkedResults[i].get()) {
             auto segments = result->segments();
             for (auto& segment : segments) {
-                moveSegment(segment, offsetSamples, offsetSeconds);
+                segment = TranscriptionUtilities::updateSegmentTimings(segment, offsetSeconds);
             }
             result->setSeekTime(offsetSeconds);
             result->setSegments(std::move(segments));
