@@ -141,6 +141,9 @@ TEST(SegmentSeeker, SingleTimestampEndingClosesTheLastSegmentAndSeeksToItsTimest
     ASSERT_TRUE(segments);
     expectSegments(*segments, {{2.0f, 3.0f, {T0, A, timestamp(100)}, " a"},
                                {3.0f, 5.0f, {timestamp(100), B, timestamp(300)}, " b"}});
+
+    // Unless asked to skip them, the text spells out the special tokens.
+    EXPECT_EQ((*seek(decoded, 0, skippingSpecialTokens(false)).second)[1].text, "<|1.00|> b<|3.00|>");
 }
 
 TEST(SegmentSeeker, WithoutAnEndingTheUnfinishedTailIsLeftForTheNextWindow) {
@@ -177,15 +180,6 @@ TEST(SegmentSeeker, WithoutATimestampPairTheWholeResultIsOneSegment) {
     EXPECT_EQ(next, kWindow);
     ASSERT_TRUE(segments);
     expectSegments(*segments, {{0.0f, 30.0f, {}, ""}});
-}
-
-TEST(SegmentSeeker, TextKeepsSpecialTokensUnlessAskedToSkipThem) {
-    const DecodingResult decoded = result({T0, A, timestamp(100), timestamp(100), B, timestamp(300), EOT});
-    const auto [next, segments] = seek(decoded, 0, skippingSpecialTokens(false));
-    ASSERT_TRUE(segments);
-    ASSERT_EQ(segments->size(), 2u);
-    EXPECT_EQ((*segments)[0].text, "<|0.00|> a<|1.00|>");
-    EXPECT_EQ((*segments)[1].text, "<|1.00|> b<|3.00|>");
 }
 
 TEST(SegmentSeeker, SeekAdvancesAreTruncatedProductsOf32BitFloats) {

