@@ -36,10 +36,10 @@ void halfLinear(const float* x, size_t in, const uint16_t* W, const float* bias,
 void halfMlp(const float* x, size_t width, const uint16_t* W1, const float* b1, size_t hidden, const uint16_t* W2,
              const float* b2, float* y) {
     const KernelTable& k = activeKernels();
-    // One slice per thread: each row of W2 is then read in runs of hidden / threads halves (1.3 KB for the
-    // largest models), long enough for the prefetcher; small layers take fewer slices.
+    // Several slices per thread, so a thread that is held up leaves its share to the others (each row of W2
+    // is still read in runs of 160 halves or more); small layers take fewer slices.
     const size_t minHidden = std::max<size_t>(16, (size_t(1) << 16) / std::max<size_t>(width, 1));
-    const size_t tasks = std::clamp<size_t>(hidden / minHidden, 1, ThreadPool::shared().threadCount());
+    const size_t tasks = std::clamp<size_t>(hidden / minHidden, 1, ThreadPool::shared().threadCount() * 4);
     thread_local std::vector<float> partialSums; // the caller's: the tasks reach it through `partial`
     std::vector<float>& partial = partialSums;
     partial.assign(tasks * width, 0.0f);
