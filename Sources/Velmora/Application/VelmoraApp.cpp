@@ -2,6 +2,11 @@
 
 #include "Velmora/Label/MenuBarLabel.h"
 #include "Velmora/Lifecycle/MessageBoxInstallAlerts.h"
+#include "Velmora/Panel/CorePanelAccess.h"
+#include "Velmora/Panel/SessionPanelRecording.h"
+#include "Velmora/Panel/Widgets/DesktopFolderOpener.h"
+#include "Velmora/Panel/Widgets/PanelContent.h"
+#include "Velmora/Panel/Widgets/QtPanelShell.h"
 #include "Velmora/Recording/RecordToggle.h"
 #include "Velmora/Recording/RecordingSessionControl.h"
 #include "Velmora/Updates/UpdaterConfiguration.h"
@@ -81,7 +86,7 @@ void VelmoraApp::buildScenes() {
     const bool hasTray =
         environment_.hasTray ? environment_.hasTray() : QSystemTrayIcon::isSystemTrayAvailable();
     panel_ = std::make_unique<PanelWindow>(hasTray);
-    panel_->setContent(new PlaceholderPanelContent([this] { openSettings(); }));
+    buildPanelContent();
     panel_->onAppear = [this] { panelDidAppear(); };
 
     settingsWindow_ = std::make_unique<SettingsWindow>(*updater_, *lifecycle_, environment_.processControl.terminate);
@@ -99,6 +104,28 @@ void VelmoraApp::buildScenes() {
     }
 }
 
+void VelmoraApp::buildPanelContent() {
+    auto* core = dynamic_cast<RecordingSessionControl*>(session_.get());
+    if (core == nullptr) {
+        // Nothing records: the panel offers the settings only.
+        panel_->setContent(new PlaceholderPanelContent([this] { openSettings(); }));
+        return;
+    }
+    permissions_ = std::make_unique<Permissions>(Permissions::standard());
+    panelRecording_ = std::make_unique<SessionPanelRecording>(core->session(), *session_);
+    panelAccess_ = std::make_unique<CorePanelAccess>(authSession_, *modelSetupGate_);
+    folderOpener_ = std::make_unique<DesktopFolderOpener>();
+    QtPanelShell::Actions actions;
+    actions.window = [this]() -> QWidget* { return panel_.get(); };
+    actions.openSettings = [this] { openSettings(); };
+    actions.checkForUpdates = [this] { updater_->checkForUpdates(); };
+    panelShell_ = std::make_unique<QtPanelShell>(std::move(actions), *folderOpener_);
+    panelModel_ = std::make_unique<PanelModel>(PanelModel::Dependencies{
+        *panelRecording_, *panelAccess_, *settings_, *updateAvailability_, *permissions_, AudioSystem::shared(),
+        *panelShell_});
+    panel_->setContent(new PanelContent(*panelModel_));
+}
+
 void VelmoraApp::didFinishLaunching() {
     appDelegate_->applicationDidFinishLaunching();
     appDelegate_->openURLs(options_.urls);
@@ -109,6 +136,9 @@ void VelmoraApp::didFinishLaunching() {
 }
 
 void VelmoraApp::panelDidAppear() {
+    if (panelModel_) {
+        panelModel_->appear();
+    }
     if (hotKeyManager_) {
         return;
     }

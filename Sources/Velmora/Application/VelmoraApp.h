@@ -15,6 +15,8 @@
 #include "Velmora/Lifecycle/AppLifecycle.h"
 #include "Velmora/Lifecycle/InstallAlerts.h"
 #include "Velmora/Lifecycle/InstallLocationCheck.h"
+#include "Velmora/Panel/PanelModel.h"
+#include "Velmora/Panel/Widgets/FolderOpener.h"
 #include "Velmora/Recording/RecordingControl.h"
 #include "Velmora/Updates/DialogUpdatePresenter.h"
 #include "Velmora/Windows/PanelWindow.h"
@@ -86,11 +88,14 @@ public:
     QSystemTrayIcon& trayIcon() { return *trayIcon_; }
     PanelWindow& panel() { return *panel_; }
     SettingsWindow& settingsWindow() { return *settingsWindow_; }
+    /// The record tab's model; none when the environment gave no core recording session.
+    PanelModel* panelModel() { return panelModel_.get(); }
     /// None until the panel has come on screen once.
     HotKeyManager* hotKeyManager() { return hotKeyManager_.get(); }
 
 private:
     void buildScenes();
+    void buildPanelContent();
     void panelDidAppear();
 
     Environment environment_;
@@ -112,6 +117,14 @@ private:
     std::unique_ptr<DialogUpdatePresenter> updatePresenter_;
     std::unique_ptr<StandardUserDriver> userDriver_;
     std::unique_ptr<Updater> updater_;
+
+    // The panel's model and what it stands on; none when there is no core recording session to show.
+    std::unique_ptr<Permissions> permissions_;
+    std::unique_ptr<PanelRecording> panelRecording_;
+    std::unique_ptr<PanelAccess> panelAccess_;
+    std::unique_ptr<FolderOpener> folderOpener_;
+    std::unique_ptr<PanelShell> panelShell_;
+    std::unique_ptr<PanelModel> panelModel_;
 
     std::unique_ptr<PanelWindow> panel_;
     std::unique_ptr<SettingsWindow> settingsWindow_;
