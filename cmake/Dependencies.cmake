@@ -16,7 +16,7 @@ pkg_check_modules(GIO REQUIRED IMPORTED_TARGET gio-2.0)
 find_package(pugixml REQUIRED)
 find_package(X11 REQUIRED)
 # The application shell only.
-find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network)
+find_package(Qt6 REQUIRED COMPONENTS Core Gui Widgets Network Test)
 
 if(VELMORA_BUILD_TESTS)
     find_package(GTest REQUIRED)
