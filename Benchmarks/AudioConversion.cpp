@@ -8,6 +8,7 @@
 #include "Platform/Audio/Files/AacFileWriter.h"
 #include "Platform/Audio/Files/CafWriter.h"
 #include "Platform/Audio/Files/StreamingAacWriter.h"
+#include "RecordingTracks.h"
 #include "VelmoraCore/AudioCapture/AudioConverter.h"
 
 #include <benchmark/benchmark.h>
@@ -26,8 +27,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-constexpr int kRate = 48000;
-constexpr int kBlock = 480; // 10 ms, the capture callbacks' size
+using benchsupport::writeMicrophoneTrack;
+using benchsupport::writeSystemTrack;
+constexpr int kRate = benchsupport::kCaptureRate;
 
 double recordingSeconds() {
     const char* minutes = std::getenv("VELMORA_BENCH_MINUTES");
@@ -41,27 +43,6 @@ std::string cpuModelName() {
             return line.substr(line.find(':') + 2);
     return "unknown";
 }
-
-// Speech-like test signal: tones that come and go plus a little noise, different per channel.
-class Signal {
-public:
-    explicit Signal(int channel) : channel_(channel), noise_(uint32_t(12345 + channel)) {}
-    void fill(float* out, int frames) {
-        for (int i = 0; i < frames; ++i, ++t_) {
-            const double s = double(t_) / kRate;
-            const double envelope = 0.5 + 0.5 * std::sin(2 * M_PI * (0.7 + 0.2 * channel_) * s);
-            const double tone = std::sin(2 * M_PI * (180 + 40 * channel_ + 60 * std::sin(s)) * s) +
-                                0.3 * std::sin(2 * M_PI * 1100 * s);
-            noise_ = noise_ * 1664525u + 1013904223u;
-            out[i] = float(0.2 * envelope * tone + 0.01 * (double(noise_ >> 8) / double(1 << 24) - 0.5));
-        }
-    }
-
-private:
-    int channel_;
-    uint32_t noise_;
-    int64_t t_ = 0;
-};
 
 struct Recording {
     fs::path folder;
@@ -85,31 +66,6 @@ struct Recording {
 Recording& recording() {
     static Recording shared;
     return shared;
-}
-
-void writeMicrophoneTrack(const fs::path& path, double seconds) {
-    audio::CafWriter writer(path, kRate, 1);
-    Signal signal(0);
-    std::vector<float> block(kBlock);
-    const float* planes[] = {block.data()};
-    for (int64_t done = 0, total = int64_t(seconds * kRate); done < total; done += kBlock) {
-        signal.fill(block.data(), kBlock);
-        writer.write(planes, kBlock);
-    }
-    writer.close();
-}
-
-// The streaming writer when `streaming`, else the synchronous writer under it: the same file, without a
-// backlog of queued samples when the producer runs far ahead of real time.
-template <class Writer> void writeSystemTrack(Writer& writer, double seconds) {
-    Signal left(1), right(2);
-    std::vector<float> l(kBlock), r(kBlock);
-    const float* planes[] = {l.data(), r.data()};
-    for (int64_t done = 0, total = int64_t(seconds * kRate); done < total; done += kBlock) {
-        left.fill(l.data(), kBlock);
-        right.fill(r.data(), kBlock);
-        writer.write(planes, kBlock);
-    }
 }
 
 // Runs `step` in a child process; returns its wall seconds and its peak resident memory in MB.
