@@ -5,6 +5,7 @@
 // own) next to that of a child that does nothing, so a reader sees that memory stays flat whatever
 // the length. The files are made at start and removed at the end.
 
+#include "BenchmarkSupport.h"
 #include "Platform/Audio/Files/AacFileWriter.h"
 #include "Platform/Audio/Files/CafWriter.h"
 #include "Platform/Audio/Files/StreamingAacWriter.h"
@@ -27,6 +28,7 @@
 namespace {
 
 namespace fs = std::filesystem;
+using benchsupport::cpuModelName;
 using benchsupport::writeMicrophoneTrack;
 using benchsupport::writeSystemTrack;
 constexpr int kRate = benchsupport::kCaptureRate;
@@ -34,14 +36,6 @@ constexpr int kRate = benchsupport::kCaptureRate;
 double recordingSeconds() {
     const char* minutes = std::getenv("VELMORA_BENCH_MINUTES");
     return 60.0 * (minutes != nullptr ? std::max(1.0, std::atof(minutes)) : 60.0);
-}
-
-std::string cpuModelName() {
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    for (std::string line; std::getline(cpuinfo, line);)
-        if (line.rfind("model name", 0) == 0)
-            return line.substr(line.find(':') + 2);
-    return "unknown";
 }
 
 struct Recording {

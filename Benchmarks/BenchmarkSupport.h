@@ -188,6 +188,17 @@ inline double measuredCopyGigabytesPerSecond() {
     return best;
 }
 
+/// The processor's model name from /proc/cpuinfo, for the figures' labels.
+inline std::string cpuModelName() {
+    std::ifstream cpuinfo("/proc/cpuinfo");
+    for (std::string line; std::getline(cpuinfo, line);) {
+        if (line.rfind("model name", 0) == 0) {
+            return line.substr(line.find(':') + 2);
+        }
+    }
+    return "unknown";
+}
+
 /// Resident memory in MB from /proc/self/status: "VmRSS" now, "VmHWM" the high-water mark since the last
 /// reset.
 inline double residentMegabytes(const std::string& field = "VmRSS") {

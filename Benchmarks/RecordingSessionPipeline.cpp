@@ -4,7 +4,8 @@
 // the mel spectrogram, one audio-encoder window and a decoder step per token, with random weights of the
 // tiny or the turbo size; the track is loaded and chunked by the transcriber's own planner). Seconds per
 // step, and the main thread's longest stall while the job runs: the longest single main-thread task and
-// the longest wait of a probe task posted every millisecond from another thread (target under 16 ms).
+// the longest wait of a probe task posted every millisecond from another thread (target under 16 ms), next
+// to that wait over five seconds with nothing running, measured just before.
 // The raw tracks are made at start and removed at the end.
 
 #include "BenchmarkSupport.h"
@@ -43,16 +44,6 @@ double recordingSeconds() {
 
 double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-std::string cpuModelName() {
-    std::ifstream cpuinfo("/proc/cpuinfo");
-    for (std::string line; std::getline(cpuinfo, line);) {
-        if (line.rfind("model name", 0) == 0) {
-            return line.substr(line.find(':') + 2);
-        }
-    }
-    return "unknown";
 }
 
 /// The raw tracks, made once per run.
@@ -288,6 +279,10 @@ void BM_PostProcessRecording(benchmark::State& state) {
 
         std::atomic<bool> probing{true};
         std::atomic<double> longestProbeWait{0};
+        // The same wait over five seconds before the recording, with the main thread idle: what the machine's
+        // scheduling alone costs a posted task right now.
+        std::atomic<bool> idleBaseline{true};
+        std::atomic<double> longestIdleWait{0};
         Clock::time_point jobStart;
         session.pendingTranscriptions().subscribe([&](int pending) {
             if (pending == 1 && !dispatcher.measuring) {
@@ -310,13 +305,20 @@ void BM_PostProcessRecording(benchmark::State& state) {
                 loop.post([&, posted] {
                     if (dispatcher.measuring) {
                         longestProbeWait = std::max(longestProbeWait.load(), secondsSince(posted));
+                    } else if (idleBaseline) {
+                        longestIdleWait = std::max(longestIdleWait.load(), secondsSince(posted));
                     }
                 });
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
         });
 
-        loop.post([&] { session.start(); });
+        const auto baselineTimer = loop.scheduleRepeating(std::chrono::seconds(5), [&] {
+            if (idleBaseline) {
+                idleBaseline = false;
+                session.start();
+            }
+        });
         std::unique_ptr<velmora::RepeatingTimer> stopTimer;
         session.phase().subscribe([&](const velmora::RecordingPhase& phase) {
             if (phase.isRecording()) {
@@ -347,6 +349,7 @@ void BM_PostProcessRecording(benchmark::State& state) {
         state.counters["chunks"] = times.chunks;
         state.counters["longestMainTask ms"] = 1000 * dispatcher.longestTaskSeconds;
         state.counters["longestProbeWait ms"] = 1000 * longestProbeWait.load();
+        state.counters["idleProbeWait ms"] = 1000 * longestIdleWait.load();
         state.counters["mainTasks"] = dispatcher.tasks;
         state.SetIterationTime(times.seconds["job"]);
     }
