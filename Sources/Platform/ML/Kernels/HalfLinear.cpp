@@ -37,7 +37,7 @@ void halfMlp(const float* x, size_t width, const uint16_t* W1, const float* b1, 
              const float* b2, float* y) {
     const KernelTable& k = activeKernels();
     // Several slices per thread, so a thread that is held up leaves its share to the others (each row of W2
-    // is still read in runs of 160 halves or more); small layers take fewer slices.
+    // is still read in runs of 96 halves or more at the public sizes); small layers take fewer slices.
     const size_t minHidden = std::max<size_t>(16, (size_t(1) << 16) / std::max<size_t>(width, 1));
     const size_t tasks = std::clamp<size_t>(hidden / minHidden, 1, ThreadPool::shared().threadCount() * 4);
     thread_local std::vector<float> partialSums; // the caller's: the tasks reach it through `partial`
