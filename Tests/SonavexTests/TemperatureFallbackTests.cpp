@@ -123,18 +123,6 @@ TEST(TemperatureFallback, NoFallbackCountMeansOneAttemptWithItsBookkeeping) {
     EXPECT_EQ(result->text(), "a");
 }
 
-TEST(TemperatureFallback, ANegativeFallbackCountMakesNoAttemptAndFails) {
-    Stages stages(wholeWindowScript());
-    try {
-        runOneWindow(stages, DecodingOptions({.temperatureFallbackCount = -1}));
-        ADD_FAILURE() << "no error";
-    } catch (const WhisperError& error) {
-        EXPECT_EQ(error.kind(), WhisperError::Kind::decodingFailed);
-        EXPECT_EQ(error.message(), "Decoding failed");
-    }
-    EXPECT_TRUE(stages.decoder->attempts().empty());
-}
-
 TEST(TemperatureFallback, AMultilingualDecoderDetectsTheLanguageBeforeEveryAttempt) {
     Stages stages(wholeWindowScript());
     stages.decoder->scripted = {scriptedResult(A, "logProbThreshold"), scriptedResult(B)};
@@ -175,20 +163,16 @@ TEST(TemperatureFallback, DetectionIsSkippedOrItsFailureLeavesTheLanguageToTheDe
         EXPECT_EQ(stages.decoder->attempts()[0].prompt, (std::vector<int64_t>{SOT}));
         EXPECT_EQ(result->language(), "ja");
     }
-    for (auto options : {DecodingOptions({.language = "en", .detectLanguage = true}),
-                         DecodingOptions({.detectLanguage = false})}) {
+    // A language given, detection off, or a decoder that is not multilingual: no detection.
+    for (auto [options, multilingual] :
+         {std::pair{DecodingOptions({.language = "en", .detectLanguage = true}), true},
+          std::pair{DecodingOptions({.detectLanguage = false}), true},
+          std::pair{DecodingOptions({.detectLanguage = true}), false}}) {
         Stages stages(wholeWindowScript());
+        stages.decoder->setIsModelMultilingual(multilingual);
         stages.decoder->scripted = {scriptedResult(A)};
         stages.decoder->detected = "ja";
         runOneWindow(stages, options);
-        EXPECT_EQ(stages.decoder->detections, 0);
-    }
-    {
-        Stages stages(wholeWindowScript());
-        stages.decoder->setIsModelMultilingual(false);
-        stages.decoder->scripted = {scriptedResult(A)};
-        stages.decoder->detected = "ja";
-        runOneWindow(stages, DecodingOptions({.detectLanguage = true}));
         EXPECT_EQ(stages.decoder->detections, 0);
     }
 }
