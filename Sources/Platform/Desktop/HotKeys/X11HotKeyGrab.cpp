@@ -25,6 +25,12 @@ std::map<Display*, bool>& grabRefused() {
     return displays;
 }
 XErrorHandler previousHandler = nullptr;
+XIOErrorHandler previousIOHandler = nullptr;
+
+bool isOurs(Display* display) {
+    std::lock_guard lock(registryMutex);
+    return grabRefused().count(display) != 0;
+}
 
 int handleXError(Display* display, XErrorEvent* error) {
     {
@@ -40,9 +46,21 @@ int handleXError(Display* display, XErrorEvent* error) {
     return previousHandler != nullptr ? previousHandler(display, error) : 0;
 }
 
-void installErrorHandler() {
+// A server that goes away (an XWayland that ends) must not end the process either, as Xlib's default
+// does: our connection just stops delivering presses.
+int handleXIOError(Display* display) {
+    if (isOurs(display)) {
+        return 0;
+    }
+    return previousIOHandler != nullptr ? previousIOHandler(display) : 0;
+}
+
+void installErrorHandlers() {
     static std::once_flag once;
-    std::call_once(once, [] { previousHandler = XSetErrorHandler(handleXError); });
+    std::call_once(once, [] {
+        previousHandler = XSetErrorHandler(handleXError);
+        previousIOHandler = XSetIOErrorHandler(handleXIOError);
+    });
 }
 
 // The modifier bit a key symbol is mapped to (Alt and Num Lock move between Mod1..Mod5 by keymap).
@@ -107,12 +125,13 @@ X11HotKeyGrab::X11HotKeyGrab(const std::string& keySymbol, unsigned modifiers, s
                              const std::string& displayName)
     : state_(std::make_unique<State>()) {
     state_->onPress = std::move(onPress);
-    installErrorHandler();
+    installErrorHandlers();
     state_->display = XOpenDisplay(displayName.empty() ? nullptr : displayName.c_str());
     if (state_->display == nullptr) {
         return; // no X server: no shortcut
     }
     Display* display = state_->display;
+    XSetIOErrorExitHandler(display, [](Display*, void*) {}, nullptr);
     {
         std::lock_guard lock(registryMutex);
         grabRefused()[display] = false;
