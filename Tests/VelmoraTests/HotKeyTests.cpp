@@ -1,6 +1,8 @@
 #include "Platform/Desktop/HotKeys/X11HotKeyGrab.h"
 #include "ShellTestSupport.h"
 #include "Support/TestDisplay.h"
+#include "Support/TestPulseServer.h"
+#include "Support/TestSupport.h"
 #include "Velmora/Application/QtMainThreadDispatcher.h"
 #include "Velmora/HotKeys/HotKeyManager.h"
 #include "XTestKeyboard.h"
@@ -11,6 +13,7 @@
 
 using namespace velmora::app;
 using desktop::X11HotKeyGrab;
+using testsupport::TemporaryDirectory;
 
 namespace {
 
@@ -92,4 +95,33 @@ TEST(HotKeyManager, WithoutAnXDisplayThereIsNoShortcutAndNothingFails) {
     QtMainThreadDispatcher mainThread;
     HotKeyManager manager(mainThread, [] {}, ":4242");
     EXPECT_FALSE(manager.isRegistered());
+}
+
+// An X server that goes away (an XWayland that ends) leaves the application running without shortcut.
+TEST(HotKeyManager, AnXServerThatGoesAwayDoesNotEndTheProcess) {
+    if (testsupport::runCommand("command -v Xvfb >/dev/null") != 0) {
+        ASSERT_FALSE(testsupport::runningUnderCI()) << "Xvfb is missing";
+        GTEST_SKIP() << "no Xvfb";
+    }
+    TemporaryDirectory folder;
+    std::string pid;
+    const std::string displayFile = (folder / "display").string();
+    ASSERT_EQ(testsupport::runCommand("Xvfb -displayfd 3 -nolisten tcp 3>" + testsupport::shellQuoted(displayFile) +
+                                          " </dev/null >/dev/null 2>&1 & echo $!",
+                                      &pid),
+              0);
+    ASSERT_TRUE(shelltest::processEventsUntil([&] { return !testsupport::readFile(displayFile).empty(); }));
+    std::string number = testsupport::readFile(displayFile);
+    number.erase(number.find_last_not_of("\n") + 1);
+    pid.erase(pid.find_last_not_of("\n") + 1);
+
+    QtMainThreadDispatcher mainThread;
+    auto manager = std::make_unique<HotKeyManager>(mainThread, [] {}, ":" + number);
+    EXPECT_TRUE(manager->isRegistered());
+    // Gone once its socket is: it closes its connections before it removes that.
+    ASSERT_EQ(testsupport::runCommand("kill " + pid + " && while [ -e /tmp/.X11-unix/X" + number +
+                                      " ]; do sleep 0.05; done"),
+              0);
+    manager.reset(); // talks to the server that is gone
+    SUCCEED() << "still running";
 }
