@@ -18,4 +18,51 @@ std::string sessionFolderName(std::chrono::system_clock::time_point moment) {
     return name;
 }
 
+namespace {
+
+/// The decimal value of `count` ASCII digits at `offset`, or -1 when any is not a digit.
+int digits(std::string_view text, std::size_t offset, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = offset; i < offset + count; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return -1;
+        }
+        value = value * 10 + (text[i] - '0');
+    }
+    return value;
+}
+
+} // namespace
+
+std::optional<std::chrono::system_clock::time_point> sessionFolderDate(std::string_view name) {
+    // "yyyy-MM-dd_HHmmss"
+    if (name.size() != 17 || name[4] != '-' || name[7] != '-' || name[10] != '_') {
+        return std::nullopt;
+    }
+    const int fields[] = {digits(name, 0, 4),  digits(name, 5, 2),  digits(name, 8, 2),
+                          digits(name, 11, 2), digits(name, 13, 2), digits(name, 15, 2)};
+    for (const int field : fields) {
+        if (field < 0) {
+            return std::nullopt;
+        }
+    }
+    std::tm local{};
+    local.tm_year = fields[0] - 1900;
+    local.tm_mon = fields[1] - 1;
+    local.tm_mday = fields[2];
+    local.tm_hour = fields[3];
+    local.tm_min = fields[4];
+    local.tm_sec = fields[5];
+    local.tm_isdst = -1;
+    tzset();
+    const std::time_t time = mktime(&local);
+    const auto moment = std::chrono::system_clock::time_point(std::chrono::seconds(time));
+    // mktime carries out-of-range fields over (February 30th becomes March 1st), moves a time the clocks
+    // skipped and answers -1 on failure; none of these names itself again, so none is a date.
+    if (sessionFolderName(moment) != name) {
+        return std::nullopt;
+    }
+    return moment;
+}
+
 } // namespace velmora

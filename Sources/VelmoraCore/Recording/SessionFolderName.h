@@ -3,11 +3,17 @@
 // calendar, every field zero-padded), so the folders sort by time and the history finds them.
 
 #include <chrono>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace velmora {
 
 /// In the process's time zone (TZ, else the system's).
 std::string sessionFolderName(std::chrono::system_clock::time_point moment);
+
+/// The start a folder name stands for: the whole name in exactly that form, naming a local time that
+/// exists (so it names itself again); none otherwise.
+std::optional<std::chrono::system_clock::time_point> sessionFolderDate(std::string_view name);
 
 } // namespace velmora

@@ -10,11 +10,15 @@ namespace velmora {
 namespace fs = std::filesystem;
 
 AppSettings::AppSettings(std::shared_ptr<DefaultsStore> defaults)
-    : saveDirectory_(orvane::FileManager::documentsDirectory() / "ベルモラ"), defaults_(std::move(defaults)),
+    : saveDirectory_(standardSaveDirectory()), defaults_(std::move(defaults)),
       modelName_(defaults_->string(modelNameKey).value_or(defaultModelName)),
       vadThreshold_(defaults_->floatValue(vadThresholdKey).value_or(defaultVADThreshold)) {
     // Through the setter, so the key is written back (or removed) at once.
     setPreferredInputDeviceUID(defaults_->string(preferredInputDeviceUIDKey));
+}
+
+std::filesystem::path AppSettings::standardSaveDirectory() {
+    return orvane::FileManager::documentsDirectory() / "ベルモラ";
 }
 
 void AppSettings::setModelName(std::string value) {

@@ -30,6 +30,8 @@ public:
 
     /// The documents folder + "ベルモラ". Not created here.
     const std::filesystem::path& saveDirectory() const { return saveDirectory_; }
+    /// The same folder without reading (or writing back) any setting.
+    static std::filesystem::path standardSaveDirectory();
 
     /// The speech-model variant to load.
     const Observable<std::string>& modelName() const { return modelName_; }
