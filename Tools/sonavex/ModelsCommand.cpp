@@ -1,12 +1,14 @@
-// sonavex models convert|support|variant|format: the engine's model helpers, and turning a public
-// checkpoint into a model folder the engine loads.
+// sonavex models convert|download|support|variant|format: the engine's model helpers, fetching a model
+// variant as the engine does, and turning a public checkpoint into a model folder the engine loads.
 
 #include "CommandRegistry.h"
 #include "InputFiles.h"
 #include "JsonLines.h"
 #include "NumberArguments.h"
 #include "OrvaneCore/External/Hub/HubApiWrapper.h"
+#include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Models/ModelSupportConfig.h"
+#include "Sonavex/Core/Sonavex.h"
 #include "Sonavex/Utilities/CheckpointConverter.h"
 #include "Sonavex/Utilities/ModelUtilities.h"
 #include "StandardOutputToError.h"
@@ -24,26 +26,59 @@ constexpr const char* kUsage =
     "                         OUT_DIR [--cache-length N]\n"
     "      {\"variant\", \"folder\"}: a checkpoint in the model hub's layout becomes a model folder; with\n"
     "      --repo its files are first brought into the mirror (progress on standard error)\n"
-    "  sonavex models support DEVICE-ID [--config FILE]       {\"default\", \"supported\", \"disabled\"}\n"
+    "  sonavex models download VARIANT --repo OWNER/NAME [--endpoint URL] [--download-base DIR]\n"
+    "      {\"folder\"}: the variant's folder fetched into the mirror (or built from its public checkpoint\n"
+    "      when the repository has none of this runtime's models; progress on standard error)\n"
+    "  sonavex models support DEVICE-ID [--config FILE | --repo OWNER/NAME [--endpoint URL]]\n"
+    "      {\"default\", \"supported\", \"disabled\"}: from the built-in table, a support file, or the\n"
+    "      repository's support file (the built-in table when it cannot be fetched)\n"
     "  sonavex models variant LOGITS-DIM ENCODER-DIM          {\"variant\", \"tokenizer\"}\n"
     "  sonavex models format NAME…                            {\"models\"}\n";
+
+// Prints "download N%" on standard error each time the whole percentage changes.
+std::function<void(const orvane::Progress&)> percentPrinter() {
+    return [shown = -1L](const orvane::Progress& progress) mutable {
+        const long percent = std::lround(std::floor(progress.fractionCompleted() * 100));
+        if (percent != shown) {
+            shown = percent;
+            std::cerr << "download " << percent << "%\n";
+        }
+    };
+}
+
+std::optional<std::filesystem::path> pathOption(const std::optional<std::string>& value) {
+    return value ? std::optional<std::filesystem::path>(*value) : std::nullopt;
+}
 
 // Brings the checkpoint's files into the mirror and returns the repository's local folder.
 std::filesystem::path downloadCheckpoint(const std::string& repo, const std::optional<std::string>& endpoint,
                                          const std::optional<std::string>& downloadBase) {
     StandardOutputToError quiet;
-    const orvane::HubApiWrapper hub(downloadBase ? std::optional<std::filesystem::path>(*downloadBase)
-                                                 : std::nullopt,
-                                    std::nullopt, endpoint);
-    long shown = -1;
+    const orvane::HubApiWrapper hub(pathOption(downloadBase), std::nullopt, endpoint);
     return hub.snapshot(orvane::HubApiWrapper::Repo(repo), "main", CheckpointConverter::checkpointPatterns(),
-                        [&shown](const orvane::Progress& progress) {
-                            const long percent = std::lround(std::floor(progress.fractionCompleted() * 100));
-                            if (percent != shown) {
-                                shown = percent;
-                                std::cerr << "download " << percent << "%\n";
-                            }
-                        });
+                        percentPrinter());
+}
+
+int download(CommandLine& commandLine) {
+    const auto repo = commandLine.takeOption("--repo");
+    const auto endpoint = commandLine.takeOption("--endpoint");
+    const auto downloadBase = commandLine.takeOption("--download-base");
+    const std::string variant = commandLine.takePositional("VARIANT");
+    commandLine.finish();
+    if (!repo) {
+        throw CommandLine::UsageError("download needs --repo OWNER/NAME");
+    }
+    std::filesystem::path folder;
+    {
+        StandardOutputToError quiet;
+        folder = Sonavex::download(variant, pathOption(downloadBase), false, *repo, std::nullopt,
+                                   endpoint.value_or(std::string(Constants::defaultRemoteEndpoint)),
+                                   percentPrinter());
+    }
+    Json line = Json::object();
+    line["folder"] = folder.string();
+    printJsonLine(line);
+    return 0;
 }
 
 int convert(CommandLine& commandLine) {
@@ -74,11 +109,24 @@ int convert(CommandLine& commandLine) {
 
 int support(CommandLine& commandLine) {
     const auto configFile = commandLine.takeOption("--config");
+    const auto repo = commandLine.takeOption("--repo");
+    const auto endpoint = commandLine.takeOption("--endpoint");
     const std::string device = commandLine.takePositional("DEVICE-ID");
     commandLine.finish();
+    if (configFile && repo) {
+        throw CommandLine::UsageError("--config and --repo exclude each other");
+    }
+    if (endpoint && !repo) {
+        throw CommandLine::UsageError("--endpoint goes with --repo");
+    }
     std::optional<ModelSupportConfig> config;
     if (configFile) {
         config = ModelSupportConfig::fromJson(readInput(*configFile));
+    } else if (repo) {
+        StandardOutputToError quiet;
+        config = Sonavex::fetchModelSupportConfig(*repo, std::nullopt, std::nullopt,
+                                                  std::string(Constants::defaultRemoteConfigName),
+                                                  endpoint.value_or(std::string(Constants::defaultRemoteEndpoint)));
     }
     ModelSupport models = ModelUtilities::modelSupport(device, config ? &*config : nullptr);
     std::sort(models.disabled.begin(), models.disabled.end());
@@ -115,9 +163,12 @@ int format(CommandLine& commandLine) {
 }
 
 int run(CommandLine& commandLine) {
-    const std::string action = commandLine.takePositional("convert, support, variant or format");
+    const std::string action = commandLine.takePositional("convert, download, support, variant or format");
     if (action == "convert") {
         return convert(commandLine);
+    }
+    if (action == "download") {
+        return download(commandLine);
     }
     if (action == "support") {
         return support(commandLine);
