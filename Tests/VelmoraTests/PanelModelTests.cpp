@@ -172,23 +172,6 @@ TEST(PanelModelSignIn, PressingClearsTheErrorAndOnlyARealFailureIsShown) {
     EXPECT_EQ(world.access.signIns, 4);
 }
 
-TEST(PanelModelPermissions, TheButtonsOpenTheSoundSettingsAndOnlyTheRecheckReadsAgain) {
-    PanelWorld world;
-    world.audio.systemAudio = false;
-    auto model = world.makeModel();
-
-    model->grantMicrophone();
-    model->grantSystemAudio();
-    EXPECT_EQ(world.launcher.started, (std::vector<std::string>{"pavucontrol --tab=4", "pavucontrol --tab=3"}));
-    EXPECT_EQ(world.shell.calls, (std::vector<std::string>{"front", "front"}));
-
-    world.audio.systemAudio = true;
-    model->grantSystemAudio();
-    EXPECT_EQ(model->screenPermission(), PermissionStatus::denied);
-    model->recheckPermissions();
-    EXPECT_EQ(model->screenPermission(), PermissionStatus::granted);
-}
-
 TEST(PanelModelDevices, TheAppearanceReadsTheListsAndTheSystemOutput) {
     PanelWorld world;
     auto model = world.makeModel();
@@ -250,31 +233,6 @@ TEST(PanelModelDevices, TheMicrophoneChoiceIsStoredAndTheLineInUseFollowsIt) {
     EXPECT_EQ(model->micInUseText(), "録音に使うマイク: 内蔵マイク");
 }
 
-TEST(PanelModelControls, TextsFollowThePhaseTheTimeAndTheJobs) {
-    PanelWorld world;
-    auto model = world.makeModel();
-    EXPECT_EQ(model->recordButtonTitle(), "録音開始");
-    EXPECT_EQ(model->elapsedText(), "");
-    EXPECT_EQ(model->transcriptionStatusText(), "");
-
-    model->toggleRecording();
-    world.recording.elapsed_.set(75.4);
-    EXPECT_EQ(model->recordButtonTitle(), "録音停止");
-    EXPECT_EQ(model->elapsedText(), "01:15");
-
-    world.recording.phase_.set(RecordingPhase::failed("マイクを開けませんでした"));
-    EXPECT_EQ(model->recordButtonTitle(), "録音開始");
-    EXPECT_EQ(model->elapsedText(), "");
-    EXPECT_EQ(model->recordingFailureText(), "マイクを開けませんでした");
-    model->toggleRecording();
-    EXPECT_EQ(model->recordingFailureText(), "");
-
-    world.recording.pending_.set(4);
-    EXPECT_EQ(model->transcriptionStatusText(), "文字起こし中…（他3件待機中）");
-    model->cancelTranscription();
-    EXPECT_EQ(world.recording.cancels, 1);
-}
-
 TEST(PanelModelControls, ATickChangesOnlyTheMeterPart) {
     PanelWorld world;
     auto model = world.makeModel();
@@ -295,17 +253,4 @@ TEST(PanelModelControls, ATickChangesOnlyTheMeterPart) {
     model.reset();
     world.recording.elapsed_.set(0.2);
     EXPECT_EQ(world.recording.elapsed_.subscriberCount(), 0u);
-}
-
-TEST(PanelModelShell, CopyFolderSettingsAndUpdateGoThroughTheShell) {
-    PanelWorld world;
-    auto model = world.makeModel();
-    world.recording.text_.set("自分: はい\n相手: どうも");
-    model->copyTranscript();
-    model->openSaveFolder();
-    model->openSettings();
-    model->installUpdate();
-    EXPECT_EQ(world.shell.calls,
-              (std::vector<std::string>{"copy 自分: はい\n相手: どうも", "open " + world.settings.saveDirectory().string(),
-                                        "front", "settings", "front", "update check"}));
 }

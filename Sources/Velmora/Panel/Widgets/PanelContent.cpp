@@ -51,7 +51,6 @@ PanelContent::PanelContent(PanelModel& model, QWidget* parent) : QWidget(parent)
     gear->setObjectName("settingsButton");
     gear->setIcon(style::settingsIcon());
     gear->setAutoRaise(true);
-    gear->setToolTip(qt("設定"));
     headerLayout->addWidget(gear);
     layout_->addWidget(header);
     connect(gear, &QToolButton::clicked, this, [this] { model_.openSettings(); });
