@@ -104,6 +104,15 @@ TEST(TranscriptionResult, JsonWritesSeekTimeAlwaysAndNeedsItBack) {
     } catch (const orvane::DecodingError& error) {
         EXPECT_EQ(error.kind(), orvane::DecodingError::Kind::keyNotFound);
     }
+    // Keys are read in their order: the first one missing is the one named.
+    Json withoutText = encoded;
+    withoutText.erase("text");
+    try {
+        transcriptionResultFromJson(withoutText);
+        ADD_FAILURE() << "read without text";
+    } catch (const orvane::DecodingError& error) {
+        EXPECT_EQ(error.debugDescription(), "No value associated with key \"text\".");
+    }
     auto twin = encoded.get<TranscriptionResultStruct>();
     EXPECT_FALSE(twin.seekTime);
     EXPECT_EQ(Json(twin), encoded);

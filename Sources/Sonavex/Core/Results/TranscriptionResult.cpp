@@ -72,9 +72,10 @@ void to_json(Json& json, const TranscriptionResult& result) {
 
 std::shared_ptr<TranscriptionResult> transcriptionResultFromJson(const Json& json) {
     json::requireObject(json, "TranscriptionResult");
-    // Unlike its plain twin, the class needs the key, though it may hold null.
-    json::present(json, "seekTime");
     auto plain = json.get<TranscriptionResultStruct>();
+    // Unlike its plain twin, the class needs the key, though it may hold null; checked last, as the key
+    // comes last, so a document missing an earlier key names that one.
+    json::present(json, "seekTime");
     return TranscriptionResult::make(std::move(plain.text), std::move(plain.segments),
                                      std::move(plain.language), plain.timings, plain.seekTime);
 }
