@@ -4,7 +4,8 @@
 // share of the machine's peak for the precision used (measured in the same run; also per CPU second, for a
 // machine shared with other work), and the share of time
 // in matrix products (with their fused bias/GELU), attention and everything else. A last case loads the
-// turbo-shaped mel, encoder and decoder, runs one window and reports the peak resident memory they add.
+// turbo-shaped mel, encoder and decoder, runs one window through the mel and encoder models and the
+// decoder's first step, and reports the peak resident memory they add.
 
 #include "BenchmarkSupport.h"
 #include "OrvaneCore/Models/ModelPrediction.h"
@@ -68,7 +69,7 @@ void BM_AudioEncoderWindow(benchmark::State& state) {
                    (tiles ? " (bfloat16 tiles)" : " (float32)"));
 }
 
-// The models a turbo-sized transcription holds, and one window through them.
+// The models a turbo-sized transcription holds, and one window through them (up to the first token).
 void BM_TurboResidentMemory(benchmark::State& state) {
     const ml::ComputeUnits units = kUnits[state.range(0)];
     const ml::WhisperPreset preset = *ml::WhisperPreset::named("turbo");
@@ -96,7 +97,29 @@ void BM_TurboResidentMemory(benchmark::State& state) {
         const auto features = mel->predict(melInput)->multiArray("melspectrogram_features");
         ml::DictionaryFeatureProvider encoderInput;
         encoderInput.set("melspectrogram_features", ml::FeatureValue(features));
-        benchmark::DoNotOptimize(encoder->predict(encoderInput));
+        const auto embeds = encoder->predict(encoderInput)->multiArray("encoder_output_embeds");
+        // The window's first decoder step (its cross-attention keys and values are made here).
+        const ml::TextDecoderShape& s = preset.decoder;
+        const int64_t e = s.layers * s.width;
+        auto padding = std::make_shared<ml::MultiArray>(
+            ml::MultiArray::filled({1, s.cacheLength}, ml::MultiArrayDataType::Float16, -10000.0));
+        padding->setValue(0, 0.0);
+        auto update = std::make_shared<ml::MultiArray>(std::vector<int64_t>{1, s.cacheLength},
+                                                       ml::MultiArrayDataType::Int32);
+        update->setValue(0, 1);
+        auto cache = std::make_shared<ml::MultiArray>(std::vector<int64_t>{1, e, 1, s.cacheLength},
+                                                      ml::MultiArrayDataType::Float16);
+        ml::DictionaryFeatureProvider decoderInput;
+        decoderInput.set("input_ids", ml::FeatureValue(std::make_shared<ml::MultiArray>(
+                                          ml::MultiArray::filled({1}, ml::MultiArrayDataType::Int32, 50258))));
+        decoderInput.set("cache_length", ml::FeatureValue(std::make_shared<ml::MultiArray>(
+                                             ml::MultiArray::filled({1}, ml::MultiArrayDataType::Int32, 0))));
+        decoderInput.set("key_cache", ml::FeatureValue(cache));
+        decoderInput.set("value_cache", ml::FeatureValue(cache));
+        decoderInput.set("kv_cache_update_mask", ml::FeatureValue(update));
+        decoderInput.set("encoder_output_embeds", ml::FeatureValue(embeds));
+        decoderInput.set("decoder_key_padding_mask", ml::FeatureValue(padding));
+        benchmark::DoNotOptimize(decoder->predict(decoderInput));
         // What the models and the window add to the process (the benchmark's own buffers are not theirs).
         state.counters["peak resident MB"] = residentMegabytes("VmHWM") - before;
         state.counters["before load MB"] = before;
