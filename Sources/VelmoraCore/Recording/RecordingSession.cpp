@@ -190,8 +190,7 @@ void RecordingSession::beginRecording() {
             phase_.set(Phase::failed(lowSpaceMessage));
             return;
         }
-        folder = settings_.saveDirectory() / sessionFolderName(collaborators_.now());
-        std::filesystem::create_directories(folder);
+        folder = makeSessionFolder(settings_.saveDirectory(), collaborators_.now());
         sessionFolder_ = folder;
     } catch (...) {
         micRecorder_->stop();

@@ -65,4 +65,16 @@ std::optional<std::chrono::system_clock::time_point> sessionFolderDate(std::stri
     return moment;
 }
 
+std::filesystem::path makeSessionFolder(const std::filesystem::path& saveDirectory,
+                                        std::chrono::system_clock::time_point moment) {
+    for (;; moment += std::chrono::seconds(1)) {
+        const auto folder = saveDirectory / sessionFolderName(moment);
+        // create_directory answers false when the folder already exists, so a taken name is never reused.
+        if (!std::filesystem::exists(std::filesystem::symlink_status(folder)) &&
+            std::filesystem::create_directory(folder)) {
+            return folder;
+        }
+    }
+}
+
 } // namespace velmora

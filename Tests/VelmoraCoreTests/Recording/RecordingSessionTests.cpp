@@ -171,3 +171,30 @@ TEST_F(RecordingSessionTest, StartsStopsAndResetsWhileTheRecordersAreBusyAreIgno
     waitForJobs();
     EXPECT_EQ(world.converter->calls.size(), 3u);
 }
+
+TEST_F(RecordingSessionTest, RecordingsStartedWithinOneSecondGetTheirOwnFolders) {
+    world.converter->gate.close(); // the first recording's raw files are still waiting for conversion
+    startRecording();
+    stopRecording();
+    ASSERT_TRUE(sessiontest::runUntil(loop, [this] { return world.converter->gate.waiting() == 1; }));
+    world.clock->advance(400ms);
+    startRecording();
+    stopRecording();
+    // A folder left over from elsewhere also just moves the name on.
+    std::filesystem::create_directory(folder("2025-03-04_090509"));
+    startRecording();
+
+    EXPECT_EQ(world.mic->files, (std::vector<std::filesystem::path>{folder() / "mic.caf",
+                                                                     folder("2025-03-04_090508") / "mic.caf",
+                                                                     folder("2025-03-04_090510") / "mic.caf"}));
+    EXPECT_EQ(sessiontest::folderContents(folder("2025-03-04_090508")),
+              (std::vector<std::string>{"mic.caf", "system_capture.mp4"}));
+    stopRecording();
+    world.converter->gate.open();
+    waitForJobs();
+    for (const char* name : {"2025-03-04_090507", "2025-03-04_090508", "2025-03-04_090510"}) {
+        EXPECT_EQ(sessiontest::folderContents(folder(name)),
+                  (std::vector<std::string>{"recording.m4a", "transcript.json", "transcript.txt"}))
+            << name;
+    }
+}
