@@ -36,11 +36,8 @@ std::string CAError::description() const {
 }
 
 std::string CAError::textualForm() const {
-    if (kind_ == Kind::status) {
-        return "status(operation: " + quotedLiteral(operation_) + ", status: " + std::to_string(status_) +
-               ")";
-    }
-    return AppError::textualForm();
+    // The error prints as its description, so a shown textual form reads the same as the description.
+    return description();
 }
 
 void caCheck(const std::string& operation, int32_t status) {

@@ -25,7 +25,7 @@ public:
     int32_t statusCode() const { return status_; }
 
     std::string description() const override;
-    /// status(operation: "…", status: n) or message("…").
+    /// The description: the error prints as it.
     std::string textualForm() const override;
 
     /// The status form of the description on its own.

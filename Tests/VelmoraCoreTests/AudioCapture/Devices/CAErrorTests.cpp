@@ -30,7 +30,8 @@ TEST(CAErrorTest, MessageIsItsTextAndBothShowThroughTheAppsErrorTexts) {
     const CAError status = CAError::status("pa_context_connect", 6);
     EXPECT_EQ(velmora::errorDescription(status), status.description());
     EXPECT_EQ(std::string(status.what()), status.description());
-    EXPECT_EQ(status.textualForm(), "status(operation: \"pa_context_connect\", status: 6)");
+    EXPECT_EQ(velmora::errorTextualForm(status), status.description());
+    EXPECT_EQ(velmora::errorTextualForm(message), "CFString プロパティが null");
     EXPECT_EQ(status.operation(), "pa_context_connect");
     EXPECT_EQ(status.statusCode(), 6);
 
