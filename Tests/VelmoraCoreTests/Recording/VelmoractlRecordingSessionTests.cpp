@@ -1,15 +1,42 @@
 #include "../VelmoractlRunner.h"
 #include "Support/TestPulseServer.h"
 #include "Support/TestSupport.h"
+#include "VelmoraCore/AudioCapture/Devices/DiskSpace.h"
 
+#include <cstdlib>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 
 namespace {
 
 class VelmoractlRecordingSessionTest : public testsupport::PulseServerTest {
 protected:
+    // The tool refuses to record with less than 10 GB free where the recordings go. When the temporary
+    // folder's disk is that full, the home's Documents folder links to shared memory instead (if it has
+    // the room), so the test does not depend on how full the build machine's disk happens to be.
+    VelmoractlRecordingSessionTest() {
+        const auto enough = [](const std::filesystem::path& path) {
+            const auto available = velmora::DiskSpace::availableBytes(path);
+            return !available || *available >= velmora::DiskSpace::warningThresholdBytes;
+        };
+        if (enough(velmoractl.home.path()) || !enough("/dev/shm")) {
+            return;
+        }
+        std::string pattern = "/dev/shm/velmora-test.XXXXXX";
+        if (mkdtemp(pattern.data()) != nullptr) {
+            roomyDocuments = pattern;
+            std::filesystem::create_directory_symlink(*roomyDocuments, velmoractl.home / "Documents");
+        }
+    }
+    ~VelmoractlRecordingSessionTest() override {
+        if (roomyDocuments) {
+            std::error_code ignored;
+            std::filesystem::remove_all(*roomyDocuments, ignored);
+        }
+    }
+
     /// The printed changes of one property, in order.
     static std::vector<nlohmann::json> changes(const std::string& output, const std::string& property) {
         std::vector<nlohmann::json> values;
@@ -25,6 +52,7 @@ protected:
     }
 
     velmoractltest::Velmoractl velmoractl;
+    std::optional<std::filesystem::path> roomyDocuments;
 };
 
 } // namespace
