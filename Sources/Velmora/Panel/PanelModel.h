@@ -110,6 +110,8 @@ public:
 
     PanelRecording& recording() const { return deps_.recording; }
     PanelAccess& access() const { return deps_.access; }
+    const AppSettings& settings() const { return deps_.settings; }
+    PanelShell& shell() const { return deps_.shell; }
 
     // The actions.
     void appear();

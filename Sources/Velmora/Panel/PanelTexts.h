@@ -12,7 +12,6 @@ namespace velmora::app::texts {
 inline constexpr const char* appName = "ベルモラ";
 inline constexpr const char* recordTab = "録音";
 inline constexpr const char* historyTab = "履歴";
-inline constexpr const char* historyPlaceholder = "録音の履歴はここに表示されます。";
 
 inline constexpr const char* install = "インストール…";
 
@@ -55,6 +54,10 @@ inline constexpr const char* transcribing = "文字起こし中…";
 inline constexpr const char* transcriptPlaceholder = "（文字起こし結果がここに表示されます）";
 inline constexpr const char* copyAll = "全文コピー";
 inline constexpr const char* openSaveFolder = "保存先をFinderで開く";
+
+inline constexpr const char* pastTranscripts = "過去の文字起こし";
+inline constexpr const char* back = "戻る";
+inline constexpr const char* openInFileManager = "Finderで開く";
 
 /// Truncated toward zero; a value that is not finite is 0 and one beyond 64 bits is clamped, so no
 /// reading can end the program.

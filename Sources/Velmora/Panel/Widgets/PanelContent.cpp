@@ -1,5 +1,6 @@
 #include "Velmora/Panel/Widgets/PanelContent.h"
 
+#include "Velmora/History/HistoryView.h"
 #include "Velmora/Panel/PanelTexts.h"
 #include "Velmora/Panel/Widgets/ModelSetupView.h"
 #include "Velmora/Panel/Widgets/PanelStyle.h"
@@ -31,6 +32,7 @@ QHBoxLayout* rowLayout(QWidget* row) {
 // Stretch slots of the panel's stack: above the header, the pages, below everything.
 constexpr int topSlot = 0;
 constexpr int pageSlot = 3;
+constexpr int historySlot = 4;
 constexpr int bottomSlot = 5;
 
 } // namespace
@@ -95,8 +97,9 @@ PanelContent::PanelContent(PanelModel& model, QWidget* parent) : QWidget(parent)
     record->addWidget(recordingInterface_, 1);
     layout_->addWidget(recordPage_);
 
-    historyPage_ = new QLabel(qt(texts::historyPlaceholder), this);
-    style::setSecondary(static_cast<QLabel*>(historyPage_));
+    historyPage_ = new QWidget(this);
+    auto* history = new QVBoxLayout(historyPage_);
+    history->setContentsMargins(0, 0, 0, 0);
     layout_->addWidget(historyPage_);
     layout_->addStretch();
 
@@ -134,15 +137,26 @@ void PanelContent::refreshLayout() {
     tabs_->setCurrentIndex(history ? 1 : 0);
     recordPage_->setVisible(!history);
     historyPage_->setVisible(history);
+    // The history lives only while its tab is shown: coming back starts again from a fresh list.
+    if (history && !historyView_) {
+        historyView_ = new HistoryView(model_.settings(), model_.shell(), historyPage_);
+        historyPage_->layout()->addWidget(historyView_);
+        historyView_->show();
+    } else if (!history && historyView_) {
+        delete historyView_;
+        historyView_ = nullptr;
+    }
     const PanelModel::Gate gate = model_.gate();
     permissionView_->setVisible(gate == PanelModel::Gate::permissions);
     signInView_->setVisible(gate == PanelModel::Gate::signIn);
     setupView_->setVisible(gate == PanelModel::Gate::modelSetup);
     recordingInterface_->setVisible(gate == PanelModel::Gate::recording);
-    // Only the recording interface asks for the panel's height; everything else sits centred.
-    const bool fills = !history && gate == PanelModel::Gate::recording;
+    // Only the recording interface and the history ask for the panel's height; everything else sits
+    // centred.
+    const bool fills = history || gate == PanelModel::Gate::recording;
     layout_->setStretch(topSlot, fills ? 0 : 1);
-    layout_->setStretch(pageSlot, fills ? 1 : 0);
+    layout_->setStretch(pageSlot, fills && !history ? 1 : 0);
+    layout_->setStretch(historySlot, history ? 1 : 0);
     layout_->setStretch(bottomSlot, fills ? 0 : 1);
 }
 

@@ -14,6 +14,7 @@ class QTabBar;
 
 namespace velmora::app {
 
+class HistoryView;
 class ModelSetupView;
 class PermissionView;
 class RecordingInterface;
@@ -26,6 +27,8 @@ public:
 
     PanelModel& model() const { return model_; }
     RecordingInterface& recordingInterface() const { return *recordingInterface_; }
+    /// None unless the history tab is shown.
+    HistoryView* historyView() const { return historyView_; }
 
     /// Redraws the parts named (PanelModel::Part bits).
     void refresh(unsigned parts);
@@ -44,6 +47,7 @@ private:
     SignInView* signInView_;
     ModelSetupView* setupView_;
     RecordingInterface* recordingInterface_;
+    HistoryView* historyView_ = nullptr;
 };
 
 } // namespace velmora::app

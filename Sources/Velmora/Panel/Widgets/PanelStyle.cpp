@@ -32,6 +32,16 @@ QFont headline(const QFont& base) {
     return font;
 }
 
+QFont callout(const QFont& base) {
+    return scaled(base, 0.94);
+}
+
+QFont subheadline(const QFont& base) {
+    QFont font = scaled(base, 0.9);
+    font.setBold(true);
+    return font;
+}
+
 QIcon icon(const char* name, QStyle::StandardPixmap fallback) {
     return QIcon::fromTheme(QString::fromLatin1(name), QApplication::style()->standardIcon(fallback));
 }
@@ -52,13 +62,13 @@ QIcon updateIcon() {
     return icon("software-update-available", QStyle::SP_ArrowDown);
 }
 
-void setTextColor(QLabel* label, const QColor& color) {
+void setTextColor(QWidget* label, const QColor& color) {
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, color);
     label->setPalette(palette);
 }
 
-void setSecondary(QLabel* label) {
+void setSecondary(QWidget* label) {
     QColor color = label->palette().color(QPalette::WindowText);
     color.setAlphaF(0.6f);
     setTextColor(label, color);

@@ -21,6 +21,10 @@ inline const QColor green{40, 170, 70};
 QFont caption(const QFont& base);
 QFont caption2(const QFont& base);
 QFont headline(const QFont& base);
+/// Between the body and the caption, for the dates of the history.
+QFont callout(const QFont& base);
+/// The smaller bold title of a tab's content.
+QFont subheadline(const QFont& base);
 
 /// The theme's icon `name`, else the style's `fallback`.
 QIcon icon(const char* name, QStyle::StandardPixmap fallback);
@@ -29,9 +33,9 @@ QIcon informationIcon();
 QIcon settingsIcon();
 QIcon updateIcon();
 
-void setTextColor(QLabel* label, const QColor& color);
+void setTextColor(QWidget* label, const QColor& color);
 /// The dimmed colour of secondary text.
-void setSecondary(QLabel* label);
+void setSecondary(QWidget* label);
 
 /// A label that wraps to as many lines as its text needs within the panel's width.
 QLabel* wrappingLabel(const QString& text, const QFont& font, QWidget* parent);
