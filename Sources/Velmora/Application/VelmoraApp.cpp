@@ -89,7 +89,8 @@ void VelmoraApp::buildScenes() {
     buildPanelContent();
     panel_->onAppear = [this] { panelDidAppear(); };
 
-    settingsWindow_ = std::make_unique<SettingsWindow>(*updater_, *lifecycle_, environment_.processControl.terminate);
+    settingsWindow_ = std::make_unique<SettingsWindow>(*settings_, *updater_, *authSession_, *lifecycle_,
+                                                       environment_.processControl.terminate);
 
     trayIcon_ = std::make_unique<QSystemTrayIcon>();
     trayLabel_ = std::make_unique<TrayLabel>(*trayIcon_, session_, *updateAvailability_);

@@ -1,9 +1,7 @@
 #pragma once
-// The settings window. Until the full form exists it holds the update check and the application's
-// restart and quit.
+// The settings window: the settings form in a window of its own, brought to the front when opened.
 
-#include "Velmora/Lifecycle/AppLifecycle.h"
-#include "VelmoraCore/Updates/Updater.h"
+#include "Velmora/Settings/SettingsView.h"
 
 #include <QWidget>
 #include <functional>
@@ -12,13 +10,19 @@ namespace velmora::app {
 
 class SettingsWindow final : public QWidget {
 public:
-    static constexpr int width = 480;
+    static constexpr int width = SettingsView::width;
 
-    /// `updater` and `lifecycle` must outlive the window; `quit` ends the application.
-    SettingsWindow(Updater& updater, AppLifecycle& lifecycle, std::function<void()> quit);
+    /// Everything must outlive the window; `quit` ends the application.
+    SettingsWindow(AppSettings& settings, Updater& updater, AuthSession& authSession, AppLifecycle& lifecycle,
+                   std::function<void()> quit);
+
+    SettingsView& view() const { return *view_; }
 
     /// Shows the window raised and active.
     void present();
+
+private:
+    SettingsView* view_;
 };
 
 } // namespace velmora::app
