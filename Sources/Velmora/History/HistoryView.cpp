@@ -22,10 +22,30 @@ QString qt(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-QHBoxLayout* headerLayout(QWidget* header) {
-    auto* layout = new QHBoxLayout(header);
+QHBoxLayout* rowLayout(QWidget* row) {
+    auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     return layout;
+}
+
+/// Both pages: a column with spacing 8 whose first child is a header row.
+struct Page {
+    QWidget* widget;
+    QVBoxLayout* layout;
+    QWidget* header;
+    QHBoxLayout* headerRow;
+};
+
+Page makePage(QWidget* parent) {
+    Page page{};
+    page.widget = new QWidget(parent);
+    page.layout = new QVBoxLayout(page.widget);
+    page.layout->setContentsMargins(0, 0, 0, 0);
+    page.layout->setSpacing(8);
+    page.header = new QWidget(page.widget);
+    page.headerRow = rowLayout(page.header);
+    page.layout->addWidget(page.header);
+    return page;
 }
 
 } // namespace
@@ -42,13 +62,7 @@ HistoryView::HistoryView(const AppSettings& settings, PanelShell& shell, QWidget
 }
 
 QWidget* HistoryView::makeListPage() {
-    auto* page = new QWidget(this);
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
-
-    auto* header = new QWidget(page);
-    auto* row = headerLayout(header);
+    const auto [page, layout, header, row] = makePage(this);
     auto* title = new QLabel(QString::fromUtf8(texts::pastTranscripts), header);
     title->setFont(style::subheadline(font()));
     row->addWidget(title);
@@ -57,7 +71,6 @@ QWidget* HistoryView::makeListPage() {
     refresh_->setIcon(style::icon("view-refresh", QStyle::SP_BrowserReload));
     refresh_->setAutoRaise(true);
     row->addWidget(refresh_);
-    layout->addWidget(header);
     connect(refresh_, &QToolButton::clicked, this, [this] { loadSessions(); });
 
     empty_ = new QLabel(QString::fromUtf8(HistoryListing::noRecordingsText), page);
@@ -82,13 +95,7 @@ QWidget* HistoryView::makeListPage() {
 }
 
 QWidget* HistoryView::makeDetailPage() {
-    auto* page = new QWidget(this);
-    auto* layout = new QVBoxLayout(page);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
-
-    auto* header = new QWidget(page);
-    auto* row = headerLayout(header);
+    const auto [page, layout, header, row] = makePage(this);
     back_ = new QPushButton(style::icon("go-previous", QStyle::SP_ArrowBack), QString::fromUtf8(texts::back), header);
     back_->setFlat(true);
     row->addWidget(back_);
@@ -97,7 +104,6 @@ QWidget* HistoryView::makeDetailPage() {
     detailDate_->setFont(style::caption(font()));
     style::setSecondary(detailDate_);
     row->addWidget(detailDate_);
-    layout->addWidget(header);
     connect(back_, &QPushButton::clicked, this, [this] { showList(); });
 
     detailText_ = new QPlainTextEdit(page);
@@ -108,7 +114,7 @@ QWidget* HistoryView::makeDetailPage() {
     layout->addWidget(detailText_, 1);
 
     auto* buttons = new QWidget(page);
-    auto* buttonRow = headerLayout(buttons);
+    auto* buttonRow = rowLayout(buttons);
     copy_ = new QPushButton(QString::fromUtf8(texts::copyAll), buttons);
     open_ = new QPushButton(QString::fromUtf8(texts::openInFileManager), buttons);
     buttonRow->addWidget(copy_);
