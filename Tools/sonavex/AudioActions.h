@@ -4,6 +4,10 @@
 
 #include "CommandLine.h"
 
+#include <cstdint>
+#include <optional>
+#include <string>
+
 namespace sonavex::tool {
 
 /// `sonavex audio vad …` and `sonavex audio chunks …`, with the action already taken.
@@ -19,5 +23,8 @@ int runAudioRecord(CommandLine& commandLine);
 
 /// Their usage lines.
 extern const char* const kAudioCaptureUsage;
+
+/// The number a --device option gives (nothing without one); a usage error outside 0...4294967295.
+std::optional<uint32_t> deviceArgument(const std::optional<std::string>& text);
 
 } // namespace sonavex::tool

@@ -44,17 +44,6 @@ int listDevices(CommandLine& commandLine) {
     return 0;
 }
 
-std::optional<uint32_t> deviceArgument(const std::optional<std::string>& text) {
-    if (!text) {
-        return std::nullopt;
-    }
-    const int64_t id = parseIntArgument(*text, "--device");
-    if (id < 0 || id > int64_t{std::numeric_limits<uint32_t>::max()}) {
-        throw CommandLine::UsageError("--device must be a device number from 0 to 4294967295");
-    }
-    return static_cast<uint32_t>(id);
-}
-
 int record(CommandLine& commandLine) {
     auto secondsText = commandLine.takeOption("--seconds");
     auto device = deviceArgument(commandLine.takeOption("--device"));
@@ -124,6 +113,17 @@ int record(CommandLine& commandLine) {
 }
 
 } // namespace
+
+std::optional<uint32_t> deviceArgument(const std::optional<std::string>& text) {
+    if (!text) {
+        return std::nullopt;
+    }
+    const int64_t id = parseIntArgument(*text, "--device");
+    if (id < 0 || id > int64_t{std::numeric_limits<uint32_t>::max()}) {
+        throw CommandLine::UsageError("--device must be a device number from 0 to 4294967295");
+    }
+    return static_cast<uint32_t>(id);
+}
 
 int runAudioDevices(CommandLine& commandLine) {
     return listDevices(commandLine);
