@@ -1,3 +1,4 @@
+#include "ModelFolder.h"
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 #include "Support/SpokenAudio.h"
@@ -7,33 +8,6 @@
 #include <fstream>
 #include <gtest/gtest.h>
 
-namespace {
-
-// A model folder as the engine reads one: small random models of the full window and the multilingual
-// tokenizer.
-void makeModelFolder(const std::filesystem::path& folder) {
-    const std::string tool = testsupport::toolPath("make-test-models").string();
-    const std::string out = " --out " + testsupport::shellQuoted(folder.string());
-    ASSERT_EQ(testsupport::runCommand(tool + " --kind mel --mels 80" + out + "/MelSpectrogram.mlmodelc"), 0);
-    ASSERT_EQ(testsupport::runCommand(tool + " --kind encoder --mels 80 --width 64 --layers 1" + out +
-                                      "/AudioEncoder.mlmodelc"),
-              0);
-    ASSERT_EQ(testsupport::runCommand(tool + " --kind decoder --vocab 51865 --width 64 --layers 1" + out +
-                                      "/TextDecoder.mlmodelc"),
-              0);
-    for (const char* file : {"tokenizer.json", "tokenizer_config.json"}) {
-        std::filesystem::copy_file(testsupport::dataPath("tokenizers/whisper-multilingual") / file,
-                                   folder / file);
-    }
-}
-
-void writeFloats(const std::filesystem::path& path, const std::vector<float>& samples) {
-    std::ofstream file(path, std::ios::binary);
-    file.write(reinterpret_cast<const char*>(samples.data()),
-               std::streamsize(samples.size() * sizeof(float)));
-}
-
-} // namespace
 
 TEST(SonavexTranscribeTool, TurnsSpokenAudioIntoOneResult) {
     testsupport::TemporaryDirectory folder;
