@@ -3,11 +3,9 @@
 
 #include "AudioActions.h"
 #include "CommandRegistry.h"
-#include "FolderDecoder.h"
 #include "JsonLines.h"
 #include "NumberArguments.h"
 #include "OptionsArgument.h"
-#include "OrvaneCore/Models/ModelUtilities.h"
 #include "PinnedDeviceSource.h"
 #include "SampleFiles.h"
 #include "StepCountingAudioProcessor.h"
@@ -15,9 +13,7 @@
 #include "Platform/Audio/Capture/PlaybackCaptureSource.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Audio/Streaming/AudioStreamTranscriber.h"
-#include "Sonavex/Core/FrontEnd/AudioEncoder.h"
-#include "Sonavex/Core/FrontEnd/FeatureExtractor.h"
-#include "Sonavex/Core/Text/SegmentSeeker.h"
+#include "Sonavex/Core/Sonavex.h"
 
 #include <atomic>
 #include <chrono>
@@ -111,13 +107,12 @@ int run(CommandLine& commandLine) {
     const StreamArguments arguments = parseArguments(commandLine);
 
     // Models and the played file are read before anything records, so either failing stops at once.
-    auto featureExtractor = std::make_shared<FeatureExtractor>();
-    featureExtractor->loadModel(orvane::ModelUtilities::detectModelURL(arguments.folder, "MelSpectrogram"),
-                                ml::ComputeUnits::cpuOnly, false);
-    auto audioEncoder = std::make_shared<AudioEncoder>();
-    audioEncoder->loadModel(orvane::ModelUtilities::detectModelURL(arguments.folder, "AudioEncoder"),
-                            ml::ComputeUnits::cpuOnly, false);
-    const std::shared_ptr<TextDecoder> textDecoder = loadFolderDecoder(arguments.folder);
+    SonavexConfig config;
+    config.modelFolder = arguments.folder;
+    config.download = false;
+    config.load = true;
+    config.logLevel = orvane::Logging::shared().logLevel();
+    const std::shared_ptr<Sonavex> engine = Sonavex::create(config);
 
     std::shared_ptr<audio::PlaybackCaptureSource> playback;
     std::shared_ptr<audio::CaptureSource> source;
@@ -158,8 +153,8 @@ int run(CommandLine& commandLine) {
     };
 
     const auto transcriber = std::make_shared<AudioStreamTranscriber>(
-        audioEncoder, featureExtractor, std::make_shared<SegmentSeeker>(), textDecoder, textDecoder->tokenizer(),
-        processor, arguments.options, arguments.confirm, arguments.silenceThreshold, kCompressionCheckWindow,
+        engine->audioEncoder(), engine->featureExtractor(), engine->segmentSeeker(), engine->textDecoder(),
+        engine->tokenizer(), processor, arguments.options, arguments.confirm, arguments.silenceThreshold, kCompressionCheckWindow,
         arguments.vad, onChange, source);
 
     // Ends capture after the time given, or once the file is played and the step after the one that saw
