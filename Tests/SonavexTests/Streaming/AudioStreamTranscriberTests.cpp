@@ -99,6 +99,19 @@ TEST(AudioStreamTranscriber, ARestartTranscribesTheNewRecordingFromItsStartAndKe
     streaming.stop();
 }
 
+TEST(AudioStreamTranscriber, AShorterReportAtTheSameFallbackCountKeepsTheEarlierText) {
+    Streaming streaming;
+    streaming.start();
+    streaming.record(40000);
+    streaming.processor->step(); // five windows, each reporting from its start again
+    streaming.log.waitForChange([](const State& oldState, const State& newState) {
+        return newState.unconfirmedText.size() == oldState.unconfirmedText.size() + 1 &&
+               newState.unconfirmedText.back() == oldState.currentText && !oldState.currentText.empty() &&
+               newState.currentText == oldState.currentText; // the text itself changes next
+    });
+    streaming.stop();
+}
+
 TEST(AudioStreamTranscriber, WithTheVoiceGateSilenceIsNotTranscribedAndStaysNew) {
     LogCapture logs;
     Streaming streaming(2, true);

@@ -7,6 +7,7 @@
 #include "Sonavex/Core/Audio/Streaming/AudioStreamTranscriber.h"
 #include "SonavexTests/TranscribeTaskFixture.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -81,6 +82,14 @@ public:
     State latest() const {
         std::lock_guard lock(mutex_);
         return changes_.empty() ? State{} : changes_.back().second;
+    }
+    /// Waits for a change (old, new) that `predicate` accepts, among those made so far or later.
+    template <class Predicate> void waitForChange(Predicate predicate) {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+            return std::any_of(changes_.begin(), changes_.end(),
+                               [&](const auto& change) { return predicate(change.first, change.second); });
+        });
     }
     template <class Predicate> State waitFor(Predicate predicate) {
         std::unique_lock lock(mutex_);
