@@ -67,12 +67,14 @@ TEST(PlaybackCapture, PauseHoldsThePlaceAndAStartAfterStopPlaysFromTheBeginning)
     std::mutex pausedLock;
     bool paused = false;
     stream = source.makeStream(std::nullopt, CaptureFormat{}, [&](const std::vector<float>& block) {
-        blocks.handler()(block);
-        std::lock_guard guard(pausedLock);
-        if (!paused && block.front() == 3200) {
-            paused = true;
-            stream->pause(); // from the handler itself
+        {
+            std::lock_guard guard(pausedLock);
+            if (!paused && block.front() == 3200) {
+                paused = true;
+                stream->pause(); // from the handler itself, before the test sees the block
+            }
         }
+        blocks.handler()(block);
     });
     stream->start();
     blocks.waitFor(3);
