@@ -20,26 +20,18 @@ constexpr size_t kBlockTiles = 8;
 // Keys per slice of the weighted sum: one slice of a value panel (256 x 32 floats) stays in L1.
 constexpr size_t kKeySlice = 256;
 
-// C[rows, columns] (row stride ldc) = A[rows, depth] (row stride lda) times a panel-major B, on register
-// tiles; rows past `rows` and columns past `columns` are computed in scratch and dropped.
-void tileProduct(const KernelTable& k, size_t rows, size_t columns, size_t depth, const float* a, size_t lda,
-                 const float* bPanels, size_t panelStride, float* c, size_t ldc, std::vector<float>& edge) {
+// C[paddedRows, panels * nr] (row stride ldc) = A[paddedRows, depth] (row stride lda) times a panel-major
+// B, on whole register tiles (the callers pad rows and columns). Slice by slice of the depth, so one
+// slice of a panel stays in L1 while every row tile of the block uses it.
+void tileProduct(const KernelTable& k, size_t paddedRows, size_t panels, size_t depth, const float* a, size_t lda,
+                 const float* bPanels, size_t panelStride, float* c, size_t ldc) {
     const size_t mr = k.gemmTileRows, nr = k.gemmPanelWidth;
-    edge.resize(mr * nr);
-    for (size_t p = 0; p * nr < columns; ++p) {
-        const size_t width = std::min(nr, columns - p * nr);
-        for (size_t r = 0; r < rows; r += mr) {
-            const size_t height = std::min(mr, rows - r);
-            const bool full = height == mr && width == nr;
-            float* target = full ? c + r * ldc + p * nr : edge.data();
-            const size_t stride = full ? ldc : nr;
-            for (size_t k0 = 0; k0 < depth; k0 += kKeySlice)
-                k.gemmTile(std::min(kKeySlice, depth - k0), a + r * lda + k0, lda,
-                           bPanels + p * panelStride + k0 * nr, target, stride, k0 > 0);
-            if (!full)
-                for (size_t i = 0; i < height; ++i)
-                    std::memcpy(c + (r + i) * ldc + p * nr, edge.data() + i * nr, width * sizeof(float));
-        }
+    for (size_t k0 = 0; k0 < depth; k0 += kKeySlice) {
+        const size_t slice = std::min(kKeySlice, depth - k0);
+        for (size_t p = 0; p < panels; ++p)
+            for (size_t r = 0; r < paddedRows; r += mr)
+                k.gemmTile(slice, a + r * lda + k0, lda, bPanels + p * panelStride + k0 * nr, c + r * ldc + p * nr,
+                           ldc, k0 > 0);
     }
 }
 
@@ -95,7 +87,7 @@ void attention(const AttentionArgs& a) {
 
     const size_t blockRows = mr * kBlockTiles, blocks = blocksOf(a.queries, blockRows);
     pool.parallelFor(a.heads * blocks, [&](size_t task) {
-        thread_local std::vector<float> scores, queries, edge;
+        thread_local std::vector<float> scores, queries, sums;
         const size_t h = task / blocks, q0 = (task % blocks) * blockRows;
         const size_t rows = std::min(blockRows, a.queries - q0);
         // Keys that no query of this block may see are left out of both products.
@@ -114,8 +106,9 @@ void attention(const AttentionArgs& a) {
             ldq = hs;
         }
         float* s = scores.data();
-        tileProduct(k, rows, seen, hs, q, ldq, keys.data() + h * keyPanels * keyPanelSize, keyPanelSize, s, ld,
-                    edge);
+        // Scores for whole panels of keys: those past `seen` are computed and never read.
+        tileProduct(k, paddedRows, ld / nr, hs, q, ldq, keys.data() + h * keyPanels * keyPanelSize, keyPanelSize,
+                    s, ld);
         for (size_t r = 0; r < paddedRows; ++r) {
             float* row = s + r * ld;
             if (r >= rows) { // padding rows take part in the tiles: keep them finite
@@ -124,8 +117,12 @@ void attention(const AttentionArgs& a) {
             }
             scoresToWeights(a, k, q0 + r, row, seen);
         }
-        tileProduct(k, rows, hs, seen, s, ld, values.data() + h * valuePanels * valuePanelSize, valuePanelSize,
-                    a.out + q0 * a.ldo + h * hs, a.ldo, edge);
+        const size_t width = valuePanels * nr;
+        sums.resize(paddedRows * width);
+        tileProduct(k, paddedRows, valuePanels, seen, s, ld, values.data() + h * valuePanels * valuePanelSize,
+                    valuePanelSize, sums.data(), width);
+        for (size_t r = 0; r < rows; ++r)
+            std::memcpy(a.out + (q0 + r) * a.ldo + h * hs, sums.data() + r * width, hs * sizeof(float));
     });
 }
 
