@@ -108,14 +108,15 @@ TEST(VADAudioChunker, ClipsLimitTheCuttingAndOneStartingPastTheAudioFails) {
     // A clip end past the audio is the audio's end.
     EXPECT_EQ(layout(VADAudioChunker().chunkAll(audio, 480000, withClips({50.0f, 600.0f})), audio),
               (Layout{{800000, 200000}}));
-    // A clip no longer than the padding yields nothing, nor does the empty clip at the audio's end that
-    // an odd last time makes.
+    // A clip no longer than the padding yields nothing.
     EXPECT_TRUE(VADAudioChunker().chunkAll(audio, 480000, withClips({10.0f, 11.0f})).empty());
-    EXPECT_TRUE(VADAudioChunker().chunkAll(audio, 480000, withClips({62.5f})).empty());
 
+    // A clip starting at or past the audio's end fails, also when an odd last time gives it the audio's
+    // end as its own (nothing to cut).
     LogCapture log;
     for (auto clips : {std::vector<float>{70.0f, 90.0f}, std::vector<float>{62.5f, 63.6f},
-                       std::vector<float>{-2.0f, 3.0f}}) {
+                       std::vector<float>{-2.0f, 3.0f}, std::vector<float>{62.5f}, std::vector<float>{70.0f},
+                       std::vector<float>{0.0f, 10.0f, 80.0f}}) {
         try {
             VADAudioChunker().chunkAll(audio, 480000, withClips(clips));
             ADD_FAILURE() << "no error for clip " << clips[0];

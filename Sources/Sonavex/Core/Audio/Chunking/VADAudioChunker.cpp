@@ -66,8 +66,9 @@ std::vector<AudioChunk> VADAudioChunker::chunkAll(std::span<const float> audioAr
     std::vector<AudioChunk> chunks;
     for (const auto& clip : clips) {
         int64_t current = clip.start;
-        // A clip that would be cut must start inside the audio; one that ends past it ends at its end.
-        if (beforePadding(current, clip.end, windowPadding) && (current < 0 || current >= count)) {
+        // A clip must start inside the audio, even one with nothing to cut; one that ends past the audio
+        // ends at its end.
+        if (current < 0 || current >= count) {
             throw WhisperError::audioProcessingFailed("startIndex is outside the buffer size");
         }
         const int64_t clipEnd = std::min(clip.end, count);
