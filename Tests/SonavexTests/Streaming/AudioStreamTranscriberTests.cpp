@@ -112,6 +112,19 @@ TEST(AudioStreamTranscriber, AShorterReportAtTheSameFallbackCountKeepsTheEarlier
     streaming.stop();
 }
 
+TEST(AudioStreamTranscriber, AStartAfterAStopEndsTheLoopStillRunningForTheEarlierRecording) {
+    Streaming streaming;
+    streaming.start();
+    streaming.transcriber->stopStreamTranscription(); // its loop is held in a step
+    std::thread second([&] { streaming.transcriber->startStreamTranscription(); });
+    streaming.log.waitFor([](const State& state) { return state.isRecording; }); // the stop came before
+    streaming.processor->open();
+    streaming.loop.join(); // without the new recording's loop beside it
+    EXPECT_TRUE(streaming.log.latest().isRecording);
+    streaming.transcriber->stopStreamTranscription();
+    second.join();
+}
+
 TEST(AudioStreamTranscriber, WithTheVoiceGateSilenceIsNotTranscribedAndStaysNew) {
     LogCapture logs;
     Streaming streaming(2, true);
@@ -132,8 +145,8 @@ TEST(AudioStreamTranscriber, ChangesArriveOneAtATimeInOrderAndOneFieldEach) {
     std::atomic<int> inside = 0;
     std::atomic<bool> overlapped = false;
     std::vector<std::pair<State, State>> seen;
-    std::shared_ptr<AudioStreamTranscriber> transcriber;
-    transcriber = std::make_shared<AudioStreamTranscriber>(
+    std::weak_ptr<AudioStreamTranscriber> weakTranscriber;
+    auto transcriber = std::make_shared<AudioStreamTranscriber>(
         streaming.stages.encoder, streaming.stages.mel, streaming.stages.seeker, streaming.stages.decoder,
         streaming.stages.tokenizer, streaming.processor, sonavex::DecodingOptions{}, 1, 0.3f, 60, false,
         [&](const State& oldState, const State& newState) {
@@ -144,11 +157,14 @@ TEST(AudioStreamTranscriber, ChangesArriveOneAtATimeInOrderAndOneFieldEach) {
             // Capture buffers, progress reports and the loop all change the state meanwhile.
             std::this_thread::yield();
             if (newState.lastBufferSize >= 48000 && newState.isRecording && newState.currentText.empty()) {
-                transcriber->stopStreamTranscription(); // would deadlock if called under the lock
+                if (const auto self = weakTranscriber.lock()) {
+                    self->stopStreamTranscription(); // would deadlock if called under the lock
+                }
             }
             --inside;
         },
         streaming.source);
+    weakTranscriber = transcriber;
     streaming.processor->open();
     std::thread loop([&] { transcriber->startStreamTranscription(); });
     while (!streaming.source->lastStream() || !streaming.source->lastStream()->isRunning()) {
@@ -157,7 +173,7 @@ TEST(AudioStreamTranscriber, ChangesArriveOneAtATimeInOrderAndOneFieldEach) {
     for (int block = 0; block < 60 && streaming.source->deliver(std::vector<float>(1600, 0.01f)); ++block) {
     }
     loop.join();
-    transcriber.reset();
+    Streaming::releaseAndWait(std::move(transcriber));
 
     EXPECT_FALSE(overlapped);
     ASSERT_GT(seen.size(), 3u);

@@ -120,6 +120,17 @@ struct Streaming {
             transcriber->stopStreamTranscription();
             loop.join();
         }
+        releaseAndWait(std::move(transcriber));
+    }
+
+    /// Drops `transcriber` and waits until no late update (a progress report of the last pass) still
+    /// holds it, so none reaches a callback whose test has ended.
+    static void releaseAndWait(std::shared_ptr<sonavex::AudioStreamTranscriber> transcriber) {
+        const std::weak_ptr<sonavex::AudioStreamTranscriber> weak = transcriber;
+        transcriber.reset();
+        while (!weak.expired()) {
+            std::this_thread::yield();
+        }
     }
 
     /// Starts on a thread of its own and waits until capture runs.

@@ -59,8 +59,10 @@ void AudioStreamTranscriber::startStreamTranscription(std::stop_token stopToken)
         Logging::error("Microphone access was not granted.");
         return;
     }
+    uint64_t recording = 0;
     {
         std::lock_guard lock(lock_);
+        recording = ++recordings_;
         changeState([](State& state) { state.isRecording = true; });
         // Capture starts with no samples, so what the last recording reached must not carry over: its
         // size would hold back the first passes and its confirmed end would skip the new speech.
@@ -96,7 +98,8 @@ void AudioStreamTranscriber::startStreamTranscription(std::stop_token stopToken)
     }
     Logging::info("Realtime transcription has started");
 
-    std::jthread loop([this, stopToken](std::stop_token loopToken) { runLoop(loopToken, stopToken); });
+    std::jthread loop(
+        [this, stopToken, recording](std::stop_token loopToken) { runLoop(recording, loopToken, stopToken); });
     {
         std::lock_guard lock(lock_);
         loopStop_ = loop.get_stop_source();
@@ -120,26 +123,32 @@ void AudioStreamTranscriber::stopStreamTranscription() {
     Logging::info("Realtime transcription has ended");
 }
 
-void AudioStreamTranscriber::runLoop(std::stop_token loopToken, std::stop_token passToken) {
+void AudioStreamTranscriber::runLoop(uint64_t recording, std::stop_token loopToken, std::stop_token passToken) {
     try {
-        while (isRecording()) {
-            transcribeCurrentBuffer(loopToken, passToken);
+        while (isRecording(recording)) {
+            transcribeCurrentBuffer(recording, loopToken, passToken);
         }
     } catch (const std::exception& error) {
         Logging::error(std::string("Error: ") + error.what());
-        // Nobody transcribes any more, so the microphone must not go on capturing.
+        // Nobody transcribes any more, so the microphone must not go on capturing (unless it already
+        // records for a newer start).
+        bool current = false;
         {
             std::lock_guard lock(lock_);
-            if (state_.isRecording) {
+            current = recordings_ == recording;
+            if (current && state_.isRecording) {
                 changeState([](State& state) { state.isRecording = false; });
             }
         }
         deliverChanges();
-        audioProcessor_->stopRecording();
+        if (current) {
+            audioProcessor_->stopRecording();
+        }
     }
 }
 
-void AudioStreamTranscriber::transcribeCurrentBuffer(std::stop_token loopToken, std::stop_token passToken) {
+void AudioStreamTranscriber::transcribeCurrentBuffer(uint64_t recording, std::stop_token loopToken,
+                                                     std::stop_token passToken) {
     const std::vector<float> samples = audioProcessor_->audioSamples();
     const auto sampleCount = static_cast<int64_t>(samples.size());
     int64_t lastBufferSize = 0;
@@ -149,13 +158,13 @@ void AudioStreamTranscriber::transcribeCurrentBuffer(std::stop_token loopToken, 
     }
     const float newSeconds = static_cast<float>(sampleCount - lastBufferSize) / static_cast<float>(kSampleRate);
     if (!(newSeconds > 1.0f)) {
-        waitForSpeech(loopToken);
+        waitForSpeech(recording, loopToken);
         return;
     }
     if (useVAD_ &&
         !AudioProcessor::isVoiceDetected(audioProcessor_->relativeEnergy(), newSeconds, silenceThreshold_)) {
         Logging::debug("No voice detected, skipping transcribe");
-        waitForSpeech(loopToken);
+        waitForSpeech(recording, loopToken);
         return;
     }
 
@@ -263,7 +272,7 @@ std::optional<bool> AudioStreamTranscriber::shouldStopEarly(const TranscriptionP
     return std::nullopt;
 }
 
-void AudioStreamTranscriber::waitForSpeech(std::stop_token loopToken) {
+void AudioStreamTranscriber::waitForSpeech(uint64_t recording, std::stop_token loopToken) {
     std::unique_lock lock(lock_);
     if (state_.currentText.empty()) {
         changeState([](State& state) { state.currentText = waitingForSpeechText; });
@@ -271,7 +280,8 @@ void AudioStreamTranscriber::waitForSpeech(std::stop_token loopToken) {
         deliverChanges();
         lock.lock();
     }
-    const bool stopped = wake_.wait_for(lock, loopToken, kPollInterval, [this] { return !state_.isRecording; });
+    const bool stopped = wake_.wait_for(lock, loopToken, kPollInterval,
+                                        [&] { return !state_.isRecording || recordings_ != recording; });
     if (!stopped && loopToken.stop_requested()) {
         throw orvane::CancellationError();
     }
@@ -280,6 +290,11 @@ void AudioStreamTranscriber::waitForSpeech(std::stop_token loopToken) {
 bool AudioStreamTranscriber::isRecording() {
     std::lock_guard lock(lock_);
     return state_.isRecording;
+}
+
+bool AudioStreamTranscriber::isRecording(uint64_t recording) {
+    std::lock_guard lock(lock_);
+    return state_.isRecording && recordings_ == recording;
 }
 
 void AudioStreamTranscriber::deliverChanges() {

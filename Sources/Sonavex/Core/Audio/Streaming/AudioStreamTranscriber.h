@@ -23,6 +23,7 @@
 #include "Sonavex/Core/TranscribeTask.h"
 
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -72,20 +73,23 @@ public:
 private:
     /// One step of the loop: a pass when more than a second of new (voiced) audio has arrived, else a
     /// short sleep that a stop cuts short.
-    void transcribeCurrentBuffer(std::stop_token loopToken, std::stop_token passToken);
+    void transcribeCurrentBuffer(uint64_t recording, std::stop_token loopToken, std::stop_token passToken);
     /// One pass over all samples from the last confirmed end.
     std::shared_ptr<TranscriptionResult> transcribeAudioSamples(const std::vector<float>& samples,
                                                                 std::stop_token passToken);
     void onProgressCallback(const TranscriptionProgress& progress);
     void onBufferCaptured();
-    /// The loop, on its own thread: steps while recording; an error ends it, and capture with it.
-    void runLoop(std::stop_token loopToken, std::stop_token passToken);
+    /// The loop of one recording, on its own thread: steps while that recording goes on (a loop still
+    /// finishing its pass after a stop ends when a new start has begun another); an error ends it, and
+    /// capture with it.
+    void runLoop(uint64_t recording, std::stop_token loopToken, std::stop_token passToken);
     /// Splits a pass's segments into confirmed and unconfirmed ones. Under the lock.
     void confirmSegments(const std::vector<TranscriptionSegment>& segments);
-    /// Sets the waiting text when there is none, then sleeps 100 ms or until a stop. Throws
-    /// orvane::CancellationError when woken by `loopToken` while still recording.
-    void waitForSpeech(std::stop_token loopToken);
+    /// Sets the waiting text when there is none, then sleeps 100 ms or until the recording ends. Throws
+    /// orvane::CancellationError when woken by `loopToken` while the recording goes on.
+    void waitForSpeech(uint64_t recording, std::stop_token loopToken);
     bool isRecording();
+    bool isRecording(uint64_t recording);
 
     /// Applies one field change to the state and queues it for the callback. Under the lock.
     template <class Change> void changeState(Change&& change) {
@@ -115,6 +119,8 @@ private:
     State state_;
     std::deque<std::pair<State, State>> changes_;
     bool delivering_ = false;
+    /// Counts granted starts; a loop runs only for the recording it was started for.
+    uint64_t recordings_ = 0;
     /// The running loop's own stop, requested by stopStreamTranscription.
     std::stop_source loopStop_;
 };
