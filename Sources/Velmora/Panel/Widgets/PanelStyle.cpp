@@ -79,7 +79,10 @@ QLabel* wrappingLabel(const QString& text, const QFont& font, QWidget* parent) {
     label->setFont(font);
     label->setWordWrap(true);
     label->setTextFormat(Qt::PlainText);
-    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+    // The layout asks a wrapped text its height for the width it gets, not for a guessed width.
+    QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Minimum);
+    policy.setHeightForWidth(true);
+    label->setSizePolicy(policy);
     return label;
 }
 
