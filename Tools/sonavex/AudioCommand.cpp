@@ -4,6 +4,7 @@
 // actions live in AudioVoiceCommand.cpp (vad, chunks) and AudioCaptureCommand.cpp (devices, record).
 
 #include "AudioActions.h"
+#include "AudioArguments.h"
 #include "CommandRegistry.h"
 #include "JsonLines.h"
 #include "NumberArguments.h"
@@ -20,26 +21,6 @@ constexpr const char* kUsage =
     "                            [--out FILE.f32|FILE.npy]\n"
     "      per input {\"file\", \"samples\", \"sourceSampleRate\", \"sourceChannels\", \"sourceFrames\"};\n"
     "      all channels summed unless told otherwise; --out (one input) writes the 16 kHz samples\n";
-
-AudioInputOptions::ChannelMode channelModeArgument(CommandLine& commandLine) {
-    auto channel = commandLine.takeOption("--channel");
-    bool sum = commandLine.takeFlag("--sum");
-    auto sumChannels = commandLine.takeOption("--sum-channels");
-    if (int(channel.has_value()) + int(sum) + int(sumChannels.has_value()) > 1) {
-        throw CommandLine::UsageError("--channel, --sum and --sum-channels exclude each other");
-    }
-    if (channel) {
-        return AudioInputOptions::SpecificChannel{parseIntArgument(*channel, "--channel")};
-    }
-    if (sumChannels) {
-        std::vector<int64_t> indices;
-        for (const auto& item : splitList(*sumChannels, "--sum-channels")) {
-            indices.push_back(parseIntArgument(item, "--sum-channels"));
-        }
-        return AudioInputOptions::SumChannels{indices};
-    }
-    return AudioInputOptions::SumChannels{};
-}
 
 Json loadedLine(const std::string& path, const std::vector<float>& samples) {
     audio::AudioFileReader source(path);

@@ -6,6 +6,7 @@
 #include "InputFiles.h"
 #include "JsonLines.h"
 #include "NumberArguments.h"
+#include "ResultWriters.h"
 #include "Sonavex/Utilities/TranscriptionUtilities.h"
 #include "Sonavex/Utilities/WriteJSON.h"
 #include "Sonavex/Utilities/WriteSRT.h"
@@ -40,19 +41,6 @@ int report(CommandLine& commandLine) {
     }
     std::cout << std::flush;
     return 0;
-}
-
-std::unique_ptr<ResultWriting> writerFor(const std::string& format, const std::string& outputDir) {
-    if (format == "json") {
-        return std::make_unique<WriteJSON>(outputDir);
-    }
-    if (format == "srt") {
-        return std::make_unique<WriteSRT>(outputDir);
-    }
-    if (format == "vtt") {
-        return std::make_unique<WriteVTT>(outputDir);
-    }
-    throw CommandLine::UsageError("the format is json, srt or vtt, not " + format);
 }
 
 int write(CommandLine& commandLine) {

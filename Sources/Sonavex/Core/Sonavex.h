@@ -17,14 +17,19 @@
 #include "Sonavex/Core/Models/ModelSupport.h"
 #include "Sonavex/Core/Models/ModelSupportConfig.h"
 #include "Sonavex/Core/Models/ModelVariant.h"
+#include "Sonavex/Core/Options/DecodingOptions.h"
 #include "Sonavex/Core/Options/SonavexConfig.h"
+#include "Sonavex/Core/Results/TranscriptionProgress.h"
+#include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Core/Results/TranscriptionSegment.h"
 #include "Sonavex/Core/Results/TranscriptionState.h"
 #include "Sonavex/Core/Results/TranscriptionTimings.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizer.h"
+#include "Sonavex/Utilities/Result.h"
 
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -40,6 +45,8 @@ class AudioEncoding;
 class TextDecoding;
 class SegmentSeeking;
 class VoiceActivityDetector;
+class TranscribeTask;
+class IncrementalFileStream;
 
 /// Receives each window's new segments.
 using SegmentDiscoveryCallback = std::function<void(const std::vector<TranscriptionSegment>&)>;
@@ -59,6 +66,14 @@ public:
 
     /// Receives a download's progress object; may be called from any thread.
     using DownloadProgressCallback = std::function<void(const orvane::Progress&)>;
+    using TranscriptionResults = std::vector<std::shared_ptr<TranscriptionResult>>;
+    /// One input's results, or its failure.
+    using TranscriptionOutcome = Result<TranscriptionResults>;
+    /// The language code and its log-probability.
+    struct DetectedLanguage {
+        std::string language;
+        std::map<std::string, float> langProbs;
+    };
 
     /// Builds an engine of class `Engine` from `config` and then, in order: sets its models up
     /// (downloading the variant when asked), prewarms them when `prewarm` is true, and loads them when
@@ -151,6 +166,87 @@ public:
     /// Sends every log line of the process to `callback` (none: removes the sink).
     virtual void loggingCallback(std::function<void(const std::string&)> callback);
 
+    // Language detection: the first window's language from one decoder step. Models load first when they
+    // are not loaded.
+
+    /// The first 30 s of the file, all channels summed. loadAudioFailed "Resource path does not exist …"
+    /// before any model loads.
+    virtual DetectedLanguage detectLanguage(const std::string& audioPath, std::stop_token stop = {});
+    /// 16 kHz mono samples; only the first window counts, a shorter array is padded. decodingFailed
+    /// "Language detection not supported for this model" (English-only), tokenizerUnavailable,
+    /// transcriptionFailed "Audio samples are nil" (empty array) / "Mel output is nil" / "Encoder output is
+    /// nil", decodingFailed "Language detection failed" for any failure of the decoder's step.
+    virtual DetectedLanguage detectLangauge(const std::vector<float>& audioArray, std::stop_token stop = {});
+
+    // Transcription. Results are relative to each input's first sample unless said otherwise. The batch
+    // forms never throw: each input carries its own outcome, in input order.
+
+    /// Several files with the same options (none: the engine's audioInputOptions). Whole files load side
+    /// by side and are transcribed as one batch; streamed files run in batches of the options'
+    /// concurrentWorkerCount. A file that cannot be loaded fails alone.
+    virtual std::vector<std::optional<TranscriptionResults>>
+    transcribe(const std::vector<std::string>& audioPaths, const std::optional<AudioInputOptions>& audioInputOptions,
+               const std::optional<DecodingOptions>& decodeOptions,
+               const TranscriptionProgressCallback& callback = {}, std::stop_token stop = {});
+    virtual std::vector<TranscriptionOutcome>
+    transcribeWithResults(const std::vector<std::string>& audioPaths,
+                          const std::optional<AudioInputOptions>& audioInputOptions,
+                          const std::optional<DecodingOptions>& decodeOptions,
+                          const TranscriptionProgressCallback& callback = {}, std::stop_token stop = {});
+    /// Several arrays with the same options, through transcribeWithOptions.
+    virtual std::vector<std::optional<TranscriptionResults>>
+    transcribe(const std::vector<std::vector<float>>& audioArrays, const std::optional<DecodingOptions>& decodeOptions,
+               const TranscriptionProgressCallback& callback = {}, std::stop_token stop = {});
+    virtual std::vector<TranscriptionOutcome>
+    transcribeWithResults(const std::vector<std::vector<float>>& audioArrays,
+                          const std::optional<DecodingOptions>& decodeOptions,
+                          const TranscriptionProgressCallback& callback = {}, std::stop_token stop = {});
+    /// The batch core: arrays in batches of the largest concurrentWorkerCount of the options (0: one
+    /// batch), each batch side by side; the progress callback sees each input's index as windowId; with
+    /// seek offsets the engine's segment callback gets each input's segments moved by its offset.
+    /// Unbalanced lists give one single failure.
+    virtual std::vector<TranscriptionOutcome>
+    transcribeWithOptions(const std::vector<std::vector<float>>& audioArrays,
+                          const std::vector<std::optional<DecodingOptions>>& decodeOptionsArray,
+                          const std::optional<std::vector<int64_t>>& seekOffsets = std::nullopt,
+                          const TranscriptionProgressCallback& callback = {}, std::stop_token stop = {});
+    /// One file, whole (results of transcribe(audioArray)) or streamed in pieces (one result per piece,
+    /// placed in the whole file and ordered by seekTime). Reports convertingAudio / transcribing / finished.
+    virtual TranscriptionResults transcribe(const std::string& audioPath,
+                                            const std::optional<AudioInputOptions>& audioInputOptions,
+                                            const std::optional<DecodingOptions>& decodeOptions,
+                                            const TranscriptionProgressCallback& callback = {},
+                                            std::stop_token stop = {});
+    /// transcribe(audioArray, 0, …).
+    virtual TranscriptionResults transcribe(const std::vector<float>& audioArray,
+                                            const std::optional<DecodingOptions>& decodeOptions,
+                                            const TranscriptionProgressCallback& callback = {},
+                                            const SegmentDiscoveryCallback& segmentCallback = {},
+                                            std::stop_token stop = {});
+    /// One array that starts at `audioArrayOffset` of a longer audio. Longer than a window with voice
+    /// chunking asked: cut at pauses and transcribed as a batch, one result per chunk placed in this array
+    /// (failed chunks dropped); otherwise one task and one result. The segment callback (none: the
+    /// engine's) gets the segments placed in the longer audio.
+    virtual TranscriptionResults transcribe(const std::vector<float>& audioArray, int64_t audioArrayOffset,
+                                            const std::optional<DecodingOptions>& decodeOptions,
+                                            const TranscriptionProgressCallback& callback = {},
+                                            const SegmentDiscoveryCallback& segmentCallback = {},
+                                            std::stop_token stop = {});
+    /// The task a run uses; a subclass may return its own.
+    virtual std::unique_ptr<TranscribeTask>
+    setupTranscribeTask(const TranscriptionTimings& currentTimings, std::shared_ptr<orvane::Progress> progress,
+                        std::shared_ptr<AudioProcessing> audioProcessor, std::shared_ptr<AudioEncoding> audioEncoder,
+                        std::shared_ptr<FeatureExtracting> featureExtractor,
+                        std::shared_ptr<SegmentSeeking> segmentSeeker, std::shared_ptr<TextDecoding> textDecoder,
+                        std::shared_ptr<WhisperTokenizer> tokenizer);
+    /// Loads the models unless loaded, then runs one task over the whole array. tokenizerUnavailable;
+    /// orvane::CancellationError on a stop (the progress object is then replaced); the task's errors.
+    virtual TranscriptionResults runTranscribeTask(const std::vector<float>& audioArray,
+                                                   const std::optional<DecodingOptions>& decodeOptions,
+                                                   const TranscriptionProgressCallback& callback = {},
+                                                   const SegmentDiscoveryCallback& segmentCallback = {},
+                                                   std::stop_token stop = {});
+
     // Model discovery and download (no engine needed).
 
     /// The hardware model of this machine.
@@ -193,8 +289,27 @@ protected:
 
     /// Runs `change` on the timings under the lock.
     void modifyCurrentTimings(const std::function<void(TranscriptionTimings&)>& change);
+    /// Samples of one model window (the mel stage's, else 30 s).
+    int64_t windowSamples() const;
+    /// The detector that cuts long audio: the engine's, else the default energy detector.
+    std::shared_ptr<VoiceActivityDetector> chunkingDetector() const;
+    /// Calls the transcription state callback when one is set.
+    void reportState(TranscriptionState state) const;
 
 private:
+    /// The pieces of a streamed file one after another, each placed in the file.
+    TranscriptionResults transcribeFileStream(IncrementalFileStream& audioStream,
+                                              const std::optional<DecodingOptions>& decodeOptions,
+                                              const TranscriptionProgressCallback& callback, bool emitStateCallbacks,
+                                              std::stop_token stop);
+    /// transcribeWithOptions with the receiver of the inputs' segments (none: the engine's callback).
+    std::vector<TranscriptionOutcome>
+    transcribeBatch(const std::vector<std::vector<float>>& audioArrays,
+                    const std::vector<std::optional<DecodingOptions>>& decodeOptionsArray,
+                    const std::optional<std::vector<int64_t>>& seekOffsets,
+                    const TranscriptionProgressCallback& callback,
+                    const std::optional<SegmentDiscoveryCallback>& receiver, std::stop_token stop);
+
     mutable std::mutex mutex_;
     ModelVariant modelVariant_ = ModelVariant::tiny;
     orvane::ModelState modelState_ = orvane::ModelState::unloaded;

@@ -1,10 +1,14 @@
 #pragma once
 // What the engine facade's tests share: a home of their own (so the hub's default mirror starts empty),
-// a local fake hub as the endpoint, and model folders converted once per test program from small
-// public-layout checkpoints (tiny widths, one decoder layer, real tokenizer files).
+// a local fake hub as the endpoint, model folders converted once per test program from small public-layout
+// checkpoints (tiny widths, one decoder layer, real tokenizer files), and scripted models whose text is
+// known.
 
 #include "SonavexTests/CheckpointFixture.h"
+#include "SonavexTests/DecoderTestSupport.h"
 #include "SonavexTests/LogCapture.h"
+#include "Platform/ML/AudioEncoderModel.h"
+#include "Platform/ML/MelSpectrogramModel.h"
 #include "Sonavex/Core/Sonavex.h"
 #include "Sonavex/Utilities/CheckpointConverter.h"
 #include "Support/FakeHub.h"
@@ -52,6 +56,46 @@ inline fs::path copyModels(const fs::path& to, bool multilingual = true) {
     fs::copy(convertedModels(multilingual), to, fs::copy_options::recursive);
     return to;
 }
+
+/// A model folder for transcription with known text: a mel model of `windowSamples` windows, a small
+/// encoder and a scripted decoder that writes "ab" from 0.00 to 1.00 and ends there, so every window of
+/// speech or silence gives one segment and the next window starts a whole window later.
+inline fs::path writeScriptedModels(const fs::path& folder, int64_t windowSamples = 16000) {
+    const int64_t frames = windowSamples / 320;
+    using decodertest::A;
+    using decodertest::B;
+    using decodertest::EOT;
+    using decodertest::T0;
+    using decodertest::T1;
+    constexpr int64_t any = ml::ScriptedTextDecoderModel::kAnyPosition;
+    ml::MelSpectrogramModel::writer(80, windowSamples).writeCompiled(folder / "MelSpectrogram.mlmodelc");
+    ml::AudioEncoderModel::writer(ml::AudioEncoderShape{80, 64, 1, 1, frames}, 7)
+        .writeCompiled(folder / "AudioEncoder.mlmodelc");
+    ml::TextDecoderShape decoderShape;
+    decoderShape.width = 64;
+    decoderShape.layers = 2;
+    decoderShape.audioFrames = frames;
+    ml::ScriptedTextDecoderModel::writer(decoderShape,
+                                         {{T0, any, A, -1}, {A, any, B, -1}, {B, any, T1, -1}, {T1, any, EOT, -1}},
+                                         -1, 0, true)
+        .writeCompiled(folder / "TextDecoder.mlmodelc");
+    return folder;
+}
+
+/// A loaded engine on writeScriptedModels with the table tokenizer, multilingual.
+template <class Engine = sonavex::Sonavex> std::shared_ptr<Engine> scriptedEngine(const fs::path& folder) {
+    sonavex::SonavexConfig config;
+    config.modelFolder = folder.string();
+    config.load = false;
+    config.verbose = false;
+    auto engine = sonavex::Sonavex::create<Engine>(config);
+    engine->setTokenizer(decodertest::tableTokenizer());
+    engine->loadModels();
+    engine->textDecoder()->setIsModelMultilingual(true);
+    return engine;
+}
+
+inline std::vector<float> silence(double seconds) { return std::vector<float>(size_t(seconds * 16000), 0.0f); }
 
 class FacadeTest : public testing::Test {
 protected:
