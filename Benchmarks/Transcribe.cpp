@@ -7,8 +7,7 @@
 // seeker and the window's bookkeeping), and "outside models" — everything but the three models' predictions.
 
 #include "BenchmarkSupport.h"
-#include "OrvaneCore/External/Hub/HubApiWrapper.h"
-#include "OrvaneCore/Models/AutoTokenizerWrapper.h"
+#include "BenchmarkTokenizer.h"
 #include "OrvaneCore/System/ProcessInfo.h"
 #include "Platform/ML/AudioEncoderModel.h"
 #include "Platform/ML/MelSpectrogramModel.h"
@@ -19,7 +18,6 @@
 #include "Sonavex/Core/FrontEnd/FeatureExtractor.h"
 #include "Sonavex/Core/Sonavex.h"
 #include "Sonavex/Core/Text/LogitsFiltering.h"
-#include "Sonavex/Core/Tokenizer/WhisperTokenizerWrapper.h"
 
 #include <benchmark/benchmark.h>
 #include <bit>
@@ -33,15 +31,6 @@ using namespace benchsupport;
 
 constexpr int64_t kTextTokens = 128;
 constexpr int kStartOfTranscript = 50258;
-
-std::shared_ptr<sonavex::WhisperTokenizer> multilingualTokenizer() {
-    // The program lives in build/bin of the source tree.
-    const auto folder =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() /
-        "Tests/Data/tokenizers/whisper-multilingual";
-    return std::make_shared<sonavex::WhisperTokenizerWrapper>(
-        orvane::AutoTokenizerWrapper::fromModelFolder(folder, orvane::HubApiWrapper(), true), folder);
-}
 
 // Leaves one token open at each step: <|0.00|>, 128 text tokens, <|30.00|>, then the end token.
 class ScriptedWindow : public sonavex::LogitsFiltering {

@@ -7,8 +7,7 @@
 #include "Sonavex/Core/TranscribeTask.h"
 
 #include "BenchmarkSupport.h"
-#include "OrvaneCore/External/Hub/HubApiWrapper.h"
-#include "OrvaneCore/Models/AutoTokenizerWrapper.h"
+#include "BenchmarkTokenizer.h"
 #include "Platform/ML/AudioEncoderModel.h"
 #include "Platform/ML/MelSpectrogramModel.h"
 #include "Platform/ML/TextDecoderModel.h"
@@ -17,7 +16,6 @@
 #include "Sonavex/Core/FrontEnd/AudioEncoder.h"
 #include "Sonavex/Core/FrontEnd/FeatureExtractor.h"
 #include "Sonavex/Core/Text/SegmentSeeker.h"
-#include "Sonavex/Core/Tokenizer/WhisperTokenizerWrapper.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -25,15 +23,6 @@
 namespace {
 
 using namespace benchsupport;
-
-std::shared_ptr<sonavex::WhisperTokenizer> multilingualTokenizer() {
-    // The program lives in build/bin of the source tree.
-    const auto folder =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() /
-        "Tests/Data/tokenizers/whisper-multilingual";
-    return std::make_shared<sonavex::WhisperTokenizerWrapper>(
-        orvane::AutoTokenizerWrapper::fromModelFolder(folder, orvane::HubApiWrapper(), true), folder);
-}
 
 void BM_TranscribeTask(benchmark::State& state) {
     const ml::WhisperPreset preset = *ml::WhisperPreset::named("tiny");

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "CheckpointFixture.h"
+#include "HubIsolation.h"
 #include "LogCapture.h"
 #include "OrvaneCore/External/Hub/HubClientError.h"
 #include "Platform/ML/Model.h"
@@ -22,14 +23,7 @@ namespace {
 // A home of its own (so the hub's default mirror is empty) and the hub's endpoint on a local fake.
 class TokenizerSearchTest : public testing::Test {
 protected:
-    void SetUp() override {
-        environment.set("HOME", home.path().string());
-        for (const char* name : {"HF_TOKEN", "HUGGING_FACE_HUB_TOKEN", "HF_TOKEN_PATH", "HF_HOME",
-                                 "CI_DISABLE_NETWORK_MONITOR", "XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME"}) {
-            environment.unset(name);
-        }
-        environment.set("HF_ENDPOINT", hub.endpoint());
-    }
+    void SetUp() override { isolateHub(environment, home.path(), hub.endpoint()); }
 
     // A folder holding a copy of a real tokenizer's files.
     fs::path tokenizerCopy(const fs::path& folder, const std::string& name = "whisper-multilingual") {

@@ -6,6 +6,7 @@
 
 #include "SonavexTests/CheckpointFixture.h"
 #include "SonavexTests/DecoderTestSupport.h"
+#include "SonavexTests/HubIsolation.h"
 #include "SonavexTests/LogCapture.h"
 #include "Platform/ML/AudioEncoderModel.h"
 #include "Platform/ML/MelSpectrogramModel.h"
@@ -16,6 +17,7 @@
 #include "Support/TestSupport.h"
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <gtest/gtest.h>
 
@@ -97,16 +99,19 @@ template <class Engine = sonavex::Sonavex> std::shared_ptr<Engine> scriptedEngin
 
 inline std::vector<float> silence(double seconds) { return std::vector<float>(size_t(seconds * 16000), 0.0f); }
 
+/// The message of what `call` throws, or "no error".
+inline std::string errorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
 class FacadeTest : public testing::Test {
 protected:
-    void SetUp() override {
-        environment.set("HOME", home.path().string());
-        for (const char* name : {"HF_TOKEN", "HUGGING_FACE_HUB_TOKEN", "HF_TOKEN_PATH", "HF_HOME",
-                                 "CI_DISABLE_NETWORK_MONITOR", "XDG_DOCUMENTS_DIR", "XDG_CONFIG_HOME"}) {
-            environment.unset(name);
-        }
-        environment.set("HF_ENDPOINT", hub.endpoint());
-    }
+    void SetUp() override { isolateHub(environment, home.path(), hub.endpoint()); }
 
     /// A configuration that loads the given folder and logs nothing.
     static void useFolder(sonavex::SonavexConfig& config, const fs::path& folder) {

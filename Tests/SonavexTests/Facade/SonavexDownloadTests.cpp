@@ -12,15 +12,6 @@ namespace {
 const std::string kRepo = "someone/speech-models";
 const std::string kRepoText = kRepo + " (models)";
 
-std::string errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
 class DownloadTest : public FacadeTest {
 protected:
     fs::path download(const std::string& variant, const Sonavex::DownloadProgressCallback& progress = {}) {

@@ -23,15 +23,6 @@ std::shared_ptr<std::vector<Transition>> recordTransitions(Sonavex& engine) {
     return seen;
 }
 
-template <class Call> std::string errorOf(Call&& call) {
-    try {
-        call();
-    } catch (const sonavex::WhisperError& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
 } // namespace
 
 // A folder and no load flag load at once: the size comes from the models, the tokenizer from the folder,

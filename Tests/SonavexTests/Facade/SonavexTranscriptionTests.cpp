@@ -21,15 +21,6 @@ namespace {
 // Every window counts, also the last short one.
 const DecodingOptions kEveryWindow({.windowClipTime = 0});
 
-std::string errorOf(const std::function<void()>& call) {
-    try {
-        call();
-    } catch (const std::exception& error) {
-        return error.what();
-    }
-    return "no error";
-}
-
 std::string failureOf(const Sonavex::TranscriptionOutcome& outcome) {
     return outcome.isSuccess() ? "success" : errorOf([&] { outcome.get(); });
 }
