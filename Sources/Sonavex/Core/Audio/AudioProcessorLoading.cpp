@@ -85,8 +85,10 @@ void appendBufferToArray(audio::PcmBuffer& buffer, int chunkSize, std::vector<fl
     }
     const std::uint32_t frames = buffer.frameLength();
     float* source = buffer.channel(0);
-    for (std::uint32_t offset = 0; offset < frames; offset += static_cast<std::uint32_t>(chunkSize)) {
-        std::uint32_t count = std::min<std::uint32_t>(static_cast<std::uint32_t>(chunkSize), frames - offset);
+    // The offset is 64-bit: near the largest frame count a 32-bit one would wrap past the end and start over.
+    for (std::uint64_t offset = 0; offset < frames; offset += static_cast<std::uint64_t>(chunkSize)) {
+        auto count = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(static_cast<std::uint64_t>(chunkSize), frames - offset));
         samples.insert(samples.end(), source + offset, source + offset + count);
         std::fill(source + offset, source + offset + count, 0.0f);
     }
