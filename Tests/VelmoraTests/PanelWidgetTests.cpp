@@ -336,6 +336,7 @@ TEST_F(PanelWidgetTest, TheTranscriptAreaAndTheHistoryTab) {
     world.recording.elapsed_.set(3);
     settle();
     EXPECT_TRUE(shows(texts::pastTranscripts));
+    expectNothingClippedAndSave("history");
     tabs->setCurrentIndex(0);
     settle();
     EXPECT_TRUE(shows("録音開始"));

@@ -212,4 +212,6 @@ TEST_F(LongHomeSettingsViewTest, ALongSaveFolderStaysOnOneLineCutInItsMiddle) {
     EXPECT_TRUE(shown.endsWith(QStringLiteral("ベルモラ"))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(QChar(0x2026))) << shown.toStdString();
     EXPECT_EQ(folder->height(), folder->fontMetrics().height());
+    QDir().mkpath(shelltest::screenshotDirectory());
+    EXPECT_TRUE(window->grab().save(shelltest::screenshotDirectory() + "/settings-window-long-folder.png"));
 }
