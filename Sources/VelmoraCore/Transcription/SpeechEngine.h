@@ -36,8 +36,7 @@ public:
                                                       std::stop_token stop) = 0;
 };
 
-/// The engine this program is built with. While the program has none, every call throws an AppError
-/// "engineUnavailable" that says so.
+/// The engine this program is built with: the Sonavex engine facade.
 std::shared_ptr<SpeechEngine> defaultSpeechEngine();
 
 } // namespace velmora

@@ -95,8 +95,8 @@ TEST_F(VelmoractlRecordingSessionTest, TwoRecordingsOnTheSoundServerEachEndAsAFo
     }
 }
 
-TEST_F(VelmoractlRecordingSessionTest, WithoutAnEngineTheJobFailsAfterConvertingAndTheToolSaysSo) {
-    const auto run = velmoractl("recording-session --seconds 0.5");
+TEST_F(VelmoractlRecordingSessionTest, WithoutAModelTheJobFailsAfterConvertingAndTheToolSaysSo) {
+    const auto run = velmoractl("recording-session --seconds 0.5 --endpoint http://127.0.0.1:9/hub");
     EXPECT_EQ(run.status, 1) << run.output;
     const auto errors = changes(run.output, "transcriptionError");
     ASSERT_FALSE(errors.empty());
