@@ -7,46 +7,56 @@
 
 namespace sonavex {
 
-ProgressDispatcher::ProgressDispatcher() : thread_([this] { work(); }) {}
+ProgressDispatcher::ProgressDispatcher()
+    : queue_(std::make_shared<Queue>()), thread_([queue = queue_] { work(queue); }) {}
 
 ProgressDispatcher::~ProgressDispatcher() {
+    const bool fromOwnJob = std::this_thread::get_id() == thread_.get_id();
     {
-        std::lock_guard lock(mutex_);
-        stopping_ = true;
+        std::lock_guard lock(queue_->mutex);
+        queue_->stopping = true;
+        if (fromOwnJob) {
+            // The decoder these jobs report for is going away under them; nobody is left to hear them.
+            queue_->jobs.clear();
+        }
     }
-    changed_.notify_all();
-    thread_.join();
+    queue_->changed.notify_all();
+    if (fromOwnJob) {
+        thread_.detach(); // joining itself would fail; the thread keeps the queue alive and then ends
+    } else {
+        thread_.join();
+    }
 }
 
 void ProgressDispatcher::post(std::function<void()> job) {
     {
-        std::lock_guard lock(mutex_);
-        jobs_.push_back(std::move(job));
+        std::lock_guard lock(queue_->mutex);
+        queue_->jobs.push_back(std::move(job));
     }
-    changed_.notify_all();
+    queue_->changed.notify_all();
 }
 
 void ProgressDispatcher::drain() {
     if (std::this_thread::get_id() == thread_.get_id()) {
         return; // a job waiting for itself would never finish
     }
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [this] { return jobs_.empty() && !running_; });
+    std::unique_lock lock(queue_->mutex);
+    queue_->changed.wait(lock, [this] { return queue_->jobs.empty() && !queue_->running; });
 }
 
-void ProgressDispatcher::work() {
+void ProgressDispatcher::work(const std::shared_ptr<Queue>& queue) {
     // Callbacks are the caller's bookkeeping: they yield to the decoding threads. On Linux the nice
     // value of a thread id applies to that thread alone.
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
-    std::unique_lock lock(mutex_);
+    std::unique_lock lock(queue->mutex);
     while (true) {
-        changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
-        if (jobs_.empty()) {
+        queue->changed.wait(lock, [&] { return queue->stopping || !queue->jobs.empty(); });
+        if (queue->jobs.empty()) {
             return; // stopping, nothing left
         }
-        std::function<void()> job = std::move(jobs_.front());
-        jobs_.pop_front();
-        running_ = true;
+        std::function<void()> job = std::move(queue->jobs.front());
+        queue->jobs.pop_front();
+        queue->running = true;
         lock.unlock();
         try {
             job();
@@ -55,9 +65,10 @@ void ProgressDispatcher::work() {
         } catch (...) {
             Logging::error("Progress callback failed");
         }
+        job = nullptr; // whatever it held goes now, outside the lock
         lock.lock();
-        running_ = false;
-        changed_.notify_all();
+        queue->running = false;
+        queue->changed.notify_all();
     }
 }
 

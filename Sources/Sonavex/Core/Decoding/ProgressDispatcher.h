@@ -1,11 +1,14 @@
 #pragma once
 // Runs the decoder's progress callbacks off the decoding loop: one low-priority thread works through the
 // posted jobs in order while the loop goes on without waiting. Jobs posted by several windows at once
-// share the thread. Destruction runs the jobs still queued, then joins the thread.
+// share the thread. Destruction runs the jobs still queued, then joins the thread — unless a job itself
+// destroys the dispatcher (its callback dropped the last owner of the decoder): then the queued jobs are
+// dropped and the thread ends by itself once that job returns.
 
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -26,13 +29,19 @@ public:
     void drain();
 
 private:
-    void work();
+    /// What the worker thread shares with the dispatcher; the thread holds it too, so it outlives a
+    /// dispatcher destroyed from inside a job.
+    struct Queue {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::deque<std::function<void()>> jobs;
+        bool running = false;
+        bool stopping = false;
+    };
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::function<void()>> jobs_;
-    bool running_ = false;
-    bool stopping_ = false;
+    static void work(const std::shared_ptr<Queue>& queue);
+
+    std::shared_ptr<Queue> queue_;
     std::thread thread_;
 };
 
