@@ -299,10 +299,19 @@ bool AudioStreamTranscriber::isRecording(uint64_t recording) {
 
 void AudioStreamTranscriber::deliverChanges() {
     std::unique_lock lock(lock_);
-    if (delivering_) {
-        return;
+    if (delivering_ && deliveringThread_ == std::this_thread::get_id()) {
+        return; // a callback's own change: the run below it delivers it in order
     }
+    // Another thread delivering takes our changes along; waiting for it means a caller sees its changes
+    // reported when its call returns.
+    delivered_.wait(lock, [this] { return !delivering_; });
     delivering_ = true;
+    deliveringThread_ = std::this_thread::get_id();
+    const auto finish = [this] {
+        delivering_ = false;
+        deliveringThread_ = {};
+        delivered_.notify_all();
+    };
     while (!changes_.empty()) {
         const std::pair<State, State> change = std::move(changes_.front());
         changes_.pop_front();
@@ -311,12 +320,12 @@ void AudioStreamTranscriber::deliverChanges() {
             stateChangeCallback_(change.first, change.second);
         } catch (...) {
             lock.lock();
-            delivering_ = false;
+            finish();
             throw;
         }
         lock.lock();
     }
-    delivering_ = false;
+    finish();
 }
 
 } // namespace sonavex

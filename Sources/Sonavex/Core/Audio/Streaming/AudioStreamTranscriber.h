@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <optional>
 #include <stop_token>
 #include <utility>
@@ -119,6 +120,8 @@ private:
     State state_;
     std::deque<std::pair<State, State>> changes_;
     bool delivering_ = false;
+    std::thread::id deliveringThread_;
+    std::condition_variable delivered_; // a delivery run ended
     /// Counts granted starts; a loop runs only for the recording it was started for.
     uint64_t recordings_ = 0;
     /// The running loop's own stop, requested by stopStreamTranscription.
