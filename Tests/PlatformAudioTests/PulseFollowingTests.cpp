@@ -2,7 +2,7 @@
 #include "Platform/Audio/Pulse/PulseContext.h"
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "Platform/Audio/Pulse/PulseEventSubscription.h"
-#include "Platform/Audio/Pulse/PulseIntrospection.h"
+#include "Platform/Audio/Pulse/PulseServerQueries.h"
 #include "Support/TestPulseServer.h"
 
 #include <atomic>

@@ -6,7 +6,7 @@ namespace testsupport {
 
 namespace {
 
-constexpr const char* introspection = R"(
+constexpr const char* interfaceXml = R"(
 <node>
   <interface name="org.freedesktop.Notifications">
     <method name="GetServerInformation">
@@ -58,7 +58,7 @@ GVariant* answer(FakeNotificationService& service, const std::string& method, GV
 
 FakeNotificationService::FakeNotificationService(const std::string& address)
     : service_(std::make_unique<FakeBusService>(
-          address, "org.freedesktop.Notifications", "/org/freedesktop/Notifications", introspection,
+          address, "org.freedesktop.Notifications", "/org/freedesktop/Notifications", interfaceXml,
           [this](const std::string& method, GVariant* parameters) { return answer(*this, method, parameters); })) {}
 
 std::vector<FakeNotificationService::Call> FakeNotificationService::calls() const {

@@ -15,7 +15,7 @@ void handleCall(GDBusConnection*, const gchar*, const gchar*, const gchar*, cons
 } // namespace
 
 FakeBusService::FakeBusService(const std::string& address, const std::string& name, const std::string& objectPath,
-                               const char* introspection, Handler handler)
+                               const char* interfaceXml, Handler handler)
     : handler_(std::move(handler)) {
     context_ = g_main_context_new();
     loop_ = g_main_loop_new(context_, FALSE);
@@ -27,7 +27,7 @@ FakeBusService::FakeBusService(const std::string& address, const std::string& na
                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
         nullptr, nullptr, nullptr);
     if (connection_ != nullptr) {
-        GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(introspection, nullptr);
+        GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(interfaceXml, nullptr);
         static const GDBusInterfaceVTable vtable = {handleCall, nullptr, nullptr, {}};
         registration_ = g_dbus_connection_register_object(connection_, objectPath.c_str(), node->interfaces[0],
                                                           &vtable, this, nullptr, nullptr);

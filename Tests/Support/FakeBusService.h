@@ -20,10 +20,10 @@ public:
     /// the reply: a tuple of the method's out arguments, or null for none.
     using Handler = std::function<GVariant*(const std::string& method, GVariant* parameters)>;
 
-    /// Connects to the bus at `address`, serves `introspection` (one interface) at `objectPath` and
+    /// Connects to the bus at `address`, serves `interfaceXml` (one interface) at `objectPath` and
     /// asks for `name`; owns() says whether it got it.
     FakeBusService(const std::string& address, const std::string& name, const std::string& objectPath,
-                   const char* introspection, Handler handler);
+                   const char* interfaceXml, Handler handler);
     ~FakeBusService();
     FakeBusService(const FakeBusService&) = delete;
     FakeBusService& operator=(const FakeBusService&) = delete;

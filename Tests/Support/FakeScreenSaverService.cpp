@@ -7,7 +7,7 @@ namespace testsupport {
 
 namespace {
 
-constexpr const char* introspection = R"(
+constexpr const char* interfaceXml = R"(
 <node>
   <interface name="org.freedesktop.ScreenSaver">
     <method name="Inhibit">
@@ -21,7 +21,7 @@ constexpr const char* introspection = R"(
 
 FakeScreenSaverService::FakeScreenSaverService(const std::string& address)
     : service_(std::make_unique<FakeBusService>(
-          address, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", introspection,
+          address, "org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", interfaceXml,
           [this](const std::string& method, GVariant* parameters) { return answer(method, parameters); })) {}
 
 std::vector<FakeScreenSaverService::Call> FakeScreenSaverService::calls() const {

@@ -3,7 +3,7 @@
 #include "Platform/Audio/Pulse/PulseCaptureStream.h"
 #include "Platform/Audio/Pulse/PulseContext.h"
 #include "Platform/Audio/Pulse/PulseError.h"
-#include "Platform/Audio/Pulse/PulseIntrospection.h"
+#include "Platform/Audio/Pulse/PulseServerQueries.h"
 
 namespace audio {
 

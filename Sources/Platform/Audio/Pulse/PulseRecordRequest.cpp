@@ -15,7 +15,7 @@ pa_stream* connectRecordStream(PulseContext& context, const PulseRecordRequest& 
         throw std::invalid_argument("a record stream needs a positive rate and 1 to 32 channels");
     }
     context.requireOffLoopThread("pa_stream_connect_record");
-    pa_sample_spec spec{PA_SAMPLE_FLOAT32LE, request.sampleRate, static_cast<uint8_t>(request.channels)};
+    pa_sample_spec format{PA_SAMPLE_FLOAT32LE, request.sampleRate, static_cast<uint8_t>(request.channels)};
     pa_buffer_attr buffering{};
     buffering.maxlength = static_cast<uint32_t>(-1);
     buffering.tlength = static_cast<uint32_t>(-1);
@@ -23,7 +23,7 @@ pa_stream* connectRecordStream(PulseContext& context, const PulseRecordRequest& 
     buffering.minreq = static_cast<uint32_t>(-1);
     uint64_t fragmentFrames =
         std::max<uint64_t>(1, uint64_t(request.sampleRate) * request.fragmentMilliseconds / 1000);
-    buffering.fragsize = static_cast<uint32_t>(fragmentFrames * pa_frame_size(&spec));
+    buffering.fragsize = static_cast<uint32_t>(fragmentFrames * pa_frame_size(&format));
     auto flags = PA_STREAM_ADJUST_LATENCY;
     if (request.staysOnSource) {
         flags = pa_stream_flags_t(flags | PA_STREAM_DONT_MOVE);
@@ -32,7 +32,7 @@ pa_stream* connectRecordStream(PulseContext& context, const PulseRecordRequest& 
     if (!context.isConnected()) {
         throw PulseError("pa_stream_new", context.lastError());
     }
-    pa_stream* stream = pa_stream_new(context.context(), request.streamName.c_str(), &spec, nullptr);
+    pa_stream* stream = pa_stream_new(context.context(), request.streamName.c_str(), &format, nullptr);
     if (stream == nullptr) {
         throw PulseError("pa_stream_new", context.lastError());
     }

@@ -4,7 +4,7 @@
 #include "Platform/Audio/Pulse/PulseContext.h"
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "Platform/Audio/Pulse/PulseEventSubscription.h"
-#include "Platform/Audio/Pulse/PulseIntrospection.h"
+#include "Platform/Audio/Pulse/PulseServerQueries.h"
 #include "VelmoraCore/AudioCapture/Devices/CAError.h"
 
 #include <optional>

@@ -2,7 +2,7 @@
 
 #include "Platform/Audio/Pulse/PulseContext.h"
 #include "Platform/Audio/Pulse/PulseError.h"
-#include "Platform/Audio/Pulse/PulseIntrospection.h"
+#include "Platform/Audio/Pulse/PulseServerQueries.h"
 #include "VelmoraCore/AudioCapture/Devices/CAError.h"
 #include "VelmoraCore/AudioCapture/TwoTrack/PulseAggregateDevice.h"
 #include "VelmoraCore/AudioCapture/TwoTrack/PulseTapStream.h"

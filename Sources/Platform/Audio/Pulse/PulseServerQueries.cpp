@@ -1,4 +1,4 @@
-#include "Platform/Audio/Pulse/PulseIntrospection.h"
+#include "Platform/Audio/Pulse/PulseServerQueries.h"
 
 #include "Platform/Audio/Pulse/PulseContext.h"
 #include "Platform/Audio/Pulse/PulseError.h"

@@ -1,6 +1,6 @@
 #include "Platform/Audio/Pulse/PulseContext.h"
 #include "Platform/Audio/Pulse/PulseError.h"
-#include "Platform/Audio/Pulse/PulseIntrospection.h"
+#include "Platform/Audio/Pulse/PulseServerQueries.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestPulseServer.h"
 
@@ -14,7 +14,7 @@ using audio::PulseError;
 
 namespace {
 
-class PulseIntrospectionTest : public testsupport::PulseServerTest {};
+class PulseServerQueriesTest : public testsupport::PulseServerTest {};
 
 const PulseDevice* find(const std::vector<PulseDevice>& devices, const std::string& name) {
     auto found = std::find_if(devices.begin(), devices.end(), [&](const auto& d) { return d.name == name; });
@@ -23,7 +23,7 @@ const PulseDevice* find(const std::vector<PulseDevice>& devices, const std::stri
 
 } // namespace
 
-TEST_F(PulseIntrospectionTest, ListsSinksAndSourcesWithWhatDevicePickersNeed) {
+TEST_F(PulseServerQueriesTest, ListsSinksAndSourcesWithWhatDevicePickersNeed) {
     testsupport::LoadedPulseModule usb(
         "module-null-sink", "sink_name=usb_headset rate=48000 channels=2 "
                             R"("sink_properties=\"device.description='USB Headset' device.bus=usb\"")");
@@ -57,7 +57,7 @@ TEST_F(PulseIntrospectionTest, ListsSinksAndSourcesWithWhatDevicePickersNeed) {
     EXPECT_TRUE(monitor->isMonitor);
 }
 
-TEST_F(PulseIntrospectionTest, ReadsAndSetsTheDefaultSink) {
+TEST_F(PulseServerQueriesTest, ReadsAndSetsTheDefaultSink) {
     testsupport::LoadedPulseModule other("module-null-sink", "sink_name=other_sink");
     auto context = PulseContext::shared();
     auto before = audio::readServerInfo(*context);
@@ -72,7 +72,7 @@ TEST_F(PulseIntrospectionTest, ReadsAndSetsTheDefaultSink) {
     EXPECT_EQ(reported, "other_sink\n");
 }
 
-TEST_F(PulseIntrospectionTest, RefusedCallsNameTheCallAndTheServersReason) {
+TEST_F(PulseServerQueriesTest, RefusedCallsNameTheCallAndTheServersReason) {
     auto context = PulseContext::shared();
     try {
         audio::setDefaultSink(*context, "no_such_sink");
@@ -86,7 +86,7 @@ TEST_F(PulseIntrospectionTest, RefusedCallsNameTheCallAndTheServersReason) {
     EXPECT_EQ(audio::readServerInfo(*context).defaultSinkName, "test_sink");
 }
 
-TEST_F(PulseIntrospectionTest, HoldersShareOneContextUntilTheLastLetsGo) {
+TEST_F(PulseServerQueriesTest, HoldersShareOneContextUntilTheLastLetsGo) {
     auto first = PulseContext::shared();
     auto second = PulseContext::shared();
     EXPECT_EQ(first.get(), second.get());
