@@ -9,13 +9,13 @@
 
 #include "BenchmarkSupport.h"
 #include "OrvaneCore/Models/ModelPrediction.h"
-#include "Platform/ML/AudioEncoderModel.h"
-#include "Platform/ML/DictionaryFeatureProvider.h"
+#include "Platform/ML/Whisper/AudioEncoderModel.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
-#include "Platform/ML/MelSpectrogramModel.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/WhisperPreset.h"
+#include "Platform/ML/Whisper/MelSpectrogramModel.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Whisper/WhisperPreset.h"
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>

@@ -2,13 +2,13 @@
 // Set-up and measuring shared by the model benchmarks. Every Benchmarks/*.cpp is its own program, so this
 // stays header-only.
 
-#include "Platform/ML/ComputeUnits.h"
-#include "Platform/ML/FeatureProvider.h"
+#include "Platform/ML/Model/ComputeUnits.h"
+#include "Platform/ML/Values/FeatureProvider.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/ModelWriter.h"
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Files/ModelWriter.h"
+#include "Platform/ML/Values/MultiArray.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>

@@ -8,7 +8,7 @@
 #include "BenchmarkSupport.h"
 #include "OrvaneCore/External/Hub/HubApiWrapper.h"
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"
-#include "Platform/ML/WhisperPreset.h"
+#include "Platform/ML/Whisper/WhisperPreset.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Decoding/TextDecoder.h"
 #include "Sonavex/Core/FrontEnd/StageArray.h"

@@ -4,7 +4,7 @@
 // them every step would cost at the least), both measured in the same run.
 
 #include "BenchmarkSupport.h"
-#include "Platform/ML/WhisperPreset.h"
+#include "Platform/ML/Whisper/WhisperPreset.h"
 #include "Sonavex/Core/Decoding/TextDecoder.h"
 
 #include <benchmark/benchmark.h>

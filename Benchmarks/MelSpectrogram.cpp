@@ -5,9 +5,9 @@
 #include <random>
 
 #include "BenchmarkSupport.h"
-#include "Platform/ML/DictionaryFeatureProvider.h"
-#include "Platform/ML/MelSpectrogramModel.h"
-#include "Platform/ML/Model.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Whisper/MelSpectrogramModel.h"
+#include "Platform/ML/Model/Model.h"
 
 namespace {
 

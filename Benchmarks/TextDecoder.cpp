@@ -6,10 +6,10 @@
 // needs for those bytes.
 
 #include "BenchmarkSupport.h"
-#include "Platform/ML/DictionaryFeatureProvider.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/TextDecoderModel.h"
-#include "Platform/ML/WhisperPreset.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Whisper/TextDecoderModel.h"
+#include "Platform/ML/Whisper/WhisperPreset.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>

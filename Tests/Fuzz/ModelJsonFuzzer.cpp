@@ -3,8 +3,8 @@
 // model kind reads its parameters as far as its first weight.
 
 #include "Fuzz/FuzzSupport.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/ModelLoadError.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Model/ModelLoadError.h"
 
 #include <cstdint>
 #include <string>

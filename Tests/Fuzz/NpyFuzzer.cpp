@@ -2,7 +2,7 @@
 // reads back the same.
 
 #include "Fuzz/FuzzSupport.h"
-#include "Platform/ML/Npy.h"
+#include "Platform/ML/Files/Npy.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,8 +2,8 @@
 // lies inside the file, readable in every element type.
 
 #include "Fuzz/FuzzSupport.h"
-#include "Platform/ML/ModelLoadError.h"
-#include "Platform/ML/SafeTensorsFile.h"
+#include "Platform/ML/Model/ModelLoadError.h"
+#include "Platform/ML/Files/SafeTensorsFile.h"
 
 #include <cstdint>
 

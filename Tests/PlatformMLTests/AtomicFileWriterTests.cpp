@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "Platform/ML/AtomicFileWriter.h"
+#include "Platform/ML/Files/AtomicFileWriter.h"
 #include "Support/TestSupport.h"
 
 namespace fs = std::filesystem;

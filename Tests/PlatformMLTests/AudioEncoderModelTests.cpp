@@ -1,11 +1,11 @@
 // The audio encoder kind against the naive reference, on a small model with a short window.
 #include "NaiveTransformer.h"
-#include "Platform/ML/AudioEncoderModel.h"
-#include "Platform/ML/DictionaryFeatureProvider.h"
+#include "Platform/ML/Whisper/AudioEncoderModel.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/ModelLoadError.h"
-#include "Platform/ML/WhisperPreset.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Model/ModelLoadError.h"
+#include "Platform/ML/Whisper/WhisperPreset.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>

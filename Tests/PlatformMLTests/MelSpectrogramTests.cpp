@@ -7,10 +7,10 @@
 #include <random>
 #include <vector>
 
-#include "Platform/ML/DictionaryFeatureProvider.h"
-#include "Platform/ML/MelSpectrogramModel.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/SafeTensorsFile.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Whisper/MelSpectrogramModel.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Files/SafeTensorsFile.h"
 #include "Support/TestSupport.h"
 
 namespace {

@@ -5,14 +5,14 @@
 #include <thread>
 #include <vector>
 
-#include "Platform/ML/DictionaryFeatureProvider.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/ModelCompiler.h"
-#include "Platform/ML/ModelFolder.h"
-#include "Platform/ML/ModelKindRegistry.h"
-#include "Platform/ML/ModelLoadError.h"
-#include "Platform/ML/ModelWriter.h"
-#include "Platform/ML/PredictionError.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Model/ModelCompiler.h"
+#include "Platform/ML/Files/ModelFolder.h"
+#include "Platform/ML/Model/ModelKindRegistry.h"
+#include "Platform/ML/Model/ModelLoadError.h"
+#include "Platform/ML/Files/ModelWriter.h"
+#include "Platform/ML/Model/PredictionError.h"
 #include "Support/TestSupport.h"
 
 namespace fs = std::filesystem;

@@ -4,8 +4,8 @@
 #include <limits>
 #include <vector>
 
-#include "Platform/ML/Half.h"
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/Half.h"
+#include "Platform/ML/Values/MultiArray.h"
 
 using ml::MultiArray;
 using ml::MultiArrayDataType;

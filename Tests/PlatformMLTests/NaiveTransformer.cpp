@@ -1,6 +1,6 @@
 #include "NaiveTransformer.h"
 
-#include "Platform/ML/Half.h"
+#include "Platform/ML/Values/Half.h"
 
 namespace naive {
 

@@ -2,7 +2,7 @@
 // A plain double-precision Whisper encoder and decoder written from the weights file, the reference
 // the model kinds are tested against. Matrices are row-major std::vector<double>, [rows, width].
 
-#include "Platform/ML/SafeTensorsFile.h"
+#include "Platform/ML/Files/SafeTensorsFile.h"
 
 #include <cmath>
 #include <cstdint>

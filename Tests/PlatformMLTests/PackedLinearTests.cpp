@@ -4,9 +4,9 @@
 #include "Platform/ML/Kernels/Elementwise.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/Packed/PackedLinear.h"
-#include "Platform/ML/SafeTensorsFile.h"
-#include "Platform/ML/SafeTensorsWriter.h"
-#include "Platform/ML/TransformerWeights.h"
+#include "Platform/ML/Files/SafeTensorsFile.h"
+#include "Platform/ML/Files/SafeTensorsWriter.h"
+#include "Platform/ML/Files/TransformerWeights.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>

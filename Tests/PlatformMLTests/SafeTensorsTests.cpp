@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "Platform/ML/ModelLoadError.h"
-#include "Platform/ML/SafeTensorsFile.h"
-#include "Platform/ML/SafeTensorsWriter.h"
+#include "Platform/ML/Model/ModelLoadError.h"
+#include "Platform/ML/Files/SafeTensorsFile.h"
+#include "Platform/ML/Files/SafeTensorsWriter.h"
 #include "Support/TestSupport.h"
 
 using testing::AllOf;

@@ -1,7 +1,7 @@
 // The scripted decoder (deterministic answers for engine tests) and the generator's decoder, scripted and
 // preset models, loaded the way the engine loads them.
-#include "Platform/ML/DictionaryFeatureProvider.h"
-#include "Platform/ML/Model.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Model/Model.h"
 #include "Support/TestSupport.h"
 
 #include <cmath>

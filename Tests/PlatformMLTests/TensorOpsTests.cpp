@@ -3,7 +3,7 @@
 #include <limits>
 #include <vector>
 
-#include "Platform/ML/TensorOps.h"
+#include "Platform/ML/Whisper/TensorOps.h"
 
 #include <numeric>
 #include <random>

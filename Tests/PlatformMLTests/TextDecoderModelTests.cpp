@@ -1,12 +1,12 @@
 // The text decoder kind against a naive full recomputation: step by step through the caller-owned
 // cache (as the engine drives it), with two windows interleaved, reused memory and concurrent windows.
 #include "NaiveTransformer.h"
-#include "Platform/ML/DictionaryFeatureProvider.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/ModelFolder.h"
-#include "Platform/ML/ModelLoadError.h"
-#include "Platform/ML/PredictionError.h"
-#include "Platform/ML/TextDecoderModel.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Files/ModelFolder.h"
+#include "Platform/ML/Model/ModelLoadError.h"
+#include "Platform/ML/Model/PredictionError.h"
+#include "Platform/ML/Whisper/TextDecoderModel.h"
 #include "Support/TestSupport.h"
 
 #include <algorithm>

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 #include <random>
 
-#include "Platform/ML/DictionaryFeatureProvider.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/Npy.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Files/Npy.h"
 #include "Support/TestSupport.h"
 
 namespace fs = std::filesystem;

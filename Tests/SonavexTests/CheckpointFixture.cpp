@@ -1,8 +1,8 @@
 #include "CheckpointFixture.h"
 
-#include "Platform/ML/AudioEncoderModel.h"
-#include "Platform/ML/SafeTensorsFile.h"
-#include "Platform/ML/TextDecoderModel.h"
+#include "Platform/ML/Whisper/AudioEncoderModel.h"
+#include "Platform/ML/Files/SafeTensorsFile.h"
+#include "Platform/ML/Whisper/TextDecoderModel.h"
 #include "Support/TestSupport.h"
 
 #include <cstring>

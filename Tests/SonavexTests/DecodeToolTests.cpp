@@ -1,5 +1,5 @@
-#include "Platform/ML/Npy.h"
-#include "Platform/ML/ScriptedTextDecoderModel.h"
+#include "Platform/ML/Files/Npy.h"
+#include "Platform/ML/Whisper/ScriptedTextDecoderModel.h"
 #include "Support/TestSupport.h"
 #include "ToolRunner.h"
 

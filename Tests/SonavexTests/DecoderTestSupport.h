@@ -4,7 +4,7 @@
 // text tokens, and a hook that runs before each prediction.
 
 #include "OrvaneCore/Models/ModelUtilities.h"
-#include "Platform/ML/ScriptedTextDecoderModel.h"
+#include "Platform/ML/Whisper/ScriptedTextDecoderModel.h"
 #include "Sonavex/Core/Decoding/TextDecoder.h"
 #include "Sonavex/Core/Decoding/TextDecoderMLMultiArrayInputType.h"
 #include "Sonavex/Core/Decoding/TextDecoderMLMultiArrayOutputType.h"

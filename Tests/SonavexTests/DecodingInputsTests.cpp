@@ -1,4 +1,4 @@
-#include "Platform/ML/ScriptedTextDecoderModel.h"
+#include "Platform/ML/Whisper/ScriptedTextDecoderModel.h"
 #include "Sonavex/Core/Decoding/DecodingInputs.h"
 #include "Sonavex/Core/Decoding/TextDecoder.h"
 #include "Sonavex/Utilities/WhisperError.h"

@@ -4,7 +4,7 @@
 #include "HubIsolation.h"
 #include "LogCapture.h"
 #include "OrvaneCore/External/Hub/HubClientError.h"
-#include "Platform/ML/Model.h"
+#include "Platform/ML/Model/Model.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Models/ModelSupportConfig.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizerWrapper.h"

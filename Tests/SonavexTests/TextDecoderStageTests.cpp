@@ -1,5 +1,5 @@
 #include "OrvaneCore/Models/ModelPrediction.h"
-#include "Platform/ML/ScriptedTextDecoderModel.h"
+#include "Platform/ML/Whisper/ScriptedTextDecoderModel.h"
 #include "Sonavex/Core/Decoding/TextDecoder.h"
 #include "Sonavex/Core/Decoding/TextDecoderInput.h"
 #include "Sonavex/Core/Decoding/TextDecoderOutput.h"

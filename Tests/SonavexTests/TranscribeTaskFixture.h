@@ -5,8 +5,8 @@
 // the table tokenizer.
 
 #include "DecoderTestSupport.h"
-#include "Platform/ML/AudioEncoderModel.h"
-#include "Platform/ML/MelSpectrogramModel.h"
+#include "Platform/ML/Whisper/AudioEncoderModel.h"
+#include "Platform/ML/Whisper/MelSpectrogramModel.h"
 #include "Sonavex/Core/FrontEnd/AudioEncoder.h"
 #include "Sonavex/Core/FrontEnd/FeatureExtractor.h"
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"

@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 #include <mutex>
 
-#include "Platform/ML/MelSpectrogramModel.h"
-#include "Platform/ML/ModelLoadError.h"
+#include "Platform/ML/Whisper/MelSpectrogramModel.h"
+#include "Platform/ML/Model/ModelLoadError.h"
 #include "Sonavex/Core/WhisperMLModel.h"
 #include "Support/TestSupport.h"
 

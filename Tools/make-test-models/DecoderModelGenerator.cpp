@@ -1,6 +1,6 @@
 #include "ModelGenerators.h"
-#include "Platform/ML/ScriptedTextDecoderModel.h"
-#include "Platform/ML/TextDecoderModel.h"
+#include "Platform/ML/Whisper/ScriptedTextDecoderModel.h"
+#include "Platform/ML/Whisper/TextDecoderModel.h"
 
 #include <sstream>
 #include <stdexcept>

@@ -1,5 +1,5 @@
 #include "ModelGenerators.h"
-#include "Platform/ML/AudioEncoderModel.h"
+#include "Platform/ML/Whisper/AudioEncoderModel.h"
 
 ml::ModelWriter makeEncoderModel(const ToolOptions& options) {
     ml::AudioEncoderShape shape;

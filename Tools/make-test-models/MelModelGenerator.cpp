@@ -1,7 +1,7 @@
 #include <stdexcept>
 
 #include "ModelGenerators.h"
-#include "Platform/ML/MelSpectrogramModel.h"
+#include "Platform/ML/Whisper/MelSpectrogramModel.h"
 
 // The mel model has no random weights: its one weight is the real filter bank. --seed is accepted so every
 // kind takes the same flags.

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Platform/ML/ModelWriter.h"
+#include "Platform/ML/Files/ModelWriter.h"
 #include "ToolOptions.h"
 
 struct ModelGenerator {

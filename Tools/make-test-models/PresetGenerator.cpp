@@ -1,6 +1,6 @@
 #include "ModelGenerators.h"
-#include "Platform/ML/MelSpectrogramModel.h"
-#include "Platform/ML/WhisperPreset.h"
+#include "Platform/ML/Whisper/MelSpectrogramModel.h"
+#include "Platform/ML/Whisper/WhisperPreset.h"
 
 #include <filesystem>
 #include <stdexcept>

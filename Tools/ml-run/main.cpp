@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "Platform/ML/DictionaryFeatureProvider.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/Npy.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Files/Npy.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "DecodeArguments.h"
 
 #include "NumberArguments.h"
-#include "Platform/ML/Npy.h"
+#include "Platform/ML/Files/Npy.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 #pragma once
 // Inputs the decode actions share: token lists, arrays from ".npy" files, and a tokenizer's vocabulary size.
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizer.h"
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "JsonLines.h"
 #include "NumberArguments.h"
 #include "OptionsArgument.h"
-#include "Platform/ML/Npy.h"
+#include "Platform/ML/Files/Npy.h"
 #include "Sonavex/Core/Decoding/TextDecoder.h"
 #include "Sonavex/Core/Text/LanguageLogitsFilter.h"
 #include "Sonavex/Core/Text/SuppressBlankFilter.h"

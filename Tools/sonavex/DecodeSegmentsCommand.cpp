@@ -6,7 +6,7 @@
 #include "JsonLines.h"
 #include "NumberArguments.h"
 #include "OptionsArgument.h"
-#include "Platform/ML/Npy.h"
+#include "Platform/ML/Files/Npy.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Text/SegmentSeeker.h"
 #include "Sonavex/Utilities/WhisperError.h"

@@ -1,7 +1,7 @@
 #include "SampleFiles.h"
 
 #include "InputFiles.h"
-#include "Platform/ML/Npy.h"
+#include "Platform/ML/Files/Npy.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 
 #include <bit>

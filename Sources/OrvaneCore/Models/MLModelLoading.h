@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "Platform/ML/ComputeUnits.h"
+#include "Platform/ML/Model/ComputeUnits.h"
 
 namespace orvane {
 

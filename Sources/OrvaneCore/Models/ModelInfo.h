@@ -2,7 +2,7 @@
 // A model set as the model downloader looks for it: its files live in base/name[/version][/variant], and
 // the hub repository holds them under name/(version|*)/(variant|*)/.
 
-#include "Platform/ML/ComputeUnits.h"
+#include "Platform/ML/Model/ComputeUnits.h"
 
 #include <filesystem>
 #include <optional>

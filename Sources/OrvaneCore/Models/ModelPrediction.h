@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "Platform/ML/ComputeUnits.h"
-#include "Platform/ML/FeatureProvider.h"
-#include "Platform/ML/Model.h"
-#include "Platform/ML/PredictionOptions.h"
+#include "Platform/ML/Model/ComputeUnits.h"
+#include "Platform/ML/Values/FeatureProvider.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Model/PredictionOptions.h"
 
 namespace orvane {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Platform/ML/Model.h"
+#include "Platform/ML/Model/Model.h"
 
 namespace orvane {
 

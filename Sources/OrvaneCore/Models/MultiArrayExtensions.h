@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 
 namespace orvane {
 

@@ -2,7 +2,7 @@
 // The decoder's key/value cache updates and alignment weights from its last prediction, as the model
 // returned them; each may be absent (models without word timestamps give no alignment weights).
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 
 #include <memory>
 

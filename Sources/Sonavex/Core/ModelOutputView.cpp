@@ -1,6 +1,6 @@
 #include "Sonavex/Core/ModelOutputView.h"
 
-#include "Platform/ML/DictionaryFeatureProvider.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
 
 namespace sonavex {
 

@@ -2,7 +2,7 @@
 // The common part of the typed views of a model's outputs: it wraps the prediction's feature provider
 // and answers every feature question through it; subclasses add accessors for the features they know.
 
-#include "Platform/ML/FeatureProvider.h"
+#include "Platform/ML/Values/FeatureProvider.h"
 
 #include <memory>
 #include <string>

@@ -10,7 +10,7 @@
 // progress object that others may watch while the run goes on.
 
 #include "OrvaneCore/System/Progress.h"
-#include "Platform/ML/Half.h"
+#include "Platform/ML/Values/Half.h"
 #include "Sonavex/Core/Audio/AudioProcessing.h"
 #include "Sonavex/Core/Decoding/DecodingInputs.h"
 #include "Sonavex/Core/Decoding/TextDecoding.h"

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "OrvaneCore/Models/ModelState.h"
-#include "Platform/ML/ComputeUnits.h"
-#include "Platform/ML/Model.h"
+#include "Platform/ML/Model/ComputeUnits.h"
+#include "Platform/ML/Model/Model.h"
 
 namespace sonavex {
 

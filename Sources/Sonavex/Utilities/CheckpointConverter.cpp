@@ -1,9 +1,9 @@
 #include "Sonavex/Utilities/CheckpointConverter.h"
 
-#include "Platform/ML/AudioEncoderModel.h"
-#include "Platform/ML/MelSpectrogramModel.h"
-#include "Platform/ML/ModelWriter.h"
-#include "Platform/ML/TextDecoderModel.h"
+#include "Platform/ML/Whisper/AudioEncoderModel.h"
+#include "Platform/ML/Whisper/MelSpectrogramModel.h"
+#include "Platform/ML/Files/ModelWriter.h"
+#include "Platform/ML/Whisper/TextDecoderModel.h"
 #include "Sonavex/Utilities/CheckpointConfig.h"
 #include "Sonavex/Utilities/CheckpointConversionError.h"
 #include "Sonavex/Utilities/CheckpointJson.h"

@@ -1,6 +1,6 @@
 #include "Sonavex/Utilities/CheckpointWeights.h"
 
-#include "Platform/ML/ModelLoadError.h"
+#include "Platform/ML/Model/ModelLoadError.h"
 #include "Sonavex/Utilities/CheckpointConversionError.h"
 #include "Sonavex/Utilities/CheckpointJson.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "Platform/ML/MultiArray.h"
-#include "Platform/ML/SafeTensorsFile.h"
+#include "Platform/ML/Values/MultiArray.h"
+#include "Platform/ML/Files/SafeTensorsFile.h"
 
 namespace sonavex {
 

@@ -5,8 +5,8 @@
 #include "OrvaneCore/Models/ModelPrediction.h"
 #include "OrvaneCore/Models/ModelState.h"
 #include "OrvaneCore/Models/ModelUtilities.h"
-#include "Platform/ML/DictionaryFeatureProvider.h"
-#include "Platform/ML/PredictionError.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Model/PredictionError.h"
 #include "Support/TestSupport.h"
 
 namespace fs = std::filesystem;

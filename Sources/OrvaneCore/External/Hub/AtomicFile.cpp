@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Hub/AtomicFile.h"
 
-#include "Platform/ML/AtomicFileWriter.h"
+#include "Platform/ML/Files/AtomicFileWriter.h"
 
 namespace orvane {
 

@@ -1,6 +1,6 @@
 #include "Platform/ML/Kernels/KernelTable.h"
 
-#include "Platform/ML/Half.h"
+#include "Platform/ML/Values/Half.h"
 
 #include <initializer_list>
 

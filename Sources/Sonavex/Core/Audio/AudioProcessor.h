@@ -15,7 +15,7 @@
 #include "Platform/Audio/Files/AudioFileReader.h"
 #include "Platform/Audio/Files/PcmBuffer.h"
 #include "Platform/Audio/Files/Resampler.h"
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 #include "Sonavex/Core/Audio/AudioDevice.h"
 #include "Sonavex/Core/Audio/AudioInputOptions.h"
 #include "Sonavex/Core/Audio/AudioProcessing.h"

@@ -8,7 +8,7 @@
 //
 // Sizes: E (key/value channels), S (cache positions), W (encoder frames of a window).
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 
 #include <cstdint>
 #include <memory>

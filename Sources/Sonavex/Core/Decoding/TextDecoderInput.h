@@ -1,7 +1,7 @@
 #pragma once
 // The decoder model's seven inputs under their feature names, handed over without copying.
 
-#include "Platform/ML/FeatureProvider.h"
+#include "Platform/ML/Values/FeatureProvider.h"
 
 #include <memory>
 

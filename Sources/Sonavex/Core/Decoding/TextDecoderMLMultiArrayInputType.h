@@ -1,7 +1,7 @@
 #pragma once
 // One decoder step's seven model inputs, assembled from the decoding state and the window's encoder output.
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 #include "Sonavex/Core/Decoding/TextDecoderInputType.h"
 
 #include <memory>

@@ -2,7 +2,7 @@
 // One decoder step's result: the next position's logits and the step's cache updates (both absent when
 // no model was loaded).
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 #include "Sonavex/Core/Decoding/TextDecoderOutputType.h"
 #include "Sonavex/Core/DecodingCache.h"
 

@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Decoding/TextDecoderOutput.h"
 
-#include "Platform/ML/DictionaryFeatureProvider.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
 
 #include <stdexcept>
 

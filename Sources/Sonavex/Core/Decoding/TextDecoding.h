@@ -7,8 +7,8 @@
 // decoding state from the model's sizes, filling a window's opening tokens into it, and copying one
 // step's cache updates into it.
 
-#include "Platform/ML/Half.h"
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/Half.h"
+#include "Platform/ML/Values/MultiArray.h"
 #include "Sonavex/Core/Decoding/DecodingInputs.h"
 #include "Sonavex/Core/Decoding/TextDecoderInputType.h"
 #include "Sonavex/Core/Decoding/TextDecoderOutputType.h"

@@ -4,7 +4,7 @@
 // call, so an unload during an encoding lets that encoding finish on its model.
 
 #include "OrvaneCore/Concurrency/Protected.h"
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 #include "Sonavex/Core/FrontEnd/AudioEncoding.h"
 #include "Sonavex/Core/WhisperMLModel.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The encoder model's input: the mel features as "melspectrogram_features", handed over without a copy.
 
-#include "Platform/ML/FeatureProvider.h"
+#include "Platform/ML/Values/FeatureProvider.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #pragma once
 // The mel model's input: the window's samples as the feature "audio", handed over without a copy.
 
-#include "Platform/ML/FeatureProvider.h"
+#include "Platform/ML/Values/FeatureProvider.h"
 
 #include <memory>
 

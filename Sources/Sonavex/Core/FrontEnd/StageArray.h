@@ -2,7 +2,7 @@
 // A model array on its way from one engine stage to the next: the one value the engine's own audio, mel
 // and encoder stages exchange. It shares the array, so passing it on never copies the samples.
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 #include "Sonavex/Core/Audio/AudioProcessorOutputType.h"
 #include "Sonavex/Core/FrontEnd/AudioEncoderOutputType.h"
 #include "Sonavex/Core/FrontEnd/FeatureExtractorOutputType.h"

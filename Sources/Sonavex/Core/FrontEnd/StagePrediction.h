@@ -1,8 +1,8 @@
 #pragma once
 // The prediction step both front-end stages share, once their input and model have been checked.
 
-#include "Platform/ML/FeatureProvider.h"
-#include "Platform/ML/Model.h"
+#include "Platform/ML/Values/FeatureProvider.h"
+#include "Platform/ML/Model/Model.h"
 #include "Sonavex/Utilities/Signposter.h"
 
 #include <memory>

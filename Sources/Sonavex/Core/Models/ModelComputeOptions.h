@@ -2,7 +2,7 @@
 // Where each of the engine's three models runs. The configuration carries one; without it the engine
 // uses the defaults of the constructor.
 
-#include "Platform/ML/ComputeUnits.h"
+#include "Platform/ML/Model/ComputeUnits.h"
 
 #include <optional>
 

@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
 
-#include "Platform/ML/TensorOps.h"
+#include "Platform/ML/Whisper/TensorOps.h"
 #include "Sonavex/Utilities/Logging.h"
 #include "Sonavex/Utilities/WhisperError.h"
 

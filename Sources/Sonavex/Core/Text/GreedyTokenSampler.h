@@ -4,7 +4,7 @@
 // always that of the full soft-max of the (scaled) logits. Sampling changes nothing in the sampler, so
 // one may serve several windows.
 
-#include "Platform/ML/Half.h"
+#include "Platform/ML/Values/Half.h"
 #include "Sonavex/Core/Options/DecodingOptions.h"
 #include "Sonavex/Core/Text/TokenSampling.h"
 

@@ -3,7 +3,7 @@
 // forbids tokens by setting their scores to minus infinity. Logits are the model's half floats, shape
 // [1, 1, V], one score per token id; a filter changes them in place and returns the array to go on with.
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 
 #include <cstdint>
 #include <memory>

@@ -3,7 +3,7 @@
 // outside the array are skipped, so no index list or range can write past the logits, whatever their
 // length. The logits must be half floats (std::invalid_argument otherwise).
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 
 #include <cstdint>
 #include <vector>

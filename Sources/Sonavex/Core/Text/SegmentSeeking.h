@@ -3,7 +3,7 @@
 // starts; when word timings are asked for, aligns the window's tokens to its audio frames and writes the
 // words into the segments.
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 #include "Sonavex/Core/Options/DecodingOptions.h"
 #include "Sonavex/Core/Results/DecodingResult.h"
 #include "Sonavex/Core/Results/TranscriptionSegment.h"

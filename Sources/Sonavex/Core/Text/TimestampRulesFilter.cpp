@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Text/TimestampRulesFilter.h"
 
-#include "Platform/ML/TensorOps.h"
+#include "Platform/ML/Whisper/TensorOps.h"
 #include "Sonavex/Core/Text/LogitsSuppression.h"
 
 #include <algorithm>

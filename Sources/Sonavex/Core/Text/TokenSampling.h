@@ -2,7 +2,7 @@
 // Chooses each step's token from the filtered logits and closes a window's sequence with the end token.
 // The decoder calls update once per step (forced prompt steps included) and finalize once at the end.
 
-#include "Platform/ML/MultiArray.h"
+#include "Platform/ML/Values/MultiArray.h"
 #include "Sonavex/Core/Text/SamplingResult.h"
 
 namespace sonavex {

@@ -1,0 +1,44 @@
+#include "Platform/ML/Whisper/CrossAttentionCache.h"
+
+#include <cstring>
+
+namespace ml {
+
+bool CrossAttentionCache::matches(const Entry& entry, const MultiArray& encoderOutput) {
+    return entry.dataType == encoderOutput.dataType() && entry.shape == encoderOutput.shape() &&
+           entry.source.size() == encoderOutput.byteCount() &&
+           std::memcmp(entry.source.data(), encoderOutput.data(), entry.source.size()) == 0;
+}
+
+std::shared_ptr<const CrossAttentionCache::Entry> CrossAttentionCache::get(const MultiArray& encoderOutput,
+                                                                           const Compute& compute) const {
+    {
+        std::lock_guard lock(mutex_);
+        for (auto it = entries_.begin(); it != entries_.end(); ++it)
+            if (matches(**it, encoderOutput)) {
+                entries_.splice(entries_.begin(), entries_, it);
+                return entries_.front();
+            }
+    }
+    // Computed without the lock: other windows keep decoding meanwhile. Two threads missing on the same
+    // window both compute it; the results are equal, so either entry serves.
+    auto entry = std::make_shared<Entry>();
+    const auto* bytes = static_cast<const std::byte*>(encoderOutput.data());
+    entry->source.assign(bytes, bytes + encoderOutput.byteCount());
+    entry->shape = encoderOutput.shape();
+    entry->dataType = encoderOutput.dataType();
+    compute(encoderOutput, *entry);
+    std::lock_guard lock(mutex_);
+    ++computeCount_;
+    entries_.push_front(entry);
+    while (entries_.size() > capacity_)
+        entries_.pop_back();
+    return entry;
+}
+
+size_t CrossAttentionCache::computeCount() const {
+    std::lock_guard lock(mutex_);
+    return computeCount_;
+}
+
+} // namespace ml
