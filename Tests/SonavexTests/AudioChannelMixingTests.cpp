@@ -1,5 +1,5 @@
-#include "LogCapture.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
+#include "SonavexTests/LogCapture.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,16 +1,16 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 
-#include "CheckpointFixture.h"
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"
-#include "Platform/ML/Values/DictionaryFeatureProvider.h"
-#include "Platform/ML/Model/Model.h"
 #include "Platform/ML/Files/ModelFolder.h"
 #include "Platform/ML/Files/ModelParameters.h"
 #include "Platform/ML/Files/SafeTensorsFile.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
 #include "Sonavex/Utilities/CheckpointConversionError.h"
 #include "Sonavex/Utilities/CheckpointConverter.h"
 #include "Sonavex/Utilities/CheckpointWeights.h"
+#include "SonavexTests/CheckpointFixture.h"
 #include "Support/TestSupport.h"
 
 namespace fs = std::filesystem;

@@ -1,5 +1,5 @@
-#include "LogCapture.h"
 #include "Sonavex/Utilities/TextUtilities.h"
+#include "SonavexTests/LogCapture.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

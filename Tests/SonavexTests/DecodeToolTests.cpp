@@ -1,7 +1,7 @@
 #include "Platform/ML/Files/Npy.h"
 #include "Platform/ML/Whisper/ScriptedTextDecoderModel.h"
+#include "SonavexTests/ToolRunner.h"
 #include "Support/TestSupport.h"
-#include "ToolRunner.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

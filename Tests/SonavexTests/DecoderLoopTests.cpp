@@ -1,12 +1,12 @@
 // The decoder loop over the scripted model: forced and skipped prompt tokens, the stop tests, the step
 // bound, progress and early stop, the result's verdicts, and the errors of a step.
-#include "DecoderTestSupport.h"
-#include "LogCapture.h"
 #include "OrvaneCore/Errors/CancellationError.h"
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
 #include "Sonavex/Core/Text/LogitsFiltering.h"
 #include "Sonavex/Core/Text/LogitsSuppression.h"
 #include "Sonavex/Utilities/WhisperError.h"
+#include "SonavexTests/DecoderTestSupport.h"
+#include "SonavexTests/LogCapture.h"
 
 #include <algorithm>
 #include <atomic>

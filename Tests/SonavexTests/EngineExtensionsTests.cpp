@@ -1,11 +1,11 @@
-#include "LogCapture.h"
-#include "SignpostSink.h"
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Utilities/Logging.h"
 #include "Sonavex/Utilities/PcmBufferExtensions.h"
 #include "Sonavex/Utilities/ResultExtensions.h"
 #include "Sonavex/Utilities/SegmentExtensions.h"
 #include "Sonavex/Utilities/StringExtensions.h"
+#include "SonavexTests/LogCapture.h"
+#include "SonavexTests/SignpostSink.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

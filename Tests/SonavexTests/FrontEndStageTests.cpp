@@ -1,14 +1,14 @@
 #include "OrvaneCore/Errors/CancellationError.h"
+#include "Platform/ML/Model/PredictionError.h"
 #include "Platform/ML/Whisper/AudioEncoderModel.h"
 #include "Platform/ML/Whisper/MelSpectrogramModel.h"
-#include "Platform/ML/Model/PredictionError.h"
-#include "SignpostSink.h"
 #include "Sonavex/Core/FrontEnd/AudioEncoder.h"
 #include "Sonavex/Core/FrontEnd/AudioEncoderInput.h"
 #include "Sonavex/Core/FrontEnd/FeatureExtractor.h"
 #include "Sonavex/Core/FrontEnd/MelSpectrogramInput.h"
 #include "Sonavex/Core/FrontEnd/StageArray.h"
 #include "Sonavex/Utilities/WhisperError.h"
+#include "SonavexTests/SignpostSink.h"
 #include "Support/TestSupport.h"
 
 #include <cmath>

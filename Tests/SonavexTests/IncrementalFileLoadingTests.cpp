@@ -1,8 +1,8 @@
-#include "LogCapture.h"
 #include "Platform/Audio/Files/AudioFileError.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
 #include "Sonavex/Utilities/WhisperError.h"
+#include "SonavexTests/LogCapture.h"
 #include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"
 

@@ -1,9 +1,9 @@
 // One decoder step with only language tokens open: the detected code, its log-probability, the fallback
 // for unsupported codes, the filter kept until the model is unloaded, and the order of the errors.
-#include "DecoderTestSupport.h"
-#include "LogCapture.h"
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
 #include "Sonavex/Utilities/WhisperError.h"
+#include "SonavexTests/DecoderTestSupport.h"
+#include "SonavexTests/LogCapture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The four logits filters on small half-float logits: which ids each leaves at minus infinity.
-#include "LogCapture.h"
 #include "Sonavex/Core/Decoding/TextDecoder.h"
 #include "Sonavex/Core/Text/LanguageLogitsFilter.h"
 #include "Sonavex/Core/Text/SuppressBlankFilter.h"
 #include "Sonavex/Core/Text/SuppressTokensFilter.h"
 #include "Sonavex/Core/Text/TimestampRulesFilter.h"
-#include "TableTokenizer.h"
+#include "SonavexTests/LogCapture.h"
+#include "SonavexTests/TableTokenizer.h"
 
 #include <gtest/gtest.h>
 

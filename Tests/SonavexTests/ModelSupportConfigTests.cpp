@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "LogCapture.h"
 #include "OrvaneCore/Errors/DecodingError.h"
+#include "SonavexTests/LogCapture.h"
 
 #include "OrvaneCore/System/ProcessInfo.h"
 #include "Sonavex/Core/Constants.h"

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "CheckpointFixture.h"
-#include "HubIsolation.h"
-#include "LogCapture.h"
 #include "OrvaneCore/External/Hub/HubClientError.h"
 #include "Platform/ML/Model/Model.h"
 #include "Sonavex/Core/Constants.h"
@@ -10,6 +7,9 @@
 #include "Sonavex/Core/Tokenizer/WhisperTokenizerWrapper.h"
 #include "Sonavex/Utilities/CheckpointConverter.h"
 #include "Sonavex/Utilities/ModelUtilities.h"
+#include "SonavexTests/CheckpointFixture.h"
+#include "SonavexTests/HubIsolation.h"
+#include "SonavexTests/LogCapture.h"
 #include "Support/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"

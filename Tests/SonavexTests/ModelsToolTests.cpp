@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "CheckpointFixture.h"
+#include "SonavexTests/CheckpointFixture.h"
 #include "Support/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"

@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Decoding/TextDecoder.h"
 #include "Sonavex/Utilities/WhisperError.h"
-#include "TableTokenizer.h"
+#include "SonavexTests/TableTokenizer.h"
 
 #include <gtest/gtest.h>
 #include <numeric>

@@ -1,9 +1,9 @@
-#include "ResultFixtures.h"
 #include "Sonavex/Utilities/EncodingError.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 #include "Sonavex/Utilities/WriteJSON.h"
 #include "Sonavex/Utilities/WriteSRT.h"
 #include "Sonavex/Utilities/WriteVTT.h"
+#include "SonavexTests/ResultFixtures.h"
 #include "Support/TestSupport.h"
 
 #include <cmath>

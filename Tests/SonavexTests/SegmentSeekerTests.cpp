@@ -1,7 +1,7 @@
 // Segments of a window: the silence skip, the three endings, slices at timestamp pairs, segment times and
 // the next seek in 32-bit floats.
 #include "Sonavex/Core/Text/SegmentSeeker.h"
-#include "TableTokenizer.h"
+#include "SonavexTests/TableTokenizer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // sonavex decode segments and decode dtw: segments and word timings from a token list and a weights file,
 // the silent window, and the inputs refused before anything is read past an array.
 #include "Platform/ML/Files/Npy.h"
+#include "SonavexTests/ToolRunner.h"
 #include "Support/TestSupport.h"
-#include "ToolRunner.h"
 
 #include <gtest/gtest.h>
 

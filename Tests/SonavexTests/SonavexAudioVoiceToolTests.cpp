@@ -1,9 +1,9 @@
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
 #include "Sonavex/Core/Audio/VoiceActivity/EnergyVAD.h"
+#include "SonavexTests/ToolRunner.h"
 #include "Support/SpokenAudio.h"
 #include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"
-#include "ToolRunner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Utilities/JsonCoding.h"
+#include "SonavexTests/ToolRunner.h"
 #include "Support/TestSupport.h"
-#include "ToolRunner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
+#include "SonavexTests/ToolRunner.h"
 #include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"
-#include "ToolRunner.h"
 
 #include <cstring>
 #include <gtest/gtest.h>

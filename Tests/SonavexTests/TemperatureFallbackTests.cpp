@@ -1,5 +1,5 @@
-#include "LogCapture.h"
-#include "TranscribeTaskFixture.h"
+#include "SonavexTests/LogCapture.h"
+#include "SonavexTests/TranscribeTaskFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "Sonavex/Core/Decoding/TextDecoder.h"
 #include "Sonavex/Core/Decoding/TextDecoderInput.h"
 #include "Sonavex/Core/Decoding/TextDecoderOutput.h"
+#include "SonavexTests/TableTokenizer.h"
 #include "Support/TestSupport.h"
-#include "TableTokenizer.h"
 
 #include <gtest/gtest.h>
 

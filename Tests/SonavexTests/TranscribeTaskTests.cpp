@@ -1,7 +1,7 @@
-#include "LogCapture.h"
 #include "OrvaneCore/Errors/CancellationError.h"
-#include "SignpostSink.h"
-#include "TranscribeTaskFixture.h"
+#include "SonavexTests/LogCapture.h"
+#include "SonavexTests/SignpostSink.h"
+#include "SonavexTests/TranscribeTaskFixture.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,9 +1,9 @@
-#include "ModelFolder.h"
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Utilities/JsonCoding.h"
+#include "SonavexTests/ModelFolder.h"
+#include "SonavexTests/ToolRunner.h"
 #include "Support/SpokenAudio.h"
 #include "Support/TestSupport.h"
-#include "ToolRunner.h"
 
 #include <fstream>
 #include <gtest/gtest.h>

@@ -1,9 +1,9 @@
-#include "LogCapture.h"
 #include "OrvaneCore/Errors/DecodingError.h"
-#include "ResultFixtures.h"
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Core/Results/TranscriptionResultStruct.h"
 #include "Sonavex/Utilities/JsonCoding.h"
+#include "SonavexTests/LogCapture.h"
+#include "SonavexTests/ResultFixtures.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

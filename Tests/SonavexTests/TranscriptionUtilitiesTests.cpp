@@ -1,8 +1,8 @@
-#include "ResultFixtures.h"
 #include "Sonavex/Utilities/JsonCoding.h"
 #include "Sonavex/Utilities/TranscriptionUtilities.h"
+#include "SonavexTests/ResultFixtures.h"
+#include "SonavexTests/ToolRunner.h"
 #include "Support/TestSupport.h"
-#include "ToolRunner.h"
 
 #include <gtest/gtest.h>
 

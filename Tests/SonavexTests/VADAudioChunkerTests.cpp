@@ -1,8 +1,8 @@
-#include "LogCapture.h"
-#include "ResultFixtures.h"
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
 #include "Sonavex/Core/Audio/VoiceActivity/EnergyVAD.h"
 #include "Sonavex/Utilities/WhisperError.h"
+#include "SonavexTests/LogCapture.h"
+#include "SonavexTests/ResultFixtures.h"
 #include "Support/SpokenAudio.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
-#include "LogCapture.h"
 #include "Sonavex/Utilities/WhisperError.h"
+#include "SonavexTests/LogCapture.h"
 
 #include <gtest/gtest.h>
 

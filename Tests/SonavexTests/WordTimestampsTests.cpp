@@ -1,12 +1,12 @@
 // Word timings: the warping path with its tie rule, word starts, ends and probabilities, the length
 // constraints, punctuation merging (the mended runs among them), the hand-over to the segments, and the
 // whole step over a scripted decoder's alignment weights.
-#include "DecoderTestSupport.h"
-#include "LogCapture.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
 #include "Sonavex/Core/Text/SegmentSeeker.h"
 #include "Sonavex/Utilities/WhisperError.h"
+#include "SonavexTests/DecoderTestSupport.h"
+#include "SonavexTests/LogCapture.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
