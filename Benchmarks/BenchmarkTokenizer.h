@@ -1,7 +1,7 @@
 #pragma once
 // The real multilingual Whisper tokenizer of the test data, for the benchmarks that decode text.
 
-#include "OrvaneCore/External/Hub/HubApiWrapper.h"
+#include "OrvaneCore/External/Hub/Client/HubApiWrapper.h"
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizerWrapper.h"
 

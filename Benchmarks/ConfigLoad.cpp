@@ -1,7 +1,7 @@
 // Reading a whole tokenizer.json into a Config, as the model hub does before a tokenizer is built
 // (vocabulary, merges and added tokens), for the project's byte-level BPE copies.
 
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Hub/Configuration/BomPreservingJsonReader.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>

@@ -6,7 +6,7 @@
 // a first window outside the timing, as the encoder output stays the same.
 
 #include "BenchmarkSupport.h"
-#include "OrvaneCore/External/Hub/HubApiWrapper.h"
+#include "OrvaneCore/External/Hub/Client/HubApiWrapper.h"
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"
 #include "Platform/ML/Whisper/WhisperPreset.h"
 #include "Sonavex/Core/Constants.h"

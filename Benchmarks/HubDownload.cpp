@@ -3,7 +3,7 @@
 // files of 16 MiB and 256 MiB, so the downloader's own cost can be compared with the network's.
 // A 630 MB model over a link of R bytes per second needs at least 630 MB / min(R, this rate).
 
-#include "OrvaneCore/External/Hub/Downloader.h"
+#include "OrvaneCore/External/Hub/Download/Downloader.h"
 
 #include <benchmark/benchmark.h>
 #include <chrono>

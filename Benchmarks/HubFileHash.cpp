@@ -2,7 +2,7 @@
 // etag (offline snapshots, existing files before a transfer): bytes per second for files of 1 MiB to
 // 256 MiB, read in 1 MiB pieces. A 630 MB model takes size / rate to check.
 
-#include "OrvaneCore/External/Hub/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,10 +3,10 @@
 // JSON files, each written atomically (with its flush to disk) into a temporary folder.
 
 #include "Sonavex/Core/Results/TranscriptionResult.h"
-#include "Sonavex/Utilities/JsonCoding.h"
-#include "Sonavex/Utilities/WriteJSON.h"
-#include "Sonavex/Utilities/WriteSRT.h"
-#include "Sonavex/Utilities/WriteVTT.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
+#include "Sonavex/Utilities/Writers/WriteJSON.h"
+#include "Sonavex/Utilities/Writers/WriteSRT.h"
+#include "Sonavex/Utilities/Writers/WriteVTT.h"
 
 #include <benchmark/benchmark.h>
 #include <filesystem>

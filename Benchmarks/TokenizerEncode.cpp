@@ -2,7 +2,7 @@
 // from its files, and encoding 100 KB of English and of Japanese text. Encoding is reported in bytes
 // per second; "Cold" builds a fresh tokenizer per pass so the per-piece cache starts empty.
 
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Hub/Configuration/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/PreTrainedTokenizer.h"
 
 #include <benchmark/benchmark.h>

@@ -52,6 +52,8 @@ endfunction()
 function(velmora_tool name)
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     add_executable(${name} ${sources})
+    # A tool's own headers are included by their path from the tool's folder ("Arguments/File.h").
+    target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_options(${name} PRIVATE ${VELMORA_WARNINGS})
     target_link_libraries(${name} PRIVATE ${ARGN})
 endfunction()

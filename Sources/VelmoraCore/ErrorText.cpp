@@ -1,6 +1,6 @@
 #include "VelmoraCore/ErrorText.h"
 
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "VelmoraCore/AppError.h"
 
 #include <cstdio>

@@ -1,9 +1,9 @@
 // Configuration files (tokenizer.json, tokenizer_config.json, config.json) read into Config values:
 // reading either gives a value or a parse error, and a value written back as JSON reads back the same.
 
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
-#include "OrvaneCore/External/Hub/Config.h"
-#include "OrvaneCore/External/Hub/ConfigJson.h"
+#include "OrvaneCore/External/Hub/Configuration/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/ConfigJson.h"
 
 #include <cstdint>
 #include <cstdlib>

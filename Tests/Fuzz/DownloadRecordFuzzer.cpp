@@ -2,7 +2,7 @@
 // removed and read as nothing; a record that was read writes back and reads back the same.
 
 #include "Fuzz/FuzzSupport.h"
-#include "OrvaneCore/External/Hub/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -2,8 +2,8 @@
 // encoded, tokenized and decoded by every real tokenizer of the test data: none of it may fail.
 
 #include "Fuzz/FuzzSupport.h"
-#include "OrvaneCore/External/Hub/HubApiWrapper.h"
-#include "OrvaneCore/External/Hub/LanguageModelConfigurationFromHub.h"
+#include "OrvaneCore/External/Hub/Client/HubApiWrapper.h"
+#include "OrvaneCore/External/Hub/Configuration/LanguageModelConfigurationFromHub.h"
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"
 
 #include <cstdint>

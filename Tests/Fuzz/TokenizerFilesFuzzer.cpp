@@ -3,7 +3,7 @@
 // Input: tokenizer.json, a line "@@@@", tokenizer_config.json, a line "@@@@", the text.
 
 #include "Fuzz/FuzzSupport.h"
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Hub/Configuration/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"
 

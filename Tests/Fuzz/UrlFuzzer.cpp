@@ -1,7 +1,7 @@
 // Addresses as the hub client reads them (endpoints, redirect targets) and builds them (repository
 // and file paths): parsing is stable when written out again, and appended paths stay one path.
 
-#include "OrvaneCore/External/Hub/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
 #include "Platform/Net/Url.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #pragma once
 // Records every signpost event for the life of a test, then turns signposts off again.
 
-#include "Sonavex/Utilities/Signposter.h"
+#include "Sonavex/Utilities/Logging/Signposter.h"
 
 #include <mutex>
 #include <vector>

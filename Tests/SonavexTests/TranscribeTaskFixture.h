@@ -12,7 +12,7 @@
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
 #include "Sonavex/Core/Text/SegmentSeeker.h"
 #include "Sonavex/Core/TranscribeTask.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 
 #include <mutex>
 

@@ -1,4 +1,4 @@
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "VelmoraCore/AppError.h"
 #include "VelmoraCore/ErrorText.h"
 #include "VelmoraCore/JsonText.h"

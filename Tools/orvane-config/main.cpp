@@ -2,7 +2,7 @@
 // Reads a configuration or tokenizer file the way the model hub does and prints the description of a
 // chained member lookup, e.g. `orvane-config tokenizer.json model type` prints "BPE".
 
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Hub/Configuration/BomPreservingJsonReader.h"
 
 #include <cerrno>
 #include <cstring>

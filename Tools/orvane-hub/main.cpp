@@ -7,7 +7,7 @@
 // `list` and `head` always ask the network. Errors go to standard error with a non-zero exit status.
 
 #include "OrvaneCore/Errors/DecodingError.h"
-#include "OrvaneCore/External/Hub/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
 #include "Platform/Net/UrlError.h"
 
 #include <cmath>

@@ -3,7 +3,7 @@
 // local mirror) and encodes, tokenizes or decodes with it, so the tokenizers can be exercised and
 // compared from the command line.
 
-#include "OrvaneCore/External/Hub/LanguageModelConfigurationFromHub.h"
+#include "OrvaneCore/External/Hub/Configuration/LanguageModelConfigurationFromHub.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"
 

@@ -3,10 +3,10 @@
 // dispatches. Results go to standard output as JSON lines; a failure prints {"error", "message"} there
 // and exits 1; a usage error exits 2 with the usage on standard error.
 
-#include "CommandLine.h"
-#include "CommandRegistry.h"
-#include "JsonLines.h"
-#include "LogOption.h"
+#include "CommandLine/CommandLine.h"
+#include "CommandLine/CommandRegistry.h"
+#include "CommandLine/JsonLines.h"
+#include "CommandLine/LogOption.h"
 
 #include <iostream>
 #include <string>

@@ -1,6 +1,6 @@
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"
 
-#include "OrvaneCore/External/Hub/LanguageModelConfigurationFromHub.h"
+#include "OrvaneCore/External/Hub/Configuration/LanguageModelConfigurationFromHub.h"
 #include "OrvaneCore/External/Tokenizers/Models/TokenizerModel.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/PreTrainedTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/PreTrainedTokenizerClasses.h"

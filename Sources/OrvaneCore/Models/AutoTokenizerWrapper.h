@@ -2,7 +2,7 @@
 // The one call that turns a model repository, on the hub or in a local folder, into a ready tokenizer:
 // it loads the tokenizer configuration and data, builds the tokenizer class they name and wraps it.
 
-#include "OrvaneCore/External/Hub/HubApiWrapper.h"
+#include "OrvaneCore/External/Hub/Client/HubApiWrapper.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerWrapper.h"
 
 #include <filesystem>

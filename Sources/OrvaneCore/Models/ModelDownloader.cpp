@@ -2,7 +2,7 @@
 
 #include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/Errors/ErrorDescription.h"
-#include "OrvaneCore/External/Hub/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
 #include "OrvaneCore/Logging/Logging.h"
 #include "OrvaneCore/Models/ModelDownloaderError.h"
 #include "OrvaneCore/Models/ModelUtilities.h"

@@ -6,7 +6,7 @@
 #include "Sonavex/Core/FrontEnd/AudioEncoder.h"
 #include "Sonavex/Core/FrontEnd/FeatureExtractor.h"
 #include "Sonavex/Core/Text/SegmentSeeker.h"
-#include "Sonavex/Utilities/Logging.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 namespace sonavex {
 

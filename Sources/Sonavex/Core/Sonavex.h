@@ -25,7 +25,7 @@
 #include "Sonavex/Core/Results/TranscriptionState.h"
 #include "Sonavex/Core/Results/TranscriptionTimings.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizer.h"
-#include "Sonavex/Utilities/Result.h"
+#include "Sonavex/Utilities/Errors/Result.h"
 
 #include <filesystem>
 #include <functional>

@@ -5,14 +5,14 @@
 
 #include "OrvaneCore/Errors/ErrorDescription.h"
 #include "OrvaneCore/Extensions/ArrayExtensions.h"
-#include "OrvaneCore/External/Hub/HubApiWrapper.h"
-#include "OrvaneCore/External/Hub/HubClientError.h"
+#include "OrvaneCore/External/Hub/Client/HubApiWrapper.h"
+#include "OrvaneCore/External/Hub/Client/HubClientError.h"
 #include "OrvaneCore/System/ProcessInfo.h"
 #include "Sonavex/Core/Constants.h"
-#include "Sonavex/Utilities/CheckpointSource.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/ModelUtilities.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
+#include "Sonavex/Utilities/Models/CheckpointSource.h"
+#include "Sonavex/Utilities/Models/ModelUtilities.h"
 
 #include <fstream>
 #include <set>

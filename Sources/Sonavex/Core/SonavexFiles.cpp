@@ -4,11 +4,11 @@
 
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/TranscribeTask.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/ResultExtensions.h"
-#include "Sonavex/Utilities/TranscriptionUtilities.h"
-#include "Sonavex/Utilities/WhisperError.h"
-#include "Sonavex/Utilities/WorkerThreads.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Extensions/ResultExtensions.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
+#include "Sonavex/Utilities/System/WorkerThreads.h"
+#include "Sonavex/Utilities/Transcription/TranscriptionUtilities.h"
 
 #include <algorithm>
 #include <chrono>

@@ -9,8 +9,8 @@
 #include "Sonavex/Core/FrontEnd/AudioEncoding.h"
 #include "Sonavex/Core/FrontEnd/FeatureExtracting.h"
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <filesystem>
 

@@ -8,10 +8,10 @@
 #include "Sonavex/Core/FrontEnd/AudioEncoding.h"
 #include "Sonavex/Core/FrontEnd/FeatureExtracting.h"
 #include "Sonavex/Core/WhisperMLModel.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/ModelUtilities.h"
-#include "Sonavex/Utilities/NumberFormat.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Formats/NumberFormat.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
+#include "Sonavex/Utilities/Models/ModelUtilities.h"
 
 #include <chrono>
 

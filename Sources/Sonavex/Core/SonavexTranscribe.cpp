@@ -11,10 +11,10 @@
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/FrontEnd/FeatureExtracting.h"
 #include "Sonavex/Core/TranscribeTask.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/TranscriptionUtilities.h"
-#include "Sonavex/Utilities/WhisperError.h"
-#include "Sonavex/Utilities/WorkerThreads.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
+#include "Sonavex/Utilities/System/WorkerThreads.h"
+#include "Sonavex/Utilities/Transcription/TranscriptionUtilities.h"
 
 #include <algorithm>
 

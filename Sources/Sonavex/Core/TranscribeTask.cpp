@@ -6,11 +6,11 @@
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/TranscribeTaskLogs.h"
-#include "Sonavex/Utilities/AbsoluteTime.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/NumberFormat.h"
-#include "Sonavex/Utilities/SignpostScope.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Formats/NumberFormat.h"
+#include "Sonavex/Utilities/Logging/AbsoluteTime.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
+#include "Sonavex/Utilities/Logging/SignpostScope.h"
 
 #include <algorithm>
 #include <chrono>

@@ -5,9 +5,9 @@
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
 #include "Sonavex/Core/TranscribeTask.h"
 #include "Sonavex/Core/TranscribeTaskLogs.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/SignpostScope.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
+#include "Sonavex/Utilities/Logging/SignpostScope.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,6 +1,6 @@
 #include "VelmoraCore/Settings/DefaultsStore.h"
 
-#include "OrvaneCore/External/Hub/AtomicFile.h"
+#include "OrvaneCore/External/Hub/Files/AtomicFile.h"
 #include "OrvaneCore/System/FileManager.h"
 
 #include <cerrno>

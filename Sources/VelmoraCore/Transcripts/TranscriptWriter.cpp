@@ -1,6 +1,6 @@
 #include "VelmoraCore/Transcripts/TranscriptWriter.h"
 
-#include "OrvaneCore/External/Hub/AtomicFile.h"
+#include "OrvaneCore/External/Hub/Files/AtomicFile.h"
 #include "VelmoraCore/JsonText.h"
 #include "VelmoraCore/Transcripts/TranscriptWriterError.h"
 

@@ -1,5 +1,5 @@
-#include "OrvaneCore/External/Hub/BinaryDistinctCharacter.h"
-#include "OrvaneCore/External/Hub/BinaryDistinctString.h"
+#include "OrvaneCore/External/Hub/Configuration/BinaryDistinctCharacter.h"
+#include "OrvaneCore/External/Hub/Configuration/BinaryDistinctString.h"
 
 #include <gtest/gtest.h>
 #include <map>

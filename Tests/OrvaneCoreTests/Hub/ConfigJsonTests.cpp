@@ -1,5 +1,5 @@
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
-#include "OrvaneCore/External/Hub/ConfigJson.h"
+#include "OrvaneCore/External/Hub/Configuration/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Hub/Configuration/ConfigJson.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "OrvaneCore/External/Hub/LanguageModelConfigurationFromHub.h"
+#include "OrvaneCore/External/Hub/Configuration/LanguageModelConfigurationFromHub.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/LlamaPreTrainedTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"

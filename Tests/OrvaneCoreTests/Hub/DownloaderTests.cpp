@@ -1,6 +1,6 @@
 #include "OrvaneCore/Errors/CancellationError.h"
-#include "OrvaneCore/External/Hub/Downloader.h"
-#include "OrvaneCore/External/Hub/MoveDownloadedFile.h"
+#include "OrvaneCore/External/Hub/Download/Downloader.h"
+#include "OrvaneCore/External/Hub/Files/MoveDownloadedFile.h"
 #include "Platform/Net/UrlError.h"
 #include "Support/FakeHub.h"
 #include "Support/TestSupport.h"

@@ -1,5 +1,5 @@
 #include "OrvaneCore/Errors/DecodingError.h"
-#include "OrvaneCore/External/Hub/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
 #include "OrvaneCoreTests/Hub/HubTestSupport.h"
 #include "Platform/Net/UrlError.h"
 

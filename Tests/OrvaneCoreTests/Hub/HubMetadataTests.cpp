@@ -1,4 +1,4 @@
-#include "OrvaneCore/External/Hub/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
 #include "Support/TestSupport.h"
 
 #include <algorithm>

@@ -1,5 +1,5 @@
-#include "OrvaneCore/External/Hub/HubApi.h"
-#include "OrvaneCore/External/Hub/RedirectDelegate.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
+#include "OrvaneCore/External/Hub/Network/RedirectDelegate.h"
 #include "OrvaneCore/System/FileManager.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"

@@ -1,7 +1,7 @@
 #include "OrvaneCore/Errors/DecodingError.h"
-#include "OrvaneCore/External/Hub/FileReadError.h"
-#include "OrvaneCore/External/Hub/HubApi.h"
-#include "OrvaneCore/External/Hub/HubApiWrapper.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubApiWrapper.h"
+#include "OrvaneCore/External/Hub/Files/FileReadError.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>

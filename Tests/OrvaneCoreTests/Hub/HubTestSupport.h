@@ -2,7 +2,7 @@
 // A clean environment for hub client tests: HOME is a fresh temporary folder, no token or endpoint
 // variables are set, and a fake hub serves one repository "owner/name" from a folder.
 
-#include "OrvaneCore/External/Hub/Downloader.h"
+#include "OrvaneCore/External/Hub/Download/Downloader.h"
 #include "Support/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"

@@ -1,7 +1,7 @@
 #include "OrvaneCore/Errors/CancellationError.h"
-#include "OrvaneCore/External/Hub/HubApi.h"
-#include "OrvaneCore/External/Hub/HubApiWrapper.h"
-#include "OrvaneCore/External/Hub/HubFileDownloader.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubApiWrapper.h"
+#include "OrvaneCore/External/Hub/Download/HubFileDownloader.h"
 #include "OrvaneCoreTests/Hub/HubTestSupport.h"
 #include "Platform/Net/UrlError.h"
 

@@ -1,5 +1,5 @@
 #include "OrvaneCore/Errors/CancellationError.h"
-#include "OrvaneCore/External/Hub/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
 #include "OrvaneCore/Logging/Logging.h"
 #include "OrvaneCore/Models/ModelDownloader.h"
 #include "OrvaneCore/Models/ModelDownloaderError.h"

@@ -2,7 +2,7 @@
 // Helpers of the tokenizer tests: configurations written as JSON text, and tokenizers built from the
 // real tokenizer files under Tests/Data/tokenizers.
 
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Hub/Configuration/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/PreTrainedTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 

@@ -1,4 +1,4 @@
-#include "OrvaneCore/External/Hub/BomPreservingJsonReader.h"
+#include "OrvaneCore/External/Hub/Configuration/BomPreservingJsonReader.h"
 #include "OrvaneCore/External/Tokenizers/Models/TokenLattice.h"
 #include "OrvaneCore/External/Tokenizers/Models/UnigramTokenizer.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"

@@ -1,6 +1,6 @@
 #include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Core/Audio/AudioInputOptions.h"
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 #include "Sonavex/Core/Audio/AudioProcessor.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/LogCapture.h"
 #include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"

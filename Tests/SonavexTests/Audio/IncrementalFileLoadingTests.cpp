@@ -1,7 +1,7 @@
 #include "Platform/Audio/Files/AudioFileError.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/LogCapture.h"
 #include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"

@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
 #include "Sonavex/Core/Audio/VoiceActivity/EnergyVAD.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/LogCapture.h"
 #include "SonavexTests/ResultFixtures.h"
 #include "Support/SpokenAudio.h"

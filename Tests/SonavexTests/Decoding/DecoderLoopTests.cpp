@@ -4,7 +4,7 @@
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
 #include "Sonavex/Core/Text/LogitsFiltering.h"
 #include "Sonavex/Core/Text/LogitsSuppression.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/DecoderTestSupport.h"
 #include "SonavexTests/LogCapture.h"
 

@@ -1,7 +1,7 @@
 #include "Platform/ML/Whisper/ScriptedTextDecoderModel.h"
 #include "Sonavex/Core/Decoding/DecodingInputs.h"
 #include "Sonavex/Core/Decoding/TextDecoder.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Core/Options/DecodingOptions.h"
-#include "Sonavex/Utilities/JsonCoding.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 #include "Sonavex/Core/FrontEnd/FeatureExtractor.h"
 #include "Sonavex/Core/FrontEnd/MelSpectrogramInput.h"
 #include "Sonavex/Core/FrontEnd/StageArray.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/SignpostSink.h"
 #include "Support/TestSupport.h"
 

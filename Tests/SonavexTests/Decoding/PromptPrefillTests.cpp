@@ -1,5 +1,5 @@
 #include "Sonavex/Core/Decoding/TextDecoder.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/TableTokenizer.h"
 
 #include <gtest/gtest.h>

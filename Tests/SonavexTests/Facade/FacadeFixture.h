@@ -4,14 +4,14 @@
 // checkpoints (tiny widths, one decoder layer, real tokenizer files), and scripted models whose text is
 // known.
 
+#include "Platform/ML/Whisper/AudioEncoderModel.h"
+#include "Platform/ML/Whisper/MelSpectrogramModel.h"
+#include "Sonavex/Core/Sonavex.h"
+#include "Sonavex/Utilities/Models/CheckpointConverter.h"
 #include "SonavexTests/CheckpointFixture.h"
 #include "SonavexTests/DecoderTestSupport.h"
 #include "SonavexTests/HubIsolation.h"
 #include "SonavexTests/LogCapture.h"
-#include "Platform/ML/Whisper/AudioEncoderModel.h"
-#include "Platform/ML/Whisper/MelSpectrogramModel.h"
-#include "Sonavex/Core/Sonavex.h"
-#include "Sonavex/Utilities/CheckpointConverter.h"
 #include "Support/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"

@@ -1,8 +1,8 @@
 #include "SonavexTests/Facade/FacadeFixture.h"
 
 #include "Sonavex/Core/Constants.h"
-#include "Sonavex/Utilities/CheckpointSource.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Models/CheckpointSource.h"
 
 using namespace facadetest;
 using sonavex::Sonavex;

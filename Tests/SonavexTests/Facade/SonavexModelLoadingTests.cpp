@@ -4,7 +4,7 @@
 #include "Sonavex/Core/FrontEnd/AudioEncoder.h"
 #include "Sonavex/Core/FrontEnd/FeatureExtractor.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizerWrapper.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 
 using namespace facadetest;
 using orvane::ModelState;

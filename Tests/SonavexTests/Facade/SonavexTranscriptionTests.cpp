@@ -3,7 +3,7 @@
 #include "OrvaneCore/Errors/CancellationError.h"
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
 #include "Sonavex/Core/TranscribeTask.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Support/TestAudioFile.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "SonavexTests/Facade/FacadeFixture.h"
 #include "SonavexTests/ToolRunner.h"
 
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 #include "Support/SpokenAudio.h"
 #include "Support/TestAudioFile.h"
 

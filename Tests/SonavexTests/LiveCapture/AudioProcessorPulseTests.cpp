@@ -1,6 +1,6 @@
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 #include "SonavexTests/LogCapture.h"
 #include "SonavexTests/ToolRunner.h"
 #include "Support/ScopedEnvironment.h"

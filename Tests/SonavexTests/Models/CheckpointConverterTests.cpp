@@ -7,9 +7,9 @@
 #include "Platform/ML/Files/SafeTensorsFile.h"
 #include "Platform/ML/Model/Model.h"
 #include "Platform/ML/Values/DictionaryFeatureProvider.h"
-#include "Sonavex/Utilities/CheckpointConversionError.h"
-#include "Sonavex/Utilities/CheckpointConverter.h"
-#include "Sonavex/Utilities/CheckpointWeights.h"
+#include "Sonavex/Utilities/Models/CheckpointConversionError.h"
+#include "Sonavex/Utilities/Models/CheckpointConverter.h"
+#include "Sonavex/Utilities/Models/CheckpointWeights.h"
 #include "SonavexTests/CheckpointFixture.h"
 #include "Support/TestSupport.h"
 

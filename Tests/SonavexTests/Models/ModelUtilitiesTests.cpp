@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "OrvaneCore/External/Hub/HubClientError.h"
+#include "OrvaneCore/External/Hub/Client/HubClientError.h"
 #include "Platform/ML/Model/Model.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Models/ModelSupportConfig.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizerWrapper.h"
-#include "Sonavex/Utilities/CheckpointConverter.h"
-#include "Sonavex/Utilities/ModelUtilities.h"
+#include "Sonavex/Utilities/Models/CheckpointConverter.h"
+#include "Sonavex/Utilities/Models/ModelUtilities.h"
 #include "SonavexTests/CheckpointFixture.h"
 #include "SonavexTests/HubIsolation.h"
 #include "SonavexTests/LogCapture.h"

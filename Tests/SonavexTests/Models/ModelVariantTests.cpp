@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Models/ModelComputeOptions.h"
 #include "Sonavex/Core/Models/ModelVariant.h"
-#include "Sonavex/Utilities/OperatingSystemVersion.h"
+#include "Sonavex/Utilities/System/OperatingSystemVersion.h"
 
 #include <gtest/gtest.h>
 

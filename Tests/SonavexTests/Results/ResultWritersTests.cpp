@@ -1,8 +1,8 @@
-#include "Sonavex/Utilities/EncodingError.h"
-#include "Sonavex/Utilities/JsonCoding.h"
-#include "Sonavex/Utilities/WriteJSON.h"
-#include "Sonavex/Utilities/WriteSRT.h"
-#include "Sonavex/Utilities/WriteVTT.h"
+#include "Sonavex/Utilities/Errors/EncodingError.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
+#include "Sonavex/Utilities/Writers/WriteJSON.h"
+#include "Sonavex/Utilities/Writers/WriteSRT.h"
+#include "Sonavex/Utilities/Writers/WriteVTT.h"
 #include "SonavexTests/ResultFixtures.h"
 #include "Support/TestSupport.h"
 

@@ -1,7 +1,7 @@
 #include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Core/Results/TranscriptionResultStruct.h"
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 #include "SonavexTests/LogCapture.h"
 #include "SonavexTests/ResultFixtures.h"
 

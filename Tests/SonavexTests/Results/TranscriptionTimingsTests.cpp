@@ -1,6 +1,6 @@
 #include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Core/Results/TranscriptionTimings.h"
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

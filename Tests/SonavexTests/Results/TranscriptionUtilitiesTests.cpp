@@ -1,5 +1,5 @@
-#include "Sonavex/Utilities/JsonCoding.h"
-#include "Sonavex/Utilities/TranscriptionUtilities.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
+#include "Sonavex/Utilities/Transcription/TranscriptionUtilities.h"
 #include "SonavexTests/ResultFixtures.h"
 #include "SonavexTests/ToolRunner.h"
 #include "Support/TestSupport.h"

@@ -1,4 +1,4 @@
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/LogCapture.h"
 
 #include <gtest/gtest.h>

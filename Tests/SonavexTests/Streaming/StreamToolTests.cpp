@@ -1,6 +1,6 @@
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 #include "SonavexTests/ModelFolder.h"
 #include "SonavexTests/ToolRunner.h"
-#include "Sonavex/Utilities/JsonCoding.h"
 #include "Support/SpokenAudio.h"
 #include "Support/TestPulseServer.h"
 

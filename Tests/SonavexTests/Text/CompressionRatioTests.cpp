@@ -1,4 +1,4 @@
-#include "Sonavex/Utilities/TextUtilities.h"
+#include "Sonavex/Utilities/Transcription/TextUtilities.h"
 #include "SonavexTests/LogCapture.h"
 
 #include <cmath>

@@ -1,7 +1,7 @@
 // One decoder step with only language tokens open: the detected code, its log-probability, the fallback
 // for unsupported codes, the filter kept until the model is unloaded, and the order of the errors.
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/DecoderTestSupport.h"
 #include "SonavexTests/LogCapture.h"
 

@@ -2,7 +2,7 @@
 // random source), its closing of a window, failures, and the beam sampler's construction check.
 #include "Sonavex/Core/Text/BeamSearchTokenSampler.h"
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

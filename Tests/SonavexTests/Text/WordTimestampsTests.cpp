@@ -4,7 +4,7 @@
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
 #include "Sonavex/Core/Text/SegmentSeeker.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/DecoderTestSupport.h"
 #include "SonavexTests/LogCapture.h"
 

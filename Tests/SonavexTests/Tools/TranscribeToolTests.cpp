@@ -1,5 +1,5 @@
 #include "Sonavex/Core/Results/TranscriptionResult.h"
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 #include "SonavexTests/ModelFolder.h"
 #include "SonavexTests/ToolRunner.h"
 #include "Support/SpokenAudio.h"

@@ -1,4 +1,4 @@
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Support/TestSupport.h"
 #include "TrackFiles.h"
 #include "VelmoraCore/Transcription/MicBleedFilter.h"

@@ -1,5 +1,5 @@
 #include "FakeSpeechEngine.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 #include "VelmoraCore/ModelSetup/ModelSetupGate.h"

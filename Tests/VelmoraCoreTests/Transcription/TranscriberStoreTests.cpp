@@ -1,6 +1,6 @@
 #include "FakeSpeechEngine.h"
 #include "OrvaneCore/Errors/CancellationError.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 #include "VelmoraCore/Transcription/TranscriberStore.h"

@@ -1,7 +1,7 @@
 #include "FakeSpeechEngine.h"
 #include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/Logging/Describing.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"

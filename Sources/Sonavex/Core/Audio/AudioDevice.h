@@ -1,7 +1,7 @@
 #pragma once
 // One input device as the engine lists it: the sound server's number for it and the name people see.
 
-#include "Sonavex/Utilities/Hasher.h"
+#include "Sonavex/Utilities/System/Hasher.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "Sonavex/Core/Audio/AudioInputOptions.h"
 
 #include "OrvaneCore/Errors/DecodingError.h"
-#include "Sonavex/Utilities/Hasher.h"
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
+#include "Sonavex/Utilities/System/Hasher.h"
 
 namespace sonavex {
 

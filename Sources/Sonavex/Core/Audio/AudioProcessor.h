@@ -21,7 +21,7 @@
 #include "Sonavex/Core/Audio/AudioProcessing.h"
 #include "Sonavex/Core/Audio/Incremental/IncrementalFileStream.h"
 #include "Sonavex/Core/Audio/VoiceActivity/IndexRange.h"
-#include "Sonavex/Utilities/Result.h"
+#include "Sonavex/Utilities/Errors/Result.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "Platform/Audio/Pulse/PulseCaptureSource.h"
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
-#include "Sonavex/Utilities/Logging.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 namespace sonavex {
 

@@ -2,7 +2,7 @@
 
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Audio/VoiceActivity/EnergyVAD.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 
 #include <cmath>
 #include <filesystem>

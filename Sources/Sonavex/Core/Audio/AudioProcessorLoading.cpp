@@ -3,8 +3,8 @@
 #include "OrvaneCore/Concurrency/ConcurrencyUtilities.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Constants.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <algorithm>
 #include <atomic>

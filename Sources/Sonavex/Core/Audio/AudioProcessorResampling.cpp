@@ -2,9 +2,9 @@
 
 #include "Platform/Audio/Files/AudioFileError.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/PcmBufferExtensions.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Extensions/PcmBufferExtensions.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "OrvaneCore/Logging/Describing.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/FrontEnd/StageArray.h"
-#include "Sonavex/Utilities/Logging.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <algorithm>
 #include <limits>

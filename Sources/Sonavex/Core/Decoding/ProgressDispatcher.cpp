@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Decoding/ProgressDispatcher.h"
 
-#include "Sonavex/Utilities/Logging.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

@@ -11,9 +11,9 @@
 #include "Sonavex/Core/Text/SuppressBlankFilter.h"
 #include "Sonavex/Core/Text/SuppressTokensFilter.h"
 #include "Sonavex/Core/Text/TimestampRulesFilter.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/NumberFormat.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Formats/NumberFormat.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <cmath>
 

@@ -8,9 +8,9 @@
 #include "Sonavex/Core/FrontEnd/StageArray.h"
 #include "Sonavex/Core/Text/LanguageLogitsFilter.h"
 #include "Sonavex/Core/Text/TokenSampling.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/StringExtensions.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Extensions/StringExtensions.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <chrono>
 

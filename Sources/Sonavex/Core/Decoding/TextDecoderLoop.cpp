@@ -10,11 +10,11 @@
 #include "Sonavex/Core/FrontEnd/StageArray.h"
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
 #include "Sonavex/Core/Text/LogitsFiltering.h"
-#include "Sonavex/Utilities/AbsoluteTime.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/StringExtensions.h"
-#include "Sonavex/Utilities/TextUtilities.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Extensions/StringExtensions.h"
+#include "Sonavex/Utilities/Logging/AbsoluteTime.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
+#include "Sonavex/Utilities/Transcription/TextUtilities.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,7 +1,7 @@
 #include "Sonavex/Core/Decoding/TextDecoding.h"
 
 #include "Sonavex/Core/Constants.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 
 #include <algorithm>
 #include <string>

@@ -3,7 +3,7 @@
 // first write, since the model's outputs and the state come from different places.
 
 #include "Sonavex/Core/Decoding/TextDecoding.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 
 #include <cstdint>
 #include <cstring>

@@ -4,8 +4,8 @@
 #include "Sonavex/Core/FrontEnd/MelSpectrogramInput.h"
 #include "Sonavex/Core/FrontEnd/StageArray.h"
 #include "Sonavex/Core/FrontEnd/StagePrediction.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 namespace sonavex {
 

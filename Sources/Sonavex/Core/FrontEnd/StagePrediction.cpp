@@ -2,7 +2,7 @@
 
 #include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/Models/ModelPrediction.h"
-#include "Sonavex/Utilities/Logging.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 namespace sonavex {
 

@@ -1,9 +1,9 @@
 #pragma once
 // The prediction step both front-end stages share, once their input and model have been checked.
 
-#include "Platform/ML/Values/FeatureProvider.h"
 #include "Platform/ML/Model/Model.h"
-#include "Sonavex/Utilities/Signposter.h"
+#include "Platform/ML/Values/FeatureProvider.h"
+#include "Sonavex/Utilities/Logging/Signposter.h"
 
 #include <memory>
 #include <stop_token>

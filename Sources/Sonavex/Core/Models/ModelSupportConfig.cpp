@@ -5,7 +5,7 @@
 #include "OrvaneCore/Logging/Logging.h"
 #include "OrvaneCore/Text/Graphemes.h"
 #include "Sonavex/Core/Constants.h"
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 
 #include <unordered_set>
 

@@ -1,8 +1,8 @@
 #include "Sonavex/Core/Options/DecodingOptions.h"
 
 #include "OrvaneCore/Logging/Describing.h"
-#include "Sonavex/Utilities/JsonCoding.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 
 #include <cmath>
 

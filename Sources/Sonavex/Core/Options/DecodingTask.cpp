@@ -1,7 +1,7 @@
 #include "Sonavex/Core/Options/DecodingTask.h"
 
 #include "OrvaneCore/Errors/DecodingError.h"
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 
 namespace sonavex {
 

@@ -4,7 +4,7 @@
 
 #include "Sonavex/Core/Results/TranscriptionSegment.h"
 #include "Sonavex/Core/Results/WordTiming.h"
-#include "Sonavex/Utilities/Hasher.h"
+#include "Sonavex/Utilities/System/Hasher.h"
 
 namespace sonavex {
 

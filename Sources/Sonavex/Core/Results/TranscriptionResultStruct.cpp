@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Results/TranscriptionResultStruct.h"
 
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 
 namespace sonavex {
 

@@ -2,7 +2,7 @@
 
 #include "OrvaneCore/Errors/DecodingError.h"
 #include "Sonavex/Core/Results/RecordHashing.h"
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 
 #include <charconv>
 

@@ -2,8 +2,8 @@
 
 #include "OrvaneCore/Logging/Describing.h"
 #include "OrvaneCore/Logging/Logging.h"
-#include "Sonavex/Utilities/JsonCoding.h"
-#include "Sonavex/Utilities/NumberFormat.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/NumberFormat.h"
 
 #include <algorithm>
 #include <array>

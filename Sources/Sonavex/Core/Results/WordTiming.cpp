@@ -1,7 +1,7 @@
 #include "Sonavex/Core/Results/WordTiming.h"
 
 #include "Sonavex/Core/Results/RecordHashing.h"
-#include "Sonavex/Utilities/JsonCoding.h"
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 
 namespace sonavex {
 

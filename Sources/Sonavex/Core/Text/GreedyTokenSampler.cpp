@@ -1,8 +1,8 @@
 #include "Sonavex/Core/Text/GreedyTokenSampler.h"
 
 #include "Platform/ML/Whisper/TensorOps.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <cmath>
 #include <stdexcept>

@@ -2,7 +2,7 @@
 // probabilities along it.
 
 #include "Sonavex/Core/Text/SegmentSeeker.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 
 #include <algorithm>
 #include <cmath>

@@ -6,8 +6,8 @@
 #include "OrvaneCore/Text/Encoding.h"
 #include "OrvaneCore/Text/Trimming.h"
 #include "Sonavex/Core/Text/SegmentSeeker.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <algorithm>
 #include <array>

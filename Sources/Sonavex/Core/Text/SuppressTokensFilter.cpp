@@ -1,7 +1,7 @@
 #include "Sonavex/Core/Text/SuppressTokensFilter.h"
 
 #include "Sonavex/Core/Text/LogitsSuppression.h"
-#include "Sonavex/Utilities/Logging.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <algorithm>
 

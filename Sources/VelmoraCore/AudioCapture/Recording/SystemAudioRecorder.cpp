@@ -1,7 +1,7 @@
 #include "VelmoraCore/AudioCapture/Recording/SystemAudioRecorder.h"
 
 #include "Platform/Desktop/Power/ScreenSaverInhibitor.h"
-#include "Sonavex/Utilities/AbsoluteTime.h"
+#include "Sonavex/Utilities/Logging/AbsoluteTime.h"
 #include "VelmoraCore/AudioCapture/Recording/SinkMonitorCapture.h"
 #include "VelmoraCore/ErrorText.h"
 

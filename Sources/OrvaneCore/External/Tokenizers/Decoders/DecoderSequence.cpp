@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Tokenizers/Decoders/DecoderSequence.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 #include "OrvaneCore/External/Tokenizers/Decoders/DecoderFactory.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 

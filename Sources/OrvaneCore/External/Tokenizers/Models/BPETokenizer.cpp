@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Tokenizers/Models/BPETokenizer.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 #include "OrvaneCore/External/Tokenizers/Models/TokenizerModel.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 #include "OrvaneCore/External/Tokenizers/PreTokenizers/ByteLevelPattern.h"

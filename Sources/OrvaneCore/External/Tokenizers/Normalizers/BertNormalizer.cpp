@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Tokenizers/Normalizers/BertNormalizer.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 #include "OrvaneCore/External/Tokenizers/Strings/CjkSpacing.h"
 #include "OrvaneCore/External/Tokenizers/Strings/TextPieces.h"
 #include "OrvaneCore/Text/CaseMapping.h"

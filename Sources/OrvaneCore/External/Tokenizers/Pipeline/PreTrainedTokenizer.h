@@ -7,7 +7,7 @@
 // Immutable once built: one tokenizer may serve any number of threads at once. Subclasses that need
 // to rewrite the tokenizer data do so before calling this constructor, and may override any step.
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 #include "OrvaneCore/External/Tokenizers/Decoders/Decoder.h"
 #include "OrvaneCore/External/Tokenizers/Models/TokenizingModel.h"
 #include "OrvaneCore/External/Tokenizers/Normalizers/Normalizer.h"

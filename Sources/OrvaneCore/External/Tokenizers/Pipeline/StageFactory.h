@@ -2,7 +2,7 @@
 // What the four stage factories share: a table from "type" string to builder, and the lookup that
 // turns a configuration object into a stage or the "Unsupported <stage> type: <type>" error.
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 
 #include <memory>

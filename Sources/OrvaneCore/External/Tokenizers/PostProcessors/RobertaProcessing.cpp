@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Tokenizers/PostProcessors/RobertaProcessing.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 #include "OrvaneCore/External/Tokenizers/Strings/WhitespaceTrimming.h"
 
 namespace orvane {

@@ -3,7 +3,7 @@
 // wanted), sequence items "A" and "B" stand for the first and second sequence. The "pair" template is
 // used whenever a second sequence is given, the "single" one otherwise.
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 #include "OrvaneCore/External/Tokenizers/PostProcessors/PostProcessor.h"
 
 namespace orvane {

@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Tokenizers/PreTokenizers/ByteLevelPreTokenizer.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 #include "OrvaneCore/External/Tokenizers/PreTokenizers/ByteLevelPattern.h"
 #include "OrvaneCore/External/Tokenizers/Strings/ByteTables.h"
 #include "OrvaneCore/Text/Encoding.h"

@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Tokenizers/PreTokenizers/DigitsPreTokenizer.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 
 namespace orvane {
 

@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Tokenizers/PreTokenizers/MetaspacePreTokenizer.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 #include "OrvaneCore/External/Tokenizers/Strings/StringSplitting.h"
 #include "OrvaneCore/Text/RegexError.h"
 

@@ -1,6 +1,6 @@
 #include "OrvaneCore/External/Tokenizers/Strings/StringReplacePattern.h"
 
-#include "OrvaneCore/External/Hub/Config.h"
+#include "OrvaneCore/External/Hub/Configuration/Config.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 #include "OrvaneCore/External/Tokenizers/Strings/FailedSearch.h"
 #include "OrvaneCore/Text/RegexError.h"

@@ -1,8 +1,8 @@
 #include "Sonavex/Core/Audio/Chunking/AudioChunking.h"
 
 #include "OrvaneCore/Errors/ErrorDescription.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/TranscriptionUtilities.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
+#include "Sonavex/Utilities/Transcription/TranscriptionUtilities.h"
 
 #include <cmath>
 #include <stdexcept>

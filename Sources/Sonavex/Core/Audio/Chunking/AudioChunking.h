@@ -5,7 +5,7 @@
 #include "Sonavex/Core/Options/DecodingOptions.h"
 #include "Sonavex/Core/Results/AudioChunk.h"
 #include "Sonavex/Core/Results/TranscriptionResult.h"
-#include "Sonavex/Utilities/Result.h"
+#include "Sonavex/Utilities/Errors/Result.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,8 +1,8 @@
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
 
 #include "Sonavex/Core/Audio/VoiceActivity/EnergyVAD.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/WhisperError.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -3,7 +3,7 @@
 #include "OrvaneCore/Errors/ErrorDescription.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
-#include "Sonavex/Utilities/Logging.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
 
 #include <algorithm>
 #include <utility>

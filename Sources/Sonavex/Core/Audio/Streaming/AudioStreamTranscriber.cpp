@@ -3,8 +3,8 @@
 #include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/Text/Graphemes.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
-#include "Sonavex/Utilities/Logging.h"
-#include "Sonavex/Utilities/TextUtilities.h"
+#include "Sonavex/Utilities/Logging/Logging.h"
+#include "Sonavex/Utilities/Transcription/TextUtilities.h"
 
 #include <algorithm>
 #include <chrono>

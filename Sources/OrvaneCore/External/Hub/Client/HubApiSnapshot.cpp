@@ -1,0 +1,147 @@
+#include "OrvaneCore/Errors/CancellationError.h"
+#include "OrvaneCore/Extensions/ArrayExtensions.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
+#include "OrvaneCore/External/Hub/Client/HubPatternMatch.h"
+#include "OrvaneCore/External/Hub/Download/HubFileDownloader.h"
+#include "OrvaneCore/System/FileManager.h"
+
+#include <cmath>
+#include <limits>
+
+namespace orvane {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+/// The path below `base` (which ends in "/"), symbolic links resolved; nothing for a file elsewhere.
+std::optional<std::string> relativePath(const fs::path& file, const std::string& base) {
+    std::error_code error;
+    const std::string resolved = fs::weakly_canonical(file, error).string();
+    if (error || !resolved.starts_with(base)) {
+        return std::nullopt;
+    }
+    return resolved.substr(base.size());
+}
+
+bool matchesAny(const std::string& name, const std::vector<std::string>& globs) {
+    for (const auto& glob : globs) {
+        if (!matching({name}, glob).empty()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// Units of 100 for a fraction; nothing for a value that cannot be one (not finite, out of range).
+std::optional<std::int64_t> percentUnits(double fraction) {
+    const double units = std::trunc(fraction * 100.0);
+    if (!std::isfinite(units) || units < double(std::numeric_limits<std::int64_t>::min()) ||
+        units >= double(std::numeric_limits<std::int64_t>::max())) {
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(units);
+}
+
+fs::path offlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std::vector<std::string>& globs) {
+    using EnvironmentError = HubApi::EnvironmentError;
+    const fs::path folder = hub.localRepoLocation(repo);
+    if (!fs::exists(folder)) {
+        throw EnvironmentError::offlineModeError("Repository not available locally");
+    }
+    std::string base = fs::canonical(folder).string();
+    if (!base.ends_with("/")) {
+        base += "/";
+    }
+    const std::vector<fs::path> files = FileManager::getFileUrls(folder);
+    if (files.empty()) {
+        throw EnvironmentError::offlineModeError("No files available locally for this repository");
+    }
+    std::vector<std::pair<fs::path, std::optional<std::string>>> kept;
+    for (const auto& file : files) {
+        auto relative = relativePath(file, base);
+        if (globs.empty() || (relative && matchesAny(*relative, globs))) {
+            kept.emplace_back(file, std::move(relative));
+        }
+    }
+    if (kept.empty()) {
+        throw EnvironmentError::offlineModeError(
+            "No files matching the requested patterns are available locally");
+    }
+    const fs::path bookkeeping = hub.metadataFolder(repo);
+    for (const auto& [file, relative] : kept) {
+        const std::string name = file.filename().string();
+        if (!relative) {
+            throw EnvironmentError::offlineModeError("Metadata not available for " + name);
+        }
+        const auto metadata = hub.readDownloadMetadata(bookkeeping / (*relative + ".metadata"));
+        if (!metadata) {
+            throw EnvironmentError::offlineModeError("Metadata not available for " + name);
+        }
+        if (matchesHubPattern(hub.sha256Pattern, metadata->etag) &&
+            HubApi::computeFileHash(file) != metadata->etag) {
+            throw EnvironmentError::fileIntegrityError("Hash mismatch for " + name);
+        }
+    }
+    return folder;
+}
+
+fs::path onlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std::string& revision,
+                        const std::vector<std::string>& globs, const HubApi::ProgressHandler& progressHandler,
+                        const std::stop_token& stop) {
+    const fs::path folder = hub.localRepoLocation(repo);
+    const auto report = [&](const Progress& progress) {
+        if (progressHandler) {
+            progressHandler(progress);
+        }
+    };
+    const std::vector<std::string> names = hub.getFilenames(repo, revision, globs, stop);
+    const auto parent = Progress::create(static_cast<std::int64_t>(names.size()));
+    if (names.empty()) {
+        report(*parent);
+        return folder;
+    }
+    for (const auto& name : names) {
+        const auto child = Progress::create(100);
+        parent->addChild(child, 1);
+        HubFileDownloader downloader(hub, repo, revision, folder, hub.metadataFolder(repo), name, hub.hfToken,
+                                     hub.endpoint, hub.useBackgroundSession);
+        downloader.download(
+            [&](double fraction, std::optional<double> speed) {
+                if (auto units = percentUnits(fraction)) {
+                    child->setCompletedUnitCount(*units);
+                }
+                if (speed) {
+                    child->setThroughput(speed);
+                    parent->setThroughput(speed);
+                }
+                report(*parent);
+            },
+            stop);
+        // A folder whose files are not all current must not be handed back as if it were complete.
+        throwIfCancelled(stop);
+        child->setCompletedUnitCount(100);
+    }
+    report(*parent);
+    return folder;
+}
+
+} // namespace
+
+fs::path HubApi::snapshot(const Repo& repo, const std::string& revision,
+                          const std::vector<std::string>& globs, const ProgressHandler& progressHandler,
+                          std::stop_token stop) const {
+    const bool networkUnusable = NetworkMonitor::shared().state().shouldUseOfflineMode();
+    if (useOfflineMode.value_or(networkUnusable)) {
+        return offlineSnapshot(*this, repo, globs);
+    }
+    try {
+        return onlineSnapshot(*this, repo, revision, globs, progressHandler, stop);
+    } catch (...) {
+        // Whatever a stopped request or transfer reported, the caller asked for the stop.
+        throwIfCancelled(stop);
+        throw;
+    }
+}
+
+} // namespace orvane
