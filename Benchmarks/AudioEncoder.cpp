@@ -5,12 +5,14 @@
 // machine shared with other work), and the share of time
 // in matrix products (with their fused bias/GELU), attention and everything else. A last case loads the
 // turbo-shaped mel, encoder and decoder, runs one window through the mel and encoder models and the
-// decoder's first step, and reports the peak resident memory they add.
+// decoder's first step, and reports the peak resident memory they add. The encoder's attention alone
+// (turbo's shape, a few heads) runs on one thread, against one core's peak measured in the same run.
 
 #include "BenchmarkSupport.h"
 #include "OrvaneCore/Models/ModelPrediction.h"
 #include "Platform/ML/Whisper/AudioEncoderModel.h"
 #include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Kernels/Attention.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 #include "Platform/ML/Whisper/MelSpectrogramModel.h"
@@ -19,6 +21,7 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <time.h>
 
 namespace {
 
@@ -66,6 +69,75 @@ void BM_AudioEncoderWindow(benchmark::State& state) {
     state.counters["other%"] = 100.0 * profile.other / total;
     state.SetLabel(preset.name + ", " + orvane::description(units) + ", " +
                    std::to_string(ml::kernels::ThreadPool::shared().threadCount()) + " threads" +
+                   (tiles ? " (bfloat16 tiles)" : " (float32)"));
+}
+
+double threadCpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return double(now.tv_sec) + 1e-9 * double(now.tv_nsec);
+}
+
+// One core's peak: the peak loop on the calling thread alone, in GFLOP per CPU second of that thread.
+double onePeakPerCpuSecond(bool tiles) {
+    const bool wide = __builtin_cpu_supports("avx512f");
+    const int64_t rounds = tiles ? 1 << 16 : 1 << 22;
+    const double flopsPerRound = tiles ? 4.0 * 16 * 16 * 32 * 2 : wide ? 16.0 * 16 * 2 : 12.0 * 8 * 2;
+    float sink = 0;
+    const double cpuStart = threadCpuSeconds();
+    if (tiles)
+        tileLoop(rounds, &sink);
+    else if (wide)
+        fmaLoopAvx512(rounds, &sink);
+    else
+        fmaLoopAvx2(rounds, &sink);
+    benchmark::DoNotOptimize(sink);
+    return double(rounds) * flopsPerRound * 1e-9 / (threadCpuSeconds() - cpuStart);
+}
+
+// The encoder's self-attention (queries = keys = 1500, head size 64) for a few heads on one thread:
+// GFLOP per CPU second and that as a share of one core's peak measured right before and after.
+void BM_EncoderAttentionOneThread(benchmark::State& state) {
+    const size_t tokens = size_t(state.range(0)), headSize = size_t(state.range(1)), heads = size_t(state.range(2));
+    const bool reduced = state.range(3) != 0;
+    const bool tiles = reduced && ml::kernels::amxAvailable();
+    const size_t width = heads * headSize;
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> value(-1.0f, 1.0f);
+    std::vector<float> q(tokens * width), k(tokens * width), v(tokens * width), out(tokens * width);
+    for (auto* m : {&q, &k, &v})
+        for (float& x : *m)
+            x = value(random);
+    ml::kernels::AttentionArgs args{q.data(), width, k.data(), width, v.data(), width, out.data(), width,
+                                    tokens,   tokens, heads,    headSize};
+    args.precision = reduced ? ml::kernels::Precision::bfloat16 : ml::kernels::Precision::float32;
+    auto& pool = ml::kernels::ThreadPool::shared();
+    // Called from inside a pool job, attention runs on that thread alone (the other indices do nothing);
+    // its CPU time is that thread's, without the waiting of the others.
+    double cpuSeconds = 0;
+    auto once = [&] {
+        pool.parallelFor(pool.threadCount(), [&](size_t i) {
+            if (i != 0)
+                return;
+            const double start = threadCpuSeconds();
+            attention(args);
+            cpuSeconds += threadCpuSeconds() - start;
+        });
+    };
+    once();
+    const double peakBefore = onePeakPerCpuSecond(tiles);
+    cpuSeconds = 0;
+    for (auto _ : state) {
+        once();
+        benchmark::DoNotOptimize(out.data());
+    }
+    cpuSeconds /= double(state.iterations());
+    const double peak = std::max(peakBefore, onePeakPerCpuSecond(tiles));
+    const double gflop = 4.0 * double(tokens) * double(tokens) * double(width) * 1e-9;
+    state.counters["GFLOP per CPU s"] = gflop / cpuSeconds;
+    state.counters["core peak"] = peak;
+    state.counters["of core peak%"] = 100.0 * gflop / cpuSeconds / peak;
+    state.SetLabel(cpuModelName() + ", " + std::to_string(heads) + " heads, one thread" +
                    (tiles ? " (bfloat16 tiles)" : " (float32)"));
 }
 
@@ -135,4 +207,9 @@ BENCHMARK(BM_AudioEncoderWindow)
     ->Unit(benchmark::kSecond)
     ->UseRealTime()
     ->MinTime(2.0);
+BENCHMARK(BM_EncoderAttentionOneThread)
+    ->Args({1500, 64, 2, 0})
+    ->Args({1500, 64, 2, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 BENCHMARK(BM_TurboResidentMemory)->DenseRange(0, 1)->Iterations(1)->Unit(benchmark::kSecond);

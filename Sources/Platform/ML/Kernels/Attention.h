@@ -1,9 +1,9 @@
 #pragma once
 // Multi-head scaled dot-product attention over float [tokens, heads * headSize] matrices (the
 // encoder's self-attention; the decoder's per-token attention lives with the decoder kind).
-// Fused per block of queries: each (head, block of 96 queries) task computes its scores on the register
-// tiles, applies the soft-max in place and takes the weighted sum of values, so only a block's scores
-// are ever in memory (in L2). Keys and values are laid out for the tiles once per call.
+// Fused per block of queries: each (head, block of 96 queries) task walks the keys in blocks with an online
+// soft-max (AttentionBlock.inl), so only one block's scores of one tile of queries are ever in memory (in
+// L1). Keys and values are laid out for the kernels once per call.
 
 #include <cstddef>
 

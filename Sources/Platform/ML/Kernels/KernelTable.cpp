@@ -30,6 +30,7 @@ KernelTable build(Isa isa) {
         fillHalfGemv_generic(table);
         fillReduction_generic(table);
         fillTileGemm_generic(table);
+        fillAttentionBlock_generic(table);
         break;
     case Isa::avx2:
         table.name = "avx2";
@@ -37,6 +38,7 @@ KernelTable build(Isa isa) {
         fillHalfGemv_avx2(table);
         fillReduction_avx2(table);
         fillTileGemm_avx2(table);
+        fillAttentionBlock_avx2(table);
         break;
     case Isa::avx512:
         table.name = "avx512";
@@ -44,6 +46,7 @@ KernelTable build(Isa isa) {
         fillHalfGemv_avx512(table);
         fillReduction_avx512(table);
         fillTileGemm_avx512(table);
+        fillAttentionBlock_avx512(table);
         break;
     }
     table.isa = isa;

@@ -8,6 +8,8 @@
 
 namespace ml::kernels {
 
+struct AttentionBlock;
+
 enum class Isa { generic, avx2, avx512 };
 
 struct KernelTable {
@@ -53,6 +55,11 @@ struct KernelTable {
     size_t gemmPanelWidth = 0;
     void (*gemmTile)(size_t depth, const float* a, size_t lda, const float* b, float* c, size_t ldc,
                      bool load) = nullptr;
+
+    // Float32 attention for one head and a block of queries (AttentionBlock.h), keys and values laid out in
+    // panels of attentionPanelWidth.
+    size_t attentionPanelWidth = 0;
+    void (*attentionBlock)(const AttentionBlock& block) = nullptr;
 };
 
 /// The table for the best instruction set this processor supports (filled on first use).
@@ -74,5 +81,8 @@ void fillReduction_avx512(KernelTable& table);
 void fillTileGemm_generic(KernelTable& table);
 void fillTileGemm_avx2(KernelTable& table);
 void fillTileGemm_avx512(KernelTable& table);
+void fillAttentionBlock_generic(KernelTable& table);
+void fillAttentionBlock_avx2(KernelTable& table);
+void fillAttentionBlock_avx512(KernelTable& table);
 
 } // namespace ml::kernels
