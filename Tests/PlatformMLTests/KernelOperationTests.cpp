@@ -70,7 +70,11 @@ TEST(KernelGemm, HalfMlpIsBothLayersWithGeluAddedToTheResidual) {
         halfToFloat(w2.data(), w2f.data(), w2.size());
         auto x = randomVector(width, 32), b1 = randomVector(hidden, 33), b2 = randomVector(width, 34);
         auto y = randomVector(width, 35), residual = y;
-        halfMlp(x.data(), width, w1.data(), b1.data(), hidden, w2.data(), b2.data(), y.data());
+        std::vector<uint16_t> w2t(w2.size()); // the second layer is passed transposed
+        for (size_t i = 0; i < width; ++i)
+            for (size_t j = 0; j < hidden; ++j)
+                w2t[j * width + i] = w2[i * hidden + j];
+        halfMlp(x.data(), width, w1.data(), b1.data(), hidden, w2t.data(), b2.data(), y.data());
         std::vector<double> activations(hidden);
         for (size_t j = 0; j < hidden; ++j) {
             double s = b1[j];

@@ -4,6 +4,7 @@
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <vector>
 
 namespace ml::kernels {
@@ -33,33 +34,43 @@ void halfLinear(const float* x, size_t in, const uint16_t* W, const float* bias,
     });
 }
 
-void halfMlp(const float* x, size_t width, const uint16_t* W1, const float* b1, size_t hidden, const uint16_t* W2,
-             const float* b2, float* y) {
+void halfMlp(const float* x, size_t width, const uint16_t* W1, const float* b1, size_t hidden,
+             const uint16_t* W2T, const float* b2, float* y) {
     const KernelTable& k = activeKernels();
-    // Several slices per thread, so a thread that is held up leaves its share to the others (each row of W2
-    // is still read in runs of 96 halves or more at the public sizes); small layers take fewer slices.
+    ThreadPool& pool = ThreadPool::shared();
+    // Several slices per thread, so a thread that is held up leaves its share to the others; small layers
+    // take fewer slices.
     const size_t minHidden = std::max<size_t>(16, (size_t(1) << 16) / std::max<size_t>(width, 1));
-    const size_t tasks = std::clamp<size_t>(hidden / minHidden, 1, ThreadPool::shared().threadCount() * 4);
+    const size_t tasks = std::clamp<size_t>(hidden / minHidden, 1, pool.threadCount() * 4);
+    // One row of partial sums per thread that takes part (not per task): fewer rows to add up at the end.
     thread_local std::vector<float> partialSums; // the caller's: the tasks reach it through `partial`
     std::vector<float>& partial = partialSums;
-    partial.assign(tasks * width, 0.0f);
-    ThreadPool::shared().parallelFor(tasks, [&](size_t task) {
+    partial.resize(std::min(tasks, pool.threadCount()) * width);
+    std::atomic<size_t> rowsTaken{0};
+    static std::atomic<uint64_t> calls{0};
+    const uint64_t call = calls.fetch_add(1) + 1;
+    pool.parallelFor(tasks, [&](size_t task) {
         size_t h0, h1;
         partitionRange(hidden, tasks, task, 16, h0, h1);
         if (h0 == h1)
             return;
         thread_local std::vector<float> activations;
+        thread_local uint64_t rowCall = 0;
+        thread_local float* sums = nullptr;
+        if (rowCall != call) {
+            rowCall = call;
+            sums = partial.data() + rowsTaken.fetch_add(1) * width;
+            std::fill(sums, sums + width, 0.0f);
+        }
         activations.resize(h1 - h0);
         k.halfGemv(W1 + h0 * width, width, x, width, activations.data(), h1 - h0);
         for (size_t j = 0; j < h1 - h0; ++j)
             activations[j] += b1[h0 + j];
         k.gelu(activations.data(), h1 - h0);
-        float* sums = partial.data() + task * width;
-        for (size_t i = 0; i < width; ++i)
-            sums[i] = k.halfDot(W2 + i * hidden + h0, activations.data(), h1 - h0);
+        k.halfWeightedRowSum(W2T + h0 * width, width, activations.data(), h1 - h0, sums, width);
     });
-    for (size_t task = 0; task < tasks; ++task)
-        k.add(y, partial.data() + task * width, width);
+    for (size_t row = 0; row < rowsTaken.load(); ++row)
+        k.add(y, partial.data() + row * width, width);
     if (b2)
         k.add(y, b2, width);
 }

@@ -322,5 +322,12 @@ inline vf verf(vf x) {
 }
 #endif
 
+// Asks for the cache line at p ahead of its use. Streaming half weights at one core's share of the memory
+// bandwidth needs more lines in flight than the out-of-order window keeps (each line is several
+// conversions and multiply-adds); a hint never faults, so it may point past the end of the data.
+inline void prefetch(const void* p) {
+    __builtin_prefetch(p, 0, 3);
+}
+
 } // namespace
 } // namespace ml::kernels::VELMORA_ISA

@@ -1,11 +1,32 @@
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <algorithm>
+#include <chrono>
 
 namespace ml::kernels {
 namespace {
 thread_local bool insideJob = false;
+
+// How long a thread keeps polling for the next job, or for the last task of its own, before it sleeps.
+// A decoder step is dozens of jobs of tens of microseconds each, with a few microseconds of serial work
+// between them; waking a sleeping thread takes about as long as one such job. Large jobs (the encoder's)
+// lose nothing: the polling ends long before the next one would notice.
+constexpr auto kSpinTime = std::chrono::microseconds(200);
+
+// Polls `ready` for up to kSpinTime; true when it became true.
+template <class Ready> bool spinUntil(Ready&& ready) {
+    const auto deadline = std::chrono::steady_clock::now() + kSpinTime;
+    for (;;) {
+        for (int spin = 0; spin < 32; ++spin) {
+            if (ready())
+                return true;
+            __builtin_ia32_pause();
+        }
+        if (std::chrono::steady_clock::now() > deadline)
+            return ready();
+    }
 }
+} // namespace
 
 ThreadPool& ThreadPool::shared() {
     static ThreadPool pool(std::max(1u, std::thread::hardware_concurrency()));
@@ -51,10 +72,7 @@ void ThreadPool::workerLoop() {
     // it starts from the generation at construction (0), not from whatever it finds.
     size_t seen = 0;
     for (;;) {
-        // A short spin first: decoder steps start many small jobs back to back, and a sleeping
-        // thread takes tens of microseconds to wake.
-        for (int spin = 0; spin < 256 && generation_.load(std::memory_order_acquire) == seen; ++spin)
-            __builtin_ia32_pause();
+        spinUntil([&] { return generation_.load(std::memory_order_acquire) != seen; });
         Job* job;
         {
             std::unique_lock lock(mutex_);
@@ -89,6 +107,7 @@ void ThreadPool::run(size_t count, Trampoline trampoline, void* body) {
     }
     wake_.notify_all();
     work(job);
+    spinUntil([&] { return job.finished.load(std::memory_order_acquire) == count; });
     {
         std::unique_lock lock(mutex_);
         done_.wait(lock, [&] { return job.finished.load() == count; });

@@ -134,6 +134,19 @@ void crossAttentionHead(const kernels::KernelTable& k, const uint16_t* keys, con
     k.halfWeightedRowSum(values, kHeadSize, p, frames, out, kHeadSize);
 }
 
+// A half-weight layer with its matrix stored transposed ([in, out]); in and out keep their meaning.
+LinearWeights transposed(LinearWeights layer) {
+    MultiArray weight({layer.in, layer.out}, MultiArrayDataType::Float16);
+    const uint16_t* from = layer.halves();
+    auto* to = static_cast<uint16_t*>(weight.data());
+    const size_t in = size_t(layer.in), out = size_t(layer.out);
+    for (size_t r = 0; r < out; ++r)
+        for (size_t c = 0; c < in; ++c)
+            to[c * out + r] = from[r * in + c];
+    layer.weight = std::move(weight);
+    return layer;
+}
+
 // The cache length is what callers plan their token budget on: every position must be embeddable.
 void requireCacheFitsPositions(const TextDecoderShape& shape) {
     if (shape.cacheLength > shape.textContext)
@@ -206,7 +219,7 @@ TextDecoderModel::TextDecoderModel(const ModelFolder& folder, ComputeUnits units
         layer.crossOut = readLinear(file, prefix + ".encoder_attn.out_proj", d, d, f16);
         layer.mlpNorm = readLayerNorm(file, prefix + ".final_layer_norm", d);
         layer.fc1 = readLinear(file, prefix + ".fc1", 4 * d, d, f16);
-        layer.fc2 = readLinear(file, prefix + ".fc2", d, 4 * d, f16);
+        layer.fc2 = transposed(readLinear(file, prefix + ".fc2", d, 4 * d, f16));
         layers_.push_back(std::move(layer));
         file.releaseReadPages();
     }

@@ -68,7 +68,7 @@ private:
         LinearWeights crossOut;
         LayerNormWeights mlpNorm;
         LinearWeights fc1;
-        LinearWeights fc2;
+        LinearWeights fc2; // stored transposed, [4 D, D]: the MLP reads it row by row
     };
 
     void computeCrossAttention(const MultiArray& encoderOutput, CrossAttentionCache::Entry& entry) const;
