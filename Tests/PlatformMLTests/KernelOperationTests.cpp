@@ -135,7 +135,8 @@ TEST(KernelAttention, FullCausalAndMaskedVariantsMatchReferenceOnEveryTile) {
         // Head size 64 as the models use it, and 40: a partial panel of value channels.
         for (size_t headSize : {64, 40}) {
             const size_t heads = 3, width = heads * headSize, ld = width + 5;
-            auto q = randomVector(keys * ld, 11), k = randomVector(keys * ld, 12), v = randomVector(keys * ld, 13);
+            auto q = randomVector(keys * ld, 11), k = randomVector(keys * ld, 12),
+                 v = randomVector(keys * ld, 13);
             for (int variant = 0; variant < 3; ++variant) {
                 // 131 queries leave partial tiles and blocks; causal sees fewer queries than keys (a prefix).
                 const size_t queries = variant == 1 ? 101 : 131;
@@ -151,7 +152,8 @@ TEST(KernelAttention, FullCausalAndMaskedVariantsMatchReferenceOnEveryTile) {
                 for (size_t i = 0; i < queries; ++i) {
                     for (size_t c = 0; c < width; ++c)
                         ASSERT_NEAR(out[i * ld + c], ref[i * width + c], 1e-4)
-                            << table->name << " head size " << headSize << " variant " << variant << " at " << i;
+                            << table->name << " head size " << headSize << " variant " << variant << " at "
+                            << i;
                     for (size_t c = width; c < ld; ++c) // padding untouched
                         ASSERT_TRUE(std::isnan(out[i * ld + c]));
                 }
@@ -225,7 +227,8 @@ TEST(KernelAttention, BfloatTilesMatchReferenceWithinTheirPrecision) {
         auto ref = naiveAttention(args);
         for (size_t i = 0; i < queries; ++i) {
             for (size_t c = 0; c < width; ++c)
-                ASSERT_NEAR(out[i * ld + c], ref[i * width + c], 3e-2) << "variant " << variant << " at " << i;
+                ASSERT_NEAR(out[i * ld + c], ref[i * width + c], 3e-2)
+                    << "variant " << variant << " at " << i;
             for (size_t c = width; c < ld; ++c)
                 ASSERT_TRUE(std::isnan(out[i * ld + c]));
         }

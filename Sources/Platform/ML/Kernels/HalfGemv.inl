@@ -62,8 +62,8 @@ void halfAxpyInPlace(float a, const uint16_t* x, float* y, size_t n) {
 
 // Narrow rows (attention's 64-wide values): the sums stay in registers over all rows, which are read
 // as one stream when ld is the width.
-void weightedRowSumInRegisters(const uint16_t* rows, size_t ld, const float* weights, size_t count, float* out,
-                               size_t width) {
+void weightedRowSumInRegisters(const uint16_t* rows, size_t ld, const float* weights, size_t count,
+                               float* out, size_t width) {
     size_t i = 0;
     const size_t aheadRows = kPrefetchBytes / (ld * sizeof(uint16_t)) + 1;
     for (; i + 4 * kWidth <= width; i += 4 * kWidth) {
