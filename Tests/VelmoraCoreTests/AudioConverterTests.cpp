@@ -203,10 +203,4 @@ TEST(AudioConverter, ACancelledRunLeavesNoDestination) {
     EXPECT_FALSE(fs::exists(folder / "rec.m4a"));
 }
 
-TEST(ConversionError, TextualFormsFollowTheCases) {
-    EXPECT_EQ(ConversionError::exportFailed("x \"y\"").textualForm(), "exportFailed(\"x \\\"y\\\"\")");
-    EXPECT_EQ(ConversionError::exportSessionCreationFailed().textualForm(), "exportSessionCreationFailed");
-    EXPECT_EQ(ConversionError::exportFailed("disk full").description(), "変換に失敗しました: disk full");
-}
-
 } // namespace

@@ -110,14 +110,6 @@ TEST(TranscriptJson, ANonFiniteTimeFailsBeforeTheFileIsTouched) {
     EXPECT_FALSE(fs::exists(folder / "gone"));
 }
 
-TEST(Speaker, RawValuesAreTheTwoLabels) {
-    EXPECT_EQ(rawValue(Speaker::me), "自分");
-    EXPECT_EQ(rawValue(Speaker::other), "相手");
-    EXPECT_EQ(speakerFromRawValue("相手"), Speaker::other);
-    EXPECT_EQ(speakerFromRawValue("自分"), Speaker::me);
-    EXPECT_EQ(speakerFromRawValue("me"), std::nullopt);
-}
-
 TEST(TranscriptFiles, BothFilesAreReplacedWholeNotRewrittenInPlace) {
     // A second name for the old file keeps the old bytes only when the new file replaces it by a
     // rename; a write in place would show up under both names, half-written while it runs.

@@ -163,24 +163,9 @@ TEST_F(InstallCheckTest, AFailedMoveIsShownWithItsReasonAndTheApplicationGoesOnL
     EXPECT_TRUE(instance.isListening());
 }
 
-TEST(MessageBoxInstallAlerts, TheOfferAndTheFailureWithTheirTextsAndButtons) {
-    auto offer = MessageBoxInstallAlerts::makeOfferBox();
-    EXPECT_EQ(offer->text(), "「ベルモラ」をインストールしてください");
-    EXPECT_EQ(offer->informativeText(),
-              "ダウンロードしたディスクイメージの中から直接起動すると、次に開いたときにマイクや録音の許可が消えてしまいます。"
-              "「Applicationsフォルダに移動」を押すと、自動的にインストールして起動し直します。");
-    QStringList titles;
-    for (QAbstractButton* button : offer->buttons()) {
-        titles << button->text();
-    }
-    titles.sort();
-    EXPECT_EQ(titles, QStringList({"Applicationsフォルダに移動", "後で（このまま使う）"}));
-
+TEST(MessageBoxInstallAlerts, TheFailureCarriesItsReasonAndTheOfferAnswersTheButtonPressed) {
     auto failure = MessageBoxInstallAlerts::makeFailureBox("Permission denied: /home/ann/.local/opt");
-    EXPECT_EQ(failure->text(), "自動でのインストールに失敗しました");
-    EXPECT_EQ(failure->informativeText(),
-              "お手数ですが、Finderでこのアプリを「Applications」フォルダへ手動でドラッグしてから、"
-              "開き直してください。（Permission denied: /home/ann/.local/opt）");
+    EXPECT_TRUE(failure->informativeText().endsWith("（Permission denied: /home/ann/.local/opt）"));
 
     // The modal offer answers which button was pressed.
     MessageBoxInstallAlerts alerts;

@@ -27,13 +27,8 @@ TEST(PanelTexts, NumbersAreTruncatedAndNoReadingEndsTheProgram) {
     EXPECT_EQ(texts::downloadPercent(0.999), "99%");
     EXPECT_EQ(texts::downloadPercent(1.0), "100%");
     EXPECT_EQ(texts::downloadPercent(std::nan("")), "0%");
-
-    const std::string warning = texts::lowQualityMic(16000.99);
-    EXPECT_EQ(warning.rfind("マイクが低音質モード（16000Hz）で動作しています。", 0), 0u) << warning;
-    EXPECT_NE(warning.find("（出力はBluetoothのままで構いません）。"), std::string::npos);
-
-    EXPECT_EQ(texts::updateAvailable("1.2.0"), "新しいバージョン 1.2.0 が利用可能です");
-    EXPECT_EQ(texts::micInUse("内蔵マイク"), "録音に使うマイク: 内蔵マイク");
+    // The rate in the warning is the truncated one.
+    EXPECT_NE(texts::lowQualityMic(16000.99).find("（16000Hz）"), std::string::npos);
 }
 
 TEST(PanelTexts, TheStatusCountsTheJobsBehindTheRunningOne) {

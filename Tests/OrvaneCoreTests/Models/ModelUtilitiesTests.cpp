@@ -103,19 +103,3 @@ TEST(ModelLoadingProtocol, ShortFormLoadsWithoutPrewarm) {
     loader.loadModel("M.mlmodelc", ml::ComputeUnits::cpuOnly);
     EXPECT_EQ(loader.calls, (std::vector<std::string>{"M.mlmodelc/cpuOnly/load"}));
 }
-
-TEST(ModelState, DisplayTextsAndBusyStates) {
-    using orvane::ModelState;
-    const std::vector<std::pair<ModelState, std::string>> expected{
-        {ModelState::unloading, "Unloading"},     {ModelState::unloaded, "Unloaded"},
-        {ModelState::loading, "Loading"},         {ModelState::loaded, "Loaded"},
-        {ModelState::prewarming, "Specializing"}, {ModelState::prewarmed, "Specialized"},
-        {ModelState::downloading, "Downloading"}, {ModelState::downloaded, "Downloaded"}};
-    for (std::size_t i = 0; i < expected.size(); ++i) {
-        EXPECT_EQ(orvane::description(expected[i].first), expected[i].second);
-        EXPECT_EQ(orvane::isBusy(expected[i].first), i % 2 == 0) << expected[i].second;
-    }
-    std::ostringstream text;
-    text << ModelState::prewarmed;
-    EXPECT_EQ(text.str(), "Specialized");
-}

@@ -201,15 +201,6 @@ TEST(PreTrainedTokenizer, StageAndModelErrorsEndConstruction) {
               "Tokenizer configuration mismatch: Unsupported Decoder type: Magic");
 }
 
-TEST(TokenizerError, DescriptionsAndKinds) {
-    using Kind = TokenizerError::Kind;
-    EXPECT_STREQ(TokenizerError::tooLong("513 tokens").what(), "Input is too long: 513 tokens");
-    EXPECT_STREQ(TokenizerError::missingConfig().what(), "Tokenizer configuration is missing.");
-    EXPECT_STREQ(TokenizerError::malformedVocab().what(), "The vocabulary file is malformed or corrupted.");
-    EXPECT_EQ(TokenizerError::unsupportedTokenizer("X").kind(), Kind::unsupportedTokenizer);
-    EXPECT_EQ(TokenizerError::unsupportedTokenizer("X").payload(), "X");
-}
-
 TEST(TokenizerWrapper, PassesEveryCallThrough) {
     auto tokenizer = std::make_shared<PreTrainedTokenizer>(
         json(R"({"tokenizer_class": "GPT2Tokenizer", "bos_token": {"content": "<s>"}, "eos_token": "<abc>",

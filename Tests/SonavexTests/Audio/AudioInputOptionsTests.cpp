@@ -19,13 +19,6 @@ std::string write(const Mode& mode) {
 
 } // namespace
 
-TEST(AudioInputOptions, DefaultsSumAllChannelsOfTheWholeFile) {
-    AudioInputOptions options;
-    EXPECT_EQ(options.channelMode, Mode(AudioInputOptions::SumChannels{}));
-    EXPECT_TRUE(std::holds_alternative<AudioInputOptions::FullFile>(options.audioLoadingMode));
-    EXPECT_EQ(AudioInputOptions::incremental(), (AudioInputOptions::Incremental{120.0, 2}));
-}
-
 TEST(ChannelMode, EncodesAsTheCaseWithItsPayloadUnderUnderscoreZero) {
     EXPECT_EQ(write(AudioInputOptions::SpecificChannel{3}), R"({"specificChannel":{"_0":3}})");
     EXPECT_EQ(write(AudioInputOptions::SumChannels{std::vector<int64_t>{0, 1}}),

@@ -34,33 +34,6 @@ template <class T> std::string decodingFailure(const std::string& text) {
 
 } // namespace
 
-TEST(DecodingOptions, DefaultsAreTheInitializers) {
-    DecodingOptions options;
-    EXPECT_FALSE(options.verbose);
-    EXPECT_EQ(options.task, DecodingTask::transcribe);
-    EXPECT_FALSE(options.language);
-    EXPECT_EQ(options.temperature, 0.0f);
-    EXPECT_EQ(options.temperatureIncrementOnFallback, 0.2f);
-    EXPECT_EQ(options.temperatureFallbackCount, 5);
-    EXPECT_EQ(options.sampleLength, 224);
-    EXPECT_EQ(options.topK, 5);
-    EXPECT_TRUE(options.usePrefillPrompt);
-    EXPECT_FALSE(options.detectLanguage);
-    EXPECT_FALSE(options.skipSpecialTokens || options.withoutTimestamps || options.wordTimestamps);
-    EXPECT_FALSE(options.maxInitialTimestamp || options.maxWindowSeek);
-    EXPECT_TRUE(options.clipTimestamps.empty());
-    EXPECT_EQ(options.windowClipTime, 1.0f);
-    EXPECT_FALSE(options.promptTokens || options.prefixTokens);
-    EXPECT_FALSE(options.suppressBlank);
-    EXPECT_TRUE(options.suppressTokens.empty());
-    EXPECT_EQ(options.compressionRatioThreshold, 2.4f);
-    EXPECT_EQ(options.logProbThreshold, -1.0f);
-    EXPECT_EQ(options.firstTokenLogProbThreshold, -1.5f);
-    EXPECT_EQ(options.noSpeechThreshold, 0.6f);
-    EXPECT_EQ(options.concurrentWorkerCount, 16);
-    EXPECT_FALSE(options.chunkingStrategy);
-}
-
 TEST(DecodingOptions, InitializerResolvesItsThreeOptionalArguments) {
     EXPECT_TRUE(DecodingOptions({.usePrefillPrompt = false}).detectLanguage);
     EXPECT_FALSE(DecodingOptions({.usePrefillPrompt = false, .detectLanguage = false}).detectLanguage);

@@ -60,23 +60,12 @@ TEST(ModelSupportConfigTest, ALinuxHardwareIdentifierGetsTheFallbackRow) {
 }
 
 TEST(ModelSupportConfigTest, TheBuiltInTableDerivesKnownAndDisabledModels) {
-    EXPECT_EQ(builtIn().repoName, "sonavex-coreml-fallback");
-    EXPECT_EQ(builtIn().repoVersion, "0.4");
-    ASSERT_EQ(builtIn().deviceSupports.size(), 6u);
-    // First occurrences in row order: row 1's four, row 2's new ones, then rows 3 and 4 add the rest.
+    // Known models are the rows' first occurrences, each once, in row order.
     const auto& known = builtIn().knownModels;
     ASSERT_EQ(known.size(), 22u);
     EXPECT_EQ(Constants::knownModels(), known);
-    EXPECT_EQ(std::vector<std::string>(known.begin(), known.begin() + 5),
-              (std::vector<std::string>{"openai_whisper-base", "openai_whisper-base.en", "openai_whisper-tiny",
-                                        "openai_whisper-tiny.en", "openai_whisper-small"}));
-    EXPECT_EQ(known[13], "openai_whisper-large-v3-v20240930_turbo_632MB");
-    EXPECT_EQ(known[14], "openai_whisper-large-v2");
-    EXPECT_EQ(known[16], "distil-whisper_distil-large-v3");
-    EXPECT_EQ(known[17], "openai_whisper-large-v2_turbo");
-    EXPECT_EQ(known.back(), "openai_whisper-large-v3-v20240930_turbo");
-    EXPECT_FALSE(builtIn().defaultSupport.chips);
-    EXPECT_TRUE(builtIn().defaultSupport.identifiers.empty());
+    EXPECT_EQ(std::set<std::string>(known.begin(), known.end()).size(), known.size());
+    EXPECT_EQ(known.front(), builtIn().deviceSupports[0].models.supported.front());
 
     const ModelSupport& first = builtIn().deviceSupports[0].models;
     EXPECT_EQ(first.disabled.size(), 18u);
@@ -166,23 +155,4 @@ TEST(ModelSupportConfigTest, AMalformedFileIsTheDecodersError) {
             EXPECT_EQ(error.kind(), kind) << text << ": " << error.debugDescription();
         }
     }
-}
-
-TEST(ConstantsTest, LanguagesPunctuationAndSizes) {
-    EXPECT_EQ(Constants::languages().size(), 112u);
-    EXPECT_EQ(Constants::languageCodes().size(), 100u);
-    EXPECT_EQ(Constants::languages().at("mandarin"), "zh");
-    EXPECT_EQ(Constants::languages().at("chinese"), "zh");
-    EXPECT_EQ(Constants::languages().at("cantonese"), "yue");
-    EXPECT_EQ(Constants::languages().at("haitian creole"), "ht");
-    EXPECT_TRUE(Constants::languageCodes().count("jw"));
-    EXPECT_TRUE(Constants::languageCodes().count("haw"));
-    EXPECT_FALSE(Constants::languageCodes().count("jv"));
-    EXPECT_EQ(Constants::defaultPrependPunctuations.size(), 13u); // 9 characters
-    EXPECT_EQ(Constants::defaultAppendPunctuations.size(), 31u);  // 17 characters
-    for (std::string_view set : {Constants::defaultPrependPunctuations, Constants::defaultAppendPunctuations}) {
-        EXPECT_NE(set.find('"'), std::string_view::npos);
-        EXPECT_NE(set.find('\''), std::string_view::npos);
-    }
-    EXPECT_EQ(Constants::defaultWindowSamples, 30 * 16000);
 }

@@ -39,11 +39,3 @@ TEST(DecodingFallback, ThresholdsWithoutValueAreSkipped) {
     EXPECT_EQ(verdict(none, false, 1.0f, 100.0f, -100.0f), "none");
     EXPECT_EQ(verdict(none, true, 0, 0, 0), "retry firstTokenLogProbThreshold");
 }
-
-TEST(DecodingResult, EmptyResultsHoldNothing) {
-    DecodingResult empty = DecodingResult::emptyResults();
-    EXPECT_TRUE(empty.language.empty() && empty.text.empty() && empty.tokens.empty());
-    EXPECT_TRUE(empty.languageProbs.empty() && empty.tokenLogProbs.empty());
-    EXPECT_EQ(empty.avgLogProb + empty.noSpeechProb + empty.temperature + empty.compressionRatio, 0.0f);
-    EXPECT_FALSE(empty.cache || empty.timings || empty.fallback);
-}

@@ -8,16 +8,6 @@
 
 using namespace sonavex;
 
-TEST(TranscriptionTimings, FreshValuesAndUnguardedRates) {
-    TranscriptionTimings fresh;
-    EXPECT_EQ(fresh.pipelineStart, std::numeric_limits<double>::max());
-    EXPECT_EQ(fresh.firstTokenTime, std::numeric_limits<double>::max());
-    EXPECT_EQ(fresh.inputAudioSeconds, 0.001);
-    EXPECT_EQ(fresh.realTimeFactor(), 0.0);
-    EXPECT_TRUE(std::isnan(fresh.tokensPerSecond()));
-    EXPECT_EQ(fresh.speedFactor(), std::numeric_limits<double>::infinity());
-}
-
 TEST(TranscriptionTimings, ReportOfFreshTimingsPrintsNanAndTheUnrecordedFirstToken) {
     TranscriptionTimings fresh;
     const std::string nanRow = "    0.00 ms /      0 runs (    0.00 ms/run)   nan%\n";

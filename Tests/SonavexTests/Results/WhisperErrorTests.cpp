@@ -29,10 +29,3 @@ TEST(WhisperError, EqualityNeedsTheSameCaseAndMessage) {
     EXPECT_EQ(WhisperError::modelsUnavailable("Models are unavailable"), WhisperError::modelsUnavailable());
     EXPECT_NE(WhisperError::decodingFailed("a"), WhisperError::decodingFailed("b"));
 }
-
-TEST(WhisperError, CaseNamesAreTheCodeNames) {
-    EXPECT_EQ(WhisperError::tokenizerUnavailable().caseName(), "tokenizerUnavailable");
-    EXPECT_EQ(WhisperError::prepareDecoderInputsFailed("x").caseName(), "prepareDecoderInputsFailed");
-    EXPECT_EQ(WhisperError::initializationError("x").caseName(), "initializationError");
-    EXPECT_EQ(WhisperError::microphoneUnavailable("x").kind(), WhisperError::Kind::microphoneUnavailable);
-}
