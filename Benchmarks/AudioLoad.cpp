@@ -6,6 +6,7 @@
 // resident memory above what it held before the load), resultMB (the samples returned) and
 // workingMB = peakMB − resultMB (what the load held besides its result: one piece and one read).
 
+#include "BenchmarkSupport.h"
 #include "Platform/Audio/Files/AacFileWriter.h"
 #include "Platform/Audio/Files/AudioFileReader.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
@@ -13,11 +14,8 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -26,21 +24,11 @@ constexpr int kRate = 48000;
 constexpr int kChannels = 2;
 constexpr double kSeconds = 3600;
 
-/// The test recording, written on first use and removed when the program ends.
-class Recording {
-public:
-    static const std::string& path() {
-        static Recording recording;
-        return recording.path_;
-    }
-
-private:
-    Recording() {
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("velmora-bench-audioload-" + std::to_string(getpid()) + ".m4a"))
-                    .string();
-        audio::AacFileWriter writer(path_, audio::AacFileWriter::Container::m4a, kRate, kChannels);
-        // A second of two voices in noise, repeated: enough for the encoder to spend real bits.
+/// The test recording: a second of two voices in noise, repeated (enough for the encoder to spend real
+/// bits), written on first use and removed when the program ends.
+const std::string& recordingPath() {
+    static const benchsupport::ScratchFile recording("audioload", ".m4a", [](const std::string& path) {
+        audio::AacFileWriter writer(path, audio::AacFileWriter::Container::m4a, kRate, kChannels);
         std::mt19937 random(7);
         std::normal_distribution<float> noise(0.0f, 0.02f);
         std::vector<std::vector<float>> second(kChannels, std::vector<float>(kRate));
@@ -54,41 +42,22 @@ private:
             writer.write(planes, kRate);
         }
         writer.finish();
-    }
-    ~Recording() { std::filesystem::remove(path_); }
-
-    std::string path_;
-};
-
-/// A /proc/self/status figure in MiB ("VmHWM", "VmRSS").
-double statusMiB(const std::string& key) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind(key + ":", 0) == 0) {
-            return std::stod(line.substr(key.size() + 1)) / 1024.0;
-        }
-    }
-    return 0;
-}
-
-/// Starts a new peak: the kernel resets the high-water mark to the current resident size.
-void resetPeakMemory() {
-    std::ofstream("/proc/self/clear_refs") << "5";
+    });
+    return recording.path();
 }
 
 template <class Work> void measure(benchmark::State& state, Work work) {
-    const std::string& path = Recording::path();
+    const std::string& path = recordingPath();
     double seconds = 0;
     double peak = 0;
     double result = 0;
     for (auto _ : state) {
-        double before = statusMiB("VmRSS");
-        resetPeakMemory();
+        double before = benchsupport::residentMegabytes("VmRSS");
+        benchsupport::resetPeakResident();
         auto start = std::chrono::steady_clock::now();
         std::size_t samples = work(path);
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        peak = std::max(peak, statusMiB("VmHWM") - before);
+        peak = std::max(peak, benchsupport::peakResidentMegabytes() - before);
         result = samples * sizeof(float) / 1048576.0;
     }
     double perRun = seconds / double(state.iterations());

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <immintrin.h>
 #include <memory>
 #include <random>
@@ -198,6 +199,27 @@ inline std::string cpuModelName() {
     }
     return "unknown";
 }
+
+/// A file in the temporary folder ("velmora-bench-<name>-<pid><extension>"), made by `write` the first
+/// time its path is asked for and removed when the program ends. Keep one in a function-local static.
+class ScratchFile {
+public:
+    ScratchFile(const std::string& name, const std::string& extension,
+                const std::function<void(const std::string& path)>& write)
+        : path_((std::filesystem::temp_directory_path() /
+                 ("velmora-bench-" + name + "-" + std::to_string(::getpid()) + extension))
+                    .string()) {
+        write(path_);
+    }
+    ~ScratchFile() { std::filesystem::remove(path_); }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 /// Resident memory in MB from /proc/self/status: "VmRSS" now, "VmHWM" the high-water mark since the last
 /// reset.

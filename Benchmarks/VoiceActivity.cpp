@@ -14,11 +14,9 @@
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -49,18 +47,8 @@ const std::vector<float>& speechLike() {
 }
 
 /// The same samples as a 16 kHz mono WAV (32-bit float), written on first use, removed at exit.
-class Recording {
-public:
-    static const std::string& path() {
-        static Recording recording;
-        return recording.path_;
-    }
-
-private:
-    Recording() {
-        path_ = (std::filesystem::temp_directory_path() /
-                 ("velmora-bench-voiceactivity-" + std::to_string(getpid()) + ".wav"))
-                    .string();
+const std::string& recordingPath() {
+    static const benchsupport::ScratchFile recording("voiceactivity", ".wav", [](const std::string& path) {
         const auto& samples = speechLike();
         auto le = [](std::uint32_t value, int bytes) {
             std::string out;
@@ -70,15 +58,13 @@ private:
             return out;
         };
         const auto dataBytes = std::uint32_t(samples.size() * sizeof(float));
-        std::ofstream file(path_, std::ios::binary);
+        std::ofstream file(path, std::ios::binary);
         file << "RIFF" << le(36 + dataBytes, 4) << "WAVEfmt " << le(16, 4) << le(3, 2) << le(1, 2)
              << le(kRate, 4) << le(kRate * 4, 4) << le(4, 2) << le(32, 2) << "data" << le(dataBytes, 4);
         file.write(reinterpret_cast<const char*>(samples.data()), std::streamsize(dataBytes));
-    }
-    ~Recording() { std::filesystem::remove(path_); }
-
-    std::string path_;
-};
+    });
+    return recording.path();
+}
 
 /// Seconds of one copy of the samples (each read and written once), the best of five, once per program.
 double floorSeconds() {
@@ -128,7 +114,7 @@ void BM_ChunkAll(benchmark::State& state) {
 }
 
 void BM_IncrementalStream(benchmark::State& state) {
-    const auto& path = Recording::path();
+    const auto& path = recordingPath();
     measure(state, [&] {
         auto stream = sonavex::AudioProcessor::loadFileIncrementally(
             path, sonavex::AudioInputOptions::SumChannels{}, 120.0, 4, 480000, nullptr);
@@ -140,7 +126,7 @@ void BM_IncrementalStream(benchmark::State& state) {
 }
 
 void BM_WholeLoadThenChunkAll(benchmark::State& state) {
-    const auto& path = Recording::path();
+    const auto& path = recordingPath();
     sonavex::VADAudioChunker chunker;
     measure(state, [&] {
         auto samples = sonavex::AudioProcessor::loadAudioAsFloatArray(path);

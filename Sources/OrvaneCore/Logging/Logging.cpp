@@ -1,5 +1,7 @@
 #include "OrvaneCore/Logging/Logging.h"
 
+#include "OrvaneCore/Concurrency/LockedAccess.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -77,13 +79,11 @@ Logging& Logging::shared() {
 }
 
 Logging::LogLevel Logging::logLevel() const {
-    std::lock_guard lock(mutex_);
-    return logLevel_;
+    return lockedCopy(mutex_, logLevel_);
 }
 
 void Logging::setLogLevel(LogLevel level) {
-    std::lock_guard lock(mutex_);
-    logLevel_ = level;
+    lockedStore(mutex_, logLevel_, level);
 }
 
 Logging::Callback Logging::loggingCallback() const {

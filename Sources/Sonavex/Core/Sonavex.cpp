@@ -1,5 +1,6 @@
 #include "Sonavex/Core/Sonavex.h"
 
+#include "OrvaneCore/Concurrency/LockedAccess.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Decoding/TextDecoder.h"
@@ -50,18 +51,15 @@ void Sonavex::prepare(const SonavexConfig& config, std::stop_token stop) {
 }
 
 ModelVariant Sonavex::modelVariant() const {
-    std::lock_guard lock(mutex_);
-    return modelVariant_;
+    return orvane::lockedCopy(mutex_, modelVariant_);
 }
 
 void Sonavex::setModelVariant(ModelVariant variant) {
-    std::lock_guard lock(mutex_);
-    modelVariant_ = variant;
+    orvane::lockedStore(mutex_, modelVariant_, variant);
 }
 
 orvane::ModelState Sonavex::modelState() const {
-    std::lock_guard lock(mutex_);
-    return modelState_;
+    return orvane::lockedCopy(mutex_, modelState_);
 }
 
 void Sonavex::setModelState(orvane::ModelState state) {
@@ -79,28 +77,23 @@ void Sonavex::setModelState(orvane::ModelState state) {
 }
 
 ModelComputeOptions Sonavex::modelCompute() const {
-    std::lock_guard lock(mutex_);
-    return modelCompute_;
+    return orvane::lockedCopy(mutex_, modelCompute_);
 }
 
 void Sonavex::setModelCompute(ModelComputeOptions compute) {
-    std::lock_guard lock(mutex_);
-    modelCompute_ = compute;
+    orvane::lockedStore(mutex_, modelCompute_, compute);
 }
 
 AudioInputOptions Sonavex::audioInputOptions() const {
-    std::lock_guard lock(mutex_);
-    return audioInputOptions_;
+    return orvane::lockedCopy(mutex_, audioInputOptions_);
 }
 
 void Sonavex::setAudioInputOptions(AudioInputOptions options) {
-    std::lock_guard lock(mutex_);
-    audioInputOptions_ = std::move(options);
+    orvane::lockedStore(mutex_, audioInputOptions_, std::move(options));
 }
 
 std::shared_ptr<WhisperTokenizer> Sonavex::tokenizer() const {
-    std::lock_guard lock(mutex_);
-    return tokenizer_;
+    return orvane::lockedCopy(mutex_, tokenizer_);
 }
 
 void Sonavex::setTokenizer(std::shared_ptr<WhisperTokenizer> tokenizer) {
@@ -114,73 +107,59 @@ void Sonavex::setTokenizer(std::shared_ptr<WhisperTokenizer> tokenizer) {
 }
 
 std::shared_ptr<AudioProcessing> Sonavex::audioProcessor() const {
-    std::lock_guard lock(mutex_);
-    return audioProcessor_;
+    return orvane::lockedCopy(mutex_, audioProcessor_);
 }
 
 void Sonavex::setAudioProcessor(std::shared_ptr<AudioProcessing> stage) {
-    std::lock_guard lock(mutex_);
-    audioProcessor_ = std::move(stage);
+    orvane::lockedStore(mutex_, audioProcessor_, std::move(stage));
 }
 
 std::shared_ptr<FeatureExtracting> Sonavex::featureExtractor() const {
-    std::lock_guard lock(mutex_);
-    return featureExtractor_;
+    return orvane::lockedCopy(mutex_, featureExtractor_);
 }
 
 void Sonavex::setFeatureExtractor(std::shared_ptr<FeatureExtracting> stage) {
-    std::lock_guard lock(mutex_);
-    featureExtractor_ = std::move(stage);
+    orvane::lockedStore(mutex_, featureExtractor_, std::move(stage));
 }
 
 std::shared_ptr<AudioEncoding> Sonavex::audioEncoder() const {
-    std::lock_guard lock(mutex_);
-    return audioEncoder_;
+    return orvane::lockedCopy(mutex_, audioEncoder_);
 }
 
 void Sonavex::setAudioEncoder(std::shared_ptr<AudioEncoding> stage) {
-    std::lock_guard lock(mutex_);
-    audioEncoder_ = std::move(stage);
+    orvane::lockedStore(mutex_, audioEncoder_, std::move(stage));
 }
 
 std::shared_ptr<TextDecoding> Sonavex::textDecoder() const {
-    std::lock_guard lock(mutex_);
-    return textDecoder_;
+    return orvane::lockedCopy(mutex_, textDecoder_);
 }
 
 void Sonavex::setTextDecoder(std::shared_ptr<TextDecoding> stage) {
-    std::lock_guard lock(mutex_);
-    textDecoder_ = std::move(stage);
+    orvane::lockedStore(mutex_, textDecoder_, std::move(stage));
 }
 
 std::shared_ptr<SegmentSeeking> Sonavex::segmentSeeker() const {
-    std::lock_guard lock(mutex_);
-    return segmentSeeker_;
+    return orvane::lockedCopy(mutex_, segmentSeeker_);
 }
 
 void Sonavex::setSegmentSeeker(std::shared_ptr<SegmentSeeking> stage) {
-    std::lock_guard lock(mutex_);
-    segmentSeeker_ = std::move(stage);
+    orvane::lockedStore(mutex_, segmentSeeker_, std::move(stage));
 }
 
 std::shared_ptr<VoiceActivityDetector> Sonavex::voiceActivityDetector() const {
-    std::lock_guard lock(mutex_);
-    return voiceActivityDetector_;
+    return orvane::lockedCopy(mutex_, voiceActivityDetector_);
 }
 
 void Sonavex::setVoiceActivityDetector(std::shared_ptr<VoiceActivityDetector> detector) {
-    std::lock_guard lock(mutex_);
-    voiceActivityDetector_ = std::move(detector);
+    orvane::lockedStore(mutex_, voiceActivityDetector_, std::move(detector));
 }
 
 TranscriptionTimings Sonavex::currentTimings() const {
-    std::lock_guard lock(mutex_);
-    return currentTimings_;
+    return orvane::lockedCopy(mutex_, currentTimings_);
 }
 
 void Sonavex::setCurrentTimings(const TranscriptionTimings& timings) {
-    std::lock_guard lock(mutex_);
-    currentTimings_ = timings;
+    orvane::lockedStore(mutex_, currentTimings_, timings);
 }
 
 void Sonavex::modifyCurrentTimings(const std::function<void(TranscriptionTimings&)>& change) {
@@ -189,73 +168,59 @@ void Sonavex::modifyCurrentTimings(const std::function<void(TranscriptionTimings
 }
 
 std::shared_ptr<orvane::Progress> Sonavex::progress() const {
-    std::lock_guard lock(mutex_);
-    return progress_;
+    return orvane::lockedCopy(mutex_, progress_);
 }
 
 void Sonavex::setProgress(std::shared_ptr<orvane::Progress> progress) {
-    std::lock_guard lock(mutex_);
-    progress_ = std::move(progress);
+    orvane::lockedStore(mutex_, progress_, std::move(progress));
 }
 
 std::optional<std::filesystem::path> Sonavex::modelFolder() const {
-    std::lock_guard lock(mutex_);
-    return modelFolder_;
+    return orvane::lockedCopy(mutex_, modelFolder_);
 }
 
 void Sonavex::setModelFolder(std::optional<std::filesystem::path> folder) {
-    std::lock_guard lock(mutex_);
-    modelFolder_ = std::move(folder);
+    orvane::lockedStore(mutex_, modelFolder_, std::move(folder));
 }
 
 std::optional<std::filesystem::path> Sonavex::tokenizerFolder() const {
-    std::lock_guard lock(mutex_);
-    return tokenizerFolder_;
+    return orvane::lockedCopy(mutex_, tokenizerFolder_);
 }
 
 void Sonavex::setTokenizerFolder(std::optional<std::filesystem::path> folder) {
-    std::lock_guard lock(mutex_);
-    tokenizerFolder_ = std::move(folder);
+    orvane::lockedStore(mutex_, tokenizerFolder_, std::move(folder));
 }
 
 bool Sonavex::useBackgroundDownloadSession() const {
-    std::lock_guard lock(mutex_);
-    return useBackgroundDownloadSession_;
+    return orvane::lockedCopy(mutex_, useBackgroundDownloadSession_);
 }
 
 void Sonavex::setUseBackgroundDownloadSession(bool use) {
-    std::lock_guard lock(mutex_);
-    useBackgroundDownloadSession_ = use;
+    orvane::lockedStore(mutex_, useBackgroundDownloadSession_, use);
 }
 
 SegmentDiscoveryCallback Sonavex::segmentDiscoveryCallback() const {
-    std::lock_guard lock(mutex_);
-    return segmentDiscoveryCallback_;
+    return orvane::lockedCopy(mutex_, segmentDiscoveryCallback_);
 }
 
 void Sonavex::setSegmentDiscoveryCallback(SegmentDiscoveryCallback callback) {
-    std::lock_guard lock(mutex_);
-    segmentDiscoveryCallback_ = std::move(callback);
+    orvane::lockedStore(mutex_, segmentDiscoveryCallback_, std::move(callback));
 }
 
 ModelStateCallback Sonavex::modelStateCallback() const {
-    std::lock_guard lock(mutex_);
-    return modelStateCallback_;
+    return orvane::lockedCopy(mutex_, modelStateCallback_);
 }
 
 void Sonavex::setModelStateCallback(ModelStateCallback callback) {
-    std::lock_guard lock(mutex_);
-    modelStateCallback_ = std::move(callback);
+    orvane::lockedStore(mutex_, modelStateCallback_, std::move(callback));
 }
 
 TranscriptionStateCallback Sonavex::transcriptionStateCallback() const {
-    std::lock_guard lock(mutex_);
-    return transcriptionStateCallback_;
+    return orvane::lockedCopy(mutex_, transcriptionStateCallback_);
 }
 
 void Sonavex::setTranscriptionStateCallback(TranscriptionStateCallback callback) {
-    std::lock_guard lock(mutex_);
-    transcriptionStateCallback_ = std::move(callback);
+    orvane::lockedStore(mutex_, transcriptionStateCallback_, std::move(callback));
 }
 
 void Sonavex::clearState() {

@@ -1,3 +1,4 @@
+#include "OrvaneCore/Concurrency/LockedAccess.h"
 #include "OrvaneCore/Logging/Describing.h"
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/FrontEnd/StageArray.h"
@@ -15,13 +16,11 @@ std::string AudioProcessor::BufferEnergy::description() const {
 }
 
 std::vector<float> AudioProcessor::audioSamples() const {
-    std::lock_guard guard(stateLock_);
-    return audioSamples_;
+    return orvane::lockedCopy(stateLock_, audioSamples_);
 }
 
 std::vector<AudioProcessor::BufferEnergy> AudioProcessor::audioEnergy() const {
-    std::lock_guard guard(stateLock_);
-    return audioEnergy_;
+    return orvane::lockedCopy(stateLock_, audioEnergy_);
 }
 
 std::vector<float> AudioProcessor::relativeEnergy() const {
@@ -46,33 +45,27 @@ void AudioProcessor::purgeAudioSamples(int64_t keepingLast) {
 }
 
 int AudioProcessor::relativeEnergyWindow() const {
-    std::lock_guard guard(stateLock_);
-    return relativeEnergyWindow_;
+    return orvane::lockedCopy(stateLock_, relativeEnergyWindow_);
 }
 
 void AudioProcessor::setRelativeEnergyWindow(int window) {
-    std::lock_guard guard(stateLock_);
-    relativeEnergyWindow_ = window;
+    orvane::lockedStore(stateLock_, relativeEnergyWindow_, window);
 }
 
 int AudioProcessor::minBufferLength() const {
-    std::lock_guard guard(stateLock_);
-    return minBufferLength_;
+    return orvane::lockedCopy(stateLock_, minBufferLength_);
 }
 
 void AudioProcessor::setMinBufferLength(int frames) {
-    std::lock_guard guard(stateLock_);
-    minBufferLength_ = frames;
+    orvane::lockedStore(stateLock_, minBufferLength_, frames);
 }
 
 AudioProcessor::BufferCallback AudioProcessor::audioBufferCallback() const {
-    std::lock_guard guard(stateLock_);
-    return audioBufferCallback_;
+    return orvane::lockedCopy(stateLock_, audioBufferCallback_);
 }
 
 void AudioProcessor::setAudioBufferCallback(BufferCallback callback) {
-    std::lock_guard guard(stateLock_);
-    audioBufferCallback_ = std::move(callback);
+    orvane::lockedStore(stateLock_, audioBufferCallback_, std::move(callback));
 }
 
 void AudioProcessor::suppressInputIfNeeded(std::vector<float>& samples) const {

@@ -5,6 +5,7 @@
 #include "Sonavex/Utilities/Formats/JsonCoding.h"
 
 #include <cmath>
+#include <type_traits>
 
 namespace sonavex {
 
@@ -66,7 +67,44 @@ std::vector<SeekClip> DecodingOptions::prepareSeekClips(int64_t contentFrames) c
 
 namespace {
 
-Json floats(const std::vector<float>& values) {
+// Every field with its key, in the order the keys are written and read: encoding and decoding both walk
+// this one list.
+template <class Options, class Visit> void forEachField(Options& options, Visit&& visit) {
+    visit("verbose", options.verbose);
+    visit("task", options.task);
+    visit("language", options.language);
+    visit("temperature", options.temperature);
+    visit("temperatureIncrementOnFallback", options.temperatureIncrementOnFallback);
+    visit("temperatureFallbackCount", options.temperatureFallbackCount);
+    visit("sampleLength", options.sampleLength);
+    visit("topK", options.topK);
+    visit("usePrefillPrompt", options.usePrefillPrompt);
+    visit("detectLanguage", options.detectLanguage);
+    visit("skipSpecialTokens", options.skipSpecialTokens);
+    visit("withoutTimestamps", options.withoutTimestamps);
+    visit("wordTimestamps", options.wordTimestamps);
+    visit("maxInitialTimestamp", options.maxInitialTimestamp);
+    visit("maxWindowSeek", options.maxWindowSeek);
+    visit("clipTimestamps", options.clipTimestamps);
+    visit("windowClipTime", options.windowClipTime);
+    visit("promptTokens", options.promptTokens);
+    visit("prefixTokens", options.prefixTokens);
+    visit("suppressBlank", options.suppressBlank);
+    visit("suppressTokens", options.suppressTokens);
+    visit("compressionRatioThreshold", options.compressionRatioThreshold);
+    visit("logProbThreshold", options.logProbThreshold);
+    visit("firstTokenLogProbThreshold", options.firstTokenLogProbThreshold);
+    visit("noSpeechThreshold", options.noSpeechThreshold);
+    visit("concurrentWorkerCount", options.concurrentWorkerCount);
+    visit("chunkingStrategy", options.chunkingStrategy);
+}
+
+// Floats in their shortest form; an optional field without a value is left out.
+Json encoded(float value) {
+    return json::fromFloat(value);
+}
+
+Json encoded(const std::vector<float>& values) {
     Json array = Json::array();
     for (float value : values) {
         array.push_back(json::fromFloat(value));
@@ -74,95 +112,62 @@ Json floats(const std::vector<float>& values) {
     return array;
 }
 
-ChunkingStrategy toChunkingStrategy(const Json& value, std::string_view) {
-    return value.get<ChunkingStrategy>();
+template <class Value> Json encoded(const Value& value) {
+    return Json(value);
 }
 
-DecodingTask toDecodingTask(const Json& value, std::string_view) {
-    return value.get<DecodingTask>();
+template <class Value> void encodeField(Json& json, const char* key, const Value& value) {
+    json[key] = encoded(value);
 }
 
-void putOptionalFloat(Json& json, const char* key, std::optional<float> value) {
+template <class Value> void encodeField(Json& json, const char* key, const std::optional<Value>& value) {
     if (value) {
-        json[key] = json::fromFloat(*value);
+        json[key] = encoded(*value);
     }
+}
+
+template <class Value> Value readAs(const Json& value, std::string_view) {
+    return value.get<Value>();
+}
+
+template <class Value> json::Reader<Value> readerOf() {
+    if constexpr (std::is_same_v<Value, bool>) {
+        return &json::toBool;
+    } else if constexpr (std::is_same_v<Value, int64_t>) {
+        return &json::toInt;
+    } else if constexpr (std::is_same_v<Value, float>) {
+        return &json::toFloat;
+    } else if constexpr (std::is_same_v<Value, std::string>) {
+        return &json::toString;
+    } else if constexpr (std::is_same_v<Value, std::vector<int64_t>>) {
+        return &json::toIntArray;
+    } else if constexpr (std::is_same_v<Value, std::vector<float>>) {
+        return &json::toFloatArray;
+    } else {
+        return &readAs<Value>; // the enumerations and the chunking strategy decode themselves
+    }
+}
+
+template <class Value> void decodeField(const Json& json, const char* key, Value& field) {
+    field = json::decodeKey(json, key, readerOf<Value>());
+}
+
+template <class Value> void decodeField(const Json& json, const char* key, std::optional<Value>& field) {
+    field = json::decodeOptionalKey(json, key, readerOf<Value>());
 }
 
 } // namespace
 
 void to_json(Json& json, const DecodingOptions& options) {
     json = Json::object();
-    json["verbose"] = options.verbose;
-    json["task"] = options.task;
-    if (options.language) {
-        json["language"] = *options.language;
-    }
-    json["temperature"] = json::fromFloat(options.temperature);
-    json["temperatureIncrementOnFallback"] = json::fromFloat(options.temperatureIncrementOnFallback);
-    json["temperatureFallbackCount"] = options.temperatureFallbackCount;
-    json["sampleLength"] = options.sampleLength;
-    json["topK"] = options.topK;
-    json["usePrefillPrompt"] = options.usePrefillPrompt;
-    json["detectLanguage"] = options.detectLanguage;
-    json["skipSpecialTokens"] = options.skipSpecialTokens;
-    json["withoutTimestamps"] = options.withoutTimestamps;
-    json["wordTimestamps"] = options.wordTimestamps;
-    putOptionalFloat(json, "maxInitialTimestamp", options.maxInitialTimestamp);
-    if (options.maxWindowSeek) {
-        json["maxWindowSeek"] = *options.maxWindowSeek;
-    }
-    json["clipTimestamps"] = floats(options.clipTimestamps);
-    json["windowClipTime"] = json::fromFloat(options.windowClipTime);
-    if (options.promptTokens) {
-        json["promptTokens"] = *options.promptTokens;
-    }
-    if (options.prefixTokens) {
-        json["prefixTokens"] = *options.prefixTokens;
-    }
-    json["suppressBlank"] = options.suppressBlank;
-    json["suppressTokens"] = options.suppressTokens;
-    putOptionalFloat(json, "compressionRatioThreshold", options.compressionRatioThreshold);
-    putOptionalFloat(json, "logProbThreshold", options.logProbThreshold);
-    putOptionalFloat(json, "firstTokenLogProbThreshold", options.firstTokenLogProbThreshold);
-    putOptionalFloat(json, "noSpeechThreshold", options.noSpeechThreshold);
-    json["concurrentWorkerCount"] = options.concurrentWorkerCount;
-    if (options.chunkingStrategy) {
-        json["chunkingStrategy"] = *options.chunkingStrategy;
-    }
+    forEachField(options, [&](const char* key, const auto& value) { encodeField(json, key, value); });
 }
 
 void from_json(const Json& json, DecodingOptions& options) {
     json::requireObject(json, "DecodingOptions");
     // Built whole in a local first, so a failure leaves `options` untouched.
-    using json::decodeKey, json::decodeOptionalKey, json::toBool, json::toInt, json::toFloat;
     DecodingOptions read;
-    read.verbose = decodeKey(json, "verbose", &toBool);
-    read.task = decodeKey(json, "task", &toDecodingTask);
-    read.language = decodeOptionalKey(json, "language", &json::toString);
-    read.temperature = decodeKey(json, "temperature", &toFloat);
-    read.temperatureIncrementOnFallback = decodeKey(json, "temperatureIncrementOnFallback", &toFloat);
-    read.temperatureFallbackCount = decodeKey(json, "temperatureFallbackCount", &toInt);
-    read.sampleLength = decodeKey(json, "sampleLength", &toInt);
-    read.topK = decodeKey(json, "topK", &toInt);
-    read.usePrefillPrompt = decodeKey(json, "usePrefillPrompt", &toBool);
-    read.detectLanguage = decodeKey(json, "detectLanguage", &toBool);
-    read.skipSpecialTokens = decodeKey(json, "skipSpecialTokens", &toBool);
-    read.withoutTimestamps = decodeKey(json, "withoutTimestamps", &toBool);
-    read.wordTimestamps = decodeKey(json, "wordTimestamps", &toBool);
-    read.maxInitialTimestamp = decodeOptionalKey(json, "maxInitialTimestamp", &toFloat);
-    read.maxWindowSeek = decodeOptionalKey(json, "maxWindowSeek", &toInt);
-    read.clipTimestamps = decodeKey(json, "clipTimestamps", &json::toFloatArray);
-    read.windowClipTime = decodeKey(json, "windowClipTime", &toFloat);
-    read.promptTokens = decodeOptionalKey(json, "promptTokens", &json::toIntArray);
-    read.prefixTokens = decodeOptionalKey(json, "prefixTokens", &json::toIntArray);
-    read.suppressBlank = decodeKey(json, "suppressBlank", &toBool);
-    read.suppressTokens = decodeKey(json, "suppressTokens", &json::toIntArray);
-    read.compressionRatioThreshold = decodeOptionalKey(json, "compressionRatioThreshold", &toFloat);
-    read.logProbThreshold = decodeOptionalKey(json, "logProbThreshold", &toFloat);
-    read.firstTokenLogProbThreshold = decodeOptionalKey(json, "firstTokenLogProbThreshold", &toFloat);
-    read.noSpeechThreshold = decodeOptionalKey(json, "noSpeechThreshold", &toFloat);
-    read.concurrentWorkerCount = decodeKey(json, "concurrentWorkerCount", &toInt);
-    read.chunkingStrategy = decodeOptionalKey(json, "chunkingStrategy", &toChunkingStrategy);
+    forEachField(read, [&](const char* key, auto& field) { decodeField(json, key, field); });
     options = std::move(read);
 }
 

@@ -59,6 +59,19 @@ void addAttention(Plan& plan, const std::string& prefix, int64_t d, MultiArrayDa
     addLinear(plan, prefix + ".out_proj", d, d, queryOut);
 }
 
+// What every layer of both stacks opens with: self-attention behind its layer norm.
+void addSelfAttention(Plan& plan, const std::string& layer, int64_t d, MultiArrayDataType type) {
+    addLayerNorm(plan, layer + ".self_attn_layer_norm", d);
+    addAttention(plan, layer + ".self_attn", d, type, type);
+}
+
+// What every layer of both stacks closes with: the feed-forward block (4 × d wide) behind its layer norm.
+void addFeedForward(Plan& plan, const std::string& layer, int64_t d, MultiArrayDataType type) {
+    addLayerNorm(plan, layer + ".final_layer_norm", d);
+    addLinear(plan, layer + ".fc1", 4 * d, d, type);
+    addLinear(plan, layer + ".fc2", d, 4 * d, type);
+}
+
 // The encoder keeps every weight as floats (its products are large matrix products).
 Plan encoderPlan(const CheckpointConfig& config) {
     const int64_t d = config.dModel;
@@ -70,11 +83,8 @@ Plan encoderPlan(const CheckpointConfig& config) {
               {"encoder.embed_positions.weight", {config.maxSourcePositions, d}, f32}};
     for (int64_t l = 0; l < config.encoderLayers; ++l) {
         const std::string prefix = "encoder.layers." + std::to_string(l);
-        addLayerNorm(plan, prefix + ".self_attn_layer_norm", d);
-        addAttention(plan, prefix + ".self_attn", d, f32, f32);
-        addLayerNorm(plan, prefix + ".final_layer_norm", d);
-        addLinear(plan, prefix + ".fc1", 4 * d, d, f32);
-        addLinear(plan, prefix + ".fc2", d, 4 * d, f32);
+        addSelfAttention(plan, prefix, d, f32);
+        addFeedForward(plan, prefix, d, f32);
     }
     addLayerNorm(plan, "encoder.layer_norm", d);
     return plan;
@@ -89,13 +99,10 @@ Plan decoderPlan(const CheckpointConfig& config) {
               {"decoder.embed_positions.weight", {config.maxTargetPositions, d}, f32}};
     for (int64_t l = 0; l < config.decoderLayers; ++l) {
         const std::string prefix = "decoder.layers." + std::to_string(l);
-        addLayerNorm(plan, prefix + ".self_attn_layer_norm", d);
-        addAttention(plan, prefix + ".self_attn", d, f16, f16);
+        addSelfAttention(plan, prefix, d, f16);
         addLayerNorm(plan, prefix + ".encoder_attn_layer_norm", d);
         addAttention(plan, prefix + ".encoder_attn", d, f16, f32);
-        addLayerNorm(plan, prefix + ".final_layer_norm", d);
-        addLinear(plan, prefix + ".fc1", 4 * d, d, f16);
-        addLinear(plan, prefix + ".fc2", d, 4 * d, f16);
+        addFeedForward(plan, prefix, d, f16);
     }
     addLayerNorm(plan, "decoder.layer_norm", d);
     return plan;
