@@ -2,6 +2,7 @@
 #include "KernelTestSupport.h"
 #include "Platform/ML/Kernels/KernelTable.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -86,6 +87,31 @@ TEST(KernelVariants, SoftmaxHandlesMaskedAndHugeScores) {
                 else
                     ASSERT_NEAR(l[i], xd[i] - xd[0], i == 0 ? 1e-6 : 1e24) << t->name;
             }
+        }
+}
+
+TEST(KernelVariants, Avx512VariantsAreAmongThoseTestedWherePresent) {
+    if (!kernelsFor(Isa::avx512))
+        GTEST_SKIP() << "this processor has no AVX-512: only the generic and AVX2 variants are tested";
+    EXPECT_EQ(runnableTables().back()->isa, Isa::avx512);
+}
+
+TEST(KernelVariants, ExpShiftedLeavesTheShiftedExponentialsAndReturnsTheirSum) {
+    for (const KernelTable* t : runnableTables())
+        for (size_t n : kSizes) {
+            auto x = randomVector(n, 12, 20.0f);
+            if (n > 2)
+                x[2] = -INFINITY; // contributes nothing
+            const float shift = *std::max_element(x.begin(), x.end());
+            auto y = x;
+            const float total = t->expShifted(y.data(), n, shift);
+            double expected = 0;
+            for (size_t i = 0; i < n; ++i) {
+                const double e = std::exp(double(x[i]) - shift);
+                expected += e;
+                ASSERT_NEAR(y[i], e, 1e-6 * (1 + e)) << t->name << " n=" << n;
+            }
+            ASSERT_NEAR(total, expected, 1e-5 * expected) << t->name << " n=" << n;
         }
 }
 

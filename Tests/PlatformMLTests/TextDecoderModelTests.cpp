@@ -17,7 +17,8 @@
 
 namespace {
 
-constexpr int64_t kWidth = 128, kLayers = 2, kFrames = 30, kCache = 12, kVocabulary = 300;
+// Frames enough for the cross-attention to be taken in more than one part, with a partial last one.
+constexpr int64_t kWidth = 128, kLayers = 2, kFrames = 150, kCache = 12, kVocabulary = 300;
 const std::vector<std::pair<int, int>> kAlignmentHeads{{1, 0}, {1, 1}};
 
 std::shared_ptr<ml::MultiArray> array(std::vector<int64_t> shape, ml::MultiArrayDataType type,

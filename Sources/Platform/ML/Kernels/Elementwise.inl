@@ -147,6 +147,7 @@ void fillElementwise(KernelTable& table) {
     table.gelu = geluInPlace;
     table.softmax = softmaxInPlace;
     table.logSoftmax = logSoftmaxInPlace;
+    table.expShifted = expShiftedInPlace;
     table.add = addInPlace;
     table.scale = scaleInPlace;
     table.halfToFloat = halfToFloatBulk;

@@ -8,16 +8,26 @@
 #include <vector>
 
 namespace ml::kernels {
+namespace {
+
+// Tasks for a layer that can be split in `pieces`: up to four per thread, and a whole number per thread
+// (one task more than the threads would double the time of the last round).
+size_t evenTasks(size_t pieces, size_t threads) {
+    const size_t tasks = std::clamp<size_t>(pieces, 1, threads * 4);
+    return tasks == 1 ? 1 : blocksOf(tasks, threads) * threads;
+}
+
+} // namespace
 
 void halfLinear(const float* x, size_t in, const uint16_t* W, const float* bias, size_t out, float* y,
                 bool accumulate) {
     const KernelTable& k = activeKernels();
-    // At least 256 KB of weights per task (a small layer is read faster by one thread than handed out,
-    // and on a busy machine every extra task is one more chance to wait for a descheduled thread);
+    ThreadPool& pool = ThreadPool::shared();
+    // At least 64 KB of weights per task (below that, handing a task out costs more than reading it);
     // several tasks per thread for balance on large ones.
-    const size_t minRows = std::max<size_t>(4, (size_t(1) << 17) / std::max<size_t>(in, 1));
-    const size_t tasks = std::clamp<size_t>(out / minRows, 1, ThreadPool::shared().threadCount() * 4);
-    ThreadPool::shared().parallelFor(tasks, [&](size_t task) {
+    const size_t minRows = std::max<size_t>(4, (size_t(1) << 15) / std::max<size_t>(in, 1));
+    const size_t tasks = evenTasks(out / minRows, pool.threadCount());
+    pool.parallelFor(tasks, [&](size_t task) {
         size_t r0, r1;
         partitionRange(out, tasks, task, 4, r0, r1);
         if (r0 == r1)
@@ -41,7 +51,7 @@ void halfMlp(const float* x, size_t width, const uint16_t* W1, const float* b1, 
     // Several slices per thread, so a thread that is held up leaves its share to the others; small layers
     // take fewer slices.
     const size_t minHidden = std::max<size_t>(16, (size_t(1) << 16) / std::max<size_t>(width, 1));
-    const size_t tasks = std::clamp<size_t>(hidden / minHidden, 1, pool.threadCount() * 4);
+    const size_t tasks = evenTasks(hidden / minHidden, pool.threadCount());
     // One row of partial sums per thread that takes part (not per task): fewer rows to add up at the end.
     thread_local std::vector<float> partialSums; // the caller's: the tasks reach it through `partial`
     std::vector<float>& partial = partialSums;

@@ -24,6 +24,8 @@ struct KernelTable {
     // In place over one row; -inf entries become 0 (soft-max) or -inf (log-soft-max).
     void (*softmax)(float* x, size_t n) = nullptr;
     void (*logSoftmax)(float* x, size_t n) = nullptr;
+    // In place x = exp(x - shift); returns the sum (a soft-max in parts, combined by the caller).
+    float (*expShifted)(float* x, size_t n, float shift) = nullptr;
     // y += x (residual connections); y = x * s (scaling).
     void (*add)(float* y, const float* x, size_t n) = nullptr;
     void (*scale)(float* x, float s, size_t n) = nullptr;

@@ -1,13 +1,35 @@
 #include "Platform/ML/Whisper/CrossAttentionCache.h"
 
+#include "Platform/ML/Kernels/ThreadPool.h"
+
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 
 namespace ml {
 
+namespace {
+
+// Every decoder step compares a window's encoder output (megabytes) with the cached one: on all threads,
+// or the comparison alone would take a noticeable share of the step.
+bool sameBytes(const std::byte* a, const void* b, size_t size) {
+    constexpr size_t kPiece = size_t(128) << 10;
+    std::atomic<bool> same{true};
+    kernels::ThreadPool::shared().parallelFor(kernels::blocksOf(size, kPiece), [&](size_t piece) {
+        const size_t begin = piece * kPiece, length = std::min(kPiece, size - begin);
+        if (same.load(std::memory_order_relaxed) &&
+            std::memcmp(a + begin, static_cast<const std::byte*>(b) + begin, length) != 0)
+            same.store(false, std::memory_order_relaxed);
+    });
+    return same.load();
+}
+
+} // namespace
+
 bool CrossAttentionCache::matches(const Entry& entry, const MultiArray& encoderOutput) {
     return entry.dataType == encoderOutput.dataType() && entry.shape == encoderOutput.shape() &&
            entry.source.size() == encoderOutput.byteCount() &&
-           std::memcmp(entry.source.data(), encoderOutput.data(), entry.source.size()) == 0;
+           sameBytes(entry.source.data(), encoderOutput.data(), entry.source.size());
 }
 
 std::shared_ptr<const CrossAttentionCache::Entry> CrossAttentionCache::get(const MultiArray& encoderOutput,

@@ -8,9 +8,13 @@
 #include "Platform/ML/Kernels/ThreadPool.h"
 #include "Platform/ML/Model/PredictionError.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <memory>
 #include <stdexcept>
 #include <string>
+#include <thread>
 
 namespace ml {
 namespace {
@@ -91,7 +95,34 @@ struct StepScratch {
     CacheView view;
     std::vector<float> x, h, qkv, attention, query, scores;
     std::vector<double> alignment;
+    // Cross-attention in parts of the frames: each part's weighted sum of values, its largest score and
+    // the sum of its exponentials ([heads, parts]).
+    std::vector<float> partSums, partMax, partTotal;
+    // Per head, how many of its projections are done (the attention tasks wait for them).
+    std::unique_ptr<std::atomic<uint32_t>[]> done;
+    size_t doneCapacity = 0;
+
+    std::atomic<uint32_t>* resetDone(size_t heads) {
+        if (doneCapacity < heads) {
+            done = std::make_unique<std::atomic<uint32_t>[]>(heads);
+            doneCapacity = heads;
+        }
+        for (size_t i = 0; i < heads; ++i)
+            done[i].store(0, std::memory_order_relaxed);
+        return done.get();
+    }
 };
+
+// Waits in a task until other tasks of the same job have finished `expected` parts. The pool hands out
+// tasks in order and the parts waited for come first, so they are already running on other threads.
+void waitForParts(const std::atomic<uint32_t>& finished, uint32_t expected) {
+    for (unsigned spins = 0; finished.load(std::memory_order_acquire) < expected; ++spins) {
+        if (spins < 4096)
+            __builtin_ia32_pause();
+        else
+            std::this_thread::yield(); // the thread doing that part was descheduled
+    }
+}
 
 // One head of self-attention: q, freshKey and freshValue point at the head's 64 values, channel0 is the
 // head's first channel in the caches, p has room for view.attended scores.
@@ -123,15 +154,18 @@ void selfAttentionHead(const kernels::KernelTable& k, const CacheView& view, siz
     }
 }
 
-// One head of cross-attention over the head's keys and values ([frames, 64] halves each); leaves the
-// head's attention weights in p.
-void crossAttentionHead(const kernels::KernelTable& k, const uint16_t* keys, const uint16_t* values,
-                        size_t frames, const float* q, float scale, float* p, float* out) {
+// One part of a head's cross-attention: the frames of keys and values ([frames, 64] halves each) against
+// the head's query. Leaves exp(score - largest) in p and the weighted sum of values in out (both not yet
+// divided by the total); returns the largest score and sets the total.
+float crossAttentionPart(const kernels::KernelTable& k, const uint16_t* keys, const uint16_t* values,
+                         size_t frames, const float* q, float scale, float* p, float* out, float& total) {
     k.halfGemv(keys, kHeadSize, q, kHeadSize, p, frames);
     k.scale(p, scale, frames);
-    k.softmax(p, frames);
+    const float largest = k.maxIgnoringNaN(p, frames);
+    total = k.expShifted(p, frames, largest);
     std::fill(out, out + kHeadSize, 0.0f);
     k.halfWeightedRowSum(values, kHeadSize, p, frames, out, kHeadSize);
+    return largest;
 }
 
 // A half-weight layer with its matrix stored transposed ([in, out]); in and out keep their meaning.
@@ -366,6 +400,14 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
     scratch.query.resize(d);
     scratch.scores.resize(heads * std::max(view.attended, w));
     scratch.alignment.assign(w, 0.0);
+    // Parts of the frames per cross-attention head: about four tasks per thread over all heads.
+    const size_t parts =
+        std::clamp<size_t>(kernels::blocksOf(4 * pool.threadCount(), heads), 1, std::max<size_t>(1, w / 64));
+    scratch.partSums.resize(heads * parts * kHeadSize);
+    scratch.partMax.resize(heads * parts);
+    scratch.partTotal.resize(heads * parts);
+    std::vector<float>&partSums = scratch.partSums, &partMax = scratch.partMax,
+    &partTotal = scratch.partTotal;
     std::vector<float>&x = scratch.x, &h = scratch.h, &qkv = scratch.qkv, &attention = scratch.attention,
                      &query = scratch.query, &scores = scratch.scores;
     std::vector<double>& alignment = scratch.alignment;
@@ -382,18 +424,27 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         const Layer& layer = layers_[l];
         // Self-attention over the caller's cache plus this step's fresh key and value.
         k.layerNorm(x.data(), h.data(), d, layer.selfNorm.gamma.data(), layer.selfNorm.beta.data(), 1e-5f);
-        // One task per head: its query, key and value rows of the stacked projection, then its attention
-        // (one job, the projection's weights read once).
+        // One job: first a task per head and projection (its 64 rows of the stacked query/key/value
+        // weights), then a task per head that attends once its three projections are done.
         float* q = qkv.data();
         float* freshKey = qkv.data() + d;
         float* freshValue = qkv.data() + 2 * d;
-        pool.parallelFor(heads, [&](size_t head) {
-            const size_t c = head * kHeadSize;
-            projectHead(layer.selfQkv, c, h.data(), q + c);
-            projectHead(layer.selfQkv, d + c, h.data(), freshKey + c);
-            projectHead(layer.selfQkv, 2 * d + c, h.data(), freshValue + c);
-            k.floatToHalf(freshKey + c, static_cast<uint16_t*>(keyUpdates->data()) + l * d + c, kHeadSize);
-            k.floatToHalf(freshValue + c, static_cast<uint16_t*>(valueUpdates->data()) + l * d + c, kHeadSize);
+        std::atomic<uint32_t>* projected = scratch.resetDone(heads);
+        pool.parallelFor(4 * heads, [&](size_t task) {
+            if (task < 3 * heads) {
+                const size_t head = task / 3, part = task % 3, c = head * kHeadSize;
+                float* out = qkv.data() + part * d + c;
+                projectHead(layer.selfQkv, part * d + c, h.data(), out);
+                if (part > 0)
+                    k.floatToHalf(out,
+                                  static_cast<uint16_t*>((part == 1 ? keyUpdates : valueUpdates)->data()) +
+                                      l * d + c,
+                                  kHeadSize);
+                projected[head].fetch_add(1, std::memory_order_release);
+                return;
+            }
+            const size_t head = task - 3 * heads, c = head * kHeadSize;
+            waitForParts(projected[head], 3);
             selfAttentionHead(k, view, l * d + c, q + c, freshKey + c, freshValue + c, scale,
                               scores.data() + head * view.attended, attention.data() + c);
         });
@@ -403,16 +454,50 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
         k.layerNorm(x.data(), h.data(), d, layer.crossNorm.gamma.data(), layer.crossNorm.beta.data(), 1e-5f);
         const uint16_t* keys = cross->keys[l].data();
         const uint16_t* values = cross->values[l].data();
-        pool.parallelFor(heads, [&](size_t head) {
-            const size_t c = head * kHeadSize;
-            projectHead(layer.crossQuery, c, h.data(), query.data() + c);
-            crossAttentionHead(k, keys + head * w * kHeadSize, values + head * w * kHeadSize, w,
-                               query.data() + c, scale, scores.data() + head * w, attention.data() + c);
+        // One job: a task per head for its query, then each head's frames in parts (a soft-max in parts,
+        // combined below), so that the tasks are many and even whatever the number of heads.
+        std::atomic<uint32_t>* queried = scratch.resetDone(heads);
+        pool.parallelFor(heads + heads * parts, [&](size_t task) {
+            if (task < heads) {
+                projectHead(layer.crossQuery, task * kHeadSize, h.data(), query.data() + task * kHeadSize);
+                queried[task].store(1, std::memory_order_release);
+                return;
+            }
+            const size_t head = (task - heads) / parts, part = (task - heads) % parts,
+                         slot = head * parts + part;
+            size_t f0, f1;
+            kernels::partitionRange(w, parts, part, 16, f0, f1);
+            waitForParts(queried[head], 1);
+            const size_t first = head * w + f0;
+            partMax[slot] =
+                crossAttentionPart(k, keys + first * kHeadSize, values + first * kHeadSize, f1 - f0,
+                                   query.data() + head * kHeadSize, scale, scores.data() + first,
+                                   partSums.data() + slot * kHeadSize, partTotal[slot]);
         });
-        for (auto [alignLayer, alignHead] : shape_.alignmentHeads)
-            if (size_t(alignLayer) == l)
-                for (size_t f = 0; f < w; ++f)
-                    alignment[f] += scores[size_t(alignHead) * w + f];
+        for (size_t head = 0; head < heads; ++head) {
+            const float* largest = partMax.data() + head * parts;
+            const float overall = *std::max_element(largest, largest + parts);
+            float total = 0;
+            for (size_t part = 0; part < parts; ++part)
+                total += std::exp(largest[part] - overall) * partTotal[head * parts + part];
+            float* out = attention.data() + head * kHeadSize;
+            std::fill(out, out + kHeadSize, 0.0f);
+            bool aligned = false;
+            for (auto [alignLayer, alignHead] : shape_.alignmentHeads)
+                aligned = aligned || (size_t(alignLayer) == l && size_t(alignHead) == head);
+            for (size_t part = 0; part < parts; ++part) {
+                const float factor = std::exp(largest[part] - overall) / total;
+                const float* sums = partSums.data() + (head * parts + part) * kHeadSize;
+                for (size_t i = 0; i < size_t(kHeadSize); ++i)
+                    out[i] += factor * sums[i];
+                if (aligned) {
+                    size_t f0, f1;
+                    kernels::partitionRange(w, parts, part, 16, f0, f1);
+                    for (size_t f = f0; f < f1; ++f)
+                        alignment[f] += double(scores[head * w + f] * factor);
+                }
+            }
+        }
         halfLinear(attention.data(), d, layer.crossOut.halves(), layer.crossOut.bias.data(), d, x.data(),
                    true);
 
