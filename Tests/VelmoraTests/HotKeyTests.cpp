@@ -118,10 +118,11 @@ TEST(HotKeyManager, AnXServerThatGoesAwayDoesNotEndTheProcess) {
     QtMainThreadDispatcher mainThread;
     auto manager = std::make_unique<HotKeyManager>(mainThread, [] {}, ":" + number);
     EXPECT_TRUE(manager->isRegistered());
-    // Gone once its socket is: it closes its connections before it removes that.
-    ASSERT_EQ(testsupport::runCommand("kill " + pid + " && while [ -e /tmp/.X11-unix/X" + number +
-                                      " ]; do sleep 0.05; done"),
-              0);
+    // Gone once its socket is: it closes its connections before it removes that. Waited for 20 s at most.
+    ASSERT_EQ(testsupport::runCommand("kill " + pid + " && for i in $(seq 400); do [ -e /tmp/.X11-unix/X" +
+                                      number + " ] || exit 0; sleep 0.05; done; exit 1"),
+              0)
+        << "the X server did not go away";
     manager.reset(); // talks to the server that is gone
     SUCCEED() << "still running";
 }
