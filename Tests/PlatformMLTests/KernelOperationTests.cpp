@@ -164,7 +164,8 @@ TEST(KernelAttention, FullCausalAndMaskedVariantsMatchReferenceOnEveryTile) {
 
 TEST(KernelAttention, OnlineSoftMaxAcrossKeyBlocksOnEveryKernel) {
     // 700 keys: several blocks of keys and a partial one. Scores grow with the key index, so the running
-    // maximum rises from block to block and the partial sums must be rescaled each time.
+    // maximum rises from block to block and the partial sums must be rescaled each time. Variants: full,
+    // causal, the first block hidden, every key hidden (zeros), and sharply peaked scores.
     const size_t keys = 700, queries = 75, heads = 2;
     std::vector<float> hiddenStart(keys, 0.0f), hiddenAll(keys, -INFINITY);
     for (size_t j = 0; j < keys; ++j)
@@ -184,10 +185,14 @@ TEST(KernelAttention, OnlineSoftMaxAcrossKeyBlocksOnEveryKernel) {
             for (size_t j = 0; j < keys; ++j)
                 for (size_t c = 0; c < ld; ++c)
                     k[j * ld + c] *= 1.0f + 4.0f * float(j) / float(keys);
-            for (int variant = 0; variant < 4; ++variant) {
+            // Peaked: scores hundreds apart, so most weights fall below the float range (or just into it).
+            auto peaked = q;
+            for (float& x : peaked)
+                x *= 40.0f;
+            for (int variant = 0; variant < 5; ++variant) {
                 std::vector<float> out(queries * ld, NAN);
-                AttentionArgs args{q.data(),   ld, k.data(), ld,   v.data(), ld,
-                                   out.data(), ld, queries,  keys, heads,    headSize};
+                AttentionArgs args{variant == 4 ? peaked.data() : q.data(), ld, k.data(), ld, v.data(), ld,
+                                   out.data(), ld, queries, keys, heads, headSize};
                 args.causal = variant == 1;
                 args.keyMask = variant == 2 ? hiddenStart.data() : variant == 3 ? hiddenAll.data() : nullptr;
                 args.kernels = table;
@@ -196,7 +201,8 @@ TEST(KernelAttention, OnlineSoftMaxAcrossKeyBlocksOnEveryKernel) {
                 auto ref = naiveAttention(args);
                 for (size_t i = 0; i < queries; ++i)
                     for (size_t c = 0; c < width; ++c) {
-                        ASSERT_NEAR(out[i * ld + c], ref[i * width + c], 1e-4)
+                        // Scores in the hundreds carry float32 rounding of about 1e-4 into the weights.
+                        ASSERT_NEAR(out[i * ld + c], ref[i * width + c], variant == 4 ? 1e-3 : 1e-4)
                             << table->name << " head size " << headSize << " variant " << variant << " at " << i;
                         if (variant == 3)
                             ASSERT_EQ(out[i * ld + c], 0.0f);

@@ -13,6 +13,9 @@
 
 #include <algorithm>
 #include <vector>
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
 
 namespace ml::kernels::VELMORA_ISA {
 namespace {
@@ -34,6 +37,17 @@ constexpr size_t kScoreStride = kKeyBlock + 16;
 // What hidden scores become (finite, so differences stay defined; 2^(hidden - anything seen) is 0).
 constexpr float kHidden = -1e30f;
 constexpr float kLog2e = 1.44269504088896341f;
+// Tiles of queries that take turns on each block of keys: a key panel comes from L2 once for all of them.
+constexpr size_t kTiles = 2;
+// Row slots of whole vectors, for the per-row figures computed a vector at a time.
+constexpr size_t kRowSlots = (kRows + kWidth - 1) / kWidth * kWidth;
+// Panel rows ahead to ask for: the panels stream from L2, faster than the hardware prefetcher brings them.
+constexpr size_t kPrefetchAhead = 8;
+
+inline void prefetchPanelRow(const float* row) {
+    for (size_t line = 0; line < kPanel; line += 16)
+        __builtin_prefetch(row + line);
+}
 
 // 2^x for x <= 0: x = n + r with |r| <= 1/2, a degree-5 minimax polynomial for 2^r (relative error
 // 2.4e-7 in float) scaled by 2^n. Anything far below the float range gives exactly 0.
@@ -66,6 +80,7 @@ inline void scorePanel(const float* q, size_t ldq, const float* panel, size_t de
         for (size_t v = 0; v < kVectors; ++v)
             acc[r][v] = vset(0.0f);
     for (size_t c = 0; c < depth; ++c, panel += kPanel) {
+        prefetchPanelRow(panel + kPrefetchAhead * kPanel);
         vf keys[kVectors];
 #pragma GCC unroll 4
         for (size_t v = 0; v < kVectors; ++v)
@@ -98,6 +113,7 @@ inline void sumPanel(const float* p, size_t ldp, const float* panel, size_t coun
             acc[r][v] = vmul(vload(o + r * ldo + v * kWidth), factor);
     }
     for (size_t j = 0; j < count; ++j, panel += kPanel) {
+        prefetchPanelRow(panel + kPrefetchAhead * kPanel);
         vf values[kVectors];
 #pragma GCC unroll 4
         for (size_t v = 0; v < kVectors; ++v)
@@ -130,10 +146,11 @@ inline float blockMax(const float* row, size_t n) {
     return vhmax(vmax(m0, m1));
 }
 
-// row[j] = 2^(row[j] - shift) over n (a multiple of kWidth); returns their sum.
-inline float exp2Shifted(float* row, size_t n, float shift) {
+// row[j] = 2^(row[j] - shift) over n (a multiple of kWidth); their sum is added to *total (a vector of
+// partial sums, first rescaled), so no row is reduced to one number before the tile's end.
+inline void exp2Shifted(float* row, size_t n, float shift, float rescale, float* total) {
     const vf s = vset(shift);
-    vf sum0 = vset(0.0f), sum1 = vset(0.0f);
+    vf sum0 = vmul(vload(total), vset(rescale)), sum1 = vset(0.0f);
     size_t j = 0;
     for (; j + 2 * kWidth <= n; j += 2 * kWidth) {
         const vf e0 = vexp2(vsub(vload(row + j), s)), e1 = vexp2(vsub(vload(row + j + kWidth), s));
@@ -147,7 +164,7 @@ inline float exp2Shifted(float* row, size_t n, float shift) {
         vstore(row + j, e);
         sum0 = vadd(sum0, e);
     }
-    return vsum(vadd(sum0, sum1));
+    vstore(total, vadd(sum0, sum1));
 }
 
 // row[j] = max(row[j] + log2(e) mask[j], hidden) over n: the mask in the scores' base.
@@ -159,66 +176,120 @@ inline void addMask(float* row, const float* mask, size_t n) {
         row[j] = std::max(row[j] + kLog2e * mask[j], kHidden);
 }
 
+// Weights of keys far below a row's maximum come out subnormal, and products with subnormal operands take
+// a microcode path tens of times slower: while the kernel runs, subnormals count as zero.
+class SubnormalsAsZero {
+public:
+#if defined(__SSE__) || defined(__x86_64__)
+    SubnormalsAsZero() : saved_(_mm_getcsr()) { _mm_setcsr(saved_ | 0x8040); } // flush to zero, denormals are zero
+    ~SubnormalsAsZero() { _mm_setcsr(saved_); }
+
+private:
+    unsigned saved_;
+#endif
+};
+
+// One tile of query rows on its walk through the keys.
+struct Tile {
+    const float* q;
+    size_t ldq;
+    size_t rows;
+    size_t first;  // the index of its first query
+    float* scores; // a block's scores, row stride kScoreStride
+    float* sums;   // the weighted sums so far, row stride `width`
+    float* totals; // per row, a vector of partial soft-max sums
+    // Per row: the running maximum, the block's, and the factor from one to the other (whole vectors).
+    float maximum[kRowSlots], next[kRowSlots], rescale[kRowSlots];
+};
+
+// A block's scores into weights: the mask and cut-off, the new running maximum per row, the factor that
+// rescales what came before, and the exponentials (summed per row).
+void blockWeights(const AttentionBlock& b, Tile& t, size_t k0, size_t count, size_t n) {
+    for (size_t r = 0; r < kRows; ++r) {
+        float* row = t.scores + r * kScoreStride;
+        size_t visible = count;
+        if (b.causal) {
+            const size_t cutOff = t.first + r + b.causalShift + 1; // keys this row sees
+            visible = cutOff > k0 ? std::min(count, cutOff - k0) : 0;
+        }
+        if (b.keyMask)
+            addMask(row, b.keyMask + k0, visible);
+        for (size_t j = visible; j < n; ++j) // the cut-off and the last panel's padding
+            row[j] = kHidden;
+        t.next[r] = std::max(t.maximum[r], blockMax(row, n));
+    }
+    for (size_t r = 0; r < kRowSlots; r += kWidth)
+        vstore(t.rescale + r, vexp2(vsub(vload(t.maximum + r), vload(t.next + r))));
+    for (size_t r = 0; r < kRows; ++r)
+        exp2Shifted(t.scores + r * kScoreStride, n, t.next[r], t.rescale[r], t.totals + r * kWidth);
+    std::copy(std::begin(t.next), std::end(t.next), t.maximum);
+}
+
 void attentionBlockBody(const AttentionBlock& b) {
     const size_t hs = b.headSize, width = blocksOf(hs, kPanel) * kPanel;
     const size_t keyPanelSize = hs * kPanel, valuePanelSize = b.keys * kPanel;
+    const size_t perTile = kRows * (kScoreStride + width + hs + kWidth);
     thread_local std::vector<float> scratch;
-    scratch.resize(kRows * (kScoreStride + width + hs));
-    float* const scores = scratch.data();
-    float* const sums = scores + kRows * kScoreStride;
-    float* const padded = sums + kRows * width;
-    float maximum[kRows], total[kRows], rescale[kRows];
+    scratch.resize(kTiles * perTile);
+    Tile tiles[kTiles];
+    const SubnormalsAsZero subnormals;
 
-    for (size_t r0 = 0; r0 < b.rows; r0 += kRows) {
-        const size_t rows = std::min(kRows, b.rows - r0), first = b.firstQuery + r0;
-        // A partial tile reads zero rows, not past the queries.
-        const float* q = b.queries + r0 * b.ldq;
-        size_t ldq = b.ldq;
-        if (rows < kRows) {
-            std::fill(padded, padded + kRows * hs, 0.0f);
-            for (size_t r = 0; r < rows; ++r)
-                std::copy(q + r * b.ldq, q + r * b.ldq + hs, padded + r * hs);
-            q = padded;
-            ldq = hs;
+    for (size_t g0 = 0; g0 < b.rows; g0 += kTiles * kRows) {
+        const size_t count = std::min(kTiles, blocksOf(b.rows - g0, kRows));
+        for (size_t i = 0; i < count; ++i) {
+            Tile& t = tiles[i];
+            const size_t r0 = g0 + i * kRows;
+            t.rows = std::min(kRows, b.rows - r0);
+            t.first = b.firstQuery + r0;
+            t.scores = scratch.data() + i * perTile;
+            t.sums = t.scores + kRows * kScoreStride;
+            float* padded = t.sums + kRows * width;
+            t.totals = padded + kRows * hs;
+            t.q = b.queries + r0 * b.ldq;
+            t.ldq = b.ldq;
+            if (t.rows < kRows) { // a partial tile reads zero rows, not past the queries
+                std::fill(padded, padded + kRows * hs, 0.0f);
+                for (size_t r = 0; r < t.rows; ++r)
+                    std::copy(t.q + r * b.ldq, t.q + r * b.ldq + hs, padded + r * hs);
+                t.q = padded;
+                t.ldq = hs;
+            }
+            std::fill(t.sums, t.sums + kRows * width, 0.0f);
+            std::fill(t.totals, t.totals + kRows * kWidth, 0.0f);
+            std::fill(std::begin(t.maximum), std::end(t.maximum), kHidden);
         }
         // Keys past the last row's cut-off are left out of both products.
-        const size_t seen = b.causal ? std::min(b.keys, first + kRows + b.causalShift) : b.keys;
-        std::fill(sums, sums + kRows * width, 0.0f);
-        std::fill(maximum, maximum + kRows, kHidden);
-        std::fill(total, total + kRows, 0.0f);
+        const size_t seen = b.causal ? std::min(b.keys, tiles[count - 1].first + kRows + b.causalShift) : b.keys;
 
+        // The tiles take turns on each key panel and value slice while it is in L1.
         for (size_t k0 = 0; k0 < seen; k0 += kKeyBlock) {
-            const size_t count = std::min(kKeyBlock, seen - k0), panels = blocksOf(count, kPanel);
+            const size_t keys = std::min(kKeyBlock, seen - k0), panels = blocksOf(keys, kPanel);
             for (size_t p = 0; p < panels; ++p)
-                scorePanel(q, ldq, b.keyPanels + (k0 / kPanel + p) * keyPanelSize, hs, scores + p * kPanel,
-                           kScoreStride);
-            const size_t n = panels * kPanel;
-            for (size_t r = 0; r < kRows; ++r) {
-                float* row = scores + r * kScoreStride;
-                size_t visible = count;
-                if (b.causal) {
-                    const size_t cutOff = first + r + b.causalShift + 1; // keys this row sees
-                    visible = cutOff > k0 ? std::min(count, cutOff - k0) : 0;
-                }
-                if (b.keyMask)
-                    addMask(row, b.keyMask + k0, visible);
-                std::fill(row + visible, row + n, kHidden); // the cut-off and the last panel's padding
-                const float next = std::max(maximum[r], blockMax(row, n));
-                rescale[r] = std::exp2(maximum[r] - next);
-                total[r] = total[r] * rescale[r] + exp2Shifted(row, n, next);
-                maximum[r] = next;
-            }
+                for (size_t i = 0; i < count; ++i)
+                    scorePanel(tiles[i].q, tiles[i].ldq, b.keyPanels + (k0 / kPanel + p) * keyPanelSize, hs,
+                               tiles[i].scores + p * kPanel, kScoreStride);
+            for (size_t i = 0; i < count; ++i)
+                blockWeights(b, tiles[i], k0, keys, panels * kPanel);
             for (size_t p = 0; p < width / kPanel; ++p)
-                sumPanel(scores, kScoreStride, b.valuePanels + p * valuePanelSize + k0 * kPanel, count, rescale,
-                         sums + p * kPanel, width);
+                for (size_t i = 0; i < count; ++i)
+                    sumPanel(tiles[i].scores, kScoreStride, b.valuePanels + p * valuePanelSize + k0 * kPanel, keys,
+                             tiles[i].rescale, tiles[i].sums + p * kPanel, width);
         }
 
-        for (size_t r = 0; r < rows; ++r) {
-            float* out = b.out + (r0 + r) * b.ldo;
-            // A row that saw nothing (every key hidden) averages nothing: zeros, as its soft-max.
-            const float inverse = maximum[r] > kHidden ? 1.0f / total[r] : 0.0f;
-            for (size_t c = 0; c < hs; ++c)
-                out[c] = sums[r * width + c] * inverse;
+        for (size_t i = 0; i < count; ++i) {
+            const Tile& t = tiles[i];
+            for (size_t r = 0; r < t.rows; ++r) {
+                float* out = b.out + (t.first - b.firstQuery + r) * b.ldo;
+                // A row that saw nothing (every key hidden) averages nothing: zeros, as its soft-max.
+                const float inverse = t.maximum[r] > kHidden ? 1.0f / vsum(vload(t.totals + r * kWidth)) : 0.0f;
+                const float* sums = t.sums + r * width;
+                const vf factor = vset(inverse);
+                size_t c = 0;
+                for (; c + kWidth <= hs; c += kWidth)
+                    vstore(out + c, vmul(vload(sums + c), factor));
+                for (; c < hs; ++c)
+                    out[c] = sums[c] * inverse;
+            }
         }
     }
 }
