@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <stdexcept>
@@ -332,6 +333,32 @@ TEST(KernelThreadPool, RunsEveryIndexOnceNestsAndRethrows) {
     for (auto& t : callers)
         t.join();
     EXPECT_EQ(total.load(), 4L * 50 * (63 * 64 / 2));
+}
+
+TEST(KernelThreadPool, WakesSleepingThreadsAndHandsTasksOutInOrder) {
+    ThreadPool pool(4);
+    for (int round = 0; round < 3; ++round) {
+        // Longer than the threads poll: they (and, on the slow task, the caller) go to sleep and must be
+        // woken.
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        std::vector<std::atomic<int>> hits(9);
+        pool.parallelFor(hits.size(), [&](size_t i) {
+            if (i == 8)
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            hits[i]++;
+        });
+        for (auto& h : hits)
+            ASSERT_EQ(h.load(), 1) << "round " << round;
+    }
+    // A task may wait for one handed out before it (the decoder's attention waits for its projections).
+    std::vector<std::atomic<bool>> done(64);
+    pool.parallelFor(done.size(), [&](size_t i) {
+        if (i > 0)
+            while (!done[i - 1].load())
+                std::this_thread::yield();
+        done[i] = true;
+    });
+    EXPECT_TRUE(done.back().load());
 }
 
 TEST(KernelGemm, LargeAndSmallProductsFromTwoThreadsAtOnce) {

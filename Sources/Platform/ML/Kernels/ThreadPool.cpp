@@ -59,8 +59,8 @@ void ThreadPool::work(Job& job) {
             if (!job.error)
                 job.error = std::current_exception();
         }
-        if (job.finished.fetch_add(1) + 1 == job.count) {
-            std::lock_guard lock(mutex_);
+        if (job.finished.fetch_add(1) + 1 == job.count && callerSleeping_.load()) {
+            std::lock_guard lock(mutex_); // the caller is between its check and its wait, or waiting
             done_.notify_all();
         }
     }
@@ -72,21 +72,21 @@ void ThreadPool::workerLoop() {
     // it starts from the generation at construction (0), not from whatever it finds.
     size_t seen = 0;
     for (;;) {
-        spinUntil([&] { return generation_.load(std::memory_order_acquire) != seen; });
-        Job* job;
-        {
+        if (!spinUntil([&] { return generation_.load() != seen; })) {
             std::unique_lock lock(mutex_);
+            sleepingWorkers_.fetch_add(1);
             wake_.wait(lock, [&] { return stopping_ || generation_.load() != seen; });
-            seen = generation_.load();
+            sleepingWorkers_.fetch_sub(1);
             if (stopping_)
                 return;
-            job = job_;
-            if (!job)
-                continue;
-            job->users.fetch_add(1);
         }
-        work(*job);
-        job->users.fetch_sub(1, std::memory_order_release); // the last touch of *job
+        seen = generation_.load();
+        // Announce the visit before looking: the caller waits for visitors to leave before its job (on
+        // its stack) ends, and a visitor that comes after the job is withdrawn finds nothing.
+        visitors_.fetch_add(1);
+        if (Job* job = job_.load())
+            work(*job);
+        visitors_.fetch_sub(1);
     }
 }
 
@@ -100,21 +100,22 @@ void ThreadPool::run(size_t count, Trampoline trampoline, void* body) {
     }
     std::lock_guard jobLock(jobMutex_);
     Job job{trampoline, body, count};
-    {
-        std::lock_guard lock(mutex_);
-        job_ = &job;
-        generation_.fetch_add(1, std::memory_order_release);
+    job_.store(&job);
+    generation_.fetch_add(1);
+    if (sleepingWorkers_.load() != 0) {
+        { std::lock_guard lock(mutex_); } // a worker between its check and its wait sees the generation
+        wake_.notify_all();
     }
-    wake_.notify_all();
     work(job);
-    spinUntil([&] { return job.finished.load(std::memory_order_acquire) == count; });
-    {
+    if (!spinUntil([&] { return job.finished.load() == count; })) {
         std::unique_lock lock(mutex_);
+        callerSleeping_.store(true);
         done_.wait(lock, [&] { return job.finished.load() == count; });
-        job_ = nullptr;
+        callerSleeping_.store(false);
     }
-    // Late workers may still be inside work() (finding nothing left); the job lives on this stack.
-    while (job.users.load(std::memory_order_acquire) != 0)
+    // Visitors may still be inside work() (finding nothing left); the job lives on this stack.
+    job_.store(nullptr);
+    while (visitors_.load() != 0)
         __builtin_ia32_pause();
     if (job.error)
         std::rethrow_exception(job.error);

@@ -27,7 +27,8 @@ public:
 
     /// Runs body(i) for every i in [0, count) and returns when all are done; the first exception
     /// thrown by a body is rethrown here. Safe to call from several threads at once (jobs take
-    /// turns) and from inside a body (the nested job runs on the calling thread).
+    /// turns) and from inside a body (the nested job runs on the calling thread). Tasks are handed out
+    /// in the order of i.
     template <class Body> void parallelFor(size_t count, Body&& body) {
         run(count, &invoke<std::remove_reference_t<Body>>, &body);
     }
@@ -43,8 +44,7 @@ private:
         size_t count;
         std::atomic<size_t> next{0};
         std::atomic<size_t> finished{0};
-        std::atomic<size_t> users{0}; // workers holding a pointer to this job
-        std::exception_ptr error;     // guarded by mutex_
+        std::exception_ptr error; // guarded by mutex_
     };
 
     void run(size_t count, Trampoline trampoline, void* body);
@@ -54,12 +54,17 @@ private:
     std::vector<std::thread> workers_;
     std::mutex jobMutex_; // one job at a time
 
+    // Handing out a job takes no lock while the workers are awake (they poll `generation_`); the mutex
+    // and condition variables are for sleeping only, and are touched only when someone sleeps.
+    std::atomic<size_t> generation_{0};
+    std::atomic<Job*> job_{nullptr};
+    std::atomic<size_t> visitors_{0}; // workers that may be looking at job_
+    std::atomic<size_t> sleepingWorkers_{0};
+    std::atomic<bool> callerSleeping_{false};
     std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable done_;
-    bool stopping_ = false;
-    std::atomic<size_t> generation_{0};
-    Job* job_ = nullptr; // guarded by mutex_
+    bool stopping_ = false; // guarded by mutex_
 };
 
 /// Blocks of `block` needed to cover `total` (the last one may be partial).
