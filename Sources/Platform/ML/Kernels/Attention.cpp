@@ -21,15 +21,6 @@ constexpr size_t kLayoutKeys = 256;
 
 } // namespace
 
-void scoresToWeights(const AttentionArgs& a, const KernelTable& k, size_t query, float* row, size_t seen) {
-    if (a.keyMask)
-        k.add(row, a.keyMask, seen);
-    if (a.causal)
-        for (size_t j = query + (a.keys - a.queries) + 1; j < seen; ++j)
-            row[j] = -INFINITY;
-    k.softmax(row, seen);
-}
-
 void attention(const AttentionArgs& a) {
     if (a.headSize == 0 || a.heads == 0)
         throw std::invalid_argument("attention needs at least one head of non-zero size");

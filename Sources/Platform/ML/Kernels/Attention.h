@@ -38,10 +38,4 @@ struct AttentionArgs {
 
 void attention(const AttentionArgs& args);
 
-/// One query's scores (already scaled by 1 / sqrt(headSize)) over the first `seen` keys into its attention
-/// weights, in place: the key mask, the causal cut-off and the soft-max (for the kernels of either
-/// precision).
-void scoresToWeights(const AttentionArgs& args, const KernelTable& kernels, size_t query, float* row,
-                     size_t seen);
-
 } // namespace ml::kernels
