@@ -189,6 +189,60 @@ inline double measuredCopyGigabytesPerSecond() {
     return best;
 }
 
+// Reads [p, p + bytes) (bytes a multiple of 256) with four independent sums, one cache line per load,
+// prefetching 2 KB ahead as the decoder's kernels do.
+__attribute__((target("avx512f"))) inline uint64_t readLoopAvx512(const char* p, size_t bytes) {
+    __m512i a0 = _mm512_setzero_si512(), a1 = a0, a2 = a0, a3 = a0;
+    for (size_t i = 0; i < bytes; i += 256) {
+        for (size_t line = 0; line < 256; line += 64)
+            _mm_prefetch(p + i + 2048 + line, _MM_HINT_T0);
+        a0 = _mm512_add_epi64(a0, _mm512_loadu_si512(p + i));
+        a1 = _mm512_add_epi64(a1, _mm512_loadu_si512(p + i + 64));
+        a2 = _mm512_add_epi64(a2, _mm512_loadu_si512(p + i + 128));
+        a3 = _mm512_add_epi64(a3, _mm512_loadu_si512(p + i + 192));
+    }
+    return uint64_t(
+        _mm512_reduce_add_epi64(_mm512_add_epi64(_mm512_add_epi64(a0, a1), _mm512_add_epi64(a2, a3))));
+}
+
+inline uint64_t readLoop(const char* p, size_t bytes) {
+    uint64_t s0 = 0, s1 = 0, s2 = 0, s3 = 0;
+    for (size_t i = 0; i < bytes; i += 32) {
+        uint64_t w[4];
+        std::memcpy(w, p + i, 32);
+        s0 += w[0];
+        s1 += w[1];
+        s2 += w[2];
+        s3 += w[3];
+    }
+    return s0 + s1 + s2 + s3;
+}
+
+/// The machine's read bandwidth right now in GB/s for a working set of `bytes`, read again and again on all
+/// pool threads (each its share; best of several rounds): the floor of a step that reads that many bytes
+/// per token, where a working set that fits the last-level cache partly comes from there, as the step's
+/// does. Measured in the same run as the figure it is compared with.
+inline double measuredReadGigabytesPerSecond(size_t bytes) {
+    auto& pool = ml::kernels::ThreadPool::shared();
+    const size_t threads = pool.threadCount(), share = bytes / threads / 256 * 256;
+    std::vector<char> buffer(share * threads, 1);
+    std::vector<uint64_t> sinks(threads);
+    const bool wide = __builtin_cpu_supports("avx512f");
+    double best = 0;
+    for (int round = 0; round < 6; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        pool.parallelFor(threads, [&](size_t t) {
+            const char* part = buffer.data() + t * share;
+            sinks[t] += wide ? readLoopAvx512(part, share) : readLoop(part, share);
+        });
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        best = std::max(best, double(share * threads) / seconds * 1e-9);
+    }
+    benchmark::DoNotOptimize(sinks.data());
+    return best;
+}
+
 /// The processor's model name from /proc/cpuinfo, for the figures' labels.
 inline std::string cpuModelName() {
     std::ifstream cpuinfo("/proc/cpuinfo");
