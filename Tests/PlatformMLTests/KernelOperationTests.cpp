@@ -205,8 +205,9 @@ TEST(KernelAttention, OnlineSoftMaxAcrossKeyBlocksOnEveryKernel) {
                         // Scores in the hundreds carry float32 rounding of about 1e-4 into the weights.
                         ASSERT_NEAR(out[i * ld + c], ref[i * width + c], variant == 4 ? 1e-3 : 1e-4)
                             << table->name << " head size " << headSize << " variant " << variant << " at " << i;
-                        if (variant == 3)
+                        if (variant == 3) {
                             ASSERT_EQ(out[i * ld + c], 0.0f);
+                        }
                     }
             }
         }
