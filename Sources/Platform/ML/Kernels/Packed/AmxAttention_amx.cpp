@@ -20,9 +20,9 @@ namespace {
 using amx::kTileElements;
 using namespace avx512;
 
-// Query rows per task (two row tiles), keys per block (four blocks of 32), and the row stride of a
+// Query rows per task (two row tiles), keys per block (eight blocks of 32), and the row stride of a
 // block's scores (a line further than the block, so the rows fall in different L1 sets).
-constexpr size_t kRows = 32, kKeyBlock = 128, kScoreStride = kKeyBlock + 16;
+constexpr size_t kRows = 32, kKeyBlock = 256, kScoreStride = kKeyBlock + 16;
 // Keys per task of the layout (whole blocks of 32).
 constexpr size_t kLayoutKeys = 256;
 
