@@ -119,10 +119,9 @@ inline void startRows(SoftmaxRows& s) {
     std::fill(s.totals, s.totals + s.rows * kWidth, 0.0f);
 }
 
-// A block of `count` keys from k0 (scores over n >= count, n a multiple of kWidth) into weights: the mask
-// and cut-off, each row's new running maximum, the factor that rescales what came before, and the
-// exponentials, summed per row.
-void blockWeights(const AttentionBlock& b, SoftmaxRows& s, size_t k0, size_t count, size_t n) {
+// A block of `count` keys from k0 (scores over n >= count, n a multiple of kWidth): the mask and cut-off,
+// each row's new running maximum (`next`) and the factor that rescales what came before.
+inline void blockMaxima(const AttentionBlock& b, SoftmaxRows& s, size_t k0, size_t count, size_t n) {
     for (size_t r = 0; r < s.rows; ++r) {
         float* row = s.scores + r * s.stride;
         size_t visible = count;
@@ -138,9 +137,19 @@ void blockWeights(const AttentionBlock& b, SoftmaxRows& s, size_t k0, size_t cou
     }
     for (size_t r = 0; r < rowSlots(s.rows); r += kWidth)
         vstore(s.rescale + r, vexp2(vsub(vload(s.maximum + r), vload(s.next + r))));
+}
+
+// The block's maxima become the running ones (once its exponentials are taken).
+inline void advanceRows(SoftmaxRows& s) {
+    std::copy(s.next, s.next + rowSlots(s.rows), s.maximum);
+}
+
+// A block's scores into weights in place: its maxima, then the exponentials, summed per row.
+inline void blockWeights(const AttentionBlock& b, SoftmaxRows& s, size_t k0, size_t count, size_t n) {
+    blockMaxima(b, s, k0, count, n);
     for (size_t r = 0; r < s.rows; ++r)
         exp2Shifted(s.scores + r * s.stride, n, s.next[r], s.rescale[r], s.totals + r * kWidth);
-    std::copy(s.next, s.next + rowSlots(s.rows), s.maximum);
+    advanceRows(s);
 }
 
 // What a row's weighted sum is multiplied by at the end: 1 / its sum, or 0 for a row that saw nothing

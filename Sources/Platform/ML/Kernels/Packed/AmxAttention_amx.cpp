@@ -51,6 +51,21 @@ void tileBlock(const uint16_t* left0, const uint16_t* left1, const uint16_t* rig
     _tile_stored(3, sums + 16 * ld + 16, stride);
 }
 
+// One row of a block's scores (n a multiple of 32) into weights 2^(score - shift), straight into its row of
+// bfloat16 operand tiles (block b at out + b * kTileElements); their sum is added to *total, first rescaled.
+void weightsToBfloat16(const float* row, size_t n, float shift, float rescale, float* total, uint16_t* out) {
+    const __m512 s = _mm512_set1_ps(shift);
+    __m512 sum0 = _mm512_mul_ps(_mm512_loadu_ps(total), _mm512_set1_ps(rescale)), sum1 = _mm512_setzero_ps();
+    for (size_t j = 0; j < n; j += 32, out += kTileElements) {
+        const __m512 e0 = vexp2(_mm512_sub_ps(_mm512_loadu_ps(row + j), s));
+        const __m512 e1 = vexp2(_mm512_sub_ps(_mm512_loadu_ps(row + j + 16), s));
+        sum0 = _mm512_add_ps(sum0, e0);
+        sum1 = _mm512_add_ps(sum1, e1);
+        _mm512_storeu_si512(out, (__m512i)_mm512_cvtne2ps_pbh(e1, e0));
+    }
+    _mm512_storeu_ps(total, _mm512_add_ps(sum0, sum1));
+}
+
 } // namespace
 
 void amxAttention(const AttentionArgs& a) {
@@ -149,10 +164,11 @@ void amxAttention(const AttentionArgs& a) {
                 tileBlock(q, q + channelBlocks * kTileElements, keyTile, keyTile + channelBlocks * kTileElements,
                           channelBlocks, soft.scores + p * 32, kScoreStride);
             }
-            blockWeights(masking, soft, k0, count, n);
+            blockMaxima(masking, soft, k0, count, n);
             for (size_t r = 0; r < kRows; ++r)
-                amx::rowToBfloat16(soft.scores + r * kScoreStride, n, pairs, kTileElements,
-                                   weights.data() + (r / 16) * pairs * kTileElements + (r % 16) * 32);
+                weightsToBfloat16(soft.scores + r * kScoreStride, n, next[r], rescale[r], soft.totals + r * kWidth,
+                                  weights.data() + (r / 16) * pairs * kTileElements + (r % 16) * 32);
+            advanceRows(soft);
             // This block's weighted sums, then added to the rescaled ones before.
             for (size_t c = 0; c < hs; c += 32) {
                 const uint16_t* valueTile = vt + ((c / 16) * keyBlocks + k0 / 32) * kTileElements;
