@@ -96,7 +96,10 @@ public:
 
 private:
     struct Free {
+        Free() noexcept : mappedBytes(0) {}
+        explicit Free(std::size_t mapped) noexcept : mappedBytes(mapped) {}
         void operator()(void* pointer) const;
+        std::size_t mappedBytes; // the mapping of a large array, or 0 (from the heap)
     };
 
     void requireType(MultiArrayDataType expected) const;

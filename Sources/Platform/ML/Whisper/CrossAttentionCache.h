@@ -20,13 +20,14 @@ namespace ml {
 class CrossAttentionCache {
 public:
     /// Per decoder layer: keys and values of every encoder frame, head-major [heads, frames, 64], as
-    /// half floats (each token reads them all: half the bytes is half the time).
+    /// half floats (each token reads them all: half the bytes is half the time; arrays, for their large
+    /// pages).
     struct Entry {
         std::vector<std::byte> source; // the encoder output the values were computed from
         std::vector<int64_t> shape;
         MultiArrayDataType dataType;
-        std::vector<std::vector<uint16_t>> keys;
-        std::vector<std::vector<uint16_t>> values;
+        std::vector<MultiArray> keys;
+        std::vector<MultiArray> values;
     };
     using Compute = std::function<void(const MultiArray& encoderOutput, Entry& entry)>;
 

@@ -342,17 +342,17 @@ void TextDecoderModel::computeCrossAttention(const MultiArray& encoderOutput,
         kernels::packedLinear(frames.data(), w, layer.crossKey.weight, nullptr, keys.data());
         kernels::packedLinear(frames.data(), w, layer.crossValue.weight, layer.crossValue.bias.data(),
                               values.data());
-        entry.keys.emplace_back(w * d);
-        entry.values.emplace_back(w * d);
+        entry.keys.emplace_back(std::vector<int64_t>{int64_t(w * d)}, MultiArrayDataType::Float16);
+        entry.values.emplace_back(std::vector<int64_t>{int64_t(w * d)}, MultiArrayDataType::Float16);
+        auto* keyHalves = static_cast<uint16_t*>(entry.keys.back().data());
+        auto* valueHalves = static_cast<uint16_t*>(entry.values.back().data());
         // Head-major [heads, frames, 64]: each head's task then reads one contiguous block.
         const size_t heads = d / kHeadSize;
         kernels::ThreadPool::shared().parallelFor(heads, [&](size_t head) {
             for (size_t f = 0; f < w; ++f) {
                 const size_t from = f * d + head * kHeadSize, to = (head * w + f) * kHeadSize;
-                kernels::activeKernels().floatToHalf(keys.data() + from, entry.keys.back().data() + to,
-                                                     kHeadSize);
-                kernels::activeKernels().floatToHalf(values.data() + from, entry.values.back().data() + to,
-                                                     kHeadSize);
+                kernels::activeKernels().floatToHalf(keys.data() + from, keyHalves + to, kHeadSize);
+                kernels::activeKernels().floatToHalf(values.data() + from, valueHalves + to, kHeadSize);
             }
         });
     }
@@ -452,8 +452,8 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
 
         // Cross-attention over the window's encoder output.
         k.layerNorm(x.data(), h.data(), d, layer.crossNorm.gamma.data(), layer.crossNorm.beta.data(), 1e-5f);
-        const uint16_t* keys = cross->keys[l].data();
-        const uint16_t* values = cross->values[l].data();
+        const auto* keys = static_cast<const uint16_t*>(cross->keys[l].data());
+        const auto* values = static_cast<const uint16_t*>(cross->values[l].data());
         // One job: a task per head for its query, then each head's frames in parts (a soft-max in parts,
         // combined below), so that the tasks are many and even whatever the number of heads.
         std::atomic<uint32_t>* queried = scratch.resetDone(heads);
