@@ -22,6 +22,25 @@ TEST(MultiArray, LayoutIsRowMajorAlignedAndZeroed) {
     EXPECT_EQ(array.offset({1, 2, 3}), 23);
 }
 
+TEST(MultiArray, LargeArraysAreZeroedAlignedAndCopyLikeSmallOnes) {
+    // Past the large-page size, with a partial last large page and a partial last small page.
+    const int64_t count = (int64_t(5) << 20) / 4 + 123;
+    MultiArray array({count}, MultiArrayDataType::Float32);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(array.data()) % 64, 0u);
+    auto* values = static_cast<float*>(array.data());
+    for (int64_t i = 0; i < count; ++i)
+        ASSERT_EQ(values[i], 0.0f) << i;
+    values[0] = 1.0f;
+    values[count - 1] = 2.0f; // the last element is writable
+    MultiArray copy(array);
+    EXPECT_NE(copy.data(), array.data());
+    EXPECT_TRUE(copy == array);
+    MultiArray moved(std::move(copy));
+    EXPECT_EQ(moved.value(count - 1), 2.0);
+    moved = MultiArray({2}, MultiArrayDataType::Float32); // a large array replaced by a small one
+    EXPECT_EQ(moved.value(1), 0.0);
+}
+
 TEST(MultiArray, RejectsBadShapesAndIndexesLoudly) {
     EXPECT_THROW(MultiArray({}, MultiArrayDataType::Float32), std::invalid_argument);
     EXPECT_THROW(MultiArray({2, -1}, MultiArrayDataType::Float32), std::invalid_argument);
