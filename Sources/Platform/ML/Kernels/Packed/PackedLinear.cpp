@@ -82,15 +82,26 @@ void packedLinear(const float* x, size_t rows, const PackedWeights& W, const flo
         columnBlock /= 2;
     columnBlock = std::max(columnBlock, columnUnit);
     const size_t columnBlocks = blocksOf(out, columnBlock);
+    // Float32 blocks are cut near-equal in whole register tiles and panels, so the pool's rounds end
+    // together (1500 rows are 125 tiles: eight blocks of 15 or 16, not seven of 16 and one of 13).
+    const size_t tileRows = W.kernels().gemmTileRows, panelWidth = W.kernels().gemmPanelWidth;
+    const size_t rowTiles = blocksOf(rows, tileRows), panels = blocksOf(out, panelWidth);
     const KernelTable& k = activeKernels();
     ThreadPool::shared().parallelFor(rowBlocks * columnBlocks, [&](size_t task) {
-        const size_t r0 = task / columnBlocks * rowBlock, r1 = std::min(rows, r0 + rowBlock);
-        const size_t c0 = task % columnBlocks * columnBlock, c1 = std::min(out, c0 + columnBlock);
         if (tiles) {
+            const size_t r0 = task / columnBlocks * rowBlock, r1 = std::min(rows, r0 + rowBlock);
+            const size_t c0 = task % columnBlocks * columnBlock, c1 = std::min(out, c0 + columnBlock);
             amxLinearRows(x + r0 * in, r1 - r0, W, c0, c1, bias, y + r0 * out, accumulate,
                           epilogue == Epilogue::gelu);
             return;
         }
+        size_t t0, t1, p0, p1;
+        partitionRange(rowTiles, rowBlocks, task / columnBlocks, 1, t0, t1);
+        partitionRange(panels, columnBlocks, task % columnBlocks, 1, p0, p1);
+        const size_t r0 = t0 * tileRows, r1 = std::min(rows, t1 * tileRows);
+        const size_t c0 = p0 * panelWidth, c1 = std::min(out, p1 * panelWidth);
+        if (r0 >= r1 || c0 >= c1)
+            return;
         floatBlock(x, W, r0, r1, c0, c1, y, accumulate);
         for (size_t r = r0; r < r1; ++r) {
             float* row = y + r * out + c0;

@@ -18,6 +18,21 @@ constexpr size_t kTileRows = 4, kPanelVectors = 4;
 #endif
 constexpr size_t kPanelWidth = kPanelVectors * kWidth;
 
+// One step: the panel's vectors times each of the tile's rows (row r's value at a[r * lda]).
+inline void tileStep(vf (&acc)[kTileRows][kPanelVectors], const float* a, size_t lda, const float* b) {
+    vf panel[kPanelVectors];
+#pragma GCC unroll 4
+    for (size_t v = 0; v < kPanelVectors; ++v)
+        panel[v] = vload(b + v * kWidth);
+#pragma GCC unroll 16
+    for (size_t r = 0; r < kTileRows; ++r) {
+        const vf x = vset(a[r * lda]);
+#pragma GCC unroll 4
+        for (size_t v = 0; v < kPanelVectors; ++v)
+            acc[r][v] = vfma(x, panel[v], acc[r][v]);
+    }
+}
+
 void gemmTileBody(size_t depth, const float* a, size_t lda, const float* b, float* c, size_t ldc, bool load) {
     vf acc[kTileRows][kPanelVectors];
 #pragma GCC unroll 16
@@ -25,21 +40,15 @@ void gemmTileBody(size_t depth, const float* a, size_t lda, const float* b, floa
 #pragma GCC unroll 4
         for (size_t v = 0; v < kPanelVectors; ++v)
             acc[r][v] = load ? vload(c + r * ldc + v * kWidth) : vset(0.0f);
+    // The result rows' addresses are worked out again for the stores: kept from the loads, they would
+    // take registers the accumulators need (g++ parks them in vector registers).
+    __asm__("" : "+r"(c), "+r"(ldc));
     // A is read where it lies (row r at a + r * lda): the rows stream through L1 as sequentially as a
-    // packed copy would, without the copy.
-    for (size_t k = 0; k < depth; ++k, ++a, b += kPanelWidth) {
-        vf panel[kPanelVectors];
+    // packed copy would, without the copy. Four steps per loop trip keep the loop's own work off the
+    // multiply-add ports (written as one unrolled step, which g++ allocates without spilling).
 #pragma GCC unroll 4
-        for (size_t v = 0; v < kPanelVectors; ++v)
-            panel[v] = vload(b + v * kWidth);
-#pragma GCC unroll 16
-        for (size_t r = 0; r < kTileRows; ++r) {
-            const vf x = vset(a[r * lda]);
-#pragma GCC unroll 4
-            for (size_t v = 0; v < kPanelVectors; ++v)
-                acc[r][v] = vfma(x, panel[v], acc[r][v]);
-        }
-    }
+    for (size_t k = 0; k < depth; ++k, ++a, b += kPanelWidth)
+        tileStep(acc, a, lda, b);
 #pragma GCC unroll 16
     for (size_t r = 0; r < kTileRows; ++r)
 #pragma GCC unroll 4
