@@ -9,6 +9,7 @@
 #include "Platform/ML/Files/TransformerWeights.h"
 #include "Support/TestSupport.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 
 using namespace ml::kernels;
@@ -82,6 +83,58 @@ TEST(PackedLinear, EveryRegisterTileMatchesTheReferenceWithTails) {
             expectLinearForms(W, s, r, 2e-4, std::string(table->name) + " " + describe(s));
         }
     }
+}
+
+TEST(PackedLinear, PackedRowsAndTheirTileMatchTheReferenceOnEveryInstructionSet) {
+    std::string untested;
+    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512}) {
+        const KernelTable* table = kernelsFor(isa);
+        if (!table) {
+            untested += untested.empty() ? "" : ", ";
+            untested += isa == Isa::avx2 ? "avx2" : "avx512";
+            continue;
+        }
+        const size_t mr = table->gemmTileRows, nr = table->gemmPanelWidth, ldx = 41, ldc = nr + 3;
+        // Depths around the transpose's 16 steps and the tile's four-step loop; partial row counts.
+        for (size_t depth : {1, 3, 4, 5, 16, 17, 37}) {
+            for (size_t rows : {size_t(1), mr - 1, mr}) {
+                const std::string what = std::string(table->name) + " depth " + std::to_string(depth) +
+                                         " rows " + std::to_string(rows);
+                const auto x = randomVector(rows * ldx, unsigned(depth * 7 + rows));
+                std::vector<float> packed(mr * depth, 9.0f);
+                table->gemmPackRows(x.data(), ldx, rows, depth, packed.data());
+                for (size_t k = 0; k < depth; ++k)
+                    for (size_t r = 0; r < mr; ++r)
+                        ASSERT_EQ(packed[k * mr + r], r < rows ? x[r * ldx + k] : 0.0f) << what;
+                const auto b = randomVector(depth * nr, unsigned(depth + 100));
+                const auto start = randomVector(mr * ldc, unsigned(depth + 200));
+                for (bool load : {false, true}) {
+                    auto c = start;
+                    table->gemmPackedTile(depth, packed.data(), b.data(), c.data(), ldc, load);
+                    for (size_t r = 0; r < mr; ++r) {
+                        for (size_t j = 0; j < ldc; ++j) {
+                            double expected = j >= nr ? start[r * ldc + j] : load ? start[r * ldc + j] : 0.0;
+                            for (size_t k = 0; j < nr && k < depth; ++k)
+                                expected += double(packed[k * mr + r]) * b[k * nr + j];
+                            ASSERT_NEAR(c[r * ldc + j], expected, 1e-4) << what << " load " << load;
+                        }
+                    }
+                }
+            }
+        }
+    }
+    if (!untested.empty())
+        std::printf("[   NOTE   ] not tested, this processor does not run them: %s\n", untested.c_str());
+}
+
+TEST(PackedLinear, ProductsOverSeveralBlocksOfRowsAndColumnsMatchTheReference) {
+    // More than a block of register tiles (16) and of columns (1024): parts cut into several blocks.
+    const Shape s{400, 300, 1090};
+    const Reference r = referenceFor(s, 57);
+    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512})
+        if (const KernelTable* table = kernelsFor(isa))
+            expectLinearForms(PackedWeights::pack(r.W.data(), s.out, s.in, Precision::float32, *table), s, r,
+                              2e-4, std::string(table->name) + " " + describe(s));
 }
 
 TEST(PackedLinear, HalfPanelsTakeHalfTheMemoryOfFloats) {

@@ -57,6 +57,12 @@ struct KernelTable {
     size_t gemmPanelWidth = 0;
     void (*gemmTile)(size_t depth, const float* a, size_t lda, const float* b, float* c, size_t ldc,
                      bool load) = nullptr;
+    // The same tile over rows packed step-major: gemmPackRows writes `rows` (at most gemmTileRows, row
+    // stride ldx, zero rows after them) of `depth` inputs as packed[k * gemmTileRows + r], and
+    // gemmPackedTile reads A in that form.
+    void (*gemmPackRows)(const float* x, size_t ldx, size_t rows, size_t depth, float* packed) = nullptr;
+    void (*gemmPackedTile)(size_t depth, const float* a, const float* b, float* c, size_t ldc,
+                           bool load) = nullptr;
 
     // Float32 attention for one head and a block of queries (AttentionBlock.h), keys and values laid out in
     // panels of attentionPanelWidth.

@@ -4,6 +4,8 @@
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Simd.h"
 
+#include <algorithm>
+
 namespace ml::kernels::VELMORA_ISA {
 namespace {
 
@@ -56,10 +58,94 @@ void gemmTileBody(size_t depth, const float* a, size_t lda, const float* b, floa
             vstore(c + r * ldc + v * kWidth, acc[r][v]);
 }
 
+// The tile over rows packed step-major (gemmPackRows): one pointer walks A, the broadcasts address it at
+// fixed offsets, and four steps per loop trip keep the loop's own work off the multiply-add ports (written
+// as one unrolled step: g++ allocates that without spilling an accumulator).
+void gemmPackedTileBody(size_t depth, const float* a, const float* b, float* c, size_t ldc, bool load) {
+    vf acc[kTileRows][kPanelVectors];
+#pragma GCC unroll 16
+    for (size_t r = 0; r < kTileRows; ++r)
+#pragma GCC unroll 4
+        for (size_t v = 0; v < kPanelVectors; ++v)
+            acc[r][v] = load ? vload(c + r * ldc + v * kWidth) : vset(0.0f);
+    // The result rows' addresses are worked out again for the stores: kept from the loads, they would
+    // take registers the accumulators need (and g++ parks them in vector registers).
+    __asm__("" : "+r"(c), "+r"(ldc));
+#pragma GCC unroll 4
+    for (size_t k = 0; k < depth; ++k, a += kTileRows, b += kPanelWidth)
+        tileStep(acc, a, 1, b);
+#pragma GCC unroll 16
+    for (size_t r = 0; r < kTileRows; ++r)
+#pragma GCC unroll 4
+        for (size_t v = 0; v < kPanelVectors; ++v)
+            vstore(c + r * ldc + v * kWidth, acc[r][v]);
+}
+
+#if defined(VELMORA_SIMD_AVX512)
+// 16 rows of 16 floats transposed in registers (rows past 12 are zero and their outputs unused): four
+// rounds of shuffles, each pairing elements, then pairs, then 128-bit lanes twice.
+inline void transpose16(__m512 (&r)[16]) {
+    __m512 t[16];
+#pragma GCC unroll 8
+    for (int i = 0; i < 16; i += 2) {
+        t[i] = _mm512_unpacklo_ps(r[i], r[i + 1]);
+        t[i + 1] = _mm512_unpackhi_ps(r[i], r[i + 1]);
+    }
+#pragma GCC unroll 4
+    for (int i = 0; i < 16; i += 4) {
+        r[i] = _mm512_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(1, 0, 1, 0));
+        r[i + 1] = _mm512_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(3, 2, 3, 2));
+        r[i + 2] = _mm512_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(1, 0, 1, 0));
+        r[i + 3] = _mm512_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(3, 2, 3, 2));
+    }
+#pragma GCC unroll 2
+    for (int i = 0; i < 16; i += 8) {
+#pragma GCC unroll 4
+        for (int j = 0; j < 4; ++j) {
+            t[i + j] = _mm512_shuffle_f32x4(r[i + j], r[i + j + 4], 0x88);
+            t[i + j + 4] = _mm512_shuffle_f32x4(r[i + j], r[i + j + 4], 0xdd);
+        }
+    }
+#pragma GCC unroll 8
+    for (int j = 0; j < 8; ++j) {
+        r[j] = _mm512_shuffle_f32x4(t[j], t[j + 8], 0x88);
+        r[j + 8] = _mm512_shuffle_f32x4(t[j], t[j + 8], 0xdd);
+    }
+}
+#endif
+
+// Packs `rows` (at most kTileRows, row stride ldx) of `depth` inputs step-major for the packed tile:
+// packed[k * kTileRows + r]; rows past `rows` are zero.
+void gemmPackRowsBody(const float* x, size_t ldx, size_t rows, size_t depth, float* packed) {
+    size_t k = 0;
+#if defined(VELMORA_SIMD_AVX512)
+    static_assert(kTileRows <= 16);
+    for (; k < depth; k += 16) {
+        const size_t steps = std::min<size_t>(16, depth - k);
+        const __mmask16 lanes = __mmask16((1u << steps) - 1);
+        __m512 r[16];
+#pragma GCC unroll 16
+        for (size_t i = 0; i < 16; ++i)
+            r[i] = i < rows ? _mm512_maskz_loadu_ps(lanes, x + i * ldx + k) : _mm512_setzero_ps();
+        transpose16(r);
+        // Output j, lane i: input row i, step k + j; the first kTileRows lanes are the step's values.
+        constexpr __mmask16 kept = __mmask16((1u << kTileRows) - 1);
+        for (size_t j = 0; j < steps; ++j)
+            _mm512_mask_storeu_ps(packed + (k + j) * kTileRows, kept, r[j]);
+    }
+#else
+    for (; k < depth; ++k)
+        for (size_t r = 0; r < kTileRows; ++r)
+            packed[k * kTileRows + r] = r < rows ? x[r * ldx + k] : 0.0f;
+#endif
+}
+
 void fillTileGemm(KernelTable& table) {
     table.gemmTileRows = kTileRows;
     table.gemmPanelWidth = kPanelWidth;
     table.gemmTile = gemmTileBody;
+    table.gemmPackRows = gemmPackRowsBody;
+    table.gemmPackedTile = gemmPackedTileBody;
 }
 
 } // namespace
