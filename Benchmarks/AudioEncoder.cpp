@@ -12,7 +12,7 @@
 #include "OrvaneCore/Models/ModelPrediction.h"
 #include "Platform/ML/Whisper/AudioEncoderModel.h"
 #include "Platform/ML/Values/DictionaryFeatureProvider.h"
-#include "Platform/ML/Kernels/Attention.h"
+#include "Platform/ML/Kernels/Attention/Attention.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 #include "Platform/ML/Whisper/MelSpectrogramModel.h"

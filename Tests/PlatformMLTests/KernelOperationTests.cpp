@@ -1,12 +1,12 @@
 // The pooled operations (products, attention, convolution, cache update, pool) against naive
 // references, at sizes large enough to be split over threads.
 #include "KernelTestSupport.h"
-#include "Platform/ML/Kernels/Attention.h"
+#include "Platform/ML/Kernels/Attention/Attention.h"
 #include "Platform/ML/Kernels/Conv1d.h"
-#include "Platform/ML/Kernels/Elementwise.h"
+#include "Platform/ML/Kernels/Elementwise/Elementwise.h"
 #include "Platform/ML/Kernels/Gemm.h"
-#include "Platform/ML/Kernels/HalfLinear.h"
-#include "Platform/ML/Kernels/KeyValueCache.h"
+#include "Platform/ML/Kernels/HalfPrecision/HalfLinear.h"
+#include "Platform/ML/Kernels/Attention/KeyValueCache.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/Kernels/ThreadPool.h"

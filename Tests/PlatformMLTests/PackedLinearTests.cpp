@@ -1,7 +1,7 @@
 // Products over packed weights, for every register tile this processor runs and for the matrix tiles
 // where present, against naive double-precision references at sizes that leave tails in every block.
 #include "KernelTestSupport.h"
-#include "Platform/ML/Kernels/Elementwise.h"
+#include "Platform/ML/Kernels/Elementwise/Elementwise.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/Files/SafeTensorsFile.h"

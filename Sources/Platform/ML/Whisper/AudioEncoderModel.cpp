@@ -1,8 +1,8 @@
 #include "Platform/ML/Whisper/AudioEncoderModel.h"
 
-#include "Platform/ML/Kernels/Attention.h"
+#include "Platform/ML/Kernels/Attention/Attention.h"
 #include "Platform/ML/Kernels/Conv1d.h"
-#include "Platform/ML/Kernels/Elementwise.h"
+#include "Platform/ML/Kernels/Elementwise/Elementwise.h"
 #include "Platform/ML/Kernels/Gemm.h"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Packed/PackedLinear.h"

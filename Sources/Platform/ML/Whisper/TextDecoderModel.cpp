@@ -1,8 +1,8 @@
 #include "Platform/ML/Whisper/TextDecoderModel.h"
 
-#include "Platform/ML/Kernels/Elementwise.h"
+#include "Platform/ML/Kernels/Elementwise/Elementwise.h"
 #include "Platform/ML/Kernels/Gemm.h"
-#include "Platform/ML/Kernels/HalfLinear.h"
+#include "Platform/ML/Kernels/HalfPrecision/HalfLinear.h"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/Kernels/ThreadPool.h"

@@ -1,7 +1,7 @@
 #pragma once
 // Attention on the matrix tiles: both products in bfloat16 with float32 sums, the soft-max in float32.
 
-#include "Platform/ML/Kernels/Attention.h"
+#include "Platform/ML/Kernels/Attention/Attention.h"
 
 namespace ml::kernels {
 

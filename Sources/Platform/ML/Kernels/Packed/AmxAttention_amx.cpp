@@ -4,10 +4,10 @@
 
 #include "Platform/ML/Kernels/Packed/AmxAttention.h"
 
-#include "Platform/ML/Kernels/AttentionBlock.h"
+#include "Platform/ML/Kernels/Attention/AttentionBlock.h"
 #include "Platform/ML/Kernels/Packed/AmxTiles.h"
 #include "Platform/ML/Kernels/Simd.h"
-#include "Platform/ML/Kernels/OnlineSoftmax.inl"
+#include "Platform/ML/Kernels/Attention/OnlineSoftmax.inl"
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // instruction set and the build compiles it with that instruction set enabled.
 #define VELMORA_ISA_AVX2 1
 
-#include "Platform/ML/Kernels/AttentionBlock.inl"
+#include "Platform/ML/Kernels/Attention/AttentionBlock.inl"
 
 namespace ml::kernels {
 

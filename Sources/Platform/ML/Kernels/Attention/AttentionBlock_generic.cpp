@@ -2,7 +2,7 @@
 // instruction set and the build compiles it with that instruction set enabled.
 // (no instruction-set define: the portable scalar variant)
 
-#include "Platform/ML/Kernels/AttentionBlock.inl"
+#include "Platform/ML/Kernels/Attention/AttentionBlock.inl"
 
 namespace ml::kernels {
 

@@ -2,7 +2,7 @@
 // set and the build compiles it with that instruction set enabled. (no instruction-set define: the portable
 // scalar variant)
 
-#include "Platform/ML/Kernels/Elementwise.inl"
+#include "Platform/ML/Kernels/Elementwise/Elementwise.inl"
 
 namespace ml::kernels {
 

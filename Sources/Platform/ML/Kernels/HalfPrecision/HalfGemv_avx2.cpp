@@ -2,7 +2,7 @@
 // and the build compiles it with that instruction set enabled.
 #define VELMORA_ISA_AVX2 1
 
-#include "Platform/ML/Kernels/HalfGemv.inl"
+#include "Platform/ML/Kernels/HalfPrecision/HalfGemv.inl"
 
 namespace ml::kernels {
 

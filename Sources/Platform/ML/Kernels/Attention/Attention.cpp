@@ -1,6 +1,6 @@
-#include "Platform/ML/Kernels/Attention.h"
+#include "Platform/ML/Kernels/Attention/Attention.h"
 
-#include "Platform/ML/Kernels/AttentionBlock.h"
+#include "Platform/ML/Kernels/Attention/AttentionBlock.h"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Packed/AmxAttention.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"

@@ -1,4 +1,4 @@
-#include "Platform/ML/Kernels/HalfLinear.h"
+#include "Platform/ML/Kernels/HalfPrecision/HalfLinear.h"
 
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/ThreadPool.h"

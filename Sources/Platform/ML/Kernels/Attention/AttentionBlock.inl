@@ -5,10 +5,10 @@
 // the online soft-max (OnlineSoftmax.inl; the partial output rescaled when a row's maximum grows) and
 // into the weighted sum at once.
 
-#include "Platform/ML/Kernels/AttentionBlock.h"
+#include "Platform/ML/Kernels/Attention/AttentionBlock.h"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Simd.h"
-#include "Platform/ML/Kernels/OnlineSoftmax.inl"
+#include "Platform/ML/Kernels/Attention/OnlineSoftmax.inl"
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <algorithm>

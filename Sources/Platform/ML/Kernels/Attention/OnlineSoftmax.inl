@@ -3,7 +3,7 @@
 // base 2 (the keys come scaled by log2 e), so the exponential is a bare 2^x. Included once by each kernel
 // file, after Simd.h.
 
-#include "Platform/ML/Kernels/AttentionBlock.h"
+#include "Platform/ML/Kernels/Attention/AttentionBlock.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 // set and the build compiles it with that instruction set enabled.
 #define VELMORA_ISA_AVX512 1
 
-#include "Platform/ML/Kernels/Elementwise.inl"
+#include "Platform/ML/Kernels/Elementwise/Elementwise.inl"
 
 namespace ml::kernels {
 

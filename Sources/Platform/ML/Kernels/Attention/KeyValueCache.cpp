@@ -1,4 +1,4 @@
-#include "Platform/ML/Kernels/KeyValueCache.h"
+#include "Platform/ML/Kernels/Attention/KeyValueCache.h"
 
 #include "Platform/ML/Kernels/ThreadPool.h"
 

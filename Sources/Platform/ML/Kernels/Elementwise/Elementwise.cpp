@@ -1,4 +1,4 @@
-#include "Platform/ML/Kernels/Elementwise.h"
+#include "Platform/ML/Kernels/Elementwise/Elementwise.h"
 
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/ThreadPool.h"

@@ -2,7 +2,7 @@
 // and the build compiles it with that instruction set enabled.
 // (no instruction-set define: the portable scalar variant)
 
-#include "Platform/ML/Kernels/Reduction.inl"
+#include "Platform/ML/Kernels/Elementwise/Reduction.inl"
 
 namespace ml::kernels {
 
