@@ -7,6 +7,11 @@ std::shared_ptr<ml::FeatureProvider> asyncPrediction(const ml::Model& model, con
     return model.predict(input, options);
 }
 
+std::shared_ptr<ml::FeatureProvider> asyncPrediction(const ml::Model& model, const ml::FeatureProvider& input,
+                                                     ml::State& state, const ml::PredictionOptions& options) {
+    return model.predict(input, state, options);
+}
+
 std::string description(ml::ComputeUnits computeUnits) {
     switch (computeUnits) {
     case ml::ComputeUnits::cpuOnly:

@@ -16,6 +16,10 @@ namespace orvane {
 std::shared_ptr<ml::FeatureProvider> asyncPrediction(const ml::Model& model, const ml::FeatureProvider& input,
                                                      const ml::PredictionOptions& options = {});
 
+/// The stateful form: the state's arrays are read and updated by the prediction (ml::Model::makeState).
+std::shared_ptr<ml::FeatureProvider> asyncPrediction(const ml::Model& model, const ml::FeatureProvider& input,
+                                                     ml::State& state, const ml::PredictionOptions& options = {});
+
 /// "cpuOnly", "cpuAndGPU", "all", "cpuAndNeuralEngine"; "unknown" for any other value.
 std::string description(ml::ComputeUnits computeUnits);
 

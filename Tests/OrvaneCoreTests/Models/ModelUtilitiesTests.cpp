@@ -91,6 +91,41 @@ TEST(ModelPrediction, ErrorsReachTheCallerAndComputeUnitsHaveNames) {
     EXPECT_EQ(orvane::displayName(static_cast<ml::ComputeUnits>(-1)), "Unknown");
 }
 
+namespace {
+
+// A running sum kept in the model's state: total <- total + x, and y = the new total.
+struct RunningSum : ml::ModelKind {
+    void predict(const ml::FeatureProvider& inputs, const ml::PredictionOptions&,
+                 ml::DictionaryFeatureProvider& outputs) const override {
+        const float total = inputs.multiArray("total")->toFloats()[0] + inputs.multiArray("x")->toFloats()[0];
+        outputs.set("total", std::make_shared<ml::MultiArray>(ml::MultiArray::filled({1}, ml::MultiArrayDataType::Float32, total)));
+        outputs.set("y", std::make_shared<ml::MultiArray>(ml::MultiArray::filled({1}, ml::MultiArrayDataType::Float32, total)));
+    }
+};
+
+} // namespace
+
+TEST(ModelPrediction, StatefulPredictionCarriesItsStateFromCallToCall) {
+    ml::ModelDescription description;
+    description.inputs.push_back(ml::FeatureDescription::multiArray("x", ml::MultiArrayDataType::Float32, {1}));
+    description.outputs.push_back(ml::FeatureDescription::multiArray("y", ml::MultiArrayDataType::Float32, {1}));
+    description.states.push_back(ml::FeatureDescription::multiArray("total", ml::MultiArrayDataType::Float16, {1}));
+    auto model = ml::Model::create(description, std::make_shared<RunningSum>());
+    auto state = model->makeState();
+    ml::DictionaryFeatureProvider input;
+    input.set("x", std::make_shared<ml::MultiArray>(ml::MultiArray::filled({1}, ml::MultiArrayDataType::Float32, 2.5)));
+    orvane::asyncPrediction(*model, input, *state);
+    auto outputs = orvane::asyncPrediction(*model, input, *state);
+    EXPECT_EQ(outputs->multiArray("y")->toFloats()[0], 5.0f);
+    EXPECT_FALSE(outputs->featureValue("total")); // kept in the state, not handed out
+    EXPECT_EQ(state->array("total").dataType(), ml::MultiArrayDataType::Float16);
+    EXPECT_EQ(state->array("total").toFloats()[0], 5.0f);
+    // Each state is its own, and one model's state is refused by another.
+    EXPECT_EQ(model->makeState()->array("total").toFloats()[0], 0.0f);
+    auto other = ml::Model::create(description, std::make_shared<RunningSum>());
+    EXPECT_THROW(orvane::asyncPrediction(*other, input, *state), ml::PredictionError);
+}
+
 TEST(ModelLoadingProtocol, ShortFormLoadsWithoutPrewarm) {
     struct Loader : orvane::MLModelLoading {
         using MLModelLoading::loadModel;

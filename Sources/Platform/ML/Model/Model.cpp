@@ -90,6 +90,50 @@ std::shared_ptr<FeatureProvider> Model::predict(const FeatureProvider& input, co
     return outputs;
 }
 
+std::shared_ptr<State> Model::makeState() const {
+    std::map<std::string, std::shared_ptr<MultiArray>> arrays;
+    for (const auto& feature : description_.states) {
+        if (!feature.multiArrayConstraint) {
+            throw PredictionError("State \"" + feature.name + "\" is not an array");
+        }
+        arrays[feature.name] =
+            std::make_shared<MultiArray>(feature.multiArrayConstraint->shape, feature.multiArrayConstraint->dataType);
+    }
+    return std::shared_ptr<State>(new State(this, std::move(arrays)));
+}
+
+std::shared_ptr<FeatureProvider> Model::predict(const FeatureProvider& input, State& state,
+                                                const PredictionOptions& options) const {
+    if (state.owner_ != this) {
+        throw PredictionError("The state was made by another model");
+    }
+    DictionaryFeatureProvider inputs;
+    for (const std::string& name : input.featureNames()) {
+        inputs.set(name, *input.featureValue(name));
+    }
+    for (const auto& [name, array] : state.arrays_) {
+        inputs.set(name, FeatureValue(array));
+    }
+    std::shared_ptr<FeatureProvider> produced = predict(inputs, options);
+    auto outputs = std::make_shared<DictionaryFeatureProvider>();
+    for (const std::string& name : produced->featureNames()) {
+        const FeatureValue value = *produced->featureValue(name);
+        auto kept = state.arrays_.find(name);
+        if (kept == state.arrays_.end()) {
+            outputs->set(name, value);
+            continue;
+        }
+        const std::shared_ptr<MultiArray>& array = value.multiArrayValue();
+        if (!array || array->shape() != kept->second->shape()) {
+            throw PredictionError("Output \"" + name + "\" does not fit the state of that name");
+        }
+        if (array != kept->second) { // a kind may have updated the state's array in place
+            *kept->second = array->converted(kept->second->dataType());
+        }
+    }
+    return outputs;
+}
+
 std::future<std::shared_ptr<FeatureProvider>> Model::predictAsync(std::shared_ptr<const FeatureProvider> input,
                                                                   PredictionOptions options) const {
     if (!input) {

@@ -13,6 +13,7 @@
 #include "Platform/ML/Model/ModelDescription.h"
 #include "Platform/ML/Model/ModelKind.h"
 #include "Platform/ML/Model/PredictionOptions.h"
+#include "Platform/ML/Model/State.h"
 
 namespace ml {
 
@@ -45,6 +46,15 @@ public:
     /// The same on a worker thread; the future carries the outputs or the error.
     std::future<std::shared_ptr<FeatureProvider>> predictAsync(std::shared_ptr<const FeatureProvider> input,
                                                                PredictionOptions options = {}) const;
+
+    /// A fresh state for stateful prediction: a zeroed array per state the description declares.
+    std::shared_ptr<State> makeState() const;
+
+    /// A stateful prediction: the state's arrays are inputs of the same names, and the outputs of those
+    /// names go back into the state instead of into the returned outputs. PredictionError for a state made
+    /// by another model, or an output whose shape does not fit its state.
+    std::shared_ptr<FeatureProvider> predict(const FeatureProvider& input, State& state,
+                                             const PredictionOptions& options = {}) const;
 
 private:
     ModelDescription description_;

@@ -1,5 +1,5 @@
 #pragma once
-// A loaded model's interface: its inputs and outputs in declaration order, and free-form metadata.
+// A loaded model's interface: its inputs, outputs and states in declaration order, and free-form metadata.
 
 #include <map>
 #include <string>
@@ -12,6 +12,8 @@ namespace ml {
 struct ModelDescription {
     std::vector<FeatureDescription> inputs;
     std::vector<FeatureDescription> outputs;
+    /// Arrays a stateful prediction keeps between calls (Model::makeState); none for most models.
+    std::vector<FeatureDescription> states;
     std::map<std::string, std::string> metadata;
 
     /// The description of the named input (output), or null.
