@@ -79,10 +79,34 @@ protected:
 
     QComboBox* picker(int index) const { return content->findChildren<QComboBox*>().at(index); }
 
+    /// The content starts under the header at the top: the title in the top margin, and the first text
+    /// or button below the tabs one spacing under them (a free space stays below, never above).
+    void expectContentAtTheTop(const QString& name) const {
+        auto top = [this](const QWidget* widget) { return widget->mapTo(content.get(), QPoint(0, 0)).y(); };
+        const QList<QLabel*> labels = content->findChildren<QLabel*>();
+        const auto title = std::find_if(labels.begin(), labels.end(), [](QLabel* label) {
+            return label->text() == QStringLiteral("ベルモラ");
+        });
+        ASSERT_NE(title, labels.end());
+        EXPECT_LE(top(*title), 20) << name.toStdString();
+        const QTabBar* tabs = content->findChild<QTabBar*>();
+        const int underTabs = top(tabs) + tabs->height();
+        int first = content->height();
+        for (QWidget* widget : content->findChildren<QWidget*>()) {
+            const bool shows = qobject_cast<QLabel*>(widget) || qobject_cast<QAbstractButton*>(widget) ||
+                               qobject_cast<QComboBox*>(widget) || qobject_cast<QProgressBar*>(widget);
+            if (shows && widget->isVisible() && top(widget) >= underTabs) {
+                first = std::min(first, top(widget));
+            }
+        }
+        EXPECT_LE(first, underTabs + 12 + 4) << name.toStdString();
+    }
+
     /// Every visible text lies inside the panel, a wrapped text has the height its lines need, and a
     /// button is as wide as its title; then the picture goes to build/screenshots/panel/NAME.png.
     void expectNothingClippedAndSave(const QString& name) {
         settle();
+        expectContentAtTheTop(name);
         const QRect panel = content->rect();
         for (auto* label : content->findChildren<QLabel*>()) {
             if (!label->isVisible() || label->text().isEmpty()) {

@@ -29,11 +29,10 @@ QHBoxLayout* rowLayout(QWidget* row) {
     return layout;
 }
 
-// Stretch slots of the panel's stack: above the header, the pages, below everything.
-constexpr int topSlot = 0;
-constexpr int pageSlot = 3;
-constexpr int historySlot = 4;
-constexpr int bottomSlot = 5;
+// Stretch slots of the panel's stack (after the header and the tabs): the pages, below everything.
+constexpr int pageSlot = 2;
+constexpr int historySlot = 3;
+constexpr int bottomSlot = 4;
 
 } // namespace
 
@@ -41,7 +40,6 @@ PanelContent::PanelContent(PanelModel& model, QWidget* parent) : QWidget(parent)
     layout_ = new QVBoxLayout(this);
     layout_->setContentsMargins(16, 16, 16, 16);
     layout_->setSpacing(12);
-    layout_->addStretch();
 
     auto* header = new QWidget(this);
     auto* headerLayout = rowLayout(header);
@@ -151,10 +149,9 @@ void PanelContent::refreshLayout() {
     signInView_->setVisible(gate == PanelModel::Gate::signIn);
     setupView_->setVisible(gate == PanelModel::Gate::modelSetup);
     recordingInterface_->setVisible(gate == PanelModel::Gate::recording);
-    // Only the recording interface and the history ask for the panel's height; everything else sits
-    // centred.
+    // Only the recording interface and the history ask for the panel's height; a gate sits under the
+    // header, where the eye goes first, with the free space below it.
     const bool fills = history || gate == PanelModel::Gate::recording;
-    layout_->setStretch(topSlot, fills ? 0 : 1);
     layout_->setStretch(pageSlot, fills && !history ? 1 : 0);
     layout_->setStretch(historySlot, history ? 1 : 0);
     layout_->setStretch(bottomSlot, fills ? 0 : 1);

@@ -1,8 +1,8 @@
 #pragma once
 // The panel's content: the header with the settings button, the record and history tabs, and on the
 // record tab the update banner above the first unmet gate or the recording interface. It redraws only
-// the parts the model names; while gated, the content sits centred in the panel, and in the recording
-// interface the transcript takes the remaining height.
+// the parts the model names; the content starts under the header, and in the recording interface the
+// transcript takes the remaining height.
 
 #include "Velmora/Panel/PanelModel.h"
 
