@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QString>
+#include <QStringList>
+#include <filesystem>
 #include <functional>
 #include <map>
 
@@ -74,5 +76,9 @@ inline bool processEventsUntil(const std::function<bool()>& done, int limitMs = 
 
 /// build/screenshots: the pictures the tests leave for a person to look at.
 QString screenshotDirectory();
+
+/// Starts the program as a later start would, with `runtime` as its runtime folder, and runs Qt's events
+/// (the first instance lives in this process) until it ends. Its exit status, or -1 when it did not end.
+int runSecondInstance(const std::filesystem::path& runtime, const QStringList& arguments);
 
 } // namespace shelltest

@@ -3,7 +3,6 @@
 #include "Velmora/Application/SingleInstance.h"
 
 #include <QEventLoop>
-#include <QProcess>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/socket.h>
@@ -14,24 +13,6 @@ using namespace velmora::app;
 using testsupport::TemporaryDirectory;
 
 namespace {
-
-/// Starts the program as a later start would, with the runtime folder of `runtime`, and runs Qt's events
-/// (the first instance lives in this process) until it ends. Its exit status, or -1 when it did not end.
-int runSecondInstance(const TemporaryDirectory& runtime, const QStringList& arguments) {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime.path().string()));
-    environment.insert("QT_QPA_PLATFORM", "offscreen");
-    process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedChannels);
-    process.start(QString::fromStdString(testsupport::toolPath("velmora").string()), arguments);
-    if (!shelltest::processEventsUntil([&] { return process.state() == QProcess::NotRunning; })) {
-        process.kill();
-        process.waitForFinished();
-        return -1;
-    }
-    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-}
 
 struct Received {
     std::vector<QStringList> urls;
@@ -56,9 +37,11 @@ TEST(SingleInstance, ALaterStartHandsItsAddressesOverInOrderOrAsksForThePanelAnd
     Received received;
     first.setHandlers(recordingInto(received));
 
-    EXPECT_EQ(runSecondInstance(runtime, {"velmora://auth?token=a", "velmora://auth?token=b", "x y"}), 0);
-    EXPECT_EQ(runSecondInstance(runtime, {}), 0) << "the launcher clicked again";
-    EXPECT_EQ(runSecondInstance(runtime, {"velmora://auth?token=c"}), 0);
+    EXPECT_EQ(shelltest::runSecondInstance(runtime.path(),
+                                           {"velmora://auth?token=a", "velmora://auth?token=b", "x y"}),
+              0);
+    EXPECT_EQ(shelltest::runSecondInstance(runtime.path(), {}), 0) << "the launcher clicked again";
+    EXPECT_EQ(shelltest::runSecondInstance(runtime.path(), {"velmora://auth?token=c"}), 0);
 
     ASSERT_TRUE(shelltest::processEventsUntil([&] { return received.urls.size() == 2; }));
     EXPECT_EQ(received.urls[0], QStringList({"velmora://auth?token=a", "velmora://auth?token=b", "x y"}));
@@ -86,7 +69,7 @@ TEST(SingleInstance, ASocketLeftByACrashedInstanceIsReplacedAndACloseLetsTheNext
     first.setHandlers(recordingInto(received));
     // The hand-over needs the first one's event loop, which this thread runs only afterwards: use the
     // program instead, as the desktop would.
-    EXPECT_EQ(runSecondInstance(runtime, {"velmora://auth?token=z"}), 0);
+    EXPECT_EQ(shelltest::runSecondInstance(runtime.path(), {"velmora://auth?token=z"}), 0);
     ASSERT_EQ(received.urls.size(), 1u);
 
     first.close();

@@ -25,12 +25,18 @@ void PanelWindow::setContent(QWidget* content) {
 }
 
 void PanelWindow::present(const QRect& anchor) {
+    // A window already shown gets no show event, yet the user is opening the panel again (a second
+    // start, the tray after a focus change the panel never saw): it appears anew, with fresh devices.
+    const bool wasShown = isVisible();
     if (besideTray_) {
         placeBeside(anchor);
     }
     show();
     raise();
     activateWindow();
+    if (wasShown && onAppear) {
+        onAppear();
+    }
 }
 
 void PanelWindow::toggle(const QRect& anchor) {

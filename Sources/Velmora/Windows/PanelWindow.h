@@ -22,11 +22,12 @@ public:
     void setContent(QWidget* content);
     QWidget* content() const { return content_; }
 
-    /// Runs each time the window comes on screen.
+    /// Runs each time the window comes on screen, and when present() brings a shown one forward.
     std::function<void()> onAppear;
 
     /// Shows the panel raised and active, beside `anchor` (the tray icon's place on screen; empty: the
-    /// top right corner of the screen) when it is frameless.
+    /// top right corner of the screen) when it is frameless. On a panel already shown it runs the appear
+    /// action again.
     void present(const QRect& anchor = {});
     /// Hides a shown panel, else presents it.
     void toggle(const QRect& anchor = {});
