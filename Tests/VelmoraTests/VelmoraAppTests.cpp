@@ -8,9 +8,11 @@
 #include "VelmoraCoreTests/AuthTestSupport.h"
 #include "XTestKeyboard.h"
 
-#include <QProcess>
 #include <QImage>
+#include <QProcess>
 #include <QPushButton>
+#include <QThread>
+#include <sstream>
 #include <gtest/gtest.h>
 
 using namespace velmora;
@@ -202,4 +204,65 @@ TEST_F(VelmoraAppOnDisplay, TheProgramSavesItsPicturesBesideTheTrayHost) {
     const QImage label(folder + "/label.png");
     EXPECT_EQ(label.size(), QSize(28, 28));
     EXPECT_EQ(label.pixelColor(12, 14), QColor(255, 255, 255));
+}
+
+namespace {
+
+/// Where the visible window of that name lies on the private display (xdotool's view), if there is one.
+std::optional<QRect> visibleWindow(const std::string& display, const std::string& name) {
+    std::string geometry;
+    if (testsupport::runCommand("DISPLAY=" + display + " xdotool search --onlyvisible --name " +
+                                    testsupport::shellQuoted("^" + name + "$") + " getwindowgeometry --shell",
+                                &geometry) != 0) {
+        return std::nullopt;
+    }
+    std::map<std::string, int> values;
+    std::istringstream lines(geometry);
+    for (std::string line; std::getline(lines, line);) {
+        if (const auto equals = line.find('='); equals != std::string::npos) {
+            values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
+        }
+    }
+    return QRect(values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]);
+}
+
+void click(const std::string& display, QPoint place) {
+    testsupport::runCommand("DISPLAY=" + display + " xdotool mousemove " + std::to_string(place.x()) + " " +
+                            std::to_string(place.y()) + " click 1");
+}
+
+} // namespace
+
+TEST_F(VelmoraAppOnDisplay, AStartWithThePanelPutsItWhereAClickOnTheTrayIconDoes) {
+    TemporaryDirectory home;
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", QString::fromStdString(displayName()));
+    environment.insert("QT_QPA_PLATFORM", "xcb");
+    environment.insert("HOME", QString::fromStdString(home.path().string()));
+    environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(home.path().string()));
+    process.setProcessEnvironment(environment);
+    process.start(QString::fromStdString(testsupport::toolPath("velmora").string()),
+                  {"--show-panel", "--no-install-check"});
+    auto panel = [&] {
+        QThread::msleep(20);
+        return visibleWindow(displayName(), "ベルモラ");
+    };
+    std::optional<QRect> atStart;
+    ASSERT_TRUE(shelltest::processEventsUntil([&] { return (atStart = panel()).has_value(); }));
+    const auto tray = visibleWindow(displayName(), "panel");
+    ASSERT_TRUE(tray.has_value()) << "the tray host's window";
+    EXPECT_EQ(atStart->size(), QSize(420, 560));
+    EXPECT_GT(atStart->top(), tray->top()) << "the panel covers the tray";
+
+    click(displayName(), tray->center()); // the open panel closes
+    ASSERT_TRUE(shelltest::processEventsUntil([&] { return !panel().has_value(); }));
+    // A click within 300 ms of the panel losing the focus is taken for the one that closed it.
+    QThread::msleep(400);
+    click(displayName(), tray->center());
+    std::optional<QRect> afterClick;
+    ASSERT_TRUE(shelltest::processEventsUntil([&] { return (afterClick = panel()).has_value(); }));
+    EXPECT_EQ(*afterClick, *atStart);
+    process.terminate();
+    EXPECT_TRUE(process.waitForFinished(20000));
 }

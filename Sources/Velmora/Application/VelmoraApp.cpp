@@ -15,9 +15,23 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QLayout>
+#include <QTimer>
 #include <iostream>
 
 namespace velmora::app {
+
+namespace {
+
+// How long a start with the panel waits for the tray host to place the icon: 50 ms at a time, 3 s in all.
+constexpr int trayPlacementPollMs = 50;
+constexpr int trayPlacementTries = 60;
+
+// An icon not yet embedded reports its own window's size at the screen's origin.
+bool iconIsPlaced(const QRect& icon) {
+    return icon.isValid() && icon.topLeft() != QPoint(0, 0);
+}
+
+} // namespace
 
 VelmoraApp::Environment VelmoraApp::Environment::standard() {
     Environment environment;
@@ -130,10 +144,23 @@ void VelmoraApp::buildPanelContent() {
 void VelmoraApp::didFinishLaunching() {
     appDelegate_->applicationDidFinishLaunching();
     appDelegate_->openURLs(options_.urls);
-    if (options_.showPanel || !panel_->isBesideTray()) {
-        // The tray host has not placed the icon yet: the panel goes to the screen's corner.
+    if (!panel_->isBesideTray()) {
         panel_->present();
+    } else if (options_.showPanel) {
+        presentBesideTrayIcon(trayPlacementTries);
     }
+}
+
+void VelmoraApp::presentBesideTrayIcon(int triesLeft) {
+    // The tray host places the icon a moment after it is shown; until then the icon has no place on
+    // screen, and a panel put in the corner would cover the tray. It goes where a click would put it.
+    const QRect icon = trayIcon_->geometry();
+    if (iconIsPlaced(icon) || triesLeft <= 0) {
+        panel_->present(iconIsPlaced(icon) ? icon : QRect());
+        return;
+    }
+    QTimer::singleShot(trayPlacementPollMs, trayIcon_.get(),
+                       [this, triesLeft] { presentBesideTrayIcon(triesLeft - 1); });
 }
 
 void VelmoraApp::panelDidAppear() {

@@ -97,6 +97,7 @@ private:
     void buildScenes();
     void buildPanelContent();
     void panelDidAppear();
+    void presentBesideTrayIcon(int triesLeft);
 
     Environment environment_;
     LaunchOptions options_;
