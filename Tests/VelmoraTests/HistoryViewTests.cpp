@@ -7,6 +7,7 @@
 #include "Velmora/Panel/Widgets/PanelContent.h"
 #include "Velmora/Windows/ElidedLabel.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -96,6 +97,12 @@ TEST_F(HistoryViewTest, TheListIsReadWhenItComesOnScreenAndOnRefreshNewestFirst)
     EXPECT_EQ(rowTexts(), (QStringList{"2025/03/05 14:15 相手: 了解です。",
                                        "2025/03/04 09:05 自分: 来週の打ち合わせですが、水曜の午後はいかがでしょうか。資料は前日までにお送りします。",
                                        "2025/03/01 08:00 （内容なし）"}));
+    // Assistive technologies hear each row's date and preview.
+    QAccessibleInterface* row = QAccessible::queryAccessibleInterface(view->rows()[0]);
+    ASSERT_NE(row, nullptr);
+    EXPECT_EQ(row->role(), QAccessible::Button);
+    EXPECT_EQ(row->text(QAccessible::Name), QStringLiteral("2025/03/05 14:15"));
+    EXPECT_EQ(row->text(QAccessible::Description), QStringLiteral("相手: 了解です。"));
     // A long first line stays on one line, cut at its end.
     const ElidedLabel& preview = view->rows()[1]->previewLabel();
     EXPECT_TRUE(preview.shownText().endsWith(QChar(0x2026))) << preview.shownText().toStdString();

@@ -9,6 +9,7 @@
 #include "VelmoraCore/Auth/AuthError.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QClipboard>
 #include <QComboBox>
 #include <QDir>
@@ -274,6 +275,16 @@ TEST_F(PanelWidgetTest, RecordingWithTimeMeterJobsAndFailures) {
     expectNothingClippedAndSave("recording");
 
     press("録音停止");
+    // Assistive technologies read the meter as a value.
+    QAccessibleInterface* meter =
+        QAccessible::queryAccessibleInterface(content->recordingInterface().meter());
+    ASSERT_NE(meter, nullptr);
+    EXPECT_EQ(meter->role(), QAccessible::ProgressBar);
+    EXPECT_EQ(meter->text(QAccessible::Name), "マイク");
+    ASSERT_NE(meter->valueInterface(), nullptr);
+    EXPECT_NEAR(meter->valueInterface()->currentValue().toDouble(), 60, 1e-4);
+    EXPECT_EQ(meter->valueInterface()->maximumValue().toDouble(), 100);
+    EXPECT_EQ(meter->text(QAccessible::Value), "60%");
     world.recording.pending_.set(3);
     world.recording.progress_.set("相手を文字起こし中…");
     settle();

@@ -11,6 +11,7 @@
 #include "VelmoraCore/Updates/GentleUpdateDelegate.h"
 #include "VelmoraCoreTests/AuthTestSupport.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -214,4 +215,28 @@ TEST_F(LongHomeSettingsViewTest, ALongSaveFolderStaysOnOneLineCutInItsMiddle) {
     EXPECT_EQ(folder->height(), folder->fontMetrics().height());
     QDir().mkpath(shelltest::screenshotDirectory());
     EXPECT_TRUE(window->grab().save(shelltest::screenshotDirectory() + "/settings-window-long-folder.png"));
+}
+
+TEST_F(LongHomeSettingsViewTest, AssistiveTechnologiesReadTheWholeFolderAndChooseAModelAsByAClick) {
+    show();
+    QAccessibleInterface* folder = QAccessible::queryAccessibleInterface(view().saveFolder());
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(folder->role(), QAccessible::StaticText);
+    EXPECT_EQ(folder->text(QAccessible::Name), QString::fromStdString(settings->saveDirectory().string()))
+        << "the whole path, not the part on screen";
+
+    QAccessibleInterface* first = QAccessible::queryAccessibleInterface(view().modelButton(0));
+    QAccessibleInterface* second = QAccessible::queryAccessibleInterface(view().modelButton(1));
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->role(), QAccessible::RadioButton);
+    EXPECT_TRUE(first->state().checked);
+    EXPECT_FALSE(second->state().checked);
+    ASSERT_NE(second->actionInterface(), nullptr);
+    const QStringList actions = second->actionInterface()->actionNames();
+    ASSERT_FALSE(actions.isEmpty());
+    second->actionInterface()->doAction(actions.first());
+    ASSERT_TRUE(shelltest::processEventsUntil([&] { return settings->modelName().value() == full; }));
+    EXPECT_EQ(defaults->string(AppSettings::modelNameKey), full);
+    EXPECT_TRUE(second->state().checked);
+    EXPECT_FALSE(first->state().checked);
 }

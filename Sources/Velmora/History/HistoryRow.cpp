@@ -27,6 +27,9 @@ HistoryRow::HistoryRow(const QString& date, const QString& preview, QWidget* par
     preview_->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout->addWidget(date_);
     layout->addWidget(preview_);
+    // The row draws its texts through its children; a screen reader hears the button itself.
+    setAccessibleName(date);
+    setAccessibleDescription(preview);
 }
 
 QString HistoryRow::date() const {

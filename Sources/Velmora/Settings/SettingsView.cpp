@@ -95,8 +95,10 @@ SettingsView::SettingsView(AppSettings& settings, Updater& updater, AuthSession&
     picker->addRow(QStringLiteral("モデル"), choices);
     model->layout()->addWidget(pickerRow);
     model->layout()->addWidget(captionLabel(QString::fromUtf8(modelNote), model));
-    connect(models_, &QButtonGroup::idClicked, this, [this](int id) {
-        if (!showing_) {
+    // Toggled rather than clicked: an assistive technology's toggle action checks the button without
+    // a click, and must choose the model just the same.
+    connect(models_, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked && !showing_) {
             settings_.setModelName(modelChoices[static_cast<std::size_t>(id)].modelName);
         }
     });

@@ -1,5 +1,8 @@
 #include "Velmora/Windows/ElidedLabel.h"
 
+#include "Velmora/Accessibility/AccessibleElidedLabel.h"
+
+#include <QAccessible>
 #include <QPainter>
 
 namespace velmora::app {
@@ -7,12 +10,17 @@ namespace velmora::app {
 ElidedLabel::ElidedLabel(QString text, Qt::TextElideMode mode, QWidget* parent)
     : QWidget(parent), text_(std::move(text)), mode_(mode) {
     setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    AccessibleElidedLabel::install();
 }
 
 void ElidedLabel::setText(QString text) {
     text_ = std::move(text);
     updateGeometry();
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent event(this, QAccessible::NameChanged);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 QString ElidedLabel::shownText() const {

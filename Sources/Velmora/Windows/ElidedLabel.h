@@ -1,6 +1,6 @@
 #pragma once
 // One line of plain text that never widens its window: what does not fit is elided where asked (the
-// middle of a path, the end of a preview).
+// middle of a path, the end of a preview). Assistive technologies read the whole text.
 
 #include <QWidget>
 

@@ -1,7 +1,9 @@
 #include "Velmora/Panel/Widgets/LevelMeter.h"
 
+#include "Velmora/Accessibility/AccessibleLevelMeter.h"
 #include "Velmora/Panel/Widgets/PanelStyle.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -10,6 +12,7 @@ namespace velmora::app {
 LevelMeter::LevelMeter(QWidget* parent) : QWidget(parent) {
     setFixedHeight(8);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    AccessibleLevelMeter::install();
 }
 
 void LevelMeter::setFraction(double fraction) {
@@ -18,6 +21,10 @@ void LevelMeter::setFraction(double fraction) {
     }
     fraction_ = fraction;
     update();
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent event(this, fraction_ * 100.0);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void LevelMeter::paintEvent(QPaintEvent*) {

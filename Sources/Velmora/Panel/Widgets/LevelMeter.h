@@ -1,6 +1,7 @@
 #pragma once
 // The microphone's level: a rounded track with a green bar over the filled share. It repaints only
-// when the share it draws changes, since the level arrives ten times a second.
+// when the share it draws changes, since the level arrives ten times a second. Assistive technologies
+// read the share as a value in percent.
 
 #include <QWidget>
 

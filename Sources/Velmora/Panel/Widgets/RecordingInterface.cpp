@@ -145,6 +145,8 @@ RecordingInterface::RecordingInterface(PanelModel& model, QWidget* parent) : QWi
     meterLayout->addWidget(meterLabel);
     meter_ = new LevelMeter(meterRow_);
     meterLayout->addWidget(meter_, 1);
+    meter_->setAccessibleName(qt(texts::meterLabel));
+    meterLabel->setBuddy(meter_);
     controlsLayout->addWidget(meterRow_);
     systemAudioNote_ = new QLabel(qt(texts::systemAudioNote), controls);
     systemAudioNote_->setFont(caption2);
