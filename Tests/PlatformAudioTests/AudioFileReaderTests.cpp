@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <string>
 #include <tuple>
 
@@ -183,22 +184,100 @@ TEST(AudioFileReader, ReportsTheLibrarysMessageForFilesItCannotRead) {
     expectOpenError(folder / "notes.wav", "Invalid data found when processing input");
 }
 
-TEST(AudioFileReader, AFileCutShortFailsTheReadInsteadOfEndingEarly) {
-    testsupport::TemporaryDirectory folder;
-    auto path = folder / "cut.wav";
-    audiotest::writeAudioFile(path, FileKind::wavF32, 16000, audiotest::rampPlanes(1, 16000));
-    std::string bytes = testsupport::readFile(path);
-    testsupport::writeFile(path, bytes.substr(0, bytes.size() - 20000));
-
-    AudioFileReader reader(path);
-    ASSERT_EQ(reader.length(), 16000);
-    auto buffer = PcmBuffer::create(reader.processingFormat(), 16000);
+/// The open error's reason, or "" when the file opens.
+std::string openError(const std::filesystem::path& path) {
     try {
-        reader.read(*buffer);
-        ADD_FAILURE() << "a short file read as whole";
+        AudioFileReader reader(path);
+        return "";
     } catch (const AudioFileError& error) {
-        EXPECT_NE(std::string(error.what()).find("ends after"), std::string::npos) << error.what();
+        EXPECT_NE(std::string(error.what()).find(path.string()), std::string::npos) << error.what();
+        return error.reason();
     }
+}
+
+TEST(AudioFileReader, RefusesRatesOutsideAudioPracticeAndTooManyChannelsWhenOpening) {
+    testsupport::TemporaryDirectory folder;
+    const std::vector<float> frame(1, 0.5f);
+    for (std::uint32_t rate : {1u, 999u, 768001u, 1644167552u}) {
+        const auto path = folder / ("rate" + std::to_string(rate) + ".wav");
+        audiotest::writeRawWav(path, rate, 1, 16, frame);
+        EXPECT_EQ(openError(path),
+                  "the sample rate " + std::to_string(rate) + " Hz is outside 1000 to 768000 Hz");
+    }
+    for (std::uint32_t rate : {1000u, 768000u}) {
+        audiotest::writeRawWav(folder / "edge.wav", rate, 1, 16, frame);
+        EXPECT_EQ(openError(folder / "edge.wav"), "") << rate;
+    }
+    for (std::uint16_t channels : {65, 512}) {
+        audiotest::writeRawWav(folder / "many.wav", 16000, channels, 16, std::vector<float>(channels, 0.5f));
+        EXPECT_EQ(openError(folder / "many.wav"),
+                  "the file has " + std::to_string(channels) + " channels, at most 64 are read");
+    }
+    audiotest::writeRawWav(folder / "64.wav", 16000, 64, 16, std::vector<float>(64, 0.5f));
+    AudioFileReader sixtyFour(folder / "64.wav");
+    EXPECT_EQ(sixtyFour.length(), 1);
+}
+
+// A file cut off mid-write, or whose header states more than it holds, reads as the frames it holds;
+// the length shrinks to them once a read finds the end, and the stated length stays.
+TEST(AudioFileReader, AFileThatEndsBeforeItsStatedLengthReadsTheFramesItHolds) {
+    testsupport::TemporaryDirectory folder;
+    const Planes ramp = audiotest::rampPlanes(1, 16000);
+    // Float WAV (its fact chunk states the length), FLAC (its stream header does) and a 16-bit WAV whose
+    // data chunk alone states it.
+    audiotest::writeAudioFile(folder / "cut.wav", FileKind::wavF32, 16000, ramp);
+    std::string bytes = testsupport::readFile(folder / "cut.wav");
+    testsupport::writeFile(folder / "cut.wav", bytes.substr(0, bytes.size() - 20000));
+    audiotest::writeAudioFile(folder / "cut.flac", FileKind::flac, 16000, ramp);
+    bytes = testsupport::readFile(folder / "cut.flac");
+    testsupport::writeFile(folder / "cut.flac", bytes.substr(0, bytes.size() / 2));
+    audiotest::writeRawWav(folder / "short.wav", 16000, 1, 16,
+                           std::vector<float>(ramp[0].begin(), ramp[0].begin() + 500), 32000);
+
+    for (const auto& name : {"cut.wav", "cut.flac", "short.wav"}) {
+        SCOPED_TRACE(name);
+        AudioFileReader reader(folder / name);
+        EXPECT_EQ(reader.statedLength(), 16000);
+        const Planes read = readAll(reader, 3000);
+        const auto held = static_cast<std::int64_t>(read[0].size());
+        EXPECT_GT(held, 0);
+        EXPECT_LT(held, 16000);
+        EXPECT_EQ(reader.length(), held);
+        EXPECT_EQ(reader.statedLength(), 16000);
+        EXPECT_LE(maxDifference(read[0], ramp[0]), 1.0 / 32768);
+        // Positions past the frames held read nothing.
+        reader.setFramePosition(held + 10);
+        auto buffer = PcmBuffer::create(reader.processingFormat(), 100);
+        EXPECT_EQ(reader.read(*buffer), 0u);
+    }
+    AudioFileReader exact(folder / "short.wav");
+    EXPECT_EQ(readAll(exact, 3000)[0].size(), 500u);
+}
+
+TEST(AudioFileReader, AHeaderStatingAudioThatIsNotThereFailsToOpen) {
+    testsupport::TemporaryDirectory folder;
+    audiotest::writeRawWav(folder / "none.wav", 16000, 1, 16, {}, 32000);
+    EXPECT_EQ(openError(folder / "none.wav"),
+              "the file has no audio data, though its header states 16000 frames");
+    audiotest::writeRawWav(folder / "none-float.wav", 16000, 1, 32, {}, 64000, 16000);
+    EXPECT_EQ(openError(folder / "none-float.wav"),
+              "the file has no audio data, though its header states 16000 frames");
+    // A header that states no audio is an empty file, not a broken one.
+    audiotest::writeRawWav(folder / "empty.wav", 16000, 1, 16, {});
+    AudioFileReader empty(folder / "empty.wav");
+    EXPECT_EQ(empty.length(), 0);
+    EXPECT_EQ(empty.statedLength(), 0);
+}
+
+TEST(AudioFileReader, NonFiniteSamplesReadAsZeroAndAreCounted) {
+    testsupport::TemporaryDirectory folder;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    audiotest::writeRawWav(folder / "odd.wav", 16000, 2, 32, {0.5f, nan, inf, -0.25f, -inf, nan});
+    AudioFileReader reader(folder / "odd.wav");
+    const Planes read = readAll(reader, 16);
+    EXPECT_EQ(read, (Planes{{0.5f, 0.0f, 0.0f}, {0.0f, -0.25f, 0.0f}}));
+    EXPECT_EQ(reader.nonFiniteSamples(), 4);
 }
 
 TEST(AudioFileReader, RefusesBuffersThatDoNotFitTheRead) {

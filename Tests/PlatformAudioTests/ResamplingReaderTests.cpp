@@ -1,11 +1,12 @@
+#include "Platform/Audio/Files/AacFileWriter.h"
 #include "Platform/Audio/Files/AudioFileError.h"
 #include "Platform/Audio/Files/AudioFileReader.h"
 #include "Platform/Audio/Files/CafWriter.h"
 #include "Platform/Audio/Files/ContainerInfo.h"
-#include "Platform/Audio/Files/AacFileWriter.h"
 #include "Platform/Audio/Files/Resampler.h"
 #include "Platform/Audio/Files/ResamplingReader.h"
 #include "Support/AudioTestFiles.h"
+#include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"
 
 #include <cmath>
@@ -82,6 +83,22 @@ TEST(ResamplingReader, SameRatePassesSamplesThroughFromWhereTheFileStands) {
 
     auto wrong = PcmBuffer::create(*PcmFormat::standard(44100, 1), 100);
     EXPECT_THROW(reader.read(*wrong), audio::AudioFileError);
+}
+
+// A header stating ten times the audio the file holds: the stream ends with the audio, not with
+// silence up to the stated length, also at the highest ratio between accepted rates.
+TEST(ResamplingReader, AFileThatEndsEarlyEndsTheStreamWhereItsFramesEnd) {
+    TemporaryDirectory folder;
+    audiotest::writeRawWav(folder / "cut.wav", 1000, 1, 32, std::vector<float>(100, 0.5f), 4000, 1000);
+    for (double rate : {1000.0, 48000.0, 768000.0}) {
+        SCOPED_TRACE(rate);
+        audio::ResamplingReader reader(audio::AudioFileReader(folder / "cut.wav"), rate);
+        EXPECT_EQ(reader.length(), std::llround(1000 * rate / 1000));
+        const auto streamed = readAll(reader, 4096);
+        EXPECT_NEAR(double(streamed[0].size()), 100 * rate / 1000, 2);
+        EXPECT_EQ(reader.length(), int64_t(streamed[0].size()));
+        EXPECT_NEAR(streamed[0][streamed[0].size() / 2], 0.5f, 0.01f);
+    }
 }
 
 TEST(ContainerInfo, NamesTheContainerAndTellsAFileWithoutAudioFromAnUnreadableOne) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <fstream>
 #include <stdexcept>
 #include <string>
 
@@ -165,6 +166,55 @@ Planes rampPlanes(int channels, std::int64_t frames, int period) {
         }
     }
     return planes;
+}
+
+void writeRawWav(const std::filesystem::path& path, std::uint32_t sampleRate, std::uint16_t channels,
+                 std::uint16_t bits, const std::vector<float>& samples,
+                 std::optional<std::uint32_t> dataBytes, std::optional<std::uint32_t> factFrames) {
+    std::string data;
+    for (const float sample : samples) {
+        if (bits == 16) {
+            const auto value =
+                static_cast<std::int16_t>(std::clamp(std::lround(sample * 32767.0f), -32768L, 32767L));
+            data.append(reinterpret_cast<const char*>(&value), sizeof value);
+        } else {
+            data.append(reinterpret_cast<const char*>(&sample), sizeof sample);
+        }
+    }
+    std::string out;
+    const auto put = [&out](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+        }
+    };
+    const std::uint32_t block = channels * bits / 8u;
+    out += "RIFF";
+    put(0, 4); // set below
+    out += "WAVEfmt ";
+    put(16, 4);
+    put(bits == 16 ? 1 : 3, 2);
+    put(channels, 2);
+    put(sampleRate, 4);
+    put(sampleRate * block, 4);
+    put(block, 2);
+    put(bits, 2);
+    if (factFrames) {
+        out += "fact";
+        put(4, 4);
+        put(*factFrames, 4);
+    }
+    out += "data";
+    put(dataBytes.value_or(static_cast<std::uint32_t>(data.size())), 4);
+    out += data;
+    const auto riff = static_cast<std::uint32_t>(out.size() - 8);
+    for (int i = 0; i < 4; ++i) {
+        out[4 + i] = static_cast<char>((riff >> (8 * i)) & 0xFF);
+    }
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(out.data(), static_cast<std::streamsize>(out.size()));
+    if (!file) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
 }
 
 const char* extension(FileKind kind) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 namespace audiotest {
@@ -21,6 +22,14 @@ Planes sinePlanes(int channels, std::int64_t frames, int sampleRate, double freq
 /// A ramp whose sample i is ((i % period) / period) − 0.5, with channel c offset by c / 100: every
 /// stretch of the file is told apart from its neighbours.
 Planes rampPlanes(int channels, std::int64_t frames, int period = 997);
+
+/// A PCM WAV written byte by byte, so that its header may state what the file does not hold: `samples`
+/// (interleaved, 16-bit integer or 32-bit float by `bits`) under a data chunk of `dataBytes` (default:
+/// their size), with a fact chunk stating `factFrames` when given.
+void writeRawWav(const std::filesystem::path& path, std::uint32_t sampleRate, std::uint16_t channels,
+                 std::uint16_t bits, const std::vector<float>& samples,
+                 std::optional<std::uint32_t> dataBytes = std::nullopt,
+                 std::optional<std::uint32_t> factFrames = std::nullopt);
 
 /// The file's extension for a kind: ".wav", ".caf", ".m4a", ".flac".
 const char* extension(FileKind kind);

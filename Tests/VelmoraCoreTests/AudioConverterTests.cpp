@@ -4,6 +4,7 @@
 #include "Platform/Audio/Files/CafWriter.h"
 #include "Platform/Audio/Files/StreamingAacWriter.h"
 #include "Support/AudioTestFiles.h"
+#include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"
 #include "VelmoraCore/AudioCapture/AudioConverter.h"
 
@@ -152,6 +153,20 @@ TEST(AudioConverter, MixOfUnequalLengthsKeepsBothTracksAlignedFromTimeZero) {
                                            [](float a, float b) { return std::fabs(a) < std::fabs(b); });
         EXPECT_NEAR(std::fabs(*tail), 0.05, 0.01);
     }
+}
+
+// A track whose header states ten seconds but that holds one (a capture cut off mid-write): the
+// conversion and the mix end with its audio instead of adding nine seconds of silence.
+TEST(AudioConverter, ATrackThatEndsEarlyConvertsAndMixesToTheAudioItHolds) {
+    testsupport::TemporaryDirectory folder;
+    audiotest::writeRawWav(folder / "cut.wav", 48000, 1, 32, sineWithClick(1, 48000, 48000, 24000)[0],
+                           48000 * 4 * 10, 48000 * 10);
+    AudioConverter::convertToM4A(folder / "cut.wav", folder / "cut.m4a");
+    EXPECT_EQ(readBack(folder / "cut.m4a").planes[0].size(), 48000u);
+    AudioConverter::mix(folder / "cut.wav", folder / "cut.m4a", folder / "mix.m4a");
+    const auto mixed = readBack(folder / "mix.m4a");
+    EXPECT_EQ(mixed.planes[0].size(), 48000u);
+    expectClickAt(mixed, 24000);
 }
 
 TEST(AudioConverter, MixResamplesSpreadsMonoAndClipsTheSumAtFullScale) {

@@ -113,20 +113,27 @@ void AudioConverter::mix(const std::filesystem::path& trackA, const std::filesys
     if (inputs.empty()) {
         throw ConversionError::exportFailed("どちらの入力にも音声トラックがありません");
     }
-    std::int64_t length = 0;
     std::vector<std::shared_ptr<audio::PcmBuffer>> blocks;
     for (const auto& input : inputs) {
-        length = std::max(length, input->length());
         blocks.push_back(makeBuffer(input->format()));
     }
+    // Asked again for every block: an input that ends before its stated length shortens, and the mix
+    // ends with the longest input's audio rather than with silence up to a length no input holds.
+    const auto length = [&inputs] {
+        std::int64_t longest = 0;
+        for (const auto& input : inputs) {
+            longest = std::max(longest, input->length());
+        }
+        return longest;
+    };
 
     auto writer = openM4A(destination, kMixSampleRate, 2);
     PartialOutput output(destination);
     std::vector<float> left(kBlockFrames), right(kBlockFrames);
     const float* const stereo[] = {left.data(), right.data()};
-    for (std::int64_t position = 0; position < length;) {
+    for (std::int64_t position = 0; position < length();) {
         orvane::throwIfCancelled(stop);
-        const auto frames = std::uint32_t(std::min<std::int64_t>(kBlockFrames, length - position));
+        auto frames = std::uint32_t(std::min<std::int64_t>(kBlockFrames, length() - position));
         std::fill_n(left.begin(), frames, 0.0f);
         std::fill_n(right.begin(), frames, 0.0f);
         // Every input is read from the same position, so each block of each input lines up; a shorter
@@ -140,6 +147,11 @@ void AudioConverter::mix(const std::filesystem::path& trackA, const std::filesys
                 left[f] += l[f];
                 right[f] += r[f];
             }
+        }
+        // An input that ended early within this block shortens it.
+        frames = std::uint32_t(std::min<std::int64_t>(frames, length() - position));
+        if (frames == 0) {
+            break;
         }
         for (std::uint32_t f = 0; f < frames; ++f) {
             left[f] = std::clamp(left[f], -1.0f, 1.0f);

@@ -122,8 +122,15 @@ sonavex::DecodingOptions Transcriber::decodingOptions() {
 Transcriber::Track Transcriber::planTrack(const std::string& audioPath, float energyThreshold,
                                           std::ostream& out) {
     Track track;
+    sonavex::AudioProcessor::FileLoadReport report;
     track.samples = sonavex::AudioProcessor::loadAudioAsFloatArray(
-        audioPath, sonavex::AudioInputOptions::SumChannels{}, 0.0);
+        audioPath, sonavex::AudioInputOptions::SumChannels{}, 0.0, std::nullopt, report);
+    if (report.endsEarly()) {
+        // A track cut short (a recording that stopped mid-write) is still transcribed as far as it goes.
+        std::cerr << "warning: " << audioPath << " ends early: it holds " << report.heldFrames << " of the "
+                  << report.statedFrames << " frames its header states; transcribing the "
+                  << report.heldFrames << std::endl;
+    }
     float peak = 0;
     for (const float sample : track.samples) {
         peak = std::max(peak, std::fabs(sample));

@@ -56,7 +56,8 @@ public:
         std::vector<SampleRange> chunks;
     };
     /// Loads the file and plans its chunks, printing the first three debug lines to `out`; no model is
-    /// needed for this.
+    /// needed for this. A file that ends before its stated length is planned as far as it goes, with a
+    /// warning on standard error naming both lengths.
     static Track planTrack(const std::string& audioPath, float energyThreshold, std::ostream& out);
 
     /// The options every chunk is transcribed with.

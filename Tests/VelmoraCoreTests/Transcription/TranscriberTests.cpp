@@ -10,7 +10,9 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <limits>
+#include <sstream>
 
 using transcriptiontest::engineSegment;
 using transcriptiontest::FakeSpeechEngine;
@@ -172,6 +174,28 @@ TEST_F(TranscriberTest, LoadAndEngineErrorsEndTheCallButSegmentsAlreadyHandedSta
                                 [&](const TranscriptSegment& segment) { handed.push_back(segment); }),
         sonavex::WhisperError);
     EXPECT_EQ(handed, (std::vector<TranscriptSegment>{{0.7, 2.3, "一つ目"}}));
+}
+
+TEST_F(TranscriberTest, ATrackThatEndsEarlyIsTranscribedAsFarAsItGoesWithAWarning) {
+    // The header states four seconds; the track holds two with one burst.
+    const std::vector<float> samples = transcriptiontest::burstTrack(32000, {{8000, 16000}});
+    audiotest::writeRawWav(home / "cut.wav", 16000, 1, 32, samples, 64000 * 4, 64000);
+    engine->script =
+        [](const transcriptiontest::ReceivedAudio&) -> std::vector<sonavex::TranscriptionSegment> {
+        return {engineSegment("残り")};
+    };
+    const auto transcriber = loaded();
+    std::ostringstream warnings;
+    auto* original = std::cerr.rdbuf(warnings.rdbuf());
+    transcriptiontest::CapturedOutput output;
+    const auto segments = transcriber->transcribe((home / "cut.wav").string(), 0.02f);
+    std::cerr.rdbuf(original);
+    EXPECT_EQ(segments, (std::vector<TranscriptSegment>{{0.2, 1.3, "残り"}}));
+    EXPECT_NE(output.text().find("読み込んだ音声: 32000 サンプル (2.0 秒)"), std::string::npos)
+        << output.text();
+    EXPECT_EQ(warnings.str(), "warning: " + (home / "cut.wav").string() +
+                                  " ends early: it holds 32000 of the 64000 frames its header states; "
+                                  "transcribing the 32000\n");
 }
 
 TEST_F(TranscriberTest, AnAacTrackIsLoadedWholeAndChunkedAsAny) {

@@ -16,8 +16,12 @@ AudioFileReader::AudioFileReader(const std::filesystem::path& path)
     : path_(path), decoder_(std::make_unique<StreamDecoder>(path)) {
     format_ = PcmFormat{static_cast<double>(decoder_->sampleRate()),
                         static_cast<std::uint32_t>(decoder_->channelCount())};
+    bool holdsAudio = false;
     if (auto stated = decoder_->statedLength()) {
         length_ = *stated;
+        // The first block is decoded now (and kept for the first read): a header can state audio that
+        // is not there at all.
+        holdsAudio = length_ == 0 || decodeMore();
     } else {
         // No trustworthy length in the container: count the frames once, then start again.
         while (decodeMore()) {
@@ -25,6 +29,14 @@ AudioFileReader::AudioFileReader(const std::filesystem::path& path)
             pendingFrames_ = 0;
         }
         restart();
+        nonFiniteSamples_ = 0; // counted when the frames are decoded again
+        holdsAudio = length_ > 0;
+    }
+    statedLength_ = std::max(length_, decoder_->declaredLength().value_or(0));
+    if (!holdsAudio && statedLength_ > 0) {
+        throw AudioFileError("Cannot open audio file", path_.string(),
+                             "the file has no audio data, though its header states " +
+                                 std::to_string(statedLength_) + " frames");
     }
 }
 
@@ -47,6 +59,12 @@ std::string AudioFileReader::codecName() const {
 std::int64_t AudioFileReader::length() const {
     return length_;
 }
+std::int64_t AudioFileReader::statedLength() const {
+    return statedLength_;
+}
+std::int64_t AudioFileReader::nonFiniteSamples() const {
+    return nonFiniteSamples_ + decoder_->nonFiniteSamples();
+}
 std::int64_t AudioFileReader::framePosition() const {
     return position_;
 }
@@ -60,11 +78,16 @@ void AudioFileReader::setFramePosition(std::int64_t position) {
 }
 
 void AudioFileReader::restart() {
+    nonFiniteSamples_ += decoder_->nonFiniteSamples();
     decoder_.reset();
     decoder_ = std::make_unique<StreamDecoder>(path_);
     pendingOffset_ = 0;
     pendingFrames_ = 0;
     decodedPosition_ = 0;
+}
+
+void AudioFileReader::endHere() {
+    length_ = decodedPosition_;
 }
 
 bool AudioFileReader::decodeMore() {
@@ -79,7 +102,8 @@ void AudioFileReader::catchUp() {
     }
     while (decodedPosition_ < position_) {
         if (pendingFrames_ == 0 && !decodeMore()) {
-            return; // past the end: reads deliver nothing
+            endHere(); // the position lies past the frames the file holds: reads deliver nothing
+            return;
         }
         auto drop = static_cast<std::size_t>(
             std::min<std::int64_t>(static_cast<std::int64_t>(pendingFrames_), position_ - decodedPosition_));
@@ -105,13 +129,15 @@ std::uint32_t AudioFileReader::read(PcmBuffer& buffer, std::uint32_t frameCount)
         return 0;
     }
     catchUp();
+    if (position_ >= length_) {
+        return 0;
+    }
     auto wanted = static_cast<std::uint32_t>(std::min<std::int64_t>(frameCount, length_ - position_));
     std::uint32_t done = 0;
     while (done < wanted) {
         if (pendingFrames_ == 0 && !decodeMore()) {
-            throw AudioFileError(readOperation, path_.string(),
-                                 "the file ends after " + std::to_string(decodedPosition_) + " of its " +
-                                     std::to_string(length_) + " frames");
+            endHere();
+            break;
         }
         auto take = static_cast<std::uint32_t>(std::min<std::size_t>(pendingFrames_, wanted - done));
         for (std::uint32_t c = 0; c < format_.channelCount; ++c) {

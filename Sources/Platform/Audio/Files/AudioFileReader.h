@@ -4,6 +4,10 @@
 // padding of compressed formats are not counted, so the frames delivered are the frames the encoder
 // was given. The read position is frame-accurate; reads move it forward.
 //
+// A file that ends before the audio its header states (cut off mid-write, or a header that lies) reads
+// as the frames it holds: the length shrinks to them once a read finds the end, and statedLength() keeps
+// the header's number. Non-finite samples (NaN, ±infinity) of float files read as 0.
+//
 // One reader serves one thread at a time.
 
 #include "Platform/Audio/Files/PcmBuffer.h"
@@ -22,7 +26,8 @@ class StreamDecoder;
 class AudioFileReader {
 public:
     /// Opens the file and its first audio stream. Throws AudioFileError (with the library's message)
-    /// for a file that cannot be read or holds no audio.
+    /// for a file that cannot be read or holds no audio stream, for a sample rate outside 1000 to 768000
+    /// Hz or more than 64 channels, and for a file that holds no frame though its header states some.
     explicit AudioFileReader(const std::filesystem::path& path);
     ~AudioFileReader();
     AudioFileReader(AudioFileReader&&) noexcept;
@@ -38,8 +43,15 @@ public:
     /// The decoder's name ("aac", "pcm_s16le", …).
     std::string codecName() const;
 
-    /// The number of frames in the file.
+    /// The number of frames in the file: the stated length until a read finds that the file ends
+    /// before it, then the frames it holds.
     std::int64_t length() const;
+    /// The frames the header states; more than length() once a file that ends early has been read to
+    /// its end.
+    std::int64_t statedLength() const;
+    /// Samples that were not finite numbers and were read as 0, in all decoding since the file was
+    /// opened (frames decoded again after a move back count again).
+    std::int64_t nonFiniteSamples() const;
     /// The frame the next read starts at.
     std::int64_t framePosition() const;
     /// Moves the read position; a position at or past the end makes reads deliver nothing. Moving
@@ -48,9 +60,9 @@ public:
     void setFramePosition(std::int64_t position);
 
     /// Reads up to `frameCount` frames into `buffer` from its first frame and sets the buffer's length to
-    /// the frames read: fewer than asked only at the end of the file, 0 past it. The buffer must be in
-    /// the processing format and hold `frameCount` frames. Throws AudioFileError when the file cannot be
-    /// decoded or ends before its stated length.
+    /// the frames read: fewer than asked only at the end of the file (also where it ends before its
+    /// stated length), 0 past it. The buffer must be in the processing format and hold `frameCount`
+    /// frames. Throws AudioFileError when the file cannot be decoded.
     std::uint32_t read(PcmBuffer& buffer, std::uint32_t frameCount);
     /// Reads up to the buffer's capacity.
     std::uint32_t read(PcmBuffer& buffer) { return read(buffer, buffer.frameCapacity()); }
@@ -61,11 +73,15 @@ private:
     /// Decodes the next block into the pending frames; false at the end of the stream.
     bool decodeMore();
     void restart();
+    /// The data ended at `decodedPosition_`, before the length: that is the length from now on.
+    void endHere();
 
     std::filesystem::path path_;
     std::unique_ptr<StreamDecoder> decoder_;
     PcmFormat format_;
     std::int64_t length_ = 0;
+    std::int64_t statedLength_ = 0;
+    std::int64_t nonFiniteSamples_ = 0; // of the decoders before the current one
     std::int64_t position_ = 0;
     // Frames decoded but not yet delivered: the first of them is frame `decodedPosition_` of the file.
     std::vector<std::vector<float>> pending_;

@@ -15,6 +15,8 @@ namespace {
 // Frames decoded per block: large enough to keep the per-call overhead small, small enough that a
 // conversion holds a few hundred kilobytes whatever the file's length.
 constexpr std::uint32_t kBlockFrames = 16384;
+// Room beyond a block's converted frames for the filter's delay; anything beyond waits in the resampler.
+constexpr std::uint32_t kFilterRoom = 256;
 
 std::shared_ptr<PcmBuffer> makeBuffer(const PcmFormat& format, std::uint32_t frames) {
     auto buffer = PcmBuffer::create(format, frames);
@@ -34,16 +36,24 @@ ResamplingReader::ResamplingReader(AudioFileReader file, double sampleRate) : re
                              "no sample rate " + std::to_string(sampleRate));
     }
     format_ = *format;
-    input_ = makeBuffer(source, kBlockFrames);
+    sourceStart_ = reader_.framePosition();
+    sourceLength_ = reader_.length();
+    // Blocks are never larger than what the file can still give: a short file gets small buffers.
+    const auto remaining = std::max<std::int64_t>(1, sourceLength_ - sourceStart_);
     if (source.sampleRate == sampleRate) {
-        length_ = reader_.length() - reader_.framePosition();
+        length_ = sourceLength_ - sourceStart_;
+        input_ = makeBuffer(source, std::uint32_t(std::min<std::int64_t>(kBlockFrames, remaining)));
         staged_ = input_;
     } else {
-        const double ratio = sampleRate / source.sampleRate;
-        length_ = std::llround(double(reader_.length() - reader_.framePosition()) * ratio);
+        ratio_ = sampleRate / source.sampleRate;
+        length_ = std::llround(double(sourceLength_ - sourceStart_) * ratio_);
+        // A block's converted frames stay within one block's worth whatever the ratio: a high ratio
+        // takes fewer frames per block.
+        const double perBlock = std::clamp(std::floor(kBlockFrames / ratio_), 1.0, double(kBlockFrames));
+        const auto block = std::uint32_t(std::min<std::int64_t>(std::int64_t(perBlock), remaining));
+        input_ = makeBuffer(source, block);
         resampler_ = std::make_unique<Resampler>(source, format_);
-        // Room for a whole block's output plus the filter's delay; anything beyond waits in the resampler.
-        staged_ = makeBuffer(format_, std::uint32_t(std::ceil(kBlockFrames * ratio)) + 256);
+        staged_ = makeBuffer(format_, std::uint32_t(std::ceil(block * ratio_)) + kFilterRoom);
     }
     staged_->setFrameLength(0);
 }
@@ -76,6 +86,14 @@ bool ResamplingReader::stageMore() {
     }
 }
 
+void ResamplingReader::settleLength(std::int64_t delivered) {
+    if (reader_.length() < sourceLength_) {
+        const auto held =
+            std::llround(double(std::max<std::int64_t>(0, reader_.length() - sourceStart_)) * ratio_);
+        length_ = std::max<std::int64_t>(delivered, held);
+    }
+}
+
 std::uint32_t ResamplingReader::read(PcmBuffer& buffer) {
     if (!(buffer.format() == format_)) {
         throw AudioFileError("Cannot read audio file", reader_.path().string(),
@@ -87,10 +105,12 @@ std::uint32_t ResamplingReader::read(PcmBuffer& buffer) {
     std::uint32_t done = 0;
     while (done < wanted) {
         if (stagedOffset_ >= staged_->frameLength() && !stageMore()) {
+            settleLength(position_ + done);
             // Rounding of the new rate can leave the last frame or two without a converted sample.
+            const auto end = std::uint32_t(std::clamp<std::int64_t>(length_ - position_, done, wanted));
             for (std::uint32_t c = 0; c < format_.channelCount; ++c)
-                std::fill(buffer.channel(c) + done, buffer.channel(c) + wanted, 0.0f);
-            done = wanted;
+                std::fill(buffer.channel(c) + done, buffer.channel(c) + end, 0.0f);
+            done = end;
             break;
         }
         const std::uint32_t take = std::min(wanted - done, staged_->frameLength() - stagedOffset_);

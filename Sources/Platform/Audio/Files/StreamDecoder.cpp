@@ -1,9 +1,12 @@
 #include "Platform/Audio/Files/StreamDecoder.h"
 
 #include "Platform/Audio/Files/AudioFileError.h"
+#include "Platform/Audio/Files/AudioFileLimits.h"
+#include "Platform/Audio/Files/DataChunkLength.h"
 #include "Platform/Audio/Files/LibraryLog.h"
 
 #include <algorithm>
+#include <cmath>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -52,6 +55,29 @@ bool indexRunsPastEnd(AVFormatContext* format, AVStream* stream) {
     return last != nullptr && last->pos + last->size > fileSize;
 }
 
+/// Refuses a layout the reader does not take, before anything is sized from it. `known` false lets a
+/// rate or channel count of 0 pass (the decoder may still find it).
+void checkLayout(const std::filesystem::path& path, int sampleRate, int channels, bool known = true) {
+    if (!known) {
+        sampleRate = sampleRate <= 0 ? minimumFileSampleRate : sampleRate;
+        channels = channels <= 0 ? 1 : channels;
+    }
+    if (sampleRate <= 0 || channels <= 0) {
+        throw AudioFileError(openOperation, path.string(), "the audio stream has no sample rate or channels");
+    }
+    if (sampleRate < minimumFileSampleRate || sampleRate > maximumFileSampleRate) {
+        throw AudioFileError(openOperation, path.string(),
+                             "the sample rate " + std::to_string(sampleRate) + " Hz is outside " +
+                                 std::to_string(minimumFileSampleRate) + " to " +
+                                 std::to_string(maximumFileSampleRate) + " Hz");
+    }
+    if (channels > maximumFileChannelCount) {
+        throw AudioFileError(openOperation, path.string(),
+                             "the file has " + std::to_string(channels) + " channels, at most " +
+                                 std::to_string(maximumFileChannelCount) + " are read");
+    }
+}
+
 } // namespace
 
 StreamDecoder::StreamDecoder(const std::filesystem::path& path) : path_(path) {
@@ -70,6 +96,8 @@ StreamDecoder::StreamDecoder(const std::filesystem::path& path) : path_(path) {
             throw AudioFileError(openOperation, path.string(), streamIndex_);
         }
         AVStream* stream = format_->streams[streamIndex_];
+        // The decoder may size its own state from the layout: the container's view is checked first.
+        checkLayout(path, stream->codecpar->sample_rate, stream->codecpar->ch_layout.nb_channels, false);
         codec_ = avcodec_alloc_context3(codec);
         if (codec_ == nullptr) {
             throw AudioFileError(openOperation, path.string(), AVERROR(ENOMEM));
@@ -80,10 +108,7 @@ StreamDecoder::StreamDecoder(const std::filesystem::path& path) : path_(path) {
         }
         sampleRate_ = codec_->sample_rate;
         channelCount_ = codec_->ch_layout.nb_channels;
-        if (sampleRate_ <= 0 || channelCount_ <= 0) {
-            throw AudioFileError(openOperation, path.string(),
-                                 "the audio stream has no sample rate or channels");
-        }
+        checkLayout(path, sampleRate_, channelCount_);
         // A length guessed from the bit rate is not a count of frames; the reader counts those itself.
         if (format_->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
             if (stream->duration != AV_NOPTS_VALUE && stream->duration >= 0) {
@@ -102,10 +127,14 @@ StreamDecoder::StreamDecoder(const std::filesystem::path& path) : path_(path) {
             }
         }
         preRollLeft_ = preRoll_;
+        declaredLength_ = statedLength_;
         // A file cut off mid-write can still index packets it no longer holds: its stated length is not
         // what it holds, so the reader counts.
         if (statedLength_ && indexRunsPastEnd(format_, stream)) {
             statedLength_.reset();
+        }
+        if (!declaredLength_) {
+            declaredLength_ = dataChunkFrames(path);
         }
         packet_ = av_packet_alloc();
         frame_ = av_frame_alloc();
@@ -181,8 +210,11 @@ std::size_t StreamDecoder::decodeNext(std::vector<std::vector<float>>& planes) {
             throw AudioFileError(readOperation, path_.string(), code);
         }
         // The library marks a packet cut short by the end of the file; only a file cut off mid-write
-        // has one.
-        const bool torn = (packet_->flags & AV_PKT_FLAG_CORRUPT) != 0;
+        // has one. Containers without packet sizes (raw FLAC, MP3) hand the bytes up to the end of the
+        // file as the last packet without a mark: a packet that ran into the end counts as torn too,
+        // which only matters when it does not decode.
+        const bool torn =
+            (packet_->flags & AV_PKT_FLAG_CORRUPT) != 0 || (format_->pb != nullptr && avio_feof(format_->pb));
         if (packet_->stream_index == streamIndex_) {
             code = avcodec_send_packet(codec_, packet_);
             sentTornPacket_ = sentTornPacket_ || torn;
@@ -200,7 +232,18 @@ std::size_t StreamDecoder::decodeNext(std::vector<std::vector<float>>& planes) {
     return 0;
 }
 
-std::size_t StreamDecoder::copyFrame(std::vector<std::vector<float>>& planes) const {
+void StreamDecoder::replaceNonFinite(std::vector<std::vector<float>>& planes, std::size_t frames) {
+    for (auto& plane : planes) {
+        for (std::size_t i = 0; i < frames; ++i) {
+            if (!std::isfinite(plane[i])) {
+                plane[i] = 0;
+                ++nonFiniteSamples_;
+            }
+        }
+    }
+}
+
+std::size_t StreamDecoder::copyFrame(std::vector<std::vector<float>>& planes) {
     if (frame_->ch_layout.nb_channels != channelCount_ || frame_->sample_rate != sampleRate_) {
         throw AudioFileError(readOperation, path_.string(), "the stream changes its rate or channel count");
     }
@@ -249,6 +292,13 @@ std::size_t StreamDecoder::copyFrame(std::vector<std::vector<float>>& planes) co
         break;
     default:
         throw AudioFileError(readOperation, path_.string(), "the decoder gives an unknown sample format");
+    }
+    // Only float samples can be NaN or infinite (a double also overflows to infinity as a float); one
+    // such sample would poison every level, spectrum and mix computed from the block.
+    const auto format = static_cast<AVSampleFormat>(frame_->format);
+    if (format == AV_SAMPLE_FMT_FLT || format == AV_SAMPLE_FMT_FLTP || format == AV_SAMPLE_FMT_DBL ||
+        format == AV_SAMPLE_FMT_DBLP) {
+        replaceNonFinite(planes, frames);
     }
     return frames;
 }

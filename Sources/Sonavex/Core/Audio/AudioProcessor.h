@@ -124,6 +124,19 @@ public:
     static constexpr int flattenChunkSize = 1024;
 
     // Loading files.
+    //
+    // A file that ends before the audio its header states loads as the frames it holds, with a warning
+    // (info level) naming both counts; one that holds no frame though its header states some throws the
+    // audio layer's AudioFileError. Non-finite samples load as 0, their number logged once per load
+    // (debug level).
+
+    /// What a whole-file load found besides the samples, in frames of the file.
+    struct FileLoadReport {
+        std::int64_t statedFrames = 0;
+        std::int64_t heldFrames = 0;
+        std::int64_t nonFiniteSamples = 0;
+        bool endsEarly() const { return heldFrames < statedFrames; }
+    };
 
     /// The stretch [startTime, endTime) of the file at `fromPath` as 16 kHz mono. No start means 0, no end
     /// the end of the file (an end past it counts as it), no read size Constants::defaultAudioReadFrameSize.
@@ -142,6 +155,11 @@ public:
     static std::vector<float> loadAudioAsFloatArray(
         const std::string& fromPath, const ChannelMode& channelMode = AudioInputOptions::SumChannels{},
         std::optional<double> startTime = std::nullopt, std::optional<double> endTime = std::nullopt);
+    /// The same, telling `report` how many frames the file states and holds.
+    static std::vector<float> loadAudioAsFloatArray(const std::string& fromPath,
+                                                    const ChannelMode& channelMode,
+                                                    std::optional<double> startTime,
+                                                    std::optional<double> endTime, FileLoadReport& report);
     /// Every file whole, several at once; one result per path in input order, a failure holding its error.
     static std::vector<Result<std::vector<float>>> loadAudio(const std::vector<std::string>& at,
                                                              const ChannelMode& channelMode);

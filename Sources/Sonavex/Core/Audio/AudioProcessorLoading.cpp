@@ -21,6 +21,9 @@ namespace sonavex {
 namespace {
 
 constexpr std::int64_t maxFrameCount = std::numeric_limits<std::uint32_t>::max();
+// 16 kHz samples a byte of file is assumed to carry at most when memory is reserved up front: 2 KB a
+// second, a bit rate far below any real recording's.
+constexpr std::uintmax_t samplesPerFileByte = 8;
 
 void requireExistingFile(const std::string& path) {
     std::error_code ignored;
@@ -58,7 +61,13 @@ AudioProcessor::Buffer readFully(audio::AudioFileReader& file, std::uint32_t fra
     }
     file.read(*buffer, frameCount);
     while (buffer->frameLength() < frameCount) {
-        std::uint32_t missing = frameCount - buffer->frameLength();
+        // A file that ends before its stated length has shortened it: nothing is left to top up with.
+        const std::int64_t left = file.length() - file.framePosition();
+        if (left <= 0) {
+            break;
+        }
+        auto missing =
+            static_cast<std::uint32_t>(std::min<std::int64_t>(frameCount - buffer->frameLength(), left));
         auto more = audio::PcmBuffer::create(file.processingFormat(), missing);
         if (!more) {
             throw WhisperError::loadAudioFailed("Unable to create audio buffer");
@@ -100,6 +109,59 @@ std::string detailsLine(const char* prefix, double rate, std::uint32_t channels,
            ", Duration: " + orvane::describing(frames / rate) + "s";
 }
 
+void warnIfEndsEarly(const audio::AudioFileReader& file) {
+    if (file.length() < file.statedLength()) {
+        Logging::info("Warning: audio file " + file.path().string() + " ends early: it holds " +
+                      std::to_string(file.length()) + " of the " + std::to_string(file.statedLength()) +
+                      " frames its header states; loading the " + std::to_string(file.length()));
+    }
+}
+
+void logNonFinite(const audio::AudioFileReader& file, std::int64_t count) {
+    if (count > 0) {
+        Logging::debug("Replaced " + std::to_string(count) + " non-finite samples with 0 in " +
+                       file.path().string());
+    }
+}
+
+/// The stretch as 16 kHz mono, without the load's reports.
+AudioProcessor::Buffer loadStretch(audio::AudioFileReader& fromFile,
+                                   const AudioProcessor::ChannelMode& channelMode,
+                                   std::optional<double> startTime, std::optional<double> endTime,
+                                   std::optional<std::uint32_t> maxReadFrameSize) {
+    checkTimes(startTime, endTime);
+    const double rate = fromFile.fileFormat().sampleRate;
+    const std::uint32_t channels = fromFile.fileFormat().channelCount;
+    const std::int64_t length = fromFile.length();
+    const std::int64_t start = frameAt(startTime.value_or(0), rate, length);
+    const std::int64_t end = endTime ? frameAt(*endTime, rate, length) : length;
+    // A start at or past the end gives an empty stretch.
+    const std::int64_t frames = std::max<std::int64_t>(end - start, 0);
+    checkFrameCount(frames);
+    fromFile.setFramePosition(start);
+
+    AudioProcessor::Buffer buffer;
+    if (rate == AudioProcessor::targetSampleRate && channels == 1) {
+        try {
+            buffer = readFully(fromFile, static_cast<std::uint32_t>(frames));
+        } catch (const std::exception& error) {
+            throw WhisperError::loadAudioFailed(std::string("Failed to read audio file: ") + error.what());
+        }
+    } else {
+        buffer = AudioProcessor::resampleAudio(
+            fromFile, AudioProcessor::targetSampleRate, 1, channelMode, static_cast<std::uint32_t>(frames),
+            maxReadFrameSize.value_or(Constants::defaultAudioReadFrameSize));
+        if (!buffer) {
+            throw WhisperError::loadAudioFailed("Failed to process audio buffer");
+        }
+    }
+    Logging::debug(detailsLine("Audio source details", rate, channels, fromFile.length()));
+    Logging::debug(detailsLine("Audio buffer details", buffer->format().sampleRate, buffer->channelCount(),
+                               buffer->frameLength()));
+    Logging::logCurrentMemoryUsage("After loadAudio function");
+    return buffer;
+}
+
 } // namespace
 
 AudioProcessor::Buffer AudioProcessor::loadAudio(const std::string& fromPath, const ChannelMode& channelMode,
@@ -117,34 +179,15 @@ AudioProcessor::Buffer AudioProcessor::loadAudio(audio::AudioFileReader& fromFil
                                                  std::optional<double> endTime,
                                                  std::optional<std::uint32_t> maxReadFrameSize) {
     checkTimes(startTime, endTime);
-    const double rate = fromFile.fileFormat().sampleRate;
-    const std::uint32_t channels = fromFile.fileFormat().channelCount;
-    const std::int64_t length = fromFile.length();
-    const std::int64_t start = frameAt(startTime.value_or(0), rate, length);
-    const std::int64_t end = endTime ? frameAt(*endTime, rate, length) : length;
-    // A start at or past the end gives an empty stretch.
-    const std::int64_t frames = std::max<std::int64_t>(end - start, 0);
-    checkFrameCount(frames);
-    fromFile.setFramePosition(start);
-
-    Buffer buffer;
-    if (rate == targetSampleRate && channels == 1) {
-        try {
-            buffer = readFully(fromFile, static_cast<std::uint32_t>(frames));
-        } catch (const std::exception& error) {
-            throw WhisperError::loadAudioFailed(std::string("Failed to read audio file: ") + error.what());
-        }
-    } else {
-        buffer = resampleAudio(fromFile, targetSampleRate, 1, channelMode, static_cast<std::uint32_t>(frames),
-                               maxReadFrameSize.value_or(Constants::defaultAudioReadFrameSize));
-        if (!buffer) {
-            throw WhisperError::loadAudioFailed("Failed to process audio buffer");
-        }
+    const std::int64_t nonFiniteBefore = fromFile.nonFiniteSamples();
+    const std::int64_t start =
+        frameAt(startTime.value_or(0), fromFile.fileFormat().sampleRate, fromFile.length());
+    auto buffer = loadStretch(fromFile, channelMode, startTime, endTime, maxReadFrameSize);
+    // Only the stretch that runs into the early end says so; stretches past it are simply empty.
+    if (start < fromFile.length() || start == 0) {
+        warnIfEndsEarly(fromFile);
     }
-    Logging::debug(detailsLine("Audio source details", rate, channels, length));
-    Logging::debug(detailsLine("Audio buffer details", buffer->format().sampleRate, buffer->channelCount(),
-                               buffer->frameLength()));
-    Logging::logCurrentMemoryUsage("After loadAudio function");
+    logNonFinite(fromFile, fromFile.nonFiniteSamples() - nonFiniteBefore);
     return buffer;
 }
 
@@ -152,19 +195,35 @@ std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& from
                                                          const ChannelMode& channelMode,
                                                          std::optional<double> startTime,
                                                          std::optional<double> endTime) {
+    FileLoadReport report;
+    return loadAudioAsFloatArray(fromPath, channelMode, startTime, endTime, report);
+}
+
+std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& fromPath,
+                                                         const ChannelMode& channelMode,
+                                                         std::optional<double> startTime,
+                                                         std::optional<double> endTime,
+                                                         FileLoadReport& report) {
     requireExistingFile(fromPath);
     audio::AudioFileReader file(fromPath);
     checkTimes(startTime, endTime);
-    const double duration = file.length() / file.fileFormat().sampleRate;
+    const double rate = file.fileFormat().sampleRate;
     double time = startTime.value_or(0);
-    const double end = std::min(duration, endTime.value_or(duration));
+    double end = std::min(file.length() / rate, endTime.value_or(file.length() / rate));
 
     std::vector<float> result;
     if (time < end) {
-        const double rate = file.fileFormat().sampleRate;
         checkFrameCount(frameAt(end, rate, file.length()) - frameAt(time, rate, file.length()));
         // One allocation for the whole result: growing it piece by piece would briefly hold it twice.
+        // The length is the header's word, so no more is reserved than the file's bytes could carry even
+        // at a very low bit rate; audio beyond that (or a header that lies) grows the result as it comes.
         auto samples = static_cast<std::size_t>(std::ceil((end - time) * targetSampleRate)) + 1;
+        std::error_code unknown;
+        const auto bytes = std::filesystem::file_size(fromPath, unknown);
+        if (!unknown) {
+            samples =
+                static_cast<std::size_t>(std::min<std::uintmax_t>(samples, bytes * samplesPerFileByte + 1));
+        }
         try {
             result.reserve(samples);
         } catch (const std::bad_alloc&) {
@@ -176,10 +235,15 @@ std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& from
         // Both ends of a piece come from the same time value, so adjacent pieces meet at one frame.
         double pieceStart = time;
         time = std::min(end, time + pieceDurationSeconds);
-        auto piece = loadAudio(file, channelMode, pieceStart, time, std::nullopt);
+        auto piece = loadStretch(file, channelMode, pieceStart, time, std::nullopt);
         // Flattened straight into the result: a copy per piece would hold the piece twice.
         appendBufferToArray(*piece, flattenChunkSize, result);
+        // A file that ends before its stated length has nothing more to give.
+        end = std::min(end, file.length() / rate);
     }
+    warnIfEndsEarly(file);
+    logNonFinite(file, file.nonFiniteSamples());
+    report = {file.statedLength(), file.length(), file.nonFiniteSamples()};
     return result;
 }
 

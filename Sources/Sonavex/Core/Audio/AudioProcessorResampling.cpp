@@ -180,9 +180,12 @@ AudioProcessor::Buffer AudioProcessor::resampleAudio(audio::AudioFileReader& fro
         Logging::error("Failed to create output buffer");
         return nullptr;
     }
-    auto readBuffer = maxReadFrameSize > 0
-                          ? audio::PcmBuffer::create(fromFile.processingFormat(), maxReadFrameSize)
-                          : nullptr;
+    // No larger than the stretch: a file of one frame gets a read buffer of one frame, whatever its
+    // channel count.
+    const auto readFrames = static_cast<std::uint32_t>(
+        std::clamp<std::int64_t>(end - start, 1, std::max<std::uint32_t>(maxReadFrameSize, 1)));
+    auto readBuffer =
+        maxReadFrameSize > 0 ? audio::PcmBuffer::create(fromFile.processingFormat(), readFrames) : nullptr;
     if (!readBuffer) {
         Logging::error("Failed to create read buffer of " + std::to_string(maxReadFrameSize) + " frames");
         return nullptr;
@@ -191,7 +194,7 @@ AudioProcessor::Buffer AudioProcessor::resampleAudio(audio::AudioFileReader& fro
     std::int64_t current = start;
     while (current < end) {
         std::int64_t position = fromFile.framePosition();
-        auto take = static_cast<std::uint32_t>(std::min<std::int64_t>(end - position, maxReadFrameSize));
+        auto take = static_cast<std::uint32_t>(std::min<std::int64_t>(end - position, readFrames));
         current = position + take;
         Logging::debug("Resampling " + twoDecimals(position / rate) + "s - " + twoDecimals(current / rate) +
                        "s");
