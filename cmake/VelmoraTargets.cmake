@@ -48,12 +48,12 @@ function(velmora_tests name dir label)
     gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS ${label} TIMEOUT 300)
 endfunction()
 
-# velmora_tool(NAME DEPS...) for a Tools/<name>/ folder.
+# velmora_tool(NAME DEPS...) for a Tools/<name>/ folder; every tool gets the shared --help and --version.
 function(velmora_tool name)
     file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
     add_executable(${name} ${sources})
     # A tool's own headers are included by their path from the tool's folder ("Arguments/File.h").
     target_include_directories(${name} PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
     target_compile_options(${name} PRIVATE ${VELMORA_WARNINGS})
-    target_link_libraries(${name} PRIVATE ${ARGN})
+    target_link_libraries(${name} PRIVATE ToolShared ${ARGN})
 endfunction()

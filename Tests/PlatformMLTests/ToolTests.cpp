@@ -1,12 +1,13 @@
+#include "Platform/ML/Files/Npy.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Support/StandardOptions.h"
+#include "Support/TestSupport.h"
+
 #include <filesystem>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <random>
-
-#include "Platform/ML/Values/DictionaryFeatureProvider.h"
-#include "Platform/ML/Model/Model.h"
-#include "Platform/ML/Files/Npy.h"
-#include "Support/TestSupport.h"
 
 namespace fs = std::filesystem;
 using testing::AllOf;
@@ -34,6 +35,11 @@ protected:
 };
 
 } // namespace
+
+TEST(ModelTools, AnswerHelpAndVersion) {
+    testsupport::expectStandardOptions("ml-run");
+    testsupport::expectStandardOptions("make-test-models");
+}
 
 TEST_F(Tools, DescribeListsEveryInputAndOutput) {
     std::string output;

@@ -2,6 +2,7 @@
 #include "Platform/Desktop/Keychain/MemoryKeychain.h"
 #include "ShellTestSupport.h"
 #include "Support/ScopedEnvironment.h"
+#include "Support/StandardOptions.h"
 #include "Support/TestDisplay.h"
 #include "Support/TestSupport.h"
 #include "Velmora/Application/VelmoraApp.h"
@@ -131,6 +132,12 @@ TEST(VelmoraApp, ASaveFolderThatCannotBeMadeDoesNotStopTheStart) {
     EXPECT_FALSE(std::filesystem::is_directory(fixture.home() / "Documents"));
     fixture.session->set(Phase::recording, 5, 0);
     EXPECT_EQ(fixture.app->trayIcon().toolTip(), "00:05");
+}
+
+TEST(VelmoraProgram, AnswersHelpAndVersionBeforeItNeedsADisplay) {
+    // Without a display the xcb platform cannot start: any answer came before the application existed.
+    testsupport::expectStandardOptions("velmora", {""},
+                                       "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb");
 }
 
 TEST(LaunchOptions, AddressesInOrderAndTheThreeOptions) {

@@ -3,24 +3,28 @@
 //   make-test-models --preset tiny|base|small|turbo --out DIR [--vocab V] [--seed S]
 // An --out ending in ".mlpackage" writes the package form instead of the compiled one.
 
+#include "ModelGenerators.h"
+#include "Shared/StandardOptions.h"
+
 #include <filesystem>
 #include <iostream>
 
-#include "ModelGenerators.h"
-
 namespace {
 
-void printUsage() {
-    std::cerr << "usage:\n";
+std::string usage() {
+    std::string text = "usage:\n";
     for (const auto& generator : modelGenerators()) {
-        std::cerr << "  make-test-models " << generator.usage << "\n";
+        text += "  make-test-models " + generator.usage + "\n";
     }
-    std::cerr << "  make-test-models --preset tiny|base|small|turbo --out DIR [--vocab V] [--seed S]\n";
+    return text + "  make-test-models --preset tiny|base|small|turbo --out DIR [--vocab V] [--seed S]\n";
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    if (auto status = tools::answerStandardOption("make-test-models", {argv + 1, argv + argc}, usage())) {
+        return *status;
+    }
     try {
         ToolOptions options(argc, argv);
         if (options.has("preset")) {
@@ -42,11 +46,11 @@ int main(int argc, char** argv) {
             }
         }
         std::cerr << "make-test-models: unknown kind \"" << kind << "\"\n";
-        printUsage();
+        std::cerr << usage();
         return 2;
     } catch (const std::invalid_argument& error) {
         std::cerr << "make-test-models: " << error.what() << "\n";
-        printUsage();
+        std::cerr << usage();
         return 2;
     } catch (const std::exception& error) {
         std::cerr << "make-test-models: " << error.what() << "\n";

@@ -4,16 +4,17 @@
 // (compute units are recorded with the model; everything runs on the CPU)
 // Each output is written as DIR/NAME.npy in the model's element type, exactly as the runtime returned it.
 
+#include "Platform/ML/Files/Npy.h"
+#include "Platform/ML/Model/Model.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Shared/StandardOptions.h"
+
 #include <filesystem>
 #include <iostream>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include "Platform/ML/Values/DictionaryFeatureProvider.h"
-#include "Platform/ML/Model/Model.h"
-#include "Platform/ML/Files/Npy.h"
 
 namespace {
 
@@ -24,6 +25,10 @@ struct Arguments {
     std::filesystem::path outputDirectory;
     ml::ComputeUnits computeUnits = ml::ComputeUnits::all;
 };
+
+constexpr const char* kUsage = "usage: ml-run MODEL --describe\n"
+                               "       ml-run MODEL --input NAME=FILE.npy [--input NAME=FILE.npy ...] "
+                               "--output DIR [--compute-units N]\n";
 
 class UsageError : public std::runtime_error {
 public:
@@ -116,12 +121,13 @@ int run(const Arguments& arguments) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (auto status = tools::answerStandardOption("ml-run", {argv + 1, argv + argc}, kUsage)) {
+        return *status;
+    }
     try {
         return run(parse(argc, argv));
     } catch (const UsageError& error) {
-        std::cerr << "ml-run: " << error.what() << "\n"
-                  << "usage: ml-run MODEL --describe\n"
-                  << "       ml-run MODEL --input NAME=FILE.npy [--input NAME=FILE.npy ...] --output DIR\n";
+        std::cerr << "ml-run: " << error.what() << "\n" << kUsage;
         return 2;
     } catch (const std::exception& error) {
         std::cerr << "ml-run: " << error.what() << "\n";

@@ -3,6 +3,7 @@
 // chained member lookup, e.g. `orvane-config tokenizer.json model type` prints "BPE".
 
 #include "OrvaneCore/External/Hub/Configuration/BomPreservingJsonReader.h"
+#include "Shared/StandardOptions.h"
 
 #include <cerrno>
 #include <cstring>
@@ -36,9 +37,12 @@ bool readWhole(const char* path, std::string& contents) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        (argc < 2 ? std::cerr : std::cout) << kUsage;
-        return argc < 2 ? 2 : 0;
+    if (auto status = tools::answerStandardOption("orvane-config", {argv + 1, argv + argc}, kUsage)) {
+        return *status;
+    }
+    if (argc < 2) {
+        std::cerr << kUsage;
+        return 2;
     }
     std::string contents;
     if (!readWhole(argv[1], contents)) {

@@ -9,6 +9,7 @@
 #include "OrvaneCore/Errors/DecodingError.h"
 #include "OrvaneCore/External/Hub/Client/HubApi.h"
 #include "Platform/Net/UrlError.h"
+#include "Shared/StandardOptions.h"
 
 #include <cmath>
 #include <cstring>
@@ -169,9 +170,12 @@ int metadata(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-        (argc < 2 ? std::cerr : std::cout) << usage;
-        return argc < 2 ? 2 : 0;
+    if (auto status = tools::answerStandardOption("orvane-hub", {argv + 1, argv + argc}, usage)) {
+        return *status;
+    }
+    if (argc < 2) {
+        std::cerr << usage;
+        return 2;
     }
     std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);

@@ -6,6 +6,7 @@
 #include "OrvaneCore/External/Hub/Configuration/LanguageModelConfigurationFromHub.h"
 #include "OrvaneCore/External/Tokenizers/Pipeline/TokenizerError.h"
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"
+#include "Shared/StandardOptions.h"
 
 #include <charconv>
 #include <cstring>
@@ -170,6 +171,9 @@ orvane::TokenizerWrapper load(const Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (auto status = tools::answerStandardOption("orvane-tokenize", {argv + 1, argv + argc}, usage)) {
+        return *status;
+    }
     auto options = parse(argc, argv);
     if (!options) {
         std::cerr << usage;

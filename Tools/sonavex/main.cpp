@@ -7,6 +7,7 @@
 #include "CommandLine/CommandRegistry.h"
 #include "CommandLine/JsonLines.h"
 #include "CommandLine/LogOption.h"
+#include "Shared/StandardOptions.h"
 
 #include <iostream>
 #include <string>
@@ -21,27 +22,33 @@ constexpr const char* kCommonUsage =
     "Every command takes --log debug|info|error|none (default none): engine log\n"
     "messages on standard error.\n";
 
-void printUsage(std::ostream& out) {
-    out << "usage:\n";
+std::string usage() {
+    std::string text = "usage:\n";
     for (const auto* command : CommandRegistry::all()) {
-        out << command->usage;
+        text += command->usage;
     }
-    out << kCommonUsage;
+    return text + kCommonUsage;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    if (arguments.empty() || arguments.front() == "--help" || arguments.front() == "-h") {
-        printUsage(arguments.empty() ? std::cerr : std::cout);
-        return arguments.empty() ? 2 : 0;
+    if (arguments.empty()) {
+        std::cerr << usage();
+        return 2;
     }
     const auto* command = CommandRegistry::find(arguments.front());
     if (command == nullptr) {
-        std::cerr << "sonavex: unknown command " << arguments.front() << "\n";
-        printUsage(std::cerr);
+        if (auto status = tools::answerStandardOption("sonavex", arguments, usage())) {
+            return *status;
+        }
+        std::cerr << "sonavex: unknown command " << arguments.front() << "\n" << usage();
         return 2;
+    }
+    if (auto status =
+            tools::answerStandardOption("sonavex", arguments, "usage:\n" + command->usage + kCommonUsage)) {
+        return *status;
     }
     CommandLine commandLine(std::vector<std::string>(arguments.begin() + 1, arguments.end()));
     try {

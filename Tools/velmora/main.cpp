@@ -1,6 +1,7 @@
 // velmora: the application. A start while it already runs hands the command line's addresses (or a
 // request to show the panel) to the running one and exits.
 
+#include "Shared/StandardOptions.h"
 #include "Velmora/Application/LaunchOptions.h"
 #include "Velmora/Application/SingleInstance.h"
 #include "Velmora/Application/VelmoraApp.h"
@@ -14,6 +15,10 @@
 using namespace velmora::app;
 
 int main(int argc, char** argv) {
+    // Answered before the application exists, so they need no display.
+    if (auto status = tools::answerStandardOption("velmora", {argv + 1, argv + argc}, LaunchOptions::usage)) {
+        return *status;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velmora"));
     QApplication::setApplicationDisplayName(QStringLiteral("ベルモラ"));

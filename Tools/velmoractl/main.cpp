@@ -2,14 +2,15 @@
 // of its own that registers itself (CommandGroup.h), and the shared output rules are in ToolOutput.h.
 
 #include "CommandGroup.h"
+#include "Shared/StandardOptions.h"
 #include "ToolOutput.h"
 
 #include <iostream>
 
 namespace {
 
-void printUsage(const std::vector<velmoractl::CommandGroup>& groups) {
-    std::cerr << "usage:\n";
+std::string usage(const std::vector<velmoractl::CommandGroup>& groups) {
+    std::string text = "usage:\n";
     for (const auto& group : groups) {
         std::size_t start = 0;
         while (start < group.usage.size()) {
@@ -17,10 +18,11 @@ void printUsage(const std::vector<velmoractl::CommandGroup>& groups) {
             if (end == std::string::npos) {
                 end = group.usage.size();
             }
-            std::cerr << "  velmoractl " << group.usage.substr(start, end - start) << "\n";
+            text += "  velmoractl " + group.usage.substr(start, end - start) + "\n";
             start = end + 1;
         }
     }
+    return text;
 }
 
 } // namespace
@@ -28,7 +30,7 @@ void printUsage(const std::vector<velmoractl::CommandGroup>& groups) {
 int main(int argc, char** argv) {
     const auto groups = velmoractl::commandGroups();
     if (argc < 2) {
-        printUsage(groups);
+        std::cerr << usage(groups);
         return velmoractl::exitUsage;
     }
     const std::string name = argv[1];
@@ -36,18 +38,25 @@ int main(int argc, char** argv) {
         if (group.name != name) {
             continue;
         }
+        const velmoractl::Arguments arguments(argv + 2, argv + argc);
+        if (auto status = tools::answerStandardOption("velmoractl", arguments, usage({group}))) {
+            return *status;
+        }
         try {
-            return group.run(velmoractl::Arguments(argv + 2, argv + argc));
+            return group.run(arguments);
         } catch (const velmoractl::UsageError& error) {
             std::cerr << "velmoractl: " << error.what() << "\n";
-            printUsage({group});
+            std::cerr << usage({group});
             return velmoractl::exitUsage;
         } catch (const std::exception& error) {
             velmoractl::printError(error);
             return velmoractl::exitFailure;
         }
     }
-    std::cerr << "velmoractl: unknown command group " << name << "\n";
-    printUsage(groups);
+    if (auto status = tools::answerStandardOption("velmoractl", velmoractl::Arguments(argv + 1, argv + argc),
+                                                  usage(groups))) {
+        return *status;
+    }
+    std::cerr << "velmoractl: unknown command group " << name << "\n" << usage(groups);
     return velmoractl::exitUsage;
 }

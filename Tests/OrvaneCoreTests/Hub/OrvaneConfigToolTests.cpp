@@ -1,3 +1,4 @@
+#include "Support/StandardOptions.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -26,6 +27,13 @@ std::string gpt2(const std::string& file) {
 }
 
 } // namespace
+
+TEST(OrvaneTools, EveryProgramAndCommandAnswersHelpAndVersion) {
+    testsupport::expectStandardOptions("orvane-config");
+    testsupport::expectStandardOptions("orvane-hub",
+                                       {"", "list", "snapshot", "head", "sha256", "metadata read"});
+    testsupport::expectStandardOptions("orvane-tokenize");
+}
 
 TEST(OrvaneConfigTool, PrintsTheDescriptionOfAChainedLookup) {
     EXPECT_EQ(orvaneConfig(gpt2("tokenizer.json") + " model type").output, "\"BPE\"\n");

@@ -1,4 +1,5 @@
 #include "SonavexTests/ToolRunner.h"
+#include "Support/StandardOptions.h"
 #include "Support/TestAudioFile.h"
 #include "Support/TestSupport.h"
 
@@ -48,6 +49,13 @@ TEST(SonavexTool, FailuresPrintAnErrorLineAndUsageErrorsExitTwo) {
         EXPECT_EQ(outcome.status, 2) << usage;
         EXPECT_NE(outcome.output.find("usage:"), std::string::npos) << usage;
     }
+}
+
+TEST(SonavexTool, EveryGroupAndCommandAnswersHelpAndVersion) {
+    testsupport::expectStandardOptions("sonavex", {"", "audio", "audio load", "audio record", "decode window",
+                                                   "detect-language", "json", "models", "models download",
+                                                   "options", "result write", "stream",
+                                                   "text compression-ratio", "tokenizer", "transcribe"});
 }
 
 TEST(SonavexTool, JsonNormalisesDocumentsOfEachType) {
