@@ -1,6 +1,7 @@
 #include "CommandLine.h"
 
 #include "ToolOutput.h"
+#include "VelmoraCore/Settings/AppSettings.h"
 
 #include <charconv>
 #include <cmath>
@@ -56,6 +57,22 @@ float finiteFloat(const std::string& name, const std::string& text) {
         throw UsageError(name + " needs a finite number, not \"" + text + "\"");
     }
     return value;
+}
+
+float floatInRange(const std::string& name, const std::string& text, float lowest, float highest) {
+    float value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    // A value out of float's range parses as an error, and NaN fails both comparisons: all are refused.
+    if (error != std::errc() || end != text.data() + text.size() || !(value >= lowest && value <= highest)) {
+        throw UsageError(name + " must be a number from " + numberText(lowest) + " to " +
+                         numberText(highest) + ", not \"" + text + "\"");
+    }
+    return value;
+}
+
+float vadThresholdArgument(const std::string& name, const std::string& text) {
+    return floatInRange(name, text, velmora::AppSettings::lowestVADThreshold,
+                        velmora::AppSettings::highestVADThreshold);
 }
 
 } // namespace velmoractl

@@ -36,6 +36,12 @@ private:
 /// `text` as a finite 32-bit float; a UsageError naming `name` otherwise.
 float finiteFloat(const std::string& name, const std::string& text);
 
+/// `text` as a 32-bit float from `lowest` to `highest`; a UsageError naming `name` and the range otherwise.
+float floatInRange(const std::string& name, const std::string& text, float lowest, float highest);
+
+/// A threshold as the settings window's slider offers one (0.005 to 0.1).
+float vadThresholdArgument(const std::string& name, const std::string& text);
+
 /// `text` as a whole number or decimal of type Number; a UsageError naming `name` otherwise.
 template <class Number> Number parseNumber(const std::string& name, const std::string& text) {
     Number value{};

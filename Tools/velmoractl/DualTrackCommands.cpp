@@ -10,6 +10,7 @@
 #include "VelmoraCore/AudioCapture/TwoTrack/ChannelLayout.h"
 #include "VelmoraCore/AudioCapture/TwoTrack/DualTrackRecorder.h"
 
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -70,17 +71,27 @@ int channelCount(const std::string& name, const std::string& text) {
     return count;
 }
 
+// Sample rates past what any audio device runs at are refused with the range.
+double rate(const std::string& name, const std::string& text) {
+    constexpr double highest = 768000;
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !(value > 0 && value < highest)) {
+        throw UsageError(name + " needs a sample rate above 0 and below 768000, not \"" + text + "\"");
+    }
+    return value;
+}
+
 int dualLayout(const velmoractl::Arguments& arguments) {
     velmoractl::CommandLine line(arguments, {"--aggregate-rate", "--tap-rate"});
     const auto& counts = line.positional();
     if (counts.size() != 4) {
         throw UsageError("dual-layout takes four channel counts: A O M T");
     }
-    // No aggregate rate given reads as an unreadable one.
+    // No rate given reads as an unreadable one.
     const double aggregateRate =
-        velmoractl::parseNumber<double>("--aggregate-rate", line.option("--aggregate-rate").value_or("0"));
-    const double tapRate =
-        velmoractl::parseNumber<double>("--tap-rate", line.option("--tap-rate").value_or("0"));
+        line.option("--aggregate-rate") ? rate("--aggregate-rate", *line.option("--aggregate-rate")) : 0;
+    const double tapRate = line.option("--tap-rate") ? rate("--tap-rate", *line.option("--tap-rate")) : 0;
     const auto layout = velmora::resolveLayout(channelCount("A", counts[0]), channelCount("O", counts[1]),
                                                channelCount("M", counts[2]), channelCount("T", counts[3]),
                                                aggregateRate, tapRate);

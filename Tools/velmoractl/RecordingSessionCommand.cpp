@@ -152,14 +152,18 @@ int recordingSession(const velmoractl::Arguments& arguments) {
     };
     const auto finishRecordings = [&] {
         recordingsDone = true;
-        if (cancelAfter) {
-            cancelTimer = mainLoop.scheduleRepeating(*cancelAfter, [&] {
-                if (!cancelDone) {
-                    cancelDone = true;
-                    session.cancelTranscription();
-                    mainLoop.post(quitWhenDone);
-                }
-            });
+        const auto cancel = [&] {
+            if (!cancelDone) {
+                cancelDone = true;
+                session.cancelTranscription();
+                mainLoop.post(quitWhenDone);
+            }
+        };
+        // A timer needs an interval of at least a millisecond; no delay means right after the last stop.
+        if (cancelAfter && cancelAfter->count() == 0) {
+            mainLoop.post(cancel);
+        } else if (cancelAfter) {
+            cancelTimer = mainLoop.scheduleRepeating(*cancelAfter, cancel);
         }
         mainLoop.post(quitWhenDone);
     };

@@ -43,8 +43,12 @@ int run(const velmoractl::Arguments& arguments) {
             key != velmora::AppSettings::preferredInputDeviceUIDKey) {
             throw UsageError("unknown setting " + key);
         }
-        const float threshold =
-            key == velmora::AppSettings::vadThresholdKey ? velmoractl::finiteFloat("vadThreshold", value) : 0;
+        const float threshold = key == velmora::AppSettings::vadThresholdKey
+                                    ? velmoractl::vadThresholdArgument("vadThreshold", value)
+                                    : 0;
+        if (key == velmora::AppSettings::modelNameKey && value.empty()) {
+            throw UsageError("modelName needs a model name, not an empty text");
+        }
         velmora::AppSettings settings(velmora::DefaultsStore::standard());
         if (key == velmora::AppSettings::modelNameKey) {
             settings.setModelName(value);

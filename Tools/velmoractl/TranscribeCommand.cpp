@@ -25,7 +25,7 @@ int transcribe(const velmoractl::Arguments& arguments) {
     const std::string& file = line.positional().front();
     const velmora::AppSettings settings(velmora::DefaultsStore::standard());
     const float threshold = line.option("--threshold")
-                                ? velmoractl::finiteFloat("--threshold", *line.option("--threshold"))
+                                ? velmoractl::vadThresholdArgument("--threshold", *line.option("--threshold"))
                                 : settings.vadThreshold().value();
 
     if (line.flag("--plan-only")) {

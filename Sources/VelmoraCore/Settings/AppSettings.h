@@ -17,6 +17,9 @@ class AppSettings {
 public:
     static constexpr const char* defaultModelName = "large-v3-v20240930_turbo_632MB";
     static constexpr float defaultVADThreshold = 0.02f;
+    /// The thresholds the settings window offers; the store itself takes any value.
+    static constexpr float lowestVADThreshold = 0.005f;
+    static constexpr float highestVADThreshold = 0.1f;
 
     static constexpr const char* modelNameKey = "modelName";
     static constexpr const char* vadThresholdKey = "vadThreshold";

@@ -107,3 +107,11 @@ TEST_F(VelmoractlRecordingSessionTest, WithoutAModelTheJobFailsAfterConvertingAn
     EXPECT_EQ(velmoractl("recording-session --seconds 0").status, 2);
     EXPECT_EQ(velmoractl("recording-session --seconds 1 --recordings 0").status, 2);
 }
+
+TEST_F(VelmoractlRecordingSessionTest, CancelAfterZeroCancelsRightAfterTheStop) {
+    testsupport::writeFile(velmoractl.home / "fake.json", R"({"me": [], "other": []})");
+    const auto run = velmoractl("recording-session --seconds 0.5 --fake-transcriber fake.json --cancel-after 0", true);
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output.find("millisecond"), std::string::npos) << run.output;
+    EXPECT_EQ(velmoractl("recording-session --seconds 1 --cancel-after -1").status, 2);
+}

@@ -36,6 +36,7 @@ TEST(VelmoractlTranscription, PlanOnlyPrintsTheDebugLinesAndThePaddedChunksWitho
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.output.rfind("{\"error\":\"loadAudioFailed\"", 0), 0u) << missing.output;
     for (const char* bad : {"transcribe", "transcribe a.wav b.wav", "transcribe mic.wav --threshold loud",
+                            "transcribe mic.wav --threshold -0.02", "transcribe mic.wav --threshold 0.5",
                             "transcribe mic.wav --plan-only --plan-only", "transcribe mic.wav --speed 2"}) {
         EXPECT_EQ(velmoractl(bad).status, 2) << bad;
     }

@@ -44,9 +44,12 @@ TEST(VelmoractlCodes, StatusesInDecimalOrHexAndTransportCodesAsNumbersOrCharacte
     EXPECT_EQ(velmoractl("transport 4294967296").status, 2);
 }
 
-TEST(VelmoractlCodes, DiskSpaceOfAPathThatCannotBeAskedIsUnknownAndNeverBelow) {
-    EXPECT_EQ(velmoractl("disk-space /nonexistent/velmora").output,
-              "{\"availableBytes\":null,\"isBelowWarningThreshold\":false}\n");
+TEST(VelmoractlCodes, DiskSpaceOfAPathThatCannotBeAskedIsAnErrorLine) {
+    const auto run = velmoractl("disk-space /nonexistent/velmora");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output.rfind("{\"error\":\"fileSystemError\",\"message\":", 0), 0u) << run.output;
+    EXPECT_NE(run.output.find("/nonexistent/velmora"), std::string::npos) << run.output;
+    EXPECT_EQ(velmoractl("disk-space /").status, 0);
     EXPECT_EQ(velmoractl("disk-space").status, 2);
 }
 

@@ -19,8 +19,14 @@ TEST(VelmoractlDualLayout, PrintsTheHalfOpenRangesAndTheRateOrTheLayoutError) {
               "{\"error\":\"message\",\"message\":\"チャンネル配置を解決できない。\\nアグリゲート入力ch=1, "
               "出力デバイス入力ch=0, マイク入力ch=1, タップch=2\"}\n");
 
-    for (const char* bad : {"3 0 1", "3 0 1 2 5", "3 0 -1 2", "3 0 x 2", "3 0 1 2 --aggregate-rate fast",
-                            "3 0 1 2 --sample-rate 1"}) {
+    for (const char* bad :
+         {"3 0 1", "3 0 1 2 5", "3 0 -1 2", "3 0 x 2", "3 0 1 2 --aggregate-rate fast",
+          "3 0 1 2 --sample-rate 1", "3 0 1 2 --aggregate-rate nan", "3 0 1 2 --tap-rate -5",
+          "3 0 1 2 --aggregate-rate 1e300", "3 0 1 2 --tap-rate 768000", "3 0 1 2 --aggregate-rate 0",
+          "3 0 1 2 --tap-rate inf"}) {
         EXPECT_EQ(velmoractl(std::string("dual-layout ") + bad).status, 2) << bad;
     }
+    EXPECT_NE(velmoractl("dual-layout 3 0 1 2 --tap-rate -5", true)
+                  .output.find("--tap-rate needs a sample rate above 0 and below 768000"),
+              std::string::npos);
 }
