@@ -56,7 +56,17 @@ std::optional<std::chrono::system_clock::time_point> sessionFolderDate(std::stri
     local.tm_isdst = -1;
     tzset();
     const std::time_t time = mktime(&local);
-    const auto moment = std::chrono::system_clock::time_point(std::chrono::seconds(time));
+    // The clock counts in nanoseconds and so reaches only the years 1678 to 2261; a time beyond that
+    // would overflow, and cannot be a date.
+    using std::chrono::system_clock;
+    constexpr auto earliest =
+        std::chrono::ceil<std::chrono::seconds>(system_clock::time_point::min().time_since_epoch());
+    constexpr auto latest =
+        std::chrono::floor<std::chrono::seconds>(system_clock::time_point::max().time_since_epoch());
+    if (time < earliest.count() || time > latest.count()) {
+        return std::nullopt;
+    }
+    const auto moment = system_clock::time_point(std::chrono::seconds(time));
     // mktime carries out-of-range fields over (February 30th becomes March 1st), moves a time the clocks
     // skipped and answers -1 on failure; none of these names itself again, so none is a date.
     if (sessionFolderName(moment) != name) {

@@ -68,10 +68,12 @@ TEST(SessionFolderDate, TheWholeNameInTheFixedFormNamingALocalTimeThatExists) {
     EXPECT_EQ(velmora::sessionFolderDate("2025-03-04_090507"), start);
     EXPECT_EQ(velmora::sessionFolderDate(velmora::sessionFolderName(start)), start);
     EXPECT_EQ(velmora::sessionFolderDate("2024-02-29_000000"), sys_days(year(2024) / February / 28) + 15h);
-    for (const char* other : {"2025-03-04_09050", "2025-03-04_0905070", "x2025-03-04_090507", "2025-03-04 090507",
-                              "2025/03/04_090507", "2025-3-04_0905077", "2025-03-04_09:5:7", "+025-03-04_090507",
-                              "2025-02-30_090507", "2025-13-01_000000", "2025-03-04_240000", "2025-03-04_006000",
-                              "2023-02-29_000000", "２０２５-03-04_090507", ""}) {
+    for (const char* other :
+         {"2025-03-04_09050", "2025-03-04_0905070", "x2025-03-04_090507", "2025-03-04 090507",
+          "2025/03/04_090507", "2025-3-04_0905077", "2025-03-04_09:5:7", "+025-03-04_090507",
+          "2025-02-30_090507", "2025-13-01_000000", "2025-03-04_240000", "2025-03-04_006000",
+          "2023-02-29_000000", "２０２５-03-04_090507", "", "9999-12-31_235959", "0000-01-01_000000",
+          "2262-04-12_120000", "1677-09-21_000000"}) {
         EXPECT_EQ(velmora::sessionFolderDate(other), std::nullopt) << other;
     }
     // In Berlin the clocks skip from 02:00 to 03:00 on 31 March 2024: no recording can start at 02:30.
@@ -114,6 +116,10 @@ TEST_F(HistoryListingTest, UndatedNamesGoByModificationTimeAndEqualDatesKeepTheL
     EXPECT_EQ(HistoryListing::dateText(session("会議メモ").date), "2024/01/03 09:00");
     // Repeating the listing changes nothing.
     EXPECT_EQ(listedIds(), ids);
+
+    // A name past the clock's reach is undated too, not a wrapped-around date.
+    setModified(recording("9999-12-31_235959"), sys_days(year(2024) / January / 5));
+    EXPECT_EQ(HistoryListing::dateText(session("9999-12-31_235959").date), "2024/01/05 09:00");
 }
 
 TEST_F(HistoryListingTest, NoSaveFolderOrOneThatCannotBeListedGivesNoSessions) {
