@@ -106,3 +106,16 @@ TEST_F(StreamToolOnTheSoundServer, RecordsTheDefaultInputForTheSecondsGiven) {
     EXPECT_GE(valuesOf(lines, "bufferEnergy").size(), 10u); // the test source's tone, a buffer per 0.1 s
     EXPECT_TRUE(lines.back().contains("final"));
 }
+
+TEST_F(StreamTool, NoReachableSoundServerIsAnErrorSayingWhyCaptureDidNotStart) {
+    ToolOutcome outcome;
+    outcome.status = testsupport::runCommand("env PULSE_SERVER=unix:/nonexistent/pulse/native " +
+                                                 testsupport::toolPath("sonavex").string() + " " +
+                                                 stream("--seconds 1") + " 2>/dev/null",
+                                             &outcome.output);
+    EXPECT_EQ(outcome.status, 1) << outcome.output;
+    const auto lines = jsonLines(outcome.output);
+    ASSERT_EQ(lines.size(), 1u) << outcome.output;
+    EXPECT_EQ(lines[0]["error"], "microphoneUnavailable");
+    EXPECT_NE(lines[0]["message"].get<std::string>().find("Capture did not start"), std::string::npos);
+}

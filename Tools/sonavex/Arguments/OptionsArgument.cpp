@@ -101,11 +101,11 @@ const std::map<std::string, Setter>& setters() {
 
 } // namespace
 
-DecodingOptions decodingOptionsFromArgument(const std::string& argument) {
+DecodingOptions decodingOptionsFromArgument(const std::string& argument, Arguments start) {
     const std::string text = !argument.empty() && argument.front() == '{' ? argument : readInput(argument);
     Json document = sonavex::json::parseDocument(text);
     sonavex::json::requireObject(document, "DecodingOptions");
-    Arguments arguments;
+    Arguments arguments = std::move(start);
     for (const auto& [key, value] : document.items()) {
         auto setter = setters().find(key);
         if (setter == setters().end()) {

@@ -10,7 +10,8 @@
 namespace sonavex::tool {
 
 /// Throws orvane::DecodingError for malformed JSON or a mistyped key, std::invalid_argument for a key
-/// that names no option.
-DecodingOptions decodingOptionsFromArgument(const std::string& argument);
+/// that names no option. Keys left out keep their value in `start`.
+DecodingOptions decodingOptionsFromArgument(const std::string& argument,
+                                            DecodingOptions::Arguments start = DecodingOptions::Arguments());
 
 } // namespace sonavex::tool

@@ -11,6 +11,7 @@
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Audio/Streaming/AudioStreamTranscriber.h"
 #include "Sonavex/Core/Sonavex.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Stream/PinnedDeviceSource.h"
 #include "Stream/StepCountingAudioProcessor.h"
 #include "Stream/StreamStateLines.h"
@@ -103,6 +104,20 @@ StreamArguments parseArguments(CommandLine& commandLine) {
     return arguments;
 }
 
+// The transcriber only logs a refused capture and returns as if it had ended; the tool must say why.
+void requireCapture(audio::CaptureSource& source) {
+    if (source.canRecord()) {
+        return;
+    }
+    std::string reason = "the sound server cannot be reached";
+    try {
+        source.inputDevices();
+    } catch (const std::exception& error) {
+        reason += std::string(" (") + error.what() + ")";
+    }
+    throw WhisperError::microphoneUnavailable("Capture did not start: " + reason);
+}
+
 int run(CommandLine& commandLine) {
     const StreamArguments arguments = parseArguments(commandLine);
 
@@ -125,6 +140,7 @@ int run(CommandLine& commandLine) {
             deviceName = std::make_shared<AudioProcessor>()->assignAudioInput(*arguments.device);
         }
         source = std::make_shared<PinnedDeviceSource>(AudioProcessor::soundServer(), deviceName);
+        requireCapture(*source);
     }
     const auto processor = std::make_shared<StepCountingAudioProcessor>(std::make_shared<AudioProcessor>(source));
 
@@ -143,11 +159,13 @@ int run(CommandLine& commandLine) {
     // The latest state, for the final line.
     std::mutex stateLock;
     AudioStreamTranscriber::State latest;
+    bool recorded = false;
     auto onChange = [&](const AudioStreamTranscriber::State& oldState,
                         const AudioStreamTranscriber::State& newState) {
         {
             std::lock_guard guard(stateLock);
             latest = newState;
+            recorded = recorded || newState.isRecording;
         }
         printChange(oldState, newState);
     };
@@ -191,6 +209,12 @@ int run(CommandLine& commandLine) {
     }
     loopEnded = true;
     watcher.join();
+    {
+        std::lock_guard guard(stateLock);
+        if (!recorded) {
+            throw WhisperError::microphoneUnavailable("Capture did not start: recording was refused");
+        }
+    }
 
     Json final = Json::object();
     {

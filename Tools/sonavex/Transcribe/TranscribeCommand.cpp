@@ -11,6 +11,8 @@
 #include "CommandLine/NumberArguments.h"
 #include "CommandLine/StandardOutputToError.h"
 #include "Results/ResultWriters.h"
+#include "Results/SubtitleCues.h"
+#include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Sonavex.h"
 #include "Sonavex/Core/TranscribeTask.h"
@@ -50,6 +52,8 @@ void printLine(const Json& line) {
 struct Output {
     std::optional<std::string> format;
     std::optional<std::string> folder;
+
+    bool isSubtitles() const { return format == "srt" || format == "vtt"; }
 };
 
 // The line of one input: its results (written to files when asked) or its failure.
@@ -74,9 +78,15 @@ bool printOutcome(size_t index, const std::string& input, const Sonavex::Transcr
     if (output.format) {
         const auto writer = writerFor(*output.format, *output.folder);
         const std::string name = std::filesystem::path(input).stem().string();
+        // Read again for its length only: no cue may end after the audio does.
+        const double audioSeconds =
+            output.isSubtitles() ? double(readAudioInput(input).size()) / AudioProcessor::targetSampleRate
+                                 : 0;
         Json urls = Json::array();
         for (size_t i = 0; i < results.size(); ++i) {
-            const auto written = writer->write(*results[i], i == 0 ? name : name + "-" + std::to_string(i));
+            const auto& result =
+                output.isSubtitles() ? subtitleResult(*results[i], audioSeconds) : results[i];
+            const auto written = writer->write(*result, i == 0 ? name : name + "-" + std::to_string(i));
             urls.push_back(written.get());
         }
         line["url"] = results.size() == 1 ? urls[0] : urls;
@@ -111,7 +121,11 @@ int run(CommandLine& commandLine) {
         std::filesystem::create_directories(*output.folder);
     }
 
-    DecodingOptions options = optionsArgument ? decodingOptionsFromArgument(*optionsArgument) : DecodingOptions();
+    // Subtitles show text: special tokens are left out unless the options say otherwise.
+    DecodingOptions::Arguments start;
+    start.skipSpecialTokens = output.isSubtitles();
+    DecodingOptions options =
+        optionsArgument ? decodingOptionsFromArgument(*optionsArgument, start) : DecodingOptions(start);
     if (language) {
         options.language = *language;
     }
