@@ -11,10 +11,7 @@
 namespace benchsupport {
 
 inline std::shared_ptr<sonavex::WhisperTokenizer> multilingualTokenizer() {
-    // The program lives in build/bin of the source tree.
-    const auto folder =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() /
-        "Tests/Data/tokenizers/whisper-multilingual";
+    const auto folder = std::filesystem::path(VELMORA_TEST_DATA_DIR) / "tokenizers/whisper-multilingual";
     return std::make_shared<sonavex::WhisperTokenizerWrapper>(
         orvane::AutoTokenizerWrapper::fromModelFolder(folder, orvane::HubApiWrapper(), true), folder);
 }

@@ -12,8 +12,8 @@
 namespace {
 
 std::string tokenizerDocument(const std::string& folder) {
-    const std::filesystem::path path = std::filesystem::path(__FILE__).parent_path().parent_path() /
-                                       "Tests/Data/tokenizers" / folder / "tokenizer.json";
+    const std::filesystem::path path =
+        std::filesystem::path(VELMORA_TEST_DATA_DIR) / "tokenizers" / folder / "tokenizer.json";
     std::ifstream in(path, std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read " + path.string());

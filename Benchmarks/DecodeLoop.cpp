@@ -35,10 +35,8 @@ struct SuppressEnd : sonavex::LogitsFiltering {
 };
 
 std::shared_ptr<sonavex::WhisperTokenizer> tokenizerFor(int64_t vocabulary) {
-    // The program lives in build/bin of the source tree.
-    const auto folder =
-        std::filesystem::read_symlink("/proc/self/exe").parent_path().parent_path().parent_path() /
-        "Tests/Data/tokenizers" / (vocabulary == 51866 ? "whisper-large-v3" : "whisper-multilingual");
+    const auto folder = std::filesystem::path(VELMORA_TEST_DATA_DIR) / "tokenizers" /
+                        (vocabulary == 51866 ? "whisper-large-v3" : "whisper-multilingual");
     return std::make_shared<sonavex::WhisperTokenizerWrapper>(
         orvane::AutoTokenizerWrapper::fromModelFolder(folder, orvane::HubApiWrapper(), true), folder);
 }

@@ -17,7 +17,7 @@
 namespace {
 
 const std::filesystem::path folder =
-    std::filesystem::path(__FILE__).parent_path().parent_path() / "Tests/Data/tokenizers/whisper-large-v3";
+    std::filesystem::path(VELMORA_TEST_DATA_DIR) / "tokenizers/whisper-large-v3";
 
 std::string readFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
