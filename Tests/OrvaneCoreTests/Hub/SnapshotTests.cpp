@@ -2,6 +2,7 @@
 #include "OrvaneCore/External/Hub/Client/HubApi.h"
 #include "OrvaneCore/External/Hub/Client/HubApiWrapper.h"
 #include "OrvaneCore/External/Hub/Download/HubFileDownloader.h"
+#include "OrvaneCore/Logging/Logging.h"
 #include "OrvaneCoreTests/Hub/HubTestSupport.h"
 #include "Platform/Net/UrlError.h"
 
@@ -325,6 +326,43 @@ TEST_F(SnapshotTest, WrapperLeavesTheOfflineDecisionToTheNetworkState) {
     monitor.injectPathForTesting(path);
     EXPECT_EQ(wrapper.snapshot(repo, "main", {"config.json"}), folder());
     EXPECT_FALSE(hub.requests().empty());
+}
+
+// With the network state deciding, a hub that cannot be reached (stopped, or a host that never resolves)
+// leaves a complete local copy in use, said once at info level; an incomplete copy, and a client that
+// asked for the network, get the network's error.
+TEST_F(SnapshotTest, UnreachableHubLeavesACompleteLocalCopyInUse) {
+    snapshot();
+    std::string stopped;
+    {
+        FakeHub gone;
+        stopped = gone.endpoint();
+    }
+    std::vector<std::string> lines;
+    orvane::Logging::updateLogLevel(orvane::Logging::LogLevel::info);
+    orvane::Logging::updateCallback([&](const std::string& line) { lines.push_back(line); });
+    const HubApi::Repo repo{"owner/name"};
+    for (const std::string& endpoint : {stopped, std::string("http://hub.invalid/")}) {
+        lines.clear();
+        const HubApi automatic(mirror.path(), std::string(), endpoint);
+        EXPECT_EQ(automatic.snapshot(repo, "main", {"*.json"}), folder()) << endpoint;
+        ASSERT_EQ(lines.size(), 1u) << endpoint;
+        EXPECT_TRUE(lines[0].starts_with("The hub cannot be reached (")) << lines[0];
+        EXPECT_NE(lines[0].find("owner/name"), std::string::npos) << lines[0];
+
+        HubApi online = automatic;
+        online.useOfflineMode = false;
+        expectError<orvane::Hub::HubClientError>(
+            [&] { online.snapshot(repo, "main", {"*.json"}); },
+            [](const auto& error) { EXPECT_TRUE(error.urlErrorCode()); });
+    }
+    fs::remove(record("config.json"));
+    const HubApi automatic(mirror.path(), std::string(), stopped);
+    expectError<orvane::Hub::HubClientError>(
+        [&] { automatic.snapshot(repo, "main", {"*.json"}); },
+        [](const auto& error) { EXPECT_EQ(error.urlErrorCode(), net::UrlError::Code::cannotConnectToHost); });
+    orvane::Logging::updateCallback(nullptr);
+    orvane::Logging::updateLogLevel(orvane::Logging::LogLevel::none);
 }
 
 TEST(HubFileDownloader, IncompleteFileIsNamedAfterTheBareEtag) {

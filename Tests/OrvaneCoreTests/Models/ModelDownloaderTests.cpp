@@ -164,7 +164,7 @@ TEST_F(ModelDownloaderTest, SearchesTheModelFolderThenTheMirrorThenTheHub) {
         "No models found matching \"tiny/v9/*/*\" in owner/name");
 }
 
-TEST_F(ModelDownloaderTest, UnreachableHubHidesAMirroredModelUnlessTheNetworkStateSaysOffline) {
+TEST_F(ModelDownloaderTest, UnreachableHubHidesAMirroredModelOnlyFromTheCacheCheck) {
     mirrorTheModel();
     std::string unreachable;
     {
@@ -182,9 +182,14 @@ TEST_F(ModelDownloaderTest, UnreachableHubHidesAMirroredModelUnlessTheNetworkSta
     EXPECT_EQ(states, (std::vector<ModelState>{ModelState::downloading, ModelState::downloaded}));
     EXPECT_TRUE(logged("Downloaded MelSpectrogram"));
 
-    // Online, the hub's own error comes through.
+    // Online with the hub out of reach, the complete mirror stands in as offline; a mirror that lost a
+    // download record gets the hub's own error.
     states.clear();
     useNetwork(true);
+    EXPECT_EQ(resolve(kMel, true, std::nullopt, unreachable), melInMirror());
+    EXPECT_EQ(states, (std::vector<ModelState>{ModelState::downloading, ModelState::downloaded}));
+    states.clear();
+    fs::remove(repoFolder() / ".cache/huggingface/download" / kModelDir / (kMel + ".mlmodelc/model.json.metadata"));
     EXPECT_THROW(resolve(kMel, true, std::nullopt, unreachable), Hub::HubClientError);
     EXPECT_EQ(states, std::vector<ModelState>{ModelState::downloading});
 }

@@ -122,10 +122,22 @@ public:
     /// network state finds the network unusable: then nothing is sent, and every matching local file must
     /// have its download record (and still hash to a SHA-256 etag), else EnvironmentError. Online the
     /// listed files are brought up to date one after another; the listing's and downloads' errors pass
-    /// through, and a stop request throws CancellationError (files completed before it stay).
+    /// through, and a stop request throws CancellationError (files completed before it stay). When the
+    /// network state decided (useOfflineMode absent) and the hub cannot be reached, a local copy that
+    /// passes the offline check (and holds every file already listed) is used instead, logged at info.
     std::filesystem::path snapshot(const Repo& repo, const std::string& revision = "main",
                                    const std::vector<std::string>& globs = {},
                                    const ProgressHandler& progressHandler = {}, std::stop_token stop = {}) const;
+
+    /// The offline half of snapshot: touches no network and proves that the mirror can stand in for the
+    /// repository (matching local files present, each with its download record, a SHA-256 etag still
+    /// matching), else EnvironmentError. Returns the repository folder.
+    std::filesystem::path localSnapshot(const Repo& repo, const std::vector<std::string>& globs = {}) const;
+
+    /// The paths, relative to the repository folder, of the local files matching at least one glob (all
+    /// without globs), hidden entries left out. Touches no network; a missing folder gives none.
+    std::vector<std::string> localFilenames(const Repo& repo,
+                                            const std::vector<std::string>& globs = {}) const;
 
     /// The "Authorization" value for a token: "Bearer " and the token without surrounding white space;
     /// nothing for an absent or blank token, or one holding a line break or another control character

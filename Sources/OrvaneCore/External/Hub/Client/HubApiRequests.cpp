@@ -43,7 +43,7 @@ net::HttpData HubApi::httpGet(const net::Url& url, std::stop_token stop) const {
         if (error.code() == net::UrlError::Code::cancelled && stop.stop_requested()) {
             throw CancellationError();
         }
-        throw Hub::HubClientError::downloadError(error.what());
+        throw Hub::HubClientError::downloadError(error);
     }
     int status = data.response.statusCode;
     if (status >= 200 && status <= 299) {

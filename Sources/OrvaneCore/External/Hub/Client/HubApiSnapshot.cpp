@@ -2,7 +2,9 @@
 #include "OrvaneCore/Extensions/ArrayExtensions.h"
 #include "OrvaneCore/External/Hub/Client/HubApi.h"
 #include "OrvaneCore/External/Hub/Client/HubPatternMatch.h"
+#include "OrvaneCore/External/Hub/Client/HubUnreachable.h"
 #include "OrvaneCore/External/Hub/Download/HubFileDownloader.h"
+#include "OrvaneCore/Logging/Logging.h"
 #include "OrvaneCore/System/FileManager.h"
 
 #include <cmath>
@@ -43,52 +45,24 @@ std::optional<std::int64_t> percentUnits(double fraction) {
     return static_cast<std::int64_t>(units);
 }
 
-fs::path offlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std::vector<std::string>& globs) {
-    using EnvironmentError = HubApi::EnvironmentError;
-    const fs::path folder = hub.localRepoLocation(repo);
-    if (!fs::exists(folder)) {
-        throw EnvironmentError::offlineModeError("Repository not available locally");
-    }
+/// The files below the repository folder with their paths relative to it (symbolic links resolved);
+/// files that lie elsewhere have none.
+std::vector<std::pair<fs::path, std::optional<std::string>>> localFiles(const fs::path& folder) {
     std::string base = fs::canonical(folder).string();
     if (!base.ends_with("/")) {
         base += "/";
     }
-    const std::vector<fs::path> files = FileManager::getFileUrls(folder);
-    if (files.empty()) {
-        throw EnvironmentError::offlineModeError("No files available locally for this repository");
-    }
-    std::vector<std::pair<fs::path, std::optional<std::string>>> kept;
-    for (const auto& file : files) {
+    std::vector<std::pair<fs::path, std::optional<std::string>>> files;
+    for (auto& file : FileManager::getFileUrls(folder)) {
         auto relative = relativePath(file, base);
-        if (globs.empty() || (relative && matchesAny(*relative, globs))) {
-            kept.emplace_back(file, std::move(relative));
-        }
+        files.emplace_back(std::move(file), std::move(relative));
     }
-    if (kept.empty()) {
-        throw EnvironmentError::offlineModeError(
-            "No files matching the requested patterns are available locally");
-    }
-    const fs::path bookkeeping = hub.metadataFolder(repo);
-    for (const auto& [file, relative] : kept) {
-        const std::string name = file.filename().string();
-        if (!relative) {
-            throw EnvironmentError::offlineModeError("Metadata not available for " + name);
-        }
-        const auto metadata = hub.readDownloadMetadata(bookkeeping / (*relative + ".metadata"));
-        if (!metadata) {
-            throw EnvironmentError::offlineModeError("Metadata not available for " + name);
-        }
-        if (matchesHubPattern(hub.sha256Pattern, metadata->etag) &&
-            HubApi::computeFileHash(file) != metadata->etag) {
-            throw EnvironmentError::fileIntegrityError("Hash mismatch for " + name);
-        }
-    }
-    return folder;
+    return files;
 }
 
 fs::path onlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std::string& revision,
                         const std::vector<std::string>& globs, const HubApi::ProgressHandler& progressHandler,
-                        const std::stop_token& stop) {
+                        const std::stop_token& stop, std::optional<std::vector<std::string>>& listed) {
     const fs::path folder = hub.localRepoLocation(repo);
     const auto report = [&](const Progress& progress) {
         if (progressHandler) {
@@ -96,6 +70,7 @@ fs::path onlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std::
         }
     };
     const std::vector<std::string> names = hub.getFilenames(repo, revision, globs, stop);
+    listed = names;
     const auto parent = Progress::create(static_cast<std::int64_t>(names.size()));
     if (names.empty()) {
         report(*parent);
@@ -126,20 +101,107 @@ fs::path onlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std::
     return folder;
 }
 
+/// The repository folder when the hub could not be reached and the local copy is complete: every
+/// matching local file has its download record (as offline), and every file the hub listed before it
+/// went away is there.
+std::optional<fs::path> localStandIn(const HubApi& hub, const HubApi::Repo& repo,
+                                     const std::vector<std::string>& globs,
+                                     const std::optional<std::vector<std::string>>& listed,
+                                     const std::exception_ptr& failure) {
+    const auto reason = hubUnreachableReason(failure);
+    if (!reason) {
+        return std::nullopt;
+    }
+    fs::path folder;
+    try {
+        folder = hub.localSnapshot(repo, globs);
+    } catch (const std::exception&) {
+        return std::nullopt;
+    }
+    for (const auto& name : listed.value_or(std::vector<std::string>{})) {
+        std::error_code error;
+        if (!fs::is_regular_file(folder / name, error)) {
+            return std::nullopt;
+        }
+    }
+    Logging::info("The hub cannot be reached (" + *reason + "); using the complete local copy of " + repo.id);
+    return folder;
+}
+
 } // namespace
+
+std::vector<std::string> HubApi::localFilenames(const Repo& repo,
+                                                const std::vector<std::string>& globs) const {
+    const fs::path folder = localRepoLocation(repo);
+    std::error_code error;
+    if (!fs::is_directory(folder, error)) {
+        return {};
+    }
+    std::vector<std::string> names;
+    for (auto& [file, relative] : localFiles(folder)) {
+        if (relative && (globs.empty() || matchesAny(*relative, globs))) {
+            names.push_back(std::move(*relative));
+        }
+    }
+    return names;
+}
+
+fs::path HubApi::localSnapshot(const Repo& repo, const std::vector<std::string>& globs) const {
+    const fs::path folder = localRepoLocation(repo);
+    if (!fs::exists(folder)) {
+        throw EnvironmentError::offlineModeError("Repository not available locally");
+    }
+    const auto files = localFiles(folder);
+    if (files.empty()) {
+        throw EnvironmentError::offlineModeError("No files available locally for this repository");
+    }
+    std::vector<std::pair<fs::path, std::optional<std::string>>> kept;
+    for (const auto& [file, relative] : files) {
+        if (globs.empty() || (relative && matchesAny(*relative, globs))) {
+            kept.emplace_back(file, relative);
+        }
+    }
+    if (kept.empty()) {
+        throw EnvironmentError::offlineModeError(
+            "No files matching the requested patterns are available locally");
+    }
+    const fs::path bookkeeping = metadataFolder(repo);
+    for (const auto& [file, relative] : kept) {
+        const std::string name = file.filename().string();
+        if (!relative) {
+            throw EnvironmentError::offlineModeError("Metadata not available for " + name);
+        }
+        const auto metadata = readDownloadMetadata(bookkeeping / (*relative + ".metadata"));
+        if (!metadata) {
+            throw EnvironmentError::offlineModeError("Metadata not available for " + name);
+        }
+        if (matchesHubPattern(sha256Pattern, metadata->etag) && computeFileHash(file) != metadata->etag) {
+            throw EnvironmentError::fileIntegrityError("Hash mismatch for " + name);
+        }
+    }
+    return folder;
+}
 
 fs::path HubApi::snapshot(const Repo& repo, const std::string& revision,
                           const std::vector<std::string>& globs, const ProgressHandler& progressHandler,
                           std::stop_token stop) const {
     const bool networkUnusable = NetworkMonitor::shared().state().shouldUseOfflineMode();
     if (useOfflineMode.value_or(networkUnusable)) {
-        return offlineSnapshot(*this, repo, globs);
+        return localSnapshot(repo, globs);
     }
+    std::optional<std::vector<std::string>> listed;
     try {
-        return onlineSnapshot(*this, repo, revision, globs, progressHandler, stop);
+        return onlineSnapshot(*this, repo, revision, globs, progressHandler, stop, listed);
     } catch (...) {
         // Whatever a stopped request or transfer reported, the caller asked for the stop.
         throwIfCancelled(stop);
+        // A machine with an interface but no way to the hub still has its complete copies; a caller that
+        // asked for the network explicitly gets the network's answer.
+        if (!useOfflineMode) {
+            if (auto folder = localStandIn(*this, repo, globs, listed, std::current_exception())) {
+                return *folder;
+            }
+        }
         throw;
     }
 }

@@ -69,6 +69,16 @@ std::vector<std::string> HubApiWrapper::getFilenames(const Repo& repo, const std
     return impl.getFilenames(repo.hubRepo(), revision, globs, std::move(stop));
 }
 
+std::filesystem::path HubApiWrapper::localSnapshot(const Repo& repo,
+                                                   const std::vector<std::string>& globs) const {
+    return impl.localSnapshot(repo.hubRepo(), globs);
+}
+
+std::vector<std::string> HubApiWrapper::localFilenames(const Repo& repo,
+                                                       const std::vector<std::string>& globs) const {
+    return impl.localFilenames(repo.hubRepo(), globs);
+}
+
 std::filesystem::path HubApiWrapper::localRepoLocation(const Repo& repo) const {
     return impl.localRepoLocation(repo.hubRepo());
 }

@@ -63,6 +63,13 @@ public:
     std::vector<std::string> getFilenames(const Repo& repo, const std::string& revision,
                                           const std::vector<std::string>& globs, std::stop_token stop = {}) const;
 
+    /// The client's offline check (see HubApi::localSnapshot): the repository folder when the mirror can
+    /// stand in for the repository's matching files, else the client's EnvironmentError. Never sends.
+    std::filesystem::path localSnapshot(const Repo& repo, const std::vector<std::string>& globs) const;
+
+    /// The matching file paths the mirror holds for the repository; never sends.
+    std::vector<std::string> localFilenames(const Repo& repo, const std::vector<std::string>& globs) const;
+
     /// downloadBase/<kind>/<owner>/<name>, without touching the disk or the network.
     std::filesystem::path localRepoLocation(const Repo& repo) const;
 

@@ -20,6 +20,12 @@ HubClientError HubClientError::downloadError(std::string text) {
     return {Kind::downloadError, "Download failed: " + text, text};
 }
 
+HubClientError HubClientError::downloadError(const net::UrlError& error) {
+    HubClientError result = downloadError(std::string(error.what()));
+    result.urlErrorCode_ = error.code();
+    return result;
+}
+
 HubClientError HubClientError::fileNotFound(std::string text) {
     return {Kind::fileNotFound, "File not found: " + text, text};
 }

@@ -32,6 +32,8 @@ public:
     static HubClientError httpStatusCode(int code);
     static HubClientError jsonSerialization(std::filesystem::path fileURL, std::string message);
     static HubClientError downloadError(std::string text);
+    /// A transfer that failed in transport: described by the URL error, whose code it carries.
+    static HubClientError downloadError(const net::UrlError& error);
     static HubClientError fileNotFound(std::string text);
     /// Carries the URL error's code and description.
     static HubClientError networkError(const net::UrlError& error);
@@ -53,7 +55,7 @@ public:
     const std::string& payload() const { return payload_; }
     /// The file of `jsonSerialization`.
     const std::filesystem::path& fileURL() const { return fileURL_; }
-    /// The code of the URL error a `networkError` carries, when it carries one.
+    /// The code of the URL error a `networkError` or `downloadError` carries, when it carries one.
     std::optional<net::UrlError::Code> urlErrorCode() const { return urlErrorCode_; }
 
 private:
