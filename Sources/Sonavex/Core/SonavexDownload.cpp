@@ -1,14 +1,14 @@
 // Model discovery and download: the device's recommended models, the repository's support file and
 // available variants, and fetching one variant's folder into the local mirror.
 
-#include "Sonavex/Core/Sonavex.h"
-
 #include "OrvaneCore/Errors/ErrorDescription.h"
 #include "OrvaneCore/Extensions/ArrayExtensions.h"
 #include "OrvaneCore/External/Hub/Client/HubApiWrapper.h"
 #include "OrvaneCore/External/Hub/Client/HubClientError.h"
+#include "OrvaneCore/External/Hub/Client/HubUnreachable.h"
 #include "OrvaneCore/System/ProcessInfo.h"
 #include "Sonavex/Core/Constants.h"
+#include "Sonavex/Core/Sonavex.h"
 #include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Sonavex/Utilities/Logging/Logging.h"
 #include "Sonavex/Utilities/Models/CheckpointSource.h"
@@ -42,6 +42,34 @@ std::vector<std::string> topFolders(const std::vector<std::string>& names) {
 // Whether the listing holds a model of this runtime (its description file) inside `folder`.
 bool holdsRuntimeModels(const std::vector<std::string>& names, const std::string& folder) {
     return !orvane::matching(names, folder + "/*/model.json").empty();
+}
+
+// The variant's folder from the mirror alone, when it is complete there: a folder of this runtime's
+// three models whose files all have their download records, or a finished conversion of its checkpoint.
+std::optional<std::filesystem::path> completeLocalVariant(const orvane::HubApiWrapper& hub, const Repo& repo,
+                                                          const std::string& variant,
+                                                          const std::optional<CheckpointSource>& source) {
+    std::string pattern = "*" + variant + "/*";
+    auto folders = topFolders(hub.localFilenames(repo, {pattern}));
+    if (folders.size() > 1) {
+        pattern = "*openai*" + variant + "/*";
+        folders = topFolders(hub.localFilenames(repo, {pattern}));
+    }
+    const auto base = hub.localRepoLocation(repo);
+    if (folders.size() == 1 && CheckpointSource::holdsConvertedModels(base / folders.front())) {
+        try {
+            return hub.localSnapshot(repo, {pattern}) / folders.front();
+        } catch (const std::exception& error) {
+            Logging::debug("The local copy of " + folders.front() + " cannot stand in: " + error.what());
+        }
+    }
+    // A conversion writes no download records: a folder with some is a download, complete or not.
+    std::error_code error;
+    if (source && CheckpointSource::holdsConvertedModels(base / source->modelName) &&
+        !std::filesystem::exists(hub.impl.metadataFolder(repo.hubRepo()) / source->modelName, error)) {
+        return base / source->modelName;
+    }
+    return std::nullopt;
 }
 
 std::string readFile(const std::filesystem::path& path) {
@@ -155,14 +183,24 @@ std::filesystem::path Sonavex::download(const std::string& variant,
             names = list();
             folders = topFolders(names);
         }
+        const auto unavailable = [&] {
+            return std::string(folders.size() > 1 ? "Multiple" : "No") + " models found matching " +
+                   inQuotes(pattern) + " in " + repoText(repoReference);
+        };
         if (source && !(folders.size() == 1 && holdsRuntimeModels(names, folders.front()))) {
-            return source->build(hub, hub.localRepoLocation(repoReference) / source->modelName, progressCallback,
-                                 stop);
+            try {
+                return source->build(hub, hub.localRepoLocation(repoReference) / source->modelName,
+                                     progressCallback, stop);
+            } catch (const WhisperError& error) {
+                if (error.kind() != WhisperError::Kind::modelsUnavailable) {
+                    throw;
+                }
+                // Neither the repository nor the checkpoint has it: say both.
+                throw WhisperError::modelsUnavailable(unavailable() + ". " + error.message());
+            }
         }
         if (folders.size() != 1) {
-            throw WhisperError::modelsUnavailable(std::string(folders.empty() ? "No" : "Multiple") +
-                                                  " models found matching " + inQuotes(pattern) + " in " +
-                                                  repoText(repoReference));
+            throw WhisperError::modelsUnavailable(unavailable());
         }
         Logging::debug("Downloading model " + folders.front() + "...");
         const auto local = hub.snapshot(
@@ -179,6 +217,14 @@ std::filesystem::path Sonavex::download(const std::string& variant,
         return local / folders.front();
     } catch (...) {
         Logging::debug(orvane::describeCurrentException());
+        // A model set up before still works when the hub cannot be reached.
+        if (const auto reason = orvane::hubUnreachableReason(std::current_exception())) {
+            if (auto folder = completeLocalVariant(hub, repoReference, variant, source)) {
+                Logging::info("The hub cannot be reached (" + *reason +
+                              "); using the complete local copy of " + variant + " at " + folder->string());
+                return *folder;
+            }
+        }
         throw;
     }
 }

@@ -24,6 +24,15 @@ TEST_F(FacadeTest, ModelsDownloadPrintsTheFolder) {
     EXPECT_EQ(outcome.output, R"x({"error":"modelsUnavailable","message":"No models found matching )x"
                               R"x(\"*nothing/*\" in someone/models (models)"})x"
                               "\n");
+    // A known variant the repository lacks and whose checkpoint the hub does not have either.
+    outcome = runSonavex("models download small --repo someone/models --endpoint " + hub.endpoint() +
+                         " --download-base " + shellQuoted(base.string()));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.output,
+              R"x({"error":"modelsUnavailable","message":"No models found matching )x"
+              R"x(\"*small/*\" in someone/models (models). The public checkpoint openai/whisper-small )x"
+              R"x(could not be fetched: File not found: main"})x"
+              "\n");
     EXPECT_EQ(runSonavex("models download tiny").status, 2);
 }
 

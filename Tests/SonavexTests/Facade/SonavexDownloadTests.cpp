@@ -1,8 +1,7 @@
-#include "SonavexTests/Facade/FacadeFixture.h"
-
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Sonavex/Utilities/Models/CheckpointSource.h"
+#include "SonavexTests/Facade/FacadeFixture.h"
 
 using namespace facadetest;
 using sonavex::Sonavex;
@@ -76,6 +75,28 @@ TEST_F(DownloadTest, UnknownOrAmbiguousNamesFailWithTheirPattern) {
               "Model not found. Please check the model or repo name and try again.\nError: No models found "
               "matching \"*missing/*\" in " +
                   kRepoText);
+}
+
+// With the hub out of reach a variant fetched before is used when every file has its download record;
+// one that lost a record, or a variant never fetched, fails with the hub's error.
+TEST_F(DownloadTest, AFetchedVariantStandsInForAnUnreachableHub) {
+    copyModels(served() / "openai_whisper-tiny");
+    hub.addRepository(kRepo, served());
+    const fs::path folder = download("tiny");
+    const auto offline = [&](const std::string& variant) {
+        return Sonavex::download(variant, temporary / "mirror", false, kRepo, std::nullopt,
+                                 "http://hub.invalid/", {});
+    };
+    {
+        LogCapture log(orvane::Logging::LogLevel::info);
+        EXPECT_EQ(offline("tiny"), folder);
+        EXPECT_EQ(log.linesStartingWith("The hub cannot be reached (").size(), 1u);
+    }
+    const std::string hubError = "Download failed: A server with the specified hostname could not be found.";
+    EXPECT_EQ(errorOf([&] { offline("custom-variant"); }), hubError);
+    fs::remove(mirror() /
+               ".cache/huggingface/download/openai_whisper-tiny/TextDecoder.mlmodelc/model.json.metadata");
+    EXPECT_EQ(errorOf([&] { offline("tiny"); }), hubError);
 }
 
 // The support file decides the recommendation; two of them: the first listed; none or an unreachable
@@ -153,10 +174,19 @@ TEST_F(DownloadTest, AKnownVariantIsBuiltFromItsCheckpointWhenTheRepositoryHasNo
     EXPECT_DOUBLE_EQ(fractions.back(), 1.0);
     const size_t checkpointRequests = requestsFor("whisper-tiny");
 
+    // One copy is kept: the checkpoint's weights go, their download records stay.
+    const fs::path checkpoint = temporary / "mirror" / "models" / "openai" / "whisper-tiny";
+    EXPECT_FALSE(fs::exists(checkpoint / "model.safetensors"));
+    EXPECT_TRUE(fs::exists(checkpoint / ".cache/huggingface/download/model.safetensors.metadata"));
+    EXPECT_TRUE(fs::exists(checkpoint / "config.json"));
+
     fractions.clear();
     EXPECT_EQ(download("tiny", record), folder);
     EXPECT_EQ(requestsFor("whisper-tiny"), checkpointRequests);
     EXPECT_EQ(fractions, std::vector<double>{1.0});
+    EXPECT_EQ(Sonavex::download("tiny", temporary / "mirror", false, kRepo, std::nullopt,
+                                "http://hub.invalid/", {}),
+              folder);
 
     // A repository folder of another runtime's files does not count either; an unknown name still fails.
     testsupport::writeFile(served() / "openai_whisper-base" / "AudioEncoder.mlmodelc" / "coremldata.bin", "x");

@@ -69,3 +69,40 @@ TEST_F(DefaultSpeechEngineTest, DownloadsLoadsAndTranscribesThenRefetchesADamage
     EXPECT_GT(modelRequests(), before);
     EXPECT_NE(testsupport::readFile(cached / "AudioEncoder.mlmodelc/model.json"), "{ damaged");
 }
+
+// A model set up the day before transcribes with no way to the hub: the hub stopped, or a host that never
+// resolves (through velmoractl as a user runs it); a model never set up still fails with the hub's error.
+TEST_F(DefaultSpeechEngineTest, AModelSetUpBeforeTranscribesWithoutTheHub) {
+    const Transcriber setUp("tiny", nullptr,
+                            velmora::EngineAccess{velmora::defaultSpeechEngine(), hub.endpoint()});
+    std::string stopped;
+    {
+        testsupport::FakeHub gone;
+        stopped = gone.endpoint();
+    }
+    const auto samples = transcriptiontest::burstTrack(16000 * 4, {{16000, 32000}});
+    audiotest::writeAudioFile(home.path() / "mic.m4a", audiotest::FileKind::m4aAac, 16000, {samples});
+    const velmora::EngineAccess offline{velmora::defaultSpeechEngine(), stopped};
+    {
+        transcriptiontest::CapturedOutput output;
+        EXPECT_NO_THROW(
+            Transcriber("tiny", nullptr, offline).transcribe((home.path() / "mic.m4a").string(), 0.02f));
+    }
+    EXPECT_TRUE(fs::exists(Transcriber::cachedVariantFolder("tiny") / "TextDecoder.mlmodelc/model.json"));
+    try {
+        Transcriber("base", nullptr, offline);
+        ADD_FAILURE() << "a model never set up loaded";
+    } catch (const std::exception& error) {
+        EXPECT_EQ(std::string(error.what()), "Download failed: Could not connect to the server.");
+    }
+
+    std::string output;
+    EXPECT_EQ(testsupport::runCommand(testsupport::shellQuoted(testsupport::toolPath("velmoractl").string()) +
+                                          " transcribe " +
+                                          testsupport::shellQuoted((home.path() / "mic.m4a").string()) +
+                                          " --model tiny --endpoint http://hub.invalid/ 2>/dev/null",
+                                      &output),
+              0)
+        << output;
+    EXPECT_NE(output.find("  [debug] マージ後チャンク数: 1"), std::string::npos) << output;
+}

@@ -276,7 +276,7 @@ const std::vector<std::string>& CheckpointConverter::checkpointPatterns() {
     static const std::vector<std::string> patterns = [] {
         std::vector<std::string> all = copiedFileNames();
         all.insert(all.end(), {CheckpointWeights::kSingleFileName, CheckpointWeights::kIndexFileName,
-                               "model-*-of-*.safetensors"});
+                               CheckpointWeights::kShardPattern});
         return all;
     }();
     return patterns;

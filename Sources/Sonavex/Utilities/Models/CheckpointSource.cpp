@@ -1,9 +1,13 @@
 #include "Sonavex/Utilities/Models/CheckpointSource.h"
 
+#include "OrvaneCore/Errors/CancellationError.h"
+#include "OrvaneCore/Errors/ErrorDescription.h"
 #include "OrvaneCore/Extensions/ArrayExtensions.h"
 #include "Sonavex/Core/Constants.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Sonavex/Utilities/Logging/Logging.h"
 #include "Sonavex/Utilities/Models/CheckpointConverter.h"
+#include "Sonavex/Utilities/Models/CheckpointWeights.h"
 
 #include <cmath>
 #include <regex>
@@ -24,6 +28,21 @@ std::vector<std::string> knownModelsMatching(const std::string& pattern) {
         }
     }
     return matched;
+}
+
+// The converted folder holds all the engine needs: the checkpoint's weights would only take the same
+// space again. Their download records stay; a later snapshot finds the files missing and fetches them.
+void removeWeights(const orvane::HubApiWrapper& hub, const orvane::HubApiWrapper::Repo& repo) {
+    const auto folder = hub.localRepoLocation(repo);
+    for (const auto& name :
+         hub.localFilenames(repo, {CheckpointWeights::kSingleFileName, CheckpointWeights::kShardPattern})) {
+        std::error_code error;
+        std::filesystem::remove(folder / name, error);
+        if (error) {
+            Logging::error("Could not remove the checkpoint file " + (folder / name).string() + ": " +
+                           error.message());
+        }
+    }
 }
 
 } // namespace
@@ -86,12 +105,21 @@ std::filesystem::path CheckpointSource::build(const orvane::HubApiWrapper& hub, 
         return folder;
     }
     Logging::info("Building model " + modelName + " from checkpoint " + checkpointRepo);
-    const auto checkpoint = hub.snapshot(
-        orvane::HubApiWrapper::Repo(checkpointRepo), "main", CheckpointConverter::checkpointPatterns(),
-        [&](const orvane::Progress& download) {
-            report(int64_t(std::floor(download.fractionCompleted() * downloadShare)));
-        },
-        stop);
+    const orvane::HubApiWrapper::Repo repo(checkpointRepo);
+    std::filesystem::path checkpoint;
+    try {
+        checkpoint = hub.snapshot(
+            repo, "main", CheckpointConverter::checkpointPatterns(),
+            [&](const orvane::Progress& download) {
+                report(int64_t(std::floor(download.fractionCompleted() * downloadShare)));
+            },
+            stop);
+    } catch (const orvane::CancellationError&) {
+        throw;
+    } catch (...) {
+        throw WhisperError::modelsUnavailable("The public checkpoint " + checkpointRepo +
+                                              " could not be fetched: " + orvane::describeCurrentException());
+    }
     report(downloadShare);
     // The converter builds into an empty folder; what lies there is an interrupted earlier build.
     std::filesystem::remove_all(folder);
@@ -102,6 +130,7 @@ std::filesystem::path CheckpointSource::build(const orvane::HubApiWrapper& hub, 
                                      Logging::debug("Writing " + model + " of " + modelName);
                                      report(downloadShare + written++ * (100 - downloadShare) / 3);
                                  });
+    removeWeights(hub, repo);
     report(100);
     return folder;
 }

@@ -31,8 +31,10 @@ struct CheckpointSource {
     static bool holdsConvertedModels(const std::filesystem::path& folder);
 
     /// Brings the checkpoint into `hub`'s mirror and converts it into `folder` (an earlier complete
-    /// conversion there is kept as it is; an incomplete one is replaced). `progress` gets one object whose
-    /// fraction runs to 0.9 over the download and to 1 over the conversion. Throws the hub's errors and
+    /// conversion there is kept as it is; an incomplete one is replaced), then removes the checkpoint's
+    /// weight files from the mirror. `progress` gets one object whose fraction runs to 0.9 over the
+    /// download and to 1 over the conversion. A checkpoint that cannot be fetched throws
+    /// WhisperError::modelsUnavailable naming it and the hub's reason; a failed conversion throws
     /// CheckpointConversionError.
     std::filesystem::path build(const orvane::HubApiWrapper& hub, const std::filesystem::path& folder,
                                 const std::function<void(const orvane::Progress&)>& progress,

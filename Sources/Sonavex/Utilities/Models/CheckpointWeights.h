@@ -17,6 +17,8 @@ class CheckpointWeights {
 public:
     static constexpr const char* kSingleFileName = "model.safetensors";
     static constexpr const char* kIndexFileName = "model.safetensors.index.json";
+    /// The hub file pattern of the shards.
+    static constexpr const char* kShardPattern = "model-*-of-*.safetensors";
 
     /// Opens the single file when present, else the index and its shards. Throws CheckpointConversionError.
     static CheckpointWeights open(const std::filesystem::path& folder);
