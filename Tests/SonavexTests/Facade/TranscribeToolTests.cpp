@@ -1,7 +1,6 @@
+#include "Sonavex/Utilities/Formats/JsonCoding.h"
 #include "SonavexTests/Facade/FacadeFixture.h"
 #include "SonavexTests/ToolRunner.h"
-
-#include "Sonavex/Utilities/Formats/JsonCoding.h"
 #include "Support/SpokenAudio.h"
 #include "Support/TestAudioFile.h"
 
@@ -151,7 +150,54 @@ TEST_F(TranscribeToolTest, StreamedFileFromADownloadedVariant) {
     EXPECT_LT(pieces[0]["seekTime"].get<double>(), pieces[1]["seekTime"].get<double>());
     EXPECT_EQ(results[0]["url"][1], "file://" + (out / "long-1.json").string());
     EXPECT_TRUE(fs::exists(out / "long.json"));
-    EXPECT_TRUE(fs::exists(temporary / "mirror/models/someone/models/openai_whisper-tiny/TextDecoder.mlmodelc"));
+    EXPECT_TRUE(
+        fs::exists(temporary / "mirror/models/someone/models/openai_whisper-tiny/TextDecoder.mlmodelc"));
+}
+
+// A model set up from the hub transcribes when the hub is gone (stopped, or a host that never resolves),
+// saying so once; a model never set up still fails with the hub's error. A model folder without its
+// tokenizer names the folder and the file, with the hub's reason for the download that was tried.
+TEST_F(TranscribeToolTest, AModelSetUpBeforeWorksWithoutTheHub) {
+    copyModels(temporary / "served" / "openai_whisper-tiny");
+    auto setUp = std::make_unique<testsupport::FakeHub>();
+    setUp->addRepository("someone/models", temporary / "served");
+    const std::string endpoint = setUp->endpoint();
+    const auto transcribe = [&](const std::string& variant, const std::string& from) {
+        ToolOutcome outcome;
+        outcome.status = testsupport::runCommand(
+            shellQuoted(testsupport::toolPath("sonavex").string()) + " transcribe --log info " +
+                input("speech.wav") + " --model " + variant + " --repo someone/models --download-base " +
+                input("mirror") + " --endpoint " + from + " --options '{\"sampleLength\": 4}' 2>" +
+                input("log.txt"),
+            &outcome.output);
+        return outcome;
+    };
+    ASSERT_EQ(transcribe("tiny", endpoint).status, 0);
+    setUp.reset();
+    for (const std::string& unreachable : {endpoint, std::string("http://hub.invalid/")}) {
+        const auto outcome = transcribe("tiny", unreachable);
+        EXPECT_EQ(outcome.status, 0) << unreachable << outcome.output;
+        EXPECT_EQ(outcomeLines(outcome.output).size(), 1u);
+        const std::string log = testsupport::readFile(temporary / "log.txt");
+        const auto said = log.find("The hub cannot be reached (");
+        EXPECT_NE(said, std::string::npos) << log;
+        EXPECT_EQ(log.find("The hub cannot be reached (", said + 1), std::string::npos) << log;
+    }
+    const auto never = transcribe("base", endpoint);
+    EXPECT_EQ(never.status, 1);
+    EXPECT_NE(never.output.find("Download failed: Could not connect to the server."), std::string::npos)
+        << never.output;
+
+    const fs::path bare = copyModels(temporary / "bare");
+    fs::remove(bare / "tokenizer.json");
+    environment.set("HF_ENDPOINT", "http://hub.invalid/");
+    const auto outcome = runSonavex("transcribe " + input("speech.wav") + " --model-folder " + input("bare"));
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(Json::parse(outcome.output)["message"],
+              "No tokenizer.json in " + bare.string() +
+                  "; downloading openai/whisper-tiny from the hub failed: Download failed: A server with the "
+                  "specified hostname could not be found.")
+        << outcome.output;
 }
 
 // The first window's language from an audio file or a sample file; an English-only model refuses.

@@ -1,10 +1,9 @@
-#include <gtest/gtest.h>
-
-#include "OrvaneCore/External/Hub/Client/HubClientError.h"
+#include "OrvaneCore/External/Hub/Client/HubApi.h"
 #include "Platform/ML/Model/Model.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Models/ModelSupportConfig.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizerWrapper.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Sonavex/Utilities/Models/CheckpointConverter.h"
 #include "Sonavex/Utilities/Models/ModelUtilities.h"
 #include "SonavexTests/CheckpointFixture.h"
@@ -13,6 +12,8 @@
 #include "Support/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
+
+#include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 using sonavex::ModelUtilities;
@@ -143,9 +144,31 @@ TEST_F(TokenizerSearchTest, BrokenLocalFilesAreLoggedAndTheHubAsked) {
     EXPECT_EQ(*(errorLine + 1), "Downloading tokenizer from Hub at file://" + mirror.string());
     EXPECT_EQ(tokenizer->specialTokens().endToken, 50257);
 
-    // Nothing local, nothing on the hub: the hub's error reaches the caller.
-    EXPECT_THROW(ModelUtilities::loadTokenizer(ModelVariant::small, temporary / "other"),
-                 orvane::Hub::HubClientError);
+    // Nothing local, nothing on the hub: the folder, the file and the hub's answer; a damaged local file
+    // is named with its fault; offline the hub is not asked, so it has nothing to add.
+    const auto failure = [](const std::function<void()>& load) {
+        try {
+            load();
+        } catch (const sonavex::WhisperError& error) {
+            EXPECT_EQ(error.kind(), sonavex::WhisperError::Kind::tokenizerUnavailable);
+            return error.message();
+        }
+        return std::string("no WhisperError");
+    };
+    const std::string other = (temporary / "other").string();
+    EXPECT_EQ(failure([&] { ModelUtilities::loadTokenizer(ModelVariant::small, temporary / "other"); }),
+              "No tokenizer.json in " + other +
+                  "; downloading openai/whisper-small from the hub failed: File not found: main");
+    EXPECT_EQ(failure([&] {
+                  ModelUtilities::loadTokenizer(ModelVariant::small, std::nullopt, {broken});
+              }).rfind("The tokenizer in " + broken.string() + " cannot be loaded: ", 0),
+              0u);
+    net::NetworkPath unusable;
+    unusable.satisfied = false;
+    orvane::HubApi::NetworkMonitor::shared().injectPathForTesting(unusable);
+    EXPECT_EQ(failure([&] { ModelUtilities::loadTokenizer(ModelVariant::small, temporary / "other"); }),
+              "No tokenizer.json in " + other);
+    orvane::HubApi::NetworkMonitor::shared().injectPathForTesting(net::NetworkPath{});
 }
 
 // A public-layout checkpoint of the tiny size (shallow, real widths) becomes a folder from which the

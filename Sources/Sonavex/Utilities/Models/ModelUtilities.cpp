@@ -1,5 +1,6 @@
 #include "Sonavex/Utilities/Models/ModelUtilities.h"
 
+#include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/Extensions/StringExtensions.h"
 #include "OrvaneCore/External/Hub/Client/HubApiWrapper.h"
 #include "OrvaneCore/Logging/Logging.h"
@@ -7,6 +8,7 @@
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Core/Models/ModelSupportConfig.h"
 #include "Sonavex/Core/Tokenizer/WhisperTokenizerWrapper.h"
+#include "Sonavex/Utilities/Errors/WhisperError.h"
 
 #include <algorithm>
 #include <set>
@@ -46,8 +48,13 @@ std::shared_ptr<WhisperTokenizer> ModelUtilities::loadTokenizer(ModelVariant var
             break;
         }
     }
+    // What went wrong locally, for the error when the hub cannot help either.
+    std::string localFailure;
     if (!localFolder) {
         Logging::debug("No tokenizer found in any local search paths");
+        const fs::path expected = !additionalSearchPaths.empty() ? additionalSearchPaths.front()
+                                                                 : tokenizerFolder.value_or(localRepo);
+        localFailure = "No tokenizer.json in " + expected.string();
     } else {
         Logging::debug("Loading tokenizer from " + localFolder->string());
         try {
@@ -55,11 +62,26 @@ std::shared_ptr<WhisperTokenizer> ModelUtilities::loadTokenizer(ModelVariant var
                 orvane::AutoTokenizerWrapper::fromModelFolder(*localFolder, hubApi, true), *localFolder);
         } catch (const std::exception& error) {
             Logging::debug(std::string("Error loading local tokenizer: ") + error.what());
+            localFailure = "The tokenizer in " + localFolder->string() + " cannot be loaded: " + error.what();
         }
     }
     Logging::debug("Downloading tokenizer from Hub at file://" + localRepo.string());
-    return std::make_shared<WhisperTokenizerWrapper>(
-        orvane::AutoTokenizerWrapper::fromPretrained(repoName, hubApi, true, stop), localRepo);
+    try {
+        return std::make_shared<WhisperTokenizerWrapper>(
+            orvane::AutoTokenizerWrapper::fromPretrained(repoName, hubApi, true, stop), localRepo);
+    } catch (const orvane::CancellationError&) {
+        throw;
+    } catch (const orvane::HubApi::EnvironmentError& error) {
+        // Offline nothing was asked of the hub, so the local failure is the whole story.
+        if (error.kind() == orvane::HubApi::EnvironmentError::Kind::offlineModeError) {
+            throw WhisperError::tokenizerUnavailable(localFailure);
+        }
+        throw WhisperError::tokenizerUnavailable(localFailure + "; downloading " + repoName +
+                                                 " from the hub failed: " + error.what());
+    } catch (const std::exception& error) {
+        throw WhisperError::tokenizerUnavailable(localFailure + "; downloading " + repoName +
+                                                 " from the hub failed: " + error.what());
+    }
 }
 
 ModelVariant ModelUtilities::detectVariant(int64_t logitsDim, int64_t encoderDim) {

@@ -26,7 +26,10 @@ public:
     /// Looks for "tokenizer.json" in the hub mirror of "openai/whisper-<size>" (based on `tokenizerFolder`,
     /// else the hub's default base), then in `tokenizerFolder`, then in each additional path, logging each
     /// look at debug level; loads the first found, and downloads the repository when none is found or the
-    /// local files fail to load. Throws only the download's errors.
+    /// local files fail to load. When the download fails too: WhisperError::tokenizerUnavailable naming the
+    /// folder looked in (the first additional path, else `tokenizerFolder`, else the mirror) and what was
+    /// wrong there, followed by the hub's reason when the hub was asked (not when offline). A stop request
+    /// throws CancellationError.
     static std::shared_ptr<WhisperTokenizer> loadTokenizer(
         ModelVariant variant, const std::optional<std::filesystem::path>& tokenizerFolder = std::nullopt,
         const std::vector<std::filesystem::path>& additionalSearchPaths = {}, bool useBackgroundSession = false,
