@@ -13,7 +13,7 @@
 #include "Platform/ML/Whisper/AudioEncoderModel.h"
 #include "Platform/ML/Values/DictionaryFeatureProvider.h"
 #include "Platform/ML/Kernels/Attention/Attention.h"
-#include "Platform/ML/Kernels/Packed/AmxGemm.h"
+#include "Platform/ML/Kernels/Packed/BfloatRoad.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 #include "Platform/ML/Whisper/MelSpectrogramModel.h"
 #include "Platform/ML/Model/Model.h"
@@ -46,13 +46,14 @@ void BM_AudioEncoderWindow(benchmark::State& state) {
 
     auto& profile = ml::AudioEncoderModel::threadProfile();
     model->predict(input); // warm: first-touch of scratch memory and the pool
-    const bool tiles = units != ml::ComputeUnits::cpuOnly && ml::kernels::amxAvailable();
-    const Peak peakBefore = measuredPeak(tiles);
+    const ml::kernels::BfloatRoad road =
+        units == ml::ComputeUnits::cpuOnly ? ml::kernels::BfloatRoad::none : ml::kernels::bestBfloatRoad();
+    const Peak peakBefore = measuredPeak(road);
     profile = {};
     const double cpuStart = processCpuSeconds();
     timePredictions(state, *model, input);
     const double cpuSeconds = (processCpuSeconds() - cpuStart) / double(state.iterations());
-    const Peak peakAfter = measuredPeak(tiles);
+    const Peak peakAfter = measuredPeak(road);
     const double peak = std::max(peakBefore.gflops, peakAfter.gflops);
     const double corePeak = std::max(peakBefore.gflopsPerCore, peakAfter.gflopsPerCore);
     const double total = profile.products + profile.attention + profile.other;
@@ -69,7 +70,8 @@ void BM_AudioEncoderWindow(benchmark::State& state) {
     state.counters["other%"] = 100.0 * profile.other / total;
     state.SetLabel(preset.name + ", " + orvane::description(units) + ", " +
                    std::to_string(ml::kernels::ThreadPool::shared().threadCount()) + " threads" +
-                   (tiles ? " (bfloat16 tiles)" : " (float32)"));
+                   (road == ml::kernels::BfloatRoad::none ? std::string(" (float32)")
+                                                          : " (bfloat16, " + std::string(bfloatRoadName(road)) + ")"));
 }
 
 double threadCpuSeconds() {
@@ -79,20 +81,12 @@ double threadCpuSeconds() {
 }
 
 // One core's peak: the peak loop on the calling thread alone, in GFLOP per CPU second of that thread.
-double onePeakPerCpuSecond(bool tiles) {
-    const bool wide = __builtin_cpu_supports("avx512f");
-    const int64_t rounds = tiles ? 1 << 16 : 1 << 22;
-    const double flopsPerRound = tiles ? 4.0 * 16 * 16 * 32 * 2 : wide ? 16.0 * 16 * 2 : 12.0 * 8 * 2;
+double onePeakPerCpuSecond(ml::kernels::BfloatRoad road) {
     float sink = 0;
     const double cpuStart = threadCpuSeconds();
-    if (tiles)
-        tileLoop(rounds, &sink);
-    else if (wide)
-        fmaLoopAvx512(rounds, &sink);
-    else
-        fmaLoopAvx2(rounds, &sink);
+    const double flops = peakLoop(road, peakRounds(road), &sink);
     benchmark::DoNotOptimize(sink);
-    return double(rounds) * flopsPerRound * 1e-9 / (threadCpuSeconds() - cpuStart);
+    return flops * 1e-9 / (threadCpuSeconds() - cpuStart);
 }
 
 // The encoder's self-attention (queries = keys = 1500, head size 64) for a few heads on one thread:
@@ -100,7 +94,7 @@ double onePeakPerCpuSecond(bool tiles) {
 void BM_EncoderAttentionOneThread(benchmark::State& state) {
     const size_t tokens = size_t(state.range(0)), headSize = size_t(state.range(1)), heads = size_t(state.range(2));
     const bool reduced = state.range(3) != 0;
-    const bool tiles = reduced && ml::kernels::amxAvailable();
+    const ml::kernels::BfloatRoad road = reduced ? ml::kernels::bestBfloatRoad() : ml::kernels::BfloatRoad::none;
     const size_t width = heads * headSize;
     std::mt19937 random(5);
     std::uniform_real_distribution<float> value(-1.0f, 1.0f);
@@ -125,20 +119,21 @@ void BM_EncoderAttentionOneThread(benchmark::State& state) {
         });
     };
     once();
-    const double peakBefore = onePeakPerCpuSecond(tiles);
+    const double peakBefore = onePeakPerCpuSecond(road);
     cpuSeconds = 0;
     for (auto _ : state) {
         once();
         benchmark::DoNotOptimize(out.data());
     }
     cpuSeconds /= double(state.iterations());
-    const double peak = std::max(peakBefore, onePeakPerCpuSecond(tiles));
+    const double peak = std::max(peakBefore, onePeakPerCpuSecond(road));
     const double gflop = 4.0 * double(tokens) * double(tokens) * double(width) * 1e-9;
     state.counters["GFLOP per CPU s"] = gflop / cpuSeconds;
     state.counters["core peak"] = peak;
     state.counters["of core peak%"] = 100.0 * gflop / cpuSeconds / peak;
     state.SetLabel(cpuModelName() + ", " + std::to_string(heads) + " heads, one thread" +
-                   (tiles ? " (bfloat16 tiles)" : " (float32)"));
+                   (road == ml::kernels::BfloatRoad::none ? std::string(" (float32)")
+                                                          : " (bfloat16, " + std::string(bfloatRoadName(road)) + ")"));
 }
 
 // The models a turbo-sized transcription holds, and one window through them (up to the first token).

@@ -5,6 +5,7 @@
 #include "Platform/ML/Model/ComputeUnits.h"
 #include "Platform/ML/Values/FeatureProvider.h"
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
+#include "Platform/ML/Kernels/Packed/BfloatRoad.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 #include "Platform/ML/Model/Model.h"
 #include "Platform/ML/Files/ModelWriter.h"
@@ -105,6 +106,24 @@ __attribute__((target("avx2,fma"))) inline void fmaLoopAvx2(int64_t rounds, floa
     *sink = lanes[0];
 }
 
+// The same with bfloat16 pair dot products (vdpbf16ps: 32 multiply-adds a vector).
+__attribute__((target("avx512f,avx512bf16"))) inline void dotLoopBfloat16(int64_t rounds, float* sink) {
+    __m512 acc[16];
+    for (int i = 0; i < 16; ++i)
+        acc[i] = _mm512_set1_ps(float(i) * 1e-3f);
+    const __m512bh x = (__m512bh)_mm512_set1_epi32(0x3F7F3F7F), y = (__m512bh)_mm512_set1_epi32(0x33D633D6);
+    for (int64_t r = 0; r < rounds; ++r) {
+#pragma GCC unroll 16
+        for (int i = 0; i < 16; ++i)
+            acc[i] = _mm512_dpbf16_ps(acc[i], x, y);
+    }
+    for (int i = 1; i < 16; ++i)
+        acc[0] = _mm512_add_ps(acc[0], acc[i]);
+    float lanes[16];
+    _mm512_storeu_ps(lanes, acc[0]);
+    *sink = lanes[0];
+}
+
 // Four independent result tiles of bfloat16 products (16 x 16 x 32 multiply-adds each).
 struct TileLoopConfig {
     uint8_t palette = 1, startRow = 0, reserved[14] = {};
@@ -139,35 +158,54 @@ __attribute__((target("amx-tile,amx-bf16"))) inline void tileLoop(int64_t rounds
     *sink = result[0];
 }
 
-/// The machine's peak right now, on every pool thread at once: the float32 fused multiply-add peak, or
-/// (tiles) the bfloat16 matrix-tile peak. Measured in the same run as the figure it is compared with, as
-/// the machine may be shared: in GFLOP per second of wall time and per second of CPU time (one core's
-/// peak, whatever share of the machine the loop got).
+/// The peak loop of a bfloat16 road (`none`: the float32 fused multiply-add) on the calling thread:
+/// `rounds` rounds of it, returning the floating-point operations done.
+inline double peakLoop(ml::kernels::BfloatRoad road, int64_t rounds, float* sink) {
+    using ml::kernels::BfloatRoad;
+    const bool wide = __builtin_cpu_supports("avx512f");
+    if (road == BfloatRoad::tiles) {
+        tileLoop(rounds, sink);
+        return double(rounds) * 4.0 * 16 * 16 * 32 * 2;
+    }
+    if (road == BfloatRoad::vectors) {
+        dotLoopBfloat16(rounds, sink);
+        return double(rounds) * 16.0 * 16 * 4;
+    }
+    if (wide) {
+        fmaLoopAvx512(rounds, sink);
+        return double(rounds) * 16.0 * 16 * 2;
+    }
+    fmaLoopAvx2(rounds, sink);
+    return double(rounds) * 12.0 * 8 * 2;
+}
+
+/// Rounds of peakLoop that take a few milliseconds.
+inline int64_t peakRounds(ml::kernels::BfloatRoad road) {
+    return road == ml::kernels::BfloatRoad::tiles ? 1 << 16 : 1 << 22;
+}
+
+/// The machine's peak right now, on every pool thread at once: the float32 fused multiply-add peak, or a
+/// bfloat16 road's. Measured in the same run as the figure it is compared with, as the machine may be
+/// shared: in GFLOP per second of wall time and per second of CPU time (one core's peak, whatever share of
+/// the machine the loop got).
 struct Peak {
     double gflops = 0;
     double gflopsPerCore = 0;
 };
 
-inline Peak measuredPeak(bool tiles) {
+inline Peak measuredPeak(ml::kernels::BfloatRoad road) {
     auto& pool = ml::kernels::ThreadPool::shared();
-    const bool wide = __builtin_cpu_supports("avx512f");
-    const int64_t rounds = tiles ? 1 << 16 : 1 << 22;
-    const double flopsPerRound = tiles ? 4.0 * 16 * 16 * 32 * 2 : wide ? 16.0 * 16 * 2 : 12.0 * 8 * 2;
     std::vector<float> sinks(pool.threadCount());
+    std::vector<double> flops(pool.threadCount());
     const double cpuStart = processCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    pool.parallelFor(pool.threadCount(), [&](size_t t) {
-        if (tiles)
-            tileLoop(rounds, &sinks[t]);
-        else if (wide)
-            fmaLoopAvx512(rounds, &sinks[t]);
-        else
-            fmaLoopAvx2(rounds, &sinks[t]);
-    });
+    pool.parallelFor(pool.threadCount(), [&](size_t t) { flops[t] = peakLoop(road, peakRounds(road), &sinks[t]); });
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpuSeconds = processCpuSeconds() - cpuStart;
     benchmark::DoNotOptimize(sinks.data());
-    const double gflop = double(pool.threadCount()) * double(rounds) * flopsPerRound * 1e-9;
+    double gflop = 0;
+    for (double f : flops)
+        gflop += f * 1e-9;
     return {gflop / seconds, gflop / cpuSeconds};
 }
 

@@ -78,9 +78,10 @@ void BM_PackedLinear(benchmark::State& state) {
     }
     state.counters["GFLOP/s"] =
         benchmark::Counter(2.0 * m * n * k * 1e-9, benchmark::Counter::kIsIterationInvariantRate);
-    const bool tiles = packed.precision() == ml::kernels::Precision::bfloat16;
+    const bool reduced = packed.precision() == ml::kernels::Precision::bfloat16;
     state.SetLabel(
-        std::string(tiles ? "bfloat16 tiles, " : std::string(packed.kernels().name) + " float32, ") +
+        (reduced ? "bfloat16 " + std::string(ml::kernels::bfloatRoadName(packed.road())) + ", "
+                 : std::string(packed.kernels().name) + " float32, ") +
         std::to_string(ml::kernels::ThreadPool::shared().threadCount()) + " pool threads");
 }
 
@@ -136,28 +137,31 @@ void BM_PackedLinearOneThread(benchmark::State& state) {
 }
 
 // Every thread runs the loop at once; the rate is all their work over the wall time of the whole round.
+// Argument 1: the float32 fused multiply-add (0) or the processor's bfloat16 road (1).
 void BM_PeakFma(benchmark::State& state) {
     const bool wide = __builtin_cpu_supports("avx512f");
     const auto threads = static_cast<std::size_t>(state.range(0));
-    constexpr int64_t kRounds = 1 << 20;
+    const auto road = state.range(1) ? ml::kernels::bestBfloatRoad() : ml::kernels::BfloatRoad::none;
+    const int64_t rounds = benchsupport::peakRounds(road) / 4;
     std::vector<float> sinks(threads);
+    double flops = 0;
     for (auto _ : state) {
         std::vector<std::thread> running;
-        for (std::size_t t = 0; t < threads; ++t) {
-            running.emplace_back([&, t] {
-                wide ? benchsupport::fmaLoopAvx512(kRounds, &sinks[t])
-                     : benchsupport::fmaLoopAvx2(kRounds, &sinks[t]);
-            });
-        }
+        std::vector<double> done(threads);
+        for (std::size_t t = 0; t < threads; ++t)
+            running.emplace_back([&, t] { done[t] = benchsupport::peakLoop(road, rounds, &sinks[t]); });
         for (auto& thread : running) {
             thread.join();
         }
+        for (double f : done)
+            flops += f;
         benchmark::DoNotOptimize(sinks.data());
     }
-    const double flopsPerRound = wide ? 16.0 * 16 * 2 : 12.0 * 8 * 2;
-    state.counters["GFLOP/s"] = benchmark::Counter(static_cast<double>(threads) * kRounds * flopsPerRound * 1e-9,
-                                                   benchmark::Counter::kIsIterationInvariantRate);
-    state.SetLabel(std::string(wide ? "AVX-512 FMA, " : "AVX2 FMA, ") + std::to_string(threads) + " threads");
+    state.counters["GFLOP/s"] = benchmark::Counter(flops * 1e-9, benchmark::Counter::kIsRate);
+    state.SetLabel(std::string(road != ml::kernels::BfloatRoad::none ? ml::kernels::bfloatRoadName(road)
+                               : wide                                 ? "AVX-512 FMA"
+                                                                      : "AVX2 FMA") +
+                   ", " + std::to_string(threads) + " threads");
 }
 
 } // namespace
@@ -188,4 +192,4 @@ BENCHMARK(BM_PackedLinearOneThread)
     ->Args({1500, 1536, 384})
     ->MinTime(0.5)
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PeakFma)->Arg(1)->Arg(8)->UseRealTime();
+BENCHMARK(BM_PeakFma)->ArgsProduct({{1, 8}, {0, 1}})->UseRealTime();

@@ -3,13 +3,16 @@
 set(VELMORA_WARNINGS -Wall -Wextra -Wpedantic -Wno-unused-parameter)
 
 # Kernel files carry their instruction set in their name (Softmax_avx2.cpp, Softmax_avx512.cpp,
-# TileGemm_amx.cpp for the matrix tiles);
+# BfloatGemm_avx512bf16.cpp for the bfloat16 dot products, TileGemm_amx.cpp for the matrix tiles);
 # only those files are compiled for it, and the code picks a variant at run time.
 function(velmora_set_isa_flags)
     foreach(src IN LISTS ARGN)
         if(src MATCHES "_amx\\.cpp$")
             set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS
                 "-mamx-tile;-mamx-bf16;-mavx512bf16;-mavx512f;-mavx512bw;-mavx512vl;-mavx512dq;-mavx2;-mfma;-mf16c")
+        elseif(src MATCHES "_avx512bf16\\.cpp$")
+            set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS
+                "-mavx512bf16;-mavx512f;-mavx512bw;-mavx512vl;-mavx512dq;-mavx2;-mfma;-mf16c")
         elseif(src MATCHES "_avx512\\.cpp$")
             set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS
                 "-mavx512f;-mavx512bw;-mavx512vl;-mavx512dq;-mavx2;-mfma;-mf16c")

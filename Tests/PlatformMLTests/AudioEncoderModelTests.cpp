@@ -1,10 +1,10 @@
 // The audio encoder kind against the naive reference, on a small model with a short window.
 #include "NaiveTransformer.h"
-#include "Platform/ML/Whisper/AudioEncoderModel.h"
-#include "Platform/ML/Values/DictionaryFeatureProvider.h"
-#include "Platform/ML/Kernels/Packed/AmxGemm.h"
+#include "Platform/ML/Kernels/Packed/BfloatRoad.h"
 #include "Platform/ML/Model/Model.h"
 #include "Platform/ML/Model/ModelLoadError.h"
+#include "Platform/ML/Values/DictionaryFeatureProvider.h"
+#include "Platform/ML/Whisper/AudioEncoderModel.h"
 #include "Platform/ML/Whisper/WhisperPreset.h"
 #include "Support/TestSupport.h"
 
@@ -120,10 +120,10 @@ TEST(AudioEncoderModel, LoadedComputeUnitsChooseThePrecision) {
                               ->multiArray("encoder_output_embeds")
                               ->toFloats());
     }
-    if (ml::kernels::amxAvailable())
+    if (ml::kernels::bestBfloatRoad() != ml::kernels::BfloatRoad::none)
         EXPECT_NE(outputs[0], outputs[1]);
     else
-        EXPECT_EQ(outputs[0], outputs[1]) << "without matrix tiles every unit computes in float32";
+        EXPECT_EQ(outputs[0], outputs[1]) << "without a bfloat16 road every unit computes in float32";
     for (size_t i = 0; i < outputs[0].size(); ++i)
         ASSERT_NEAR(outputs[1][i], outputs[0][i], 0.1) << i;
 }

@@ -214,37 +214,46 @@ TEST(KernelAttention, OnlineSoftMaxAcrossKeyBlocksOnEveryKernel) {
     }
 }
 
-TEST(KernelAttention, BfloatTilesMatchReferenceWithinTheirPrecision) {
-    if (!amxAvailable())
-        GTEST_SKIP() << "this processor (or system) offers no AMX bfloat16 tiles";
-    // 157 keys: one partial block of keys; 1100: several, with scores growing from block to block.
-    for (size_t keys : {157, 1100}) {
-        const size_t heads = 2, width = heads * 64, ld = width + 3;
-        auto q = randomVector(keys * ld, 41), k = randomVector(keys * ld, 42), v = randomVector(keys * ld, 43);
-        if (keys > 157)
-            for (size_t j = 0; j < keys; ++j)
-                for (size_t c = 0; c < ld; ++c)
-                    k[j * ld + c] *= 1.0f + 4.0f * float(j) / float(keys);
-        std::vector<float> mask(keys, 0.0f);
-        for (size_t j = 1; j < keys; j += 4)
-            mask[j] = -10000.0f;
-        for (int variant = 0; variant < 3; ++variant) {
-            // 99 queries: a partial block of rows and a partial row tile; causal over a prefix.
-            const size_t queries = variant == 1 ? 70 : 99;
-            std::vector<float> out(queries * ld, NAN);
-            AttentionArgs args{q.data(), ld, k.data(), ld, v.data(), ld, out.data(), ld, queries, keys, heads};
-            args.causal = variant == 1;
-            args.keyMask = variant == 2 ? mask.data() : nullptr;
-            args.precision = Precision::bfloat16;
-            attention(args);
-            args.ldo = width;
-            auto ref = naiveAttention(args);
-            for (size_t i = 0; i < queries; ++i) {
-                for (size_t c = 0; c < width; ++c)
-                    ASSERT_NEAR(out[i * ld + c], ref[i * width + c], 3e-2)
-                        << keys << " keys, variant " << variant << " at " << i;
-                for (size_t c = width; c < ld; ++c)
-                    ASSERT_TRUE(std::isnan(out[i * ld + c]));
+TEST(KernelAttention, BfloatRoadsMatchReferenceWithinTheirPrecision) {
+    for (BfloatRoad road : {BfloatRoad::vectors, BfloatRoad::tiles}) {
+        if (!bfloatRoadAvailable(road)) {
+            std::printf("[   NOTE   ] not tested, this processor does not run it: %s\n",
+                        bfloatRoadName(road));
+            continue;
+        }
+        // 157 keys: one partial block of keys; 1100: several, with scores growing from block to block.
+        for (size_t keys : {157, 1100}) {
+            const size_t heads = 2, width = heads * 64, ld = width + 3;
+            auto q = randomVector(keys * ld, 41), k = randomVector(keys * ld, 42),
+                 v = randomVector(keys * ld, 43);
+            if (keys > 157)
+                for (size_t j = 0; j < keys; ++j)
+                    for (size_t c = 0; c < ld; ++c)
+                        k[j * ld + c] *= 1.0f + 4.0f * float(j) / float(keys);
+            std::vector<float> mask(keys, 0.0f);
+            for (size_t j = 1; j < keys; j += 4)
+                mask[j] = -10000.0f;
+            for (int variant = 0; variant < 3; ++variant) {
+                // 99 queries: a partial block of rows and a partial row tile; causal over a prefix.
+                const size_t queries = variant == 1 ? 70 : 99;
+                std::vector<float> out(queries * ld, NAN);
+                AttentionArgs args{q.data(),   ld, k.data(), ld,   v.data(), ld,
+                                   out.data(), ld, queries,  keys, heads};
+                args.causal = variant == 1;
+                args.keyMask = variant == 2 ? mask.data() : nullptr;
+                args.precision = Precision::bfloat16;
+                args.road = road;
+                attention(args);
+                args.ldo = width;
+                auto ref = naiveAttention(args);
+                for (size_t i = 0; i < queries; ++i) {
+                    for (size_t c = 0; c < width; ++c)
+                        ASSERT_NEAR(out[i * ld + c], ref[i * width + c], 3e-2)
+                            << bfloatRoadName(road) << ", " << keys << " keys, variant " << variant << " at "
+                            << i;
+                    for (size_t c = width; c < ld; ++c)
+                        ASSERT_TRUE(std::isnan(out[i * ld + c]));
+                }
             }
         }
     }

@@ -1,16 +1,20 @@
 // Products over packed weights, for every register tile this processor runs and for the matrix tiles
 // where present, against naive double-precision references at sizes that leave tails in every block.
 #include "KernelTestSupport.h"
-#include "Platform/ML/Kernels/Elementwise/Elementwise.h"
-#include "Platform/ML/Kernels/Packed/AmxGemm.h"
-#include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/Files/SafeTensorsFile.h"
 #include "Platform/ML/Files/SafeTensorsWriter.h"
 #include "Platform/ML/Files/TransformerWeights.h"
+#include "Platform/ML/Kernels/Elementwise/Elementwise.h"
+#include "Platform/ML/Kernels/Packed/BfloatGemm.h"
+#include "Platform/ML/Kernels/Packed/PackedLinear.h"
+#include "Platform/ML/Kernels/Packed/PanelSlice.h"
+#include "Platform/ML/Kernels/ThreadPool.h"
 #include "Support/TestSupport.h"
 
 #include <cstdio>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <stdexcept>
 
 using namespace ml::kernels;
 using namespace kerneltest;
@@ -144,23 +148,135 @@ TEST(PackedLinear, HalfPanelsTakeHalfTheMemoryOfFloats) {
     EXPECT_EQ(W.byteCount(), out * in * 2); // 64 is whole panels for every variant
 }
 
-TEST(PackedLinear, BfloatTilesMatchTheReferenceWithinTheirPrecision) {
-    if (!amxAvailable())
-        GTEST_SKIP() << "this processor (or system) offers no AMX bfloat16 tiles";
-    for (const Shape& s : kShapes) {
-        const Reference r = referenceFor(s, 41);
-        const auto W = PackedWeights::pack(r.W.data(), s.out, s.in, Precision::bfloat16);
-        ASSERT_EQ(W.precision(), Precision::bfloat16);
-        // Both operands rounded to 8 significant bits: |error| ~ 2^-8 * sqrt(in) * |x| |w|, with |w| ~
-        // 1/sqrt(in).
-        expectLinearForms(W, s, r, 3e-2, "bfloat16 " + describe(s));
+TEST(PackedLinear, PanelSlicesReadEachStorageInItsRoadsComputeType) {
+    // 70 columns: a partial last panel on every road; 45 inputs: an odd count, padded on the bfloat16 roads.
+    const size_t out = 70, in = 45;
+    const auto values = halfRepresentable(randomVector(out * in, 8));
+    const auto half = PackedWeights::pack(values.data(), out, in, Precision::float32);
+    ASSERT_EQ(half.storage(), WeightStorage::half);
+    const size_t width = half.kernels().gemmPanelWidth, k0 = 7, depth = 30;
+    std::vector<float> floats(depth * width, NAN);
+    for (size_t p = 0; p < blocksOf(out, width); ++p) {
+        const float* slice = panelSlice(half, p, k0, depth, floats.data());
+        for (size_t k = 0; k < depth; ++k)
+            for (size_t j = 0; j < width; ++j) {
+                const size_t column = p * width + j;
+                ASSERT_EQ(slice[k * width + j], column < out ? values[column * in + k0 + k] : 0.0f) << p;
+            }
+    }
+    std::vector<uint16_t> pairs(64 * 32);
+    EXPECT_THROW(panelSlice(half, 0, 0, 32, pairs.data()), std::logic_error);
+    for (BfloatRoad road : {BfloatRoad::vectors, BfloatRoad::tiles}) {
+        if (!bfloatRoadAvailable(road)) {
+            std::printf("[   NOTE   ] not tested, this processor does not run it: %s\n",
+                        bfloatRoadName(road));
+            continue;
+        }
+        const auto reduced =
+            PackedWeights::pack(values.data(), out, in, Precision::bfloat16, activeKernels(), road);
+        ASSERT_EQ(reduced.storage(), WeightStorage::bfloat16);
+        ASSERT_EQ(reduced.paddedIn(), 64u);
+        for (size_t p = 0; p < 3; ++p) {
+            const uint16_t* slice = panelSlice(reduced, p, 16, 48, pairs.data());
+            for (size_t k = 0; k < 48; ++k)
+                for (size_t j = 0; j < 32; ++j) {
+                    const size_t column = p * 32 + j, input = 16 + k;
+                    const float expected = column < out && input < in ? values[column * in + input] : 0.0f;
+                    ASSERT_EQ(slice[(k / 2) * 64 + j * 2 + k % 2], floatToBfloat16(expected)) << p;
+                }
+        }
+        EXPECT_THROW(panelSlice(reduced, 0, 0, 32, floats.data()), std::logic_error);
     }
 }
 
-TEST(PackedLinear, BfloatRequestFallsBackToFloatWithoutTiles) {
+TEST(PackedLinear, BfloatRoadsMatchTheReferenceWithinTheirPrecision) {
+    for (BfloatRoad road : {BfloatRoad::vectors, BfloatRoad::tiles}) {
+        if (!bfloatRoadAvailable(road)) {
+            std::printf("[   NOTE   ] not tested, this processor does not run it: %s\n",
+                        bfloatRoadName(road));
+            continue;
+        }
+        for (const Shape& s : kShapes) {
+            const Reference r = referenceFor(s, 41);
+            const auto W =
+                PackedWeights::pack(r.W.data(), s.out, s.in, Precision::bfloat16, activeKernels(), road);
+            ASSERT_EQ(W.precision(), Precision::bfloat16);
+            ASSERT_EQ(W.road(), road);
+            // Both operands rounded to 8 significant bits: |error| ~ 2^-8 * sqrt(in) * |x| |w|, with |w| ~
+            // 1/sqrt(in).
+            expectLinearForms(W, s, r, 3e-2, std::string(bfloatRoadName(road)) + " " + describe(s));
+        }
+        // More than a block of register tiles and of columns, and more than one slice of inputs.
+        const Shape large{400, 1100, 1090};
+        const Reference r = referenceFor(large, 43);
+        expectLinearForms(
+            PackedWeights::pack(r.W.data(), large.out, large.in, Precision::bfloat16, activeKernels(), road),
+            large, r, 3e-2, std::string(bfloatRoadName(road)) + " " + describe(large));
+    }
+}
+
+TEST(PackedLinear, BfloatPairTileAndItsPackingMatchTheReferenceOnRoundedOperands) {
+    if (!bfloatRoadAvailable(BfloatRoad::vectors)) {
+        std::printf("[   NOTE   ] not tested, this processor does not run it: %s\n",
+                    bfloatRoadName(BfloatRoad::vectors));
+        return;
+    }
+    const size_t mr = kBfloatTileRows, ldx = 71, ldc = 35;
+    auto bits = [](float v) { return uint32_t(floatToBfloat16(v)); };
+    auto value = [](uint32_t half) {
+        const uint32_t word = half << 16;
+        float v;
+        std::memcpy(&v, &word, 4);
+        return v;
+    };
+    // Depths around the 32-input conversion, odd ones (a half-filled last pair) and the four-step loop.
+    for (size_t depth : {1, 2, 7, 31, 32, 33, 66}) {
+        for (size_t rows : {size_t(1), mr - 1, mr}) {
+            const std::string what = "depth " + std::to_string(depth) + " rows " + std::to_string(rows);
+            const auto x = randomVector(rows * ldx, unsigned(depth * 7 + rows));
+            const size_t pairs = (depth + 1) / 2;
+            std::vector<uint32_t> packed(mr * pairs, 0xDEADBEEF);
+            bfloatPackRows(x.data(), ldx, rows, depth, packed.data());
+            for (size_t p = 0; p < pairs; ++p)
+                for (size_t r = 0; r < mr; ++r) {
+                    const uint32_t low = r < rows ? bits(x[r * ldx + 2 * p]) : 0;
+                    const uint32_t high = r < rows && 2 * p + 1 < depth ? bits(x[r * ldx + 2 * p + 1]) : 0;
+                    ASSERT_EQ(packed[p * mr + r], low | high << 16) << what << " pair " << p << " row " << r;
+                }
+            std::vector<uint16_t> b(pairs * 64);
+            const auto weights = randomVector(b.size(), unsigned(depth + 100));
+            for (size_t i = 0; i < b.size(); ++i)
+                b[i] = floatToBfloat16(weights[i]);
+            const auto start = randomVector(mr * ldc, unsigned(depth + 200));
+            for (bool load : {false, true}) {
+                auto c = start;
+                bfloatPackedTile(pairs, packed.data(), b.data(), c.data(), ldc, load);
+                for (size_t r = 0; r < mr; ++r)
+                    for (size_t j = 0; j < ldc; ++j) {
+                        double expected = j >= 32 || load ? start[r * ldc + j] : 0.0;
+                        for (size_t p = 0; j < 32 && p < pairs; ++p)
+                            for (size_t h = 0; h < 2; ++h)
+                                expected += double(value((packed[p * mr + r] >> (16 * h)) & 0xFFFF)) *
+                                            value(b[p * 64 + j * 2 + h]);
+                        ASSERT_NEAR(c[r * ldc + j], expected, 1e-4) << what << " load " << load;
+                    }
+            }
+        }
+    }
+}
+
+TEST(PackedLinear, BfloatRequestFallsBackToFloatWhereItsRoadDoesNotRun) {
     const auto values = halfRepresentable(randomVector(40 * 24, 6));
-    const auto W = PackedWeights::pack(values.data(), 40, 24, Precision::bfloat16);
-    EXPECT_EQ(W.precision(), amxAvailable() ? Precision::bfloat16 : Precision::float32);
+    const auto best = PackedWeights::pack(values.data(), 40, 24, Precision::bfloat16);
+    EXPECT_EQ(best.road(), bestBfloatRoad());
+    EXPECT_EQ(best.precision(),
+              bestBfloatRoad() == BfloatRoad::none ? Precision::float32 : Precision::bfloat16);
+    for (BfloatRoad road : {BfloatRoad::none, BfloatRoad::vectors, BfloatRoad::tiles}) {
+        const auto W = PackedWeights::pack(values.data(), 40, 24, Precision::bfloat16, activeKernels(), road);
+        const bool runs = road != BfloatRoad::none && bfloatRoadAvailable(road);
+        EXPECT_EQ(W.precision(), runs ? Precision::bfloat16 : Precision::float32) << bfloatRoadName(road);
+        EXPECT_EQ(W.storage(), runs ? WeightStorage::bfloat16 : WeightStorage::half) << bfloatRoadName(road);
+    }
 }
 
 TEST(PackedLinear, OnlyCpuOnlyAndUnknownComputeUnitsAskForExactProducts) {

@@ -13,7 +13,10 @@
 #include "Sonavex/Utilities/Logging/Logging.h"
 #include "Sonavex/Utilities/Models/ModelUtilities.h"
 
+#include "Platform/ML/Kernels/Packed/BfloatRoad.h"
+
 #include <chrono>
+#include <mutex>
 
 namespace sonavex {
 
@@ -66,6 +69,18 @@ void Sonavex::setupModels(const std::optional<std::string>& model,
 void Sonavex::prewarmModels(std::stop_token stop) { loadModels(true, stop); }
 
 namespace {
+
+// Which instructions run the encoder's reduced-precision products is fixed by the processor for the whole
+// process: said once, with the first encoder that may use them.
+void logBfloatRoadOnce(ml::ComputeUnits computeUnits) {
+    static std::once_flag once;
+    if (computeUnits == ml::ComputeUnits::cpuOnly)
+        return;
+    std::call_once(once, [] {
+        Logging::info("Audio encoder reduced precision: " +
+                      std::string(ml::kernels::bfloatRoadName(ml::kernels::bestBfloatRoad())));
+    });
+}
 
 // Loads a stage's model and returns the seconds it took.
 double timedLoad(WhisperMLModel& stage, const std::filesystem::path& location, ml::ComputeUnits computeUnits,
@@ -121,6 +136,7 @@ void Sonavex::loadModels(bool prewarmMode, std::stop_token stop) {
             (prewarmMode ? timings.encoderSpecializationTime : timings.encoderLoadTime) = seconds;
         });
         Logging::debug("Loaded audio encoder in " + formatNumber("%.2f", seconds) + "s");
+        logBfloatRoadOnce(compute.audioEncoderCompute);
     }
 
     if (prewarmMode) {

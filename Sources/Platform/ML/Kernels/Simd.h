@@ -162,6 +162,37 @@ inline float vhmax(vf a) {
     return _mm512_reduce_max_ps(a);
 }
 
+// 16 rows of 16 floats (or of any 32-bit elements) transposed in registers: four rounds of shuffles,
+// each pairing elements, then pairs, then 128-bit lanes twice.
+inline void transpose16(__m512 (&r)[16]) {
+    __m512 t[16];
+#pragma GCC unroll 8
+    for (int i = 0; i < 16; i += 2) {
+        t[i] = _mm512_unpacklo_ps(r[i], r[i + 1]);
+        t[i + 1] = _mm512_unpackhi_ps(r[i], r[i + 1]);
+    }
+#pragma GCC unroll 4
+    for (int i = 0; i < 16; i += 4) {
+        r[i] = _mm512_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(1, 0, 1, 0));
+        r[i + 1] = _mm512_shuffle_ps(t[i], t[i + 2], _MM_SHUFFLE(3, 2, 3, 2));
+        r[i + 2] = _mm512_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(1, 0, 1, 0));
+        r[i + 3] = _mm512_shuffle_ps(t[i + 1], t[i + 3], _MM_SHUFFLE(3, 2, 3, 2));
+    }
+#pragma GCC unroll 2
+    for (int i = 0; i < 16; i += 8) {
+#pragma GCC unroll 4
+        for (int j = 0; j < 4; ++j) {
+            t[i + j] = _mm512_shuffle_f32x4(r[i + j], r[i + j + 4], 0x88);
+            t[i + j + 4] = _mm512_shuffle_f32x4(r[i + j], r[i + j + 4], 0xdd);
+        }
+    }
+#pragma GCC unroll 8
+    for (int j = 0; j < 8; ++j) {
+        r[j] = _mm512_shuffle_f32x4(t[j], t[j + 8], 0x88);
+        r[j + 8] = _mm512_shuffle_f32x4(t[j], t[j + 8], 0xdd);
+    }
+}
+
 #elif defined(VELMORA_SIMD_AVX2)
 
 using vf = __m256;

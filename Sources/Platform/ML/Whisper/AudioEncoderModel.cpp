@@ -161,6 +161,7 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
             AttentionArgs args{qkv.data(),      3 * d, qkv.data() + d, 3 * d,  qkv.data() + 2 * d,
                                3 * d,           attended.data(), d,     frames, frames, d / kHeadSize};
             args.precision = layer.qkv.weight.precision(); // as the products were packed
+            args.road = layer.qkv.weight.road();
             attention(args);
         }
         {

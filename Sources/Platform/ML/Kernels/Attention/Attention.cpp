@@ -1,9 +1,9 @@
 #include "Platform/ML/Kernels/Attention/Attention.h"
 
 #include "Platform/ML/Kernels/Attention/AttentionBlock.h"
+#include "Platform/ML/Kernels/Attention/BfloatAttention.h"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Packed/AmxAttention.h"
-#include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <algorithm>
@@ -28,9 +28,15 @@ void attention(const AttentionArgs& a) {
         throw std::invalid_argument("causal attention needs at least as many keys as queries");
     if (a.queries == 0)
         return;
-    if (a.precision == Precision::bfloat16 && a.headSize % 32 == 0 && amxAvailable()) {
-        amxAttention(a);
-        return;
+    if (a.precision == Precision::bfloat16 && a.headSize % 32 == 0 && bfloatRoadAvailable(a.road)) {
+        if (a.road == BfloatRoad::tiles) {
+            amxAttention(a);
+            return;
+        }
+        if (a.road == BfloatRoad::vectors) {
+            bfloatAttention(a);
+            return;
+        }
     }
     const KernelTable& k = a.kernels ? *a.kernels : activeKernels();
     ThreadPool& pool = ThreadPool::shared();

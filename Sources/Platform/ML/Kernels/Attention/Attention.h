@@ -31,9 +31,10 @@ struct AttentionArgs {
     const float* keyMask = nullptr;
     /// The kernels to run on (the processor's best when null).
     const KernelTable* kernels = nullptr;
-    /// bfloat16 runs both products on the matrix tiles where the processor has them (head sizes that are
-    /// multiples of 32), float32 elsewhere.
+    /// bfloat16 runs both products with bfloat16 operands on `road` (head sizes that are multiples of 32),
+    /// float32 where that road does not run.
     Precision precision = Precision::float32;
+    BfloatRoad road = bestBfloatRoad();
 };
 
 void attention(const AttentionArgs& args);

@@ -3,6 +3,7 @@
 #include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/Packed/AmxTiles.h"
 #include "Platform/ML/Kernels/Packed/PackedWeights.h"
+#include "Platform/ML/Kernels/Packed/PanelSlice.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,8 +25,9 @@ void amxLinearRows(const float* x, size_t rows, const PackedWeights& W, size_t c
     const size_t paddedRows = (rows + 31) / 32 * 32, width = (columnEnd - columnBegin + 31) / 32 * 32;
     // Activations in tile order: [16-row tile][32-input block][16 x 32], each operand tile one
     // contiguous kilobyte.
-    thread_local std::vector<uint16_t> a;
+    thread_local std::vector<uint16_t> a, panelScratch;
     thread_local std::vector<float> sums;
+    panelScratch.resize(kSliceBlocks * amx::kTileElements * 2);
     if (a.size() < paddedRows * depth)
         a.resize(paddedRows * depth);
     if (sums.size() < paddedRows * width)
@@ -46,8 +48,11 @@ void amxLinearRows(const float* x, size_t rows, const PackedWeights& W, size_t c
     for (size_t s0 = 0; s0 < blocks; s0 += kSliceBlocks) {
         const size_t s1 = std::min(blocks, s0 + kSliceBlocks);
         for (size_t n = 0; n < width; n += 32) {
-            const uint16_t* b0 = W.tilePanels() + (columnBegin + n) / 16 * depth * 16;
-            const uint16_t* b1 = b0 + depth * 16;
+            // A 32-column panel's pair rows hold the two right operand tiles side by side: each tile reads
+            // every other 64 bytes.
+            const uint16_t* b0 = panelSlice(W, (columnBegin + n) / PackedWeights::kBfloatPanelWidth, s0 * 32,
+                                            (s1 - s0) * 32, panelScratch.data());
+            const uint16_t* b1 = b0 + 32;
             for (size_t m = 0; m < paddedRows; m += 32) {
                 float* c = sums.data() + m * width + n;
                 if (s0 == 0) {
@@ -66,8 +71,8 @@ void amxLinearRows(const float* x, size_t rows, const PackedWeights& W, size_t c
                 for (size_t block = s0; block < s1; ++block) {
                     _tile_loadd(4, a0 + block * amx::kTileElements, 64);
                     _tile_loadd(5, a1 + block * amx::kTileElements, 64);
-                    _tile_loadd(6, b0 + block * amx::kTileElements, 64);
-                    _tile_loadd(7, b1 + block * amx::kTileElements, 64);
+                    _tile_loadd(6, b0 + (block - s0) * 2 * amx::kTileElements, 128);
+                    _tile_loadd(7, b1 + (block - s0) * 2 * amx::kTileElements, 128);
                     _tile_dpbf16ps(0, 4, 6);
                     _tile_dpbf16ps(1, 4, 7);
                     _tile_dpbf16ps(2, 5, 6);

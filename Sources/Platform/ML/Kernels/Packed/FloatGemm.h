@@ -8,14 +8,6 @@
 namespace ml::kernels {
 
 class PackedWeights;
-struct KernelTable;
-
-/// How a product of `rows` x `out` splits over `threads`: rowParts x columnParts rectangles of whole
-/// register tiles and panels, near-equal in size.
-struct FloatGemmSplit {
-    size_t rowParts = 1, columnParts = 1;
-};
-FloatGemmSplit floatGemmSplit(size_t rows, size_t out, const KernelTable& kernels, size_t threads);
 
 /// y[r0:r1, c0:c1] = x[r0:r1, :] W^T + bias (bias may be null), added to y with `accumulate`, GELU after
 /// with `gelu`; W packed with Precision::float32, c0 on a panel boundary. Runs on the calling thread.

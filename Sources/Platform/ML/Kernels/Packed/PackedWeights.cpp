@@ -1,6 +1,5 @@
 #include "Platform/ML/Kernels/Packed/PackedWeights.h"
 
-#include "Platform/ML/Kernels/Packed/AmxGemm.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
 
 #include <cstring>
@@ -16,18 +15,21 @@ uint16_t floatToBfloat16(float value) {
 }
 
 PackedWeights PackedWeights::pack(const float* W, size_t out, size_t in, Precision wanted,
-                                  const KernelTable& kernels) {
-    return pack([&](size_t row, float* values) { std::memcpy(values, W + row * in, in * sizeof(float)); }, out,
-                in, wanted, kernels);
+                                  const KernelTable& kernels, BfloatRoad road) {
+    return pack([&](size_t row, float* values) { std::memcpy(values, W + row * in, in * sizeof(float)); },
+                out, in, wanted, kernels, road);
 }
 
 PackedWeights PackedWeights::pack(const RowReader& readRow, size_t out, size_t in, Precision wanted,
-                                  const KernelTable& kernels) {
+                                  const KernelTable& kernels, BfloatRoad road) {
     PackedWeights packed;
     packed.in_ = in;
     packed.out_ = out;
     packed.kernels_ = &kernels;
-    packed.precision_ = wanted == Precision::bfloat16 && amxAvailable() ? Precision::bfloat16 : Precision::float32;
+    const bool reduced =
+        wanted == Precision::bfloat16 && road != BfloatRoad::none && bfloatRoadAvailable(road);
+    packed.precision_ = reduced ? Precision::bfloat16 : Precision::float32;
+    packed.road_ = reduced ? road : BfloatRoad::none;
     ThreadPool& pool = ThreadPool::shared();
     if (packed.precision_ == Precision::float32) {
         const size_t width = kernels.gemmPanelWidth, panels = (out + width - 1) / width;
@@ -45,9 +47,9 @@ PackedWeights PackedWeights::pack(const RowReader& readRow, size_t out, size_t i
         });
         return packed;
     }
-    const size_t width = kTilePanelWidth;
-    const size_t panels = (out + 2 * width - 1) / (2 * width) * 2; // the tiles go in pairs
-    packed.paddedIn_ = (in + kTileDepth - 1) / kTileDepth * kTileDepth;
+    packed.storage_ = WeightStorage::bfloat16;
+    const size_t width = kBfloatPanelWidth, panels = blocksOf(out, width);
+    packed.paddedIn_ = blocksOf(in, kBfloatDepth) * kBfloatDepth;
     packed.data_.assign(panels * packed.paddedIn_ * width, 0);
     pool.parallelFor(panels, [&](size_t p) {
         uint16_t* panel = packed.data_.data() + p * packed.paddedIn_ * width;
