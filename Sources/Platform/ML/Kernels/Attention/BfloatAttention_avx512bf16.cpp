@@ -30,28 +30,60 @@ constexpr size_t kRows = 12, kPanel = 32, kKeyBlock = 256, kScoreStride = kKeyBl
 constexpr size_t kTaskRows = 96, kLayoutKeys = 256;
 constexpr size_t kRowSlots = 16;
 
-// Rows of bfloat16 pairs are read 32 bits at a time.
-inline __m512bh broadcastPair(const uint16_t* pair) {
-    uint32_t bits;
-    std::memcpy(&bits, pair, 4);
-    return (__m512bh)_mm512_set1_epi32(int(bits));
-}
-
-// acc[kRows][2] += A (kRows rows of bfloat16, row stride lda, `pairs` pairs each) times a panel of `pairs`
-// pair rows (64 values each: 32 columns' pairs).
-inline void pairProduct(__m512 (&acc)[kRows][2], const uint16_t* a, size_t lda, const uint16_t* panel,
-                        size_t pairs) {
-    for (size_t p = 0; p < pairs; ++p, panel += 2 * kPanel) {
-        __builtin_prefetch(panel + 8 * 2 * kPanel);
-        __builtin_prefetch(panel + 8 * 2 * kPanel + kPanel);
+// S[kRows, 32] (row stride lds) = Q times one key panel over `pairs` channel pairs; Q packed pair-major
+// (q[p * kRows + r]: row r's channels 2p and 2p + 1).
+void scoreTile(const uint32_t* q, const uint16_t* panel, size_t pairs, float* s, size_t lds) {
+    __m512 acc[kRows][2];
+#pragma GCC unroll 16
+    for (size_t r = 0; r < kRows; ++r)
+        acc[r][0] = acc[r][1] = _mm512_setzero_ps();
+    __asm__("" : "+r"(s), "+r"(lds));
+#pragma GCC unroll 2
+    for (size_t p = 0; p < pairs; ++p, q += kRows, panel += 2 * kPanel) {
         const __m512bh w0 = (__m512bh)_mm512_loadu_si512(panel),
                        w1 = (__m512bh)_mm512_loadu_si512(panel + kPanel);
 #pragma GCC unroll 16
         for (size_t r = 0; r < kRows; ++r) {
-            const __m512bh x = broadcastPair(a + r * lda + 2 * p);
+            const __m512bh x = (__m512bh)_mm512_set1_epi32(int(q[r]));
             acc[r][0] = _mm512_dpbf16_ps(acc[r][0], x, w0);
             acc[r][1] = _mm512_dpbf16_ps(acc[r][1], x, w1);
         }
+    }
+#pragma GCC unroll 16
+    for (size_t r = 0; r < kRows; ++r) {
+        _mm512_storeu_ps(s + r * lds, acc[r][0]);
+        _mm512_storeu_ps(s + r * lds + 16, acc[r][1]);
+    }
+}
+
+// O[kRows, 32] (row stride ldo) = O * rescale (per row) + P times `pairs` key pairs of one value panel; P
+// row-major bfloat16 (row stride kKeyBlock), each step one 32-bit pair of every row.
+void sumTile(const uint16_t* p, const uint16_t* panel, size_t pairs, const float* rescale, float* o,
+             size_t ldo) {
+    __m512 acc[kRows][2];
+#pragma GCC unroll 16
+    for (size_t r = 0; r < kRows; ++r) {
+        const __m512 factor = _mm512_set1_ps(rescale[r]);
+        acc[r][0] = _mm512_mul_ps(_mm512_loadu_ps(o + r * ldo), factor);
+        acc[r][1] = _mm512_mul_ps(_mm512_loadu_ps(o + r * ldo + 16), factor);
+    }
+    __asm__("" : "+r"(o), "+r"(ldo));
+    const uint32_t* pairsOfRows = reinterpret_cast<const uint32_t*>(p);
+#pragma GCC unroll 2
+    for (size_t j = 0; j < pairs; ++j, ++pairsOfRows, panel += 2 * kPanel) {
+        const __m512bh w0 = (__m512bh)_mm512_loadu_si512(panel),
+                       w1 = (__m512bh)_mm512_loadu_si512(panel + kPanel);
+#pragma GCC unroll 16
+        for (size_t r = 0; r < kRows; ++r) {
+            const __m512bh x = (__m512bh)_mm512_set1_epi32(int(pairsOfRows[r * kKeyBlock / 2]));
+            acc[r][0] = _mm512_dpbf16_ps(acc[r][0], x, w0);
+            acc[r][1] = _mm512_dpbf16_ps(acc[r][1], x, w1);
+        }
+    }
+#pragma GCC unroll 16
+    for (size_t r = 0; r < kRows; ++r) {
+        _mm512_storeu_ps(o + r * ldo, acc[r][0]);
+        _mm512_storeu_ps(o + r * ldo + 16, acc[r][1]);
     }
 }
 
@@ -72,7 +104,8 @@ inline void weightsToBfloat16(const float* row, size_t n, float shift, float res
 }
 
 struct Tile {
-    const uint16_t* q; // kRows rows of the head's channels in bfloat16 (zero rows past the queries)
+    const uint32_t*
+        q; // the head's channel pairs of kRows rows in bfloat16, pair-major (zero rows past the queries)
     size_t rows;
     float* sums;       // the weighted sums so far, [kRows][hs]
     uint16_t* weights; // a block's weights in bfloat16, [kRows][kKeyBlock]
@@ -106,6 +139,9 @@ void attendBlock(const AttentionBlock& b, const uint16_t* keys, const uint16_t* 
             std::fill(t.sums, t.sums + kRows * hs, 0.0f);
             uint16_t* q = halves.data() + i * kRows * (hs + kKeyBlock);
             t.weights = q + kRows * hs;
+            // Rows to bfloat16 pairs, then pair-major: the score tile takes one 32-bit pair of every row per
+            // step.
+            uint32_t* packed = reinterpret_cast<uint32_t*>(q);
             for (size_t r = 0; r < kRows; ++r)
                 for (size_t c = 0; c < hs; c += 32) {
                     const bool real = r < t.rows;
@@ -113,9 +149,12 @@ void attendBlock(const AttentionBlock& b, const uint16_t* keys, const uint16_t* 
                         real ? _mm512_loadu_ps(b.queries + (r0 + r) * b.ldq + c) : _mm512_setzero_ps();
                     const __m512 high =
                         real ? _mm512_loadu_ps(b.queries + (r0 + r) * b.ldq + c + 16) : _mm512_setzero_ps();
-                    _mm512_storeu_si512(q + r * hs + c, (__m512i)_mm512_cvtne2ps_pbh(high, low));
+                    alignas(64) uint32_t pairs16[16];
+                    _mm512_store_si512(pairs16, (__m512i)_mm512_cvtne2ps_pbh(high, low));
+                    for (size_t j = 0; j < 16; ++j)
+                        packed[(c / 2 + j) * kRows + r] = pairs16[j];
                 }
-            t.q = q;
+            t.q = packed;
         }
         const size_t last = tiles[count - 1].soft.first;
         const size_t seen = b.causal ? std::min(b.keys, last + kRows + b.causalShift) : b.keys;
@@ -124,17 +163,8 @@ void attendBlock(const AttentionBlock& b, const uint16_t* keys, const uint16_t* 
             const size_t n = std::min(kKeyBlock, seen - k0), panels = blocksOf(n, kPanel);
             for (size_t p = 0; p < panels; ++p) {
                 const uint16_t* panel = keys + (k0 / kPanel + p) * pairs * 2 * kPanel;
-                for (size_t i = 0; i < count; ++i) {
-                    __m512 acc[kRows][2];
-                    for (size_t r = 0; r < kRows; ++r)
-                        acc[r][0] = acc[r][1] = _mm512_setzero_ps();
-                    pairProduct(acc, tiles[i].q, hs, panel, pairs);
-                    float* s = tiles[i].soft.scores + p * kPanel;
-                    for (size_t r = 0; r < kRows; ++r) {
-                        _mm512_storeu_ps(s + r * kScoreStride, acc[r][0]);
-                        _mm512_storeu_ps(s + r * kScoreStride + 16, acc[r][1]);
-                    }
-                }
+                for (size_t i = 0; i < count; ++i)
+                    scoreTile(tiles[i].q, panel, pairs, tiles[i].soft.scores + p * kPanel, kScoreStride);
             }
             for (size_t i = 0; i < count; ++i) {
                 Tile& t = tiles[i];
@@ -146,20 +176,9 @@ void attendBlock(const AttentionBlock& b, const uint16_t* keys, const uint16_t* 
             }
             for (size_t c = 0; c < valuePanels; ++c) {
                 const uint16_t* panel = values + c * keyPairs * 2 * kPanel + (k0 / 2) * 2 * kPanel;
-                for (size_t i = 0; i < count; ++i) {
-                    Tile& t = tiles[i];
-                    __m512 acc[kRows][2];
-                    for (size_t r = 0; r < kRows; ++r) {
-                        const __m512 factor = _mm512_set1_ps(t.rescale[r]);
-                        acc[r][0] = _mm512_mul_ps(_mm512_loadu_ps(t.sums + r * hs + c * kPanel), factor);
-                        acc[r][1] = _mm512_mul_ps(_mm512_loadu_ps(t.sums + r * hs + c * kPanel + 16), factor);
-                    }
-                    pairProduct(acc, t.weights, kKeyBlock, panel, panels * kPanel / 2);
-                    for (size_t r = 0; r < kRows; ++r) {
-                        _mm512_storeu_ps(t.sums + r * hs + c * kPanel, acc[r][0]);
-                        _mm512_storeu_ps(t.sums + r * hs + c * kPanel + 16, acc[r][1]);
-                    }
-                }
+                for (size_t i = 0; i < count; ++i)
+                    sumTile(tiles[i].weights, panel, panels * kPanel / 2, tiles[i].rescale,
+                            tiles[i].sums + c * kPanel, hs);
             }
         }
 

@@ -11,7 +11,7 @@ struct VectorRoad {
     using Operand = uint32_t;
     using Weight = uint16_t;
     size_t tileRows = kBfloatTileRows, panelWidth = PackedWeights::kBfloatPanelWidth;
-    size_t stepInputs = 2, sliceDepth = 512, rowBlockTiles = 16, columnBlock = 1024;
+    size_t stepInputs = 2, sliceDepth = 512, rowBlockTiles = 32, columnBlock = 1024;
     static void pack(const float* x, size_t ldx, size_t rows, size_t depth, uint32_t* packed) {
         bfloatPackRows(x, ldx, rows, depth, packed);
     }

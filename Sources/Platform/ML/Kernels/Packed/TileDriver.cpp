@@ -6,7 +6,7 @@ namespace ml::kernels {
 namespace {
 
 // The row blocks the roads cut a part into (their rowBlockTiles), as the cost model counts widenings.
-constexpr size_t kSplitRowBlockTiles = 16;
+constexpr size_t kSplitRowBlockTiles = 32;
 
 } // namespace
 
