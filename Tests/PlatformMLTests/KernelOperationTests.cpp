@@ -259,6 +259,25 @@ TEST(KernelAttention, BfloatRoadsMatchReferenceWithinTheirPrecision) {
     }
 }
 
+TEST(KernelAttention, BfloatRequestsForHeadSizesOffThirtyTwoRunInFloat) {
+    // 40 channels a head: no bfloat16 road takes it, so every road gives the float32 result exactly.
+    const size_t tokens = 45, heads = 2, headSize = 40, width = heads * headSize;
+    const auto q = randomVector(tokens * width, 71), k = randomVector(tokens * width, 72),
+               v = randomVector(tokens * width, 73);
+    std::vector<float> exact(tokens * width), reduced(tokens * width);
+    AttentionArgs args{q.data(),     width, k.data(), width,  v.data(), width,
+                       exact.data(), width, tokens,   tokens, heads,    headSize};
+    attention(args);
+    args.out = reduced.data();
+    args.precision = Precision::bfloat16;
+    for (BfloatRoad road : {BfloatRoad::none, BfloatRoad::vectors, BfloatRoad::tiles}) {
+        args.road = road;
+        std::fill(reduced.begin(), reduced.end(), NAN);
+        attention(args);
+        EXPECT_EQ(reduced, exact) << bfloatRoadName(road);
+    }
+}
+
 TEST(KernelConv1d, StrideOneAndTwoInBothLayouts) {
     const size_t cin = 5, cout = 7, length = 37;
     auto x = randomVector(cin * length, 14), w = randomVector(cout * cin * 3, 15), b = randomVector(cout, 16);
