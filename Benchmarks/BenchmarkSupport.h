@@ -239,8 +239,14 @@ __attribute__((target("avx512f"))) inline uint64_t readLoopAvx512(const char* p,
         a2 = _mm512_add_epi64(a2, _mm512_loadu_si512(p + i + 128));
         a3 = _mm512_add_epi64(a3, _mm512_loadu_si512(p + i + 192));
     }
-    return uint64_t(
-        _mm512_reduce_add_epi64(_mm512_add_epi64(_mm512_add_epi64(a0, a1), _mm512_add_epi64(a2, a3))));
+    // Summed through memory: GCC 12's _mm512_reduce_add_epi64 warns about its own header.
+    alignas(64) uint64_t lanes[8];
+    _mm512_store_si512(lanes, _mm512_add_epi64(_mm512_add_epi64(a0, a1), _mm512_add_epi64(a2, a3)));
+    uint64_t sum = 0;
+    for (uint64_t lane : lanes) {
+        sum += lane;
+    }
+    return sum;
 }
 
 inline uint64_t readLoop(const char* p, size_t bytes) {

@@ -1,6 +1,11 @@
 # Helpers that turn a folder into a target, so adding a file never means editing a CMakeLists.
 
 set(VELMORA_WARNINGS -Wall -Wextra -Wpedantic -Wno-unused-parameter)
+# A build configured with CI=true fails on any warning, so none creeps in; local builds only report them.
+option(VELMORA_WARNINGS_AS_ERRORS "Fail the build on any compiler warning (default: on under CI=true)" "$ENV{CI}")
+if(VELMORA_WARNINGS_AS_ERRORS)
+    list(APPEND VELMORA_WARNINGS -Werror)
+endif()
 
 # Kernel files carry their instruction set in their name (Softmax_avx2.cpp, Softmax_avx512.cpp,
 # BfloatGemm_avx512bf16.cpp for the bfloat16 dot products, TileGemm_amx.cpp for the matrix tiles);

@@ -114,7 +114,9 @@ StreamDecoder::StreamDecoder(const std::filesystem::path& path) : path_(path) {
             if (stream->duration != AV_NOPTS_VALUE && stream->duration >= 0) {
                 statedLength_ = av_rescale_q(stream->duration, stream->time_base, AVRational{1, sampleRate_});
             } else if (format_->duration != AV_NOPTS_VALUE && format_->duration >= 0) {
-                statedLength_ = av_rescale_q(format_->duration, AV_TIME_BASE_Q, AVRational{1, sampleRate_});
+                // Spelled out: AV_TIME_BASE_Q is a C compound literal, which C++ does not have.
+                statedLength_ =
+                    av_rescale_q(format_->duration, AVRational{1, AV_TIME_BASE}, AVRational{1, sampleRate_});
             }
         }
         // A first time stamp before zero marks encoder delay the library leaves in the decoded audio (a

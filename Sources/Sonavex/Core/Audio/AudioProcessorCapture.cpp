@@ -80,8 +80,10 @@ AudioProcessor::startStreamingRecordingLive(std::optional<uint32_t> inputDeviceI
         }
     });
     try {
-        startRecordingLive(inputDeviceID,
-                           [continuation](const std::vector<float>& buffer) { continuation.yield(buffer); });
+        // Captured by copy through an initializer: clang 14 cannot capture a structured binding.
+        startRecordingLive(inputDeviceID, [continuation = continuation](const std::vector<float>& buffer) {
+            continuation.yield(buffer);
+        });
     } catch (...) {
         continuation.finish(std::current_exception());
     }

@@ -147,7 +147,7 @@ void TextDecoder::debugCaches(const DecodingInputs& decoderInputs, int64_t) cons
     // Row p's first alignment weight: p x W (1500 for the public models) never reads past the array.
     const int64_t rowLength = decoderInputs.alignmentWeights->shape().back();
     for (int64_t position = 0; position < 4; ++position) {
-        auto element = [position](const ml::MultiArray& array, int64_t index) {
+        auto element = [](const ml::MultiArray& array, int64_t index) {
             return index < array.count() ? array.value(index) : std::nan("");
         };
         Logging::debug(formatNumber("%9.6f", element(*decoderInputs.keyCache, position)) + " | " +

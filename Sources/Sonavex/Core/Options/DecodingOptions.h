@@ -24,35 +24,36 @@ struct SeekClip {
 struct DecodingOptions {
     /// The initializer's arguments, named like the fields: `DecodingOptions({.language = "ja"})`.
     /// Three differ from their fields: without a value `detectLanguage` becomes !usePrefillPrompt,
-    /// `suppressTokens` the empty list and `concurrentWorkerCount` 16. Nothing is validated.
+    /// `suppressTokens` the empty list and `concurrentWorkerCount` 16. Nothing is validated. Every member
+    /// has an initializer, so a designated list may leave any of them out.
     struct Arguments {
         bool verbose = false;
         DecodingTask task = DecodingTask::transcribe;
-        std::optional<std::string> language;
+        std::optional<std::string> language{};
         float temperature = 0.0f;
         float temperatureIncrementOnFallback = 0.2f;
         int64_t temperatureFallbackCount = 5;
         int64_t sampleLength = 224;
         int64_t topK = 5;
         bool usePrefillPrompt = true;
-        std::optional<bool> detectLanguage;
+        std::optional<bool> detectLanguage{};
         bool skipSpecialTokens = false;
         bool withoutTimestamps = false;
         bool wordTimestamps = false;
-        std::optional<float> maxInitialTimestamp;
-        std::optional<int64_t> maxWindowSeek;
-        std::vector<float> clipTimestamps;
+        std::optional<float> maxInitialTimestamp{};
+        std::optional<int64_t> maxWindowSeek{};
+        std::vector<float> clipTimestamps{};
         float windowClipTime = 1.0f;
-        std::optional<std::vector<int64_t>> promptTokens;
-        std::optional<std::vector<int64_t>> prefixTokens;
+        std::optional<std::vector<int64_t>> promptTokens{};
+        std::optional<std::vector<int64_t>> prefixTokens{};
         bool suppressBlank = false;
-        std::optional<std::vector<int64_t>> suppressTokens;
+        std::optional<std::vector<int64_t>> suppressTokens{};
         std::optional<float> compressionRatioThreshold = 2.4f;
         std::optional<float> logProbThreshold = -1.0f;
         std::optional<float> firstTokenLogProbThreshold = -1.5f;
         std::optional<float> noSpeechThreshold = 0.6f;
-        std::optional<int64_t> concurrentWorkerCount;
-        std::optional<ChunkingStrategy> chunkingStrategy;
+        std::optional<int64_t> concurrentWorkerCount{};
+        std::optional<ChunkingStrategy> chunkingStrategy{};
     };
 
     DecodingOptions() : DecodingOptions(Arguments{}) {}

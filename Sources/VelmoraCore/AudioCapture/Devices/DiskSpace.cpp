@@ -1,5 +1,6 @@
 #include "VelmoraCore/AudioCapture/Devices/DiskSpace.h"
 
+#include <cstdint>
 #include <limits>
 #include <sys/statvfs.h>
 
@@ -10,10 +11,12 @@ std::optional<int64_t> DiskSpace::availableBytes(const std::filesystem::path& pa
     if (statvfs(path.c_str(), &volume) != 0) {
         return std::nullopt;
     }
-    const auto blocks = static_cast<unsigned __int128>(volume.f_bavail);
-    const auto bytes = blocks * static_cast<unsigned __int128>(volume.f_frsize);
-    const auto largest = static_cast<unsigned __int128>(std::numeric_limits<int64_t>::max());
-    return static_cast<int64_t>(bytes > largest ? largest : bytes);
+    // Huge volumes report more bytes than a signed 64-bit count holds: saturate instead of wrapping.
+    int64_t bytes = 0;
+    if (__builtin_mul_overflow(volume.f_bavail, volume.f_frsize, &bytes)) {
+        return std::numeric_limits<int64_t>::max();
+    }
+    return bytes;
 }
 
 bool DiskSpace::isBelowWarningThreshold(const std::filesystem::path& path) {
