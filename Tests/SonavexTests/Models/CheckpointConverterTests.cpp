@@ -210,6 +210,11 @@ TEST_F(CheckpointConverterTest, BrokenCheckpointsFailNamingFileAndCulpritAndLeav
         {"missing key", withConfig("\"d_model\"", "\"width\""), {"config.json", "d_model"}},
         {"fractional key", withConfig("\"num_mel_bins\": 80", "\"num_mel_bins\": 80.5"),
          {"config.json", "num_mel_bins"}},
+        {"a width beyond any model", withConfig("\"d_model\": 64", "\"d_model\": 4611686018427387904"),
+         {"config.json", "d_model", "more than 2147483647"}},
+        // Found without planning (or allocating) two billion layers.
+        {"more layers than the weights hold", withConfig("\"decoder_layers\": 2", "\"decoder_layers\": 2000000000"),
+         {"model.safetensors", "model.decoder.layers.2.self_attn_layer_norm.weight"}},
         {"heads that do not divide the width", withConfig("\"decoder_attention_heads\": 1", "\"decoder_attention_heads\": 2"),
          {"config.json", "decoder_attention_heads"}},
         {"missing tensor", withTensors([](auto& t) { t.erase("model.decoder.layers.1.fc2.bias"); }),

@@ -14,7 +14,7 @@ CheckpointConfig CheckpointConfig::read(const std::filesystem::path& file) {
         if (found == json.end()) {
             throw CheckpointConversionError(file.string() + ": missing key \"" + key + "\"");
         }
-        return checkpoint::integer(*found, file, key, 1);
+        return checkpoint::integer(*found, file, key, 1, kMaxValue);
     };
     CheckpointConfig config;
     config.dModel = positive("d_model");

@@ -17,7 +17,11 @@ struct CheckpointConfig {
     int64_t maxSourcePositions = 0;
     int64_t maxTargetPositions = 0;
 
-    /// Every key must be a positive integer; throws CheckpointConversionError naming the file and the key.
+    /// Far beyond any real model, and small enough that no size computed from the dimensions overflows.
+    static constexpr int64_t kMaxValue = (int64_t{1} << 31) - 1;
+
+    /// Every key must be a positive integer up to kMaxValue; throws CheckpointConversionError naming the
+    /// file and the key.
     static CheckpointConfig read(const std::filesystem::path& file);
 };
 

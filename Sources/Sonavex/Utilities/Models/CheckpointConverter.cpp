@@ -9,6 +9,7 @@
 #include "Sonavex/Utilities/Models/CheckpointJson.h"
 #include "Sonavex/Utilities/Models/CheckpointWeights.h"
 
+#include <algorithm>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <set>
@@ -311,19 +312,26 @@ CheckpointConverter::Result CheckpointConverter::convert(const fs::path& checkpo
     decoderShape.textContext = config.maxTargetPositions;
     decoderShape.audioFrames = config.maxSourcePositions;
     decoderShape.cacheLength = cacheLength;
-    decoderShape.alignmentHeads = alignmentHeads(checkpointFolder, config);
     const ml::AudioEncoderShape encoderShape{config.numMelBins, config.dModel, config.encoderLayers,
                                              config.encoderAttentionHeads, config.maxSourcePositions};
 
     const CheckpointWeights weights = CheckpointWeights::open(checkpointFolder);
-    const Plan encoder = encoderPlan(config), decoder = decoderPlan(config);
+    // Every layer has tensors of its own, so layers beyond the file's tensor count cannot all be there:
+    // planning one more than that finds the first missing tensor without planning billions of layers.
+    CheckpointConfig planned = config;
+    const auto layerLimit = static_cast<int64_t>(weights.names().size()) + 1;
+    planned.encoderLayers = std::min(config.encoderLayers, layerLimit);
+    planned.decoderLayers = std::min(config.decoderLayers, layerLimit);
+    const Plan encoder = encoderPlan(planned), decoder = decoderPlan(planned);
     for (const Plan* plan : {&encoder, &decoder}) {
-        for (const PlannedTensor& planned : *plan) {
-            checkTensor(weights, planned);
+        for (const PlannedTensor& tensor : *plan) {
+            checkTensor(weights, tensor);
         }
     }
     checkNothingLeft(weights, encoder, decoder);
     checkOutputProjection(weights);
+    // Only now are the layers and heads known to be as many as the weights hold.
+    decoderShape.alignmentHeads = alignmentHeads(checkpointFolder, config);
 
     StagingFolder staging(target);
     const auto announce = [&](const char* name) {

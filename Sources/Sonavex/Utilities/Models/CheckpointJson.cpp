@@ -30,7 +30,7 @@ nlohmann::json readObject(const std::filesystem::path& file) {
 }
 
 int64_t integer(const nlohmann::json& value, const std::filesystem::path& file, const std::string& key,
-                int64_t minimum) {
+                int64_t minimum, int64_t maximum) {
     const auto fail = [&](const std::string& problem) {
         return CheckpointConversionError(file.string() + ": key \"" + key + "\" " + problem);
     };
@@ -52,6 +52,9 @@ int64_t integer(const nlohmann::json& value, const std::filesystem::path& file, 
     }
     if (result < minimum) {
         throw fail("is " + std::to_string(result) + ", less than " + std::to_string(minimum));
+    }
+    if (result > maximum) {
+        throw fail("is " + std::to_string(result) + ", more than " + std::to_string(maximum));
     }
     return result;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <limits>
 #include <string>
 
 #include <nlohmann/json_fwd.hpp>
@@ -12,8 +13,8 @@ namespace sonavex::checkpoint {
 /// The file's JSON object; throws CheckpointConversionError when it is missing, unreadable or no object.
 nlohmann::json readObject(const std::filesystem::path& file);
 
-/// An integer (a number with a zero fractional part counts) of at least `minimum`.
+/// An integer (a number with a zero fractional part counts) from `minimum` to `maximum`.
 int64_t integer(const nlohmann::json& value, const std::filesystem::path& file, const std::string& key,
-                int64_t minimum);
+                int64_t minimum, int64_t maximum = std::numeric_limits<int64_t>::max());
 
 } // namespace sonavex::checkpoint
