@@ -129,7 +129,7 @@ TEST_F(HistoryViewTest, ADetailShowsItsTranscriptCopiesItOpensItsFolderAndBackRe
     EXPECT_EQ(view->detailText()->toPlainText(), QStringLiteral("自分: もしもし\n相手: はい、<b>聞こえます</b>\n"));
     EXPECT_TRUE(view->detailText()->isReadOnly());
     EXPECT_TRUE(view->copyButton()->isEnabled());
-    EXPECT_EQ(view->openButton()->text(), QStringLiteral("Finderで開く"));
+    EXPECT_EQ(view->openButton()->text(), QStringLiteral("ファイルマネージャで開く"));
     save("history-detail.png");
     click(view->copyButton());
     click(view->openButton());

@@ -165,7 +165,22 @@ TEST_F(InstallCheckTest, AFailedMoveIsShownWithItsReasonAndTheApplicationGoesOnL
 
 TEST(MessageBoxInstallAlerts, TheFailureCarriesItsReasonAndTheOfferAnswersTheButtonPressed) {
     auto failure = MessageBoxInstallAlerts::makeFailureBox("Permission denied: /home/ann/.local/opt");
-    EXPECT_TRUE(failure->informativeText().endsWith("（Permission denied: /home/ann/.local/opt）"));
+    EXPECT_EQ(failure->informativeText(),
+              "お手数ですが、このフォルダを ~/.local/opt/velmora へ手動でコピーしてから、開き直してください。"
+              "（Permission denied: /home/ann/.local/opt）");
+
+    // The offer says what the move does on this desktop.
+    auto offer = MessageBoxInstallAlerts::makeOfferBox();
+    EXPECT_EQ(offer->text(), "「ベルモラ」をインストールしてください");
+    EXPECT_EQ(offer->informativeText(),
+              "ダウンロードした場所（展開したフォルダやリムーバブルディスク）から直接起動しています。"
+              "「ホームフォルダにインストール」を押すと、~/.local/opt/velmora にコピーして起動し直します。");
+    QStringList buttons;
+    for (QAbstractButton* button : offer->buttons()) {
+        buttons << button->text();
+    }
+    EXPECT_TRUE(buttons.contains("ホームフォルダにインストール")) << buttons.join(", ").toStdString();
+    EXPECT_TRUE(buttons.contains("後で（このまま使う）")) << buttons.join(", ").toStdString();
 
     // The modal offer answers which button was pressed.
     MessageBoxInstallAlerts alerts;

@@ -31,6 +31,22 @@ TEST(PanelTexts, NumbersAreTruncatedAndNoReadingEndsTheProgram) {
     EXPECT_NE(texts::lowQualityMic(16000.99).find("（16000Hz）"), std::string::npos);
 }
 
+TEST(PanelTexts, TheDesktopIsNamedAsALinuxUserSeesIt) {
+    EXPECT_STREQ(texts::setupOptimizing, "このコンピュータ向けに最適化しています…");
+    EXPECT_STREQ(texts::outputNote, "出力を変えるとこのコンピュータ全体の出力先が切り替わります。");
+    EXPECT_STREQ(texts::openSaveFolder, "保存先をファイルマネージャで開く");
+    EXPECT_STREQ(texts::openInFileManager, "ファイルマネージャで開く");
+    const std::string warning = texts::lowQualityMic(16000);
+    EXPECT_NE(warning.find("Hz）で動作しています。Bluetoothデバイスをマイクとして使うと自動でこうなり、文字起こし精度が落ちます。"
+                           "サウンド設定の「入力」で内蔵マイクなど別の入力に切り替えることを推奨します（出力はBluetoothのままで構いません）。"),
+              std::string::npos)
+        << warning;
+    for (const std::string& text : {warning, std::string(texts::setupOptimizing), std::string(texts::outputNote)}) {
+        EXPECT_EQ(text.find("Mac"), std::string::npos) << text;
+        EXPECT_EQ(text.find("システム設定"), std::string::npos) << text;
+    }
+}
+
 TEST(PanelTexts, TheStatusCountsTheJobsBehindTheRunningOne) {
     EXPECT_EQ(texts::transcriptionStatusText("", 1), "文字起こし中…");
     EXPECT_EQ(texts::transcriptionStatusText("", 3), "文字起こし中…（他2件待機中）");

@@ -220,7 +220,7 @@ TEST_F(PanelWidgetTest, TheSetupPhasesAndTheRetry) {
 
     world.access.phase_.set(ModelSetupPhase::optimizing());
     settle();
-    EXPECT_TRUE(shows("この Mac 向けに最適化しています…"));
+    EXPECT_TRUE(shows("このコンピュータ向けに最適化しています…"));
     EXPECT_TRUE(shows("初回のみ数分かかることがあります。次回以降はすぐに使えます。"));
     EXPECT_FALSE(shows("42%"));
     expectNothingClippedAndSave("setup-optimizing");
@@ -355,7 +355,7 @@ TEST_F(PanelWidgetTest, TheTranscriptAreaAndTheHistoryTab) {
     settle();
     EXPECT_EQ(transcript->toPlainText(), "自分: はい\n相手: どうも");
     press("全文コピー");
-    press("保存先をFinderで開く");
+    press("保存先をファイルマネージャで開く");
     EXPECT_EQ(world.shell.calls, (std::vector<std::string>{"copy 自分: はい\n相手: どうも",
                                                             "open " + world.settings.saveDirectory().string()}));
     QTest::mouseClick(content->findChild<QAbstractButton*>("settingsButton"), Qt::LeftButton);

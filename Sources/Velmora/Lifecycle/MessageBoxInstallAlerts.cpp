@@ -7,9 +7,9 @@ namespace velmora::app {
 
 const QString MessageBoxInstallAlerts::offerMessage = QStringLiteral("「ベルモラ」をインストールしてください");
 const QString MessageBoxInstallAlerts::offerInformativeText = QStringLiteral(
-    "ダウンロードしたディスクイメージの中から直接起動すると、次に開いたときにマイクや録音の許可が消えてしまいます。"
-    "「Applicationsフォルダに移動」を押すと、自動的にインストールして起動し直します。");
-const QString MessageBoxInstallAlerts::moveButton = QStringLiteral("Applicationsフォルダに移動");
+    "ダウンロードした場所（展開したフォルダやリムーバブルディスク）から直接起動しています。"
+    "「ホームフォルダにインストール」を押すと、~/.local/opt/velmora にコピーして起動し直します。");
+const QString MessageBoxInstallAlerts::moveButton = QStringLiteral("ホームフォルダにインストール");
 const QString MessageBoxInstallAlerts::laterButton = QStringLiteral("後で（このまま使う）");
 const QString MessageBoxInstallAlerts::failureMessage = QStringLiteral("自動でのインストールに失敗しました");
 
@@ -25,8 +25,8 @@ void showInFront(QMessageBox& box) {
 } // namespace
 
 QString MessageBoxInstallAlerts::failureInformativeText(const std::string& description) {
-    return QStringLiteral("お手数ですが、Finderでこのアプリを「Applications」フォルダへ手動でドラッグしてから、") +
-           QStringLiteral("開き直してください。（") + QString::fromStdString(description) + QStringLiteral("）");
+    return QStringLiteral("お手数ですが、このフォルダを ~/.local/opt/velmora へ手動でコピーしてから、開き直してください。（") +
+           QString::fromStdString(description) + QStringLiteral("）");
 }
 
 std::unique_ptr<QMessageBox> MessageBoxInstallAlerts::makeOfferBox() {

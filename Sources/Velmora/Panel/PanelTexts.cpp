@@ -27,7 +27,7 @@ std::string updateAvailable(const std::string& displayVersion) {
 std::string lowQualityMic(double sampleRate) {
     return "マイクが低音質モード（" + std::to_string(wholeNumber(sampleRate)) +
            "Hz）で動作しています。Bluetoothデバイスをマイクとして使うと自動でこうなり、文字起こし精度が落ちます。"
-           "システム設定 → サウンド → 入力 で内蔵マイクなど別の入力に切り替えることを推奨します（出力はBluetoothのままで構いません）。";
+           "サウンド設定の「入力」で内蔵マイクなど別の入力に切り替えることを推奨します（出力はBluetoothのままで構いません）。";
 }
 
 std::string downloadPercent(double fraction) {

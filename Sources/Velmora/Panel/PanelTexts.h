@@ -1,6 +1,6 @@
 #pragma once
-// Every text the panel shows, in one table, and the texts made from values. The texts that name
-// another platform's programs are kept as the product has always worded them.
+// Every text the panel shows, in one table, and the texts made from values. Texts that point at the
+// desktop name what a Linux user sees (this computer, the file manager, the sound settings).
 
 #include "VelmoraCore/ModelSetup/ModelSetupPhase.h"
 
@@ -29,7 +29,7 @@ inline constexpr const char* signInBrowserHint =
 
 inline constexpr const char* setupPreparing = "文字起こしエンジンを準備しています…";
 inline constexpr const char* setupDownloading = "文字起こしエンジンをダウンロード中…（約630MB、Wi-Fi推奨）";
-inline constexpr const char* setupOptimizing = "この Mac 向けに最適化しています…";
+inline constexpr const char* setupOptimizing = "このコンピュータ向けに最適化しています…";
 inline constexpr const char* setupOptimizingNote = "初回のみ数分かかることがあります。次回以降はすぐに使えます。";
 inline constexpr const char* setupFailed = "準備に失敗しました";
 inline constexpr const char* retry = "再試行";
@@ -37,7 +37,7 @@ inline constexpr const char* retry = "再試行";
 inline constexpr const char* micPicker = "マイク";
 inline constexpr const char* automaticMic = "自動（Bluetoothなら内蔵マイク）";
 inline constexpr const char* outputPicker = "出力";
-inline constexpr const char* outputNote = "出力を変えるとMac全体の出力先が切り替わります。";
+inline constexpr const char* outputNote = "出力を変えるとこのコンピュータ全体の出力先が切り替わります。";
 
 inline constexpr const char* builtInSpeakerWarning =
     "出力が内蔵スピーカーです。相手の声がマイクに回り込み、話者分離が崩れます。イヤホン/ヘッドホンの使用を推奨します（Bluetoothイヤホンでも、録音には自動で内蔵マイクを使うのでマイク音質は落ちません）。";
@@ -53,11 +53,11 @@ inline constexpr const char* transcribing = "文字起こし中…";
 
 inline constexpr const char* transcriptPlaceholder = "（文字起こし結果がここに表示されます）";
 inline constexpr const char* copyAll = "全文コピー";
-inline constexpr const char* openSaveFolder = "保存先をFinderで開く";
+inline constexpr const char* openSaveFolder = "保存先をファイルマネージャで開く";
 
 inline constexpr const char* pastTranscripts = "過去の文字起こし";
 inline constexpr const char* back = "戻る";
-inline constexpr const char* openInFileManager = "Finderで開く";
+inline constexpr const char* openInFileManager = "ファイルマネージャで開く";
 
 /// Truncated toward zero; a value that is not finite is 0 and one beyond 64 bits is clamped, so no
 /// reading can end the program.

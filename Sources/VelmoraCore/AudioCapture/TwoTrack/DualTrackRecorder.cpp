@@ -42,7 +42,7 @@ template <typename Read> auto readOr(Read read, decltype(read()) fallback) {
 std::string DualTrackRecorder::tapFailureText(int32_t status) {
     return "AudioHardwareCreateProcessTap に失敗 — OSStatus " + std::to_string(status) +
            "。\n「システム音声の録音」権限が未許可の可能性が高い。\n"
-           "システム設定 → プライバシーとセキュリティ → システムオーディオ録音 を確認すること。\n"
+           "サウンド設定を確認すること。\n"
            "（ターミナルから実行している場合、許可対象はターミナル.app 側になる）";
 }
 

@@ -198,7 +198,7 @@ TEST_F(DualTrackRecorderTest, MissingDefaultsARefusedTapAndLaterFailuresRemoveWh
     EXPECT_EQ(constructionError(),
               "AudioHardwareCreateProcessTap に失敗 — OSStatus 1。\n"
               "「システム音声の録音」権限が未許可の可能性が高い。\n"
-              "システム設定 → プライバシーとセキュリティ → システムオーディオ録音 を確認すること。\n"
+              "サウンド設定を確認すること。\n"
               "（ターミナルから実行している場合、許可対象はターミナル.app 側になる）");
     EXPECT_TRUE(log->all().empty());
     hardware.tapStatus = 0;
