@@ -4,6 +4,8 @@
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 
+#include <cstdlib>
+#include <future>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -108,4 +110,29 @@ TEST(XdgBrowserOpener, AMissingOpenerProgramIsReported) {
     environment.set("PATH", "/nonexistent");
     desktop::XdgBrowserOpener opener;
     EXPECT_FALSE(opener.open("https://example.invalid/"));
+
+    std::vector<std::string> reasons;
+    EXPECT_FALSE(opener.openWatched("https://example.invalid/",
+                                    [&](const std::string& reason) { reasons.push_back(reason); }));
+    ASSERT_EQ(reasons.size(), 1u) << "told before the call returns";
+    EXPECT_NE(reasons[0].find("xdg-open"), std::string::npos) << reasons[0];
+}
+
+TEST(XdgBrowserOpener, AnOpenerThatEndsUnsuccessfullyIsReportedFromItsOwnThread) {
+    testsupport::DesktopSandbox desktop;
+    testsupport::ScopedEnvironment environment;
+    environment.set("PATH", desktop.root().string() + ":" + std::getenv("PATH"));
+    desktop::XdgBrowserOpener opener;
+    auto heard = [&](const std::string& body) {
+        desktop.script("xdg-open", body);
+        auto promise = std::make_shared<std::promise<std::string>>();
+        auto future = promise->get_future();
+        EXPECT_TRUE(opener.openWatched("https://example.invalid/", [promise](const std::string& reason) {
+            promise->set_value(reason);
+        }));
+        return future.wait_for(std::chrono::seconds(30)) == std::future_status::ready ? future.get()
+                                                                                       : std::string("nothing");
+    };
+    EXPECT_EQ(heard("exit 3"), "xdg-open exited with status 3") << "no browser found";
+    EXPECT_EQ(heard("kill -TERM $$"), "xdg-open was ended by signal SIGTERM");
 }

@@ -201,6 +201,71 @@ TEST_F(AuthSessionTest, NoSignInWaitsForEver) {
     EXPECT_EQ(third, std::vector<std::string>{"signedIn"});
 }
 
+TEST_F(AuthSessionTest, ABrowserThatCannotBeOpenedEndsTheSignInAtOnceWithItsReason) {
+    auto session = makeSession();
+    testing::internal::CaptureStderr();
+    browser->refuseWith = "Failed to execute child process \"xdg-open\" (No such file or directory)";
+    startSignIn(*session);
+    loop->runUntilIdle();
+    EXPECT_EQ(outcome, "message: ブラウザを開けませんでした: Failed to execute child process \"xdg-open\" (No such "
+                       "file or directory)");
+    EXPECT_FALSE(session->isSigningIn());
+    browser->refuseWith.reset();
+
+    // The opener ends unsuccessfully a moment later, heard on its own thread.
+    startSignIn(*session);
+    std::thread([&, failed = browser->watchers.back()] { failed("xdg-open exited with status 3"); }).join();
+    loop->runUntilIdle();
+    EXPECT_EQ(outcome, "message: ブラウザを開けませんでした: xdg-open exited with status 3");
+    EXPECT_FALSE(session->isSigningIn());
+
+    // Word from an earlier sign-in's browser never ends a later sign-in.
+    startSignIn(*session);
+    const auto earlier = browser->watchers.back();
+    startSignIn(*session);
+    loop->runUntilIdle();
+    outcome.reset();
+    earlier("xdg-open exited with status 4");
+    loop->runUntilIdle();
+    EXPECT_EQ(outcome, std::nullopt);
+    session->handleCallbackURL("velmora://auth?token=t");
+    loop->runUntilIdle();
+    EXPECT_EQ(outcome, "signedIn");
+    browser->watchers.back()("xdg-open exited with status 5");
+    loop->runUntilIdle();
+    EXPECT_EQ(outcome, "signedIn") << "an answered sign-in hears nothing more";
+    testing::internal::GetCapturedStderr();
+}
+
+TEST_F(AuthSessionTest, WithoutAnAddressThereIsNothingToSignInTo) {
+    keychain = std::make_shared<desktop::MemoryKeychain>("refresh");
+    AuthSession::Dependencies dependencies;
+    dependencies.mainThread = loop;
+    dependencies.keychain = keychain;
+    dependencies.browser = browser;
+    dependencies.notifications = notifications;
+    EXPECT_EQ(dependencies.baseURL, AuthSession::baseURL()) << "the build's address is the default";
+    dependencies.baseURL.reset();
+    auto session = AuthSession::create(std::move(dependencies));
+    EXPECT_FALSE(session->signInExists());
+
+    startSignIn(*session);
+    loop->runUntilIdle();
+    EXPECT_EQ(outcome, "message: ログインサービスがありません");
+    EXPECT_FALSE(session->isSigningIn());
+    EXPECT_TRUE(browser->opened.empty());
+    try {
+        session->fetchAccessToken();
+        ADD_FAILURE() << "no token without a service";
+    } catch (const AuthError& error) {
+        EXPECT_EQ(error.kind(), AuthError::Kind::notSignedIn);
+    }
+    EXPECT_EQ(tokenRequests(), 0);
+    EXPECT_TRUE(session->isSignedIn().value()) << "the stored token is kept for a build that has a service";
+
+    EXPECT_TRUE(makeSession()->signInExists()) << "an address handed in makes a sign-in";
+}
+
 TEST_F(AuthSessionTest, AKeychainThatKeepsNothingLeavesTheUserSignedInForThisRunWithOneWarning) {
     auto session = makeSession();
     keychain->setRefusesWrites(true);

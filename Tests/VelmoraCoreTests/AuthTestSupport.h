@@ -5,6 +5,7 @@
 #include "Platform/Desktop/UrlHandling/BrowserOpener.h"
 
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -17,7 +18,20 @@ public:
         opened.push_back(url);
         return true;
     }
+    bool openWatched(const std::string& url, FailureHandler failed) override {
+        opened.push_back(url);
+        watchers.push_back(failed);
+        if (refuseWith) {
+            failed(*refuseWith);
+            return false;
+        }
+        return true;
+    }
     std::vector<std::string> opened;
+    /// Each watched opening's failure handler, for the test to report a late failure.
+    std::vector<FailureHandler> watchers;
+    /// Set: the opener cannot be started, for this reason.
+    std::optional<std::string> refuseWith;
 };
 
 /// Answers the authorisation question from another thread, as the desktop may.

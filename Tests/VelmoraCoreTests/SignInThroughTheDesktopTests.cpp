@@ -4,9 +4,11 @@
 #include "Support/DesktopSandbox.h"
 #include "VelmoraCore/Auth/AuthSession.h"
 #include "VelmoraCore/Auth/CallbackSchemeRegistration.h"
+#include "VelmoraCore/ErrorText.h"
 #include "VelmoraCore/PlainMainLoop.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace velmora;
 
@@ -46,6 +48,36 @@ TEST(SignInThroughTheDesktop, TheServicesAnswerReachesTheRunningInstanceThroughT
     EXPECT_EQ(completed, true);
     EXPECT_TRUE(session->isSignedIn().value());
     EXPECT_EQ(keychain->load(), "from/the-service");
+}
+
+// A desktop whose browser cannot show the page: xdg-open gives up, and the waiting sign-in ends at
+// once with its reason instead of waiting minutes for a window that never opened.
+TEST(SignInThroughTheDesktop, ABrowserThatFailsEndsTheSignInAtOnce) {
+    testsupport::DesktopSandbox desktop("exit 1");
+    auto loop = std::make_shared<PlainMainLoop>(PlainMainLoop::Clock::manual);
+    AuthSession::Dependencies dependencies;
+    dependencies.mainThread = loop;
+    dependencies.keychain = std::make_shared<desktop::MemoryKeychain>();
+    dependencies.browser = std::make_shared<desktop::XdgBrowserOpener>();
+    dependencies.notifications = std::make_shared<authtest::RecordingNotifications>();
+    dependencies.baseURL = *net::Url::parse("https://service.example/");
+    auto session = AuthSession::create(std::move(dependencies));
+
+    testing::internal::CaptureStderr();
+    std::optional<std::string> failure;
+    session->signIn([&](std::exception_ptr error) { failure = error ? errorDescription(error) : "signedIn"; });
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!failure && std::chrono::steady_clock::now() < deadline) {
+        loop->runUntilIdle();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(failure.has_value()) << "the sign-in still waits";
+    EXPECT_EQ(failure->rfind("ブラウザを開けませんでした: xdg-open exited with status ", 0), 0u) << *failure;
+    EXPECT_FALSE(session->isSigningIn());
+    const auto tried = desktop.waitForLines(testsupport::DesktopSandbox::browserLog, 1);
+    ASSERT_FALSE(tried.empty());
+    EXPECT_EQ(tried.front(), "https://service.example/native/callback") << "xdg-open may try the browser twice";
 }
 
 TEST(SignInThroughTheDesktop, ARegistrationThatCannotBeWrittenIsOneWarning) {

@@ -98,6 +98,7 @@ public:
 
 class FakeAccess final : public velmora::app::PanelAccess {
 public:
+    bool signInExists() const override { return hasSignIn; }
     const velmora::Observable<bool>& isSignedIn() const override { return signedIn_; }
     void signIn(std::function<void(std::exception_ptr)> completion) override;
     const velmora::Observable<velmora::ModelSetupPhase>& setupPhase() const override { return phase_; }
@@ -107,6 +108,8 @@ public:
     /// Answers the waiting sign-in.
     void finishSignIn(std::exception_ptr error = nullptr);
 
+    /// The application was given a sign-in service's address.
+    bool hasSignIn = true;
     velmora::Observable<bool> signedIn_{false};
     velmora::Observable<velmora::ModelSetupPhase> phase_;
     std::function<void(std::exception_ptr)> pendingSignIn;

@@ -2,7 +2,11 @@
 #include "Velmora/Panel/PanelModel.h"
 #include "Velmora/Panel/PanelTexts.h"
 #include "OrvaneCore/Errors/CancellationError.h"
+#include "Platform/Desktop/Keychain/MemoryKeychain.h"
+#include "Velmora/Panel/CorePanelAccess.h"
 #include "VelmoraCore/Auth/AuthError.h"
+#include "VelmoraCore/PlainMainLoop.h"
+#include "VelmoraCoreTests/AuthTestSupport.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -126,6 +130,49 @@ TEST(PanelModelGates, TheFirstUnmetConditionDecides) {
 
     world.access.signedIn_.set(false);
     EXPECT_EQ(model->gate(), Gate::signIn);
+}
+
+TEST(PanelModelGates, WithoutASignInThePermissionsLeadStraightToTheSetup) {
+    PanelWorld world;
+    world.access.hasSignIn = false;
+    world.access.signedIn_.set(false);
+    world.access.phase_.set(ModelSetupPhase::notStarted());
+    world.audio.systemAudio = false;
+    auto model = world.makeModel();
+    EXPECT_EQ(model->gate(), Gate::permissions);
+
+    world.audio.systemAudio = true;
+    model->appear();
+    EXPECT_EQ(model->gate(), Gate::modelSetup);
+    EXPECT_EQ(world.access.setupStarts, 1) << "signed out, and yet there is nothing to sign in to";
+    world.access.phase_.set(ModelSetupPhase::ready());
+    EXPECT_EQ(model->gate(), Gate::recording);
+}
+
+// The real sign-in session and set-up gate behind the panel: the build's address (none by default) or
+// one handed in decides whether there is a sign-in gate.
+TEST(PanelModelGates, TheCoreSignInDecidesFromTheAddressItWasGiven) {
+    PanelWorld world;
+    auto loop = std::make_shared<PlainMainLoop>(PlainMainLoop::Clock::manual); // never run: no set-up runs
+    ModelSetupGate setup(world.settings, std::make_shared<DefaultsStore>(), *loop);
+    auto gateWith = [&](std::optional<net::Url> address) {
+        AuthSession::Dependencies dependencies;
+        dependencies.mainThread = loop;
+        dependencies.keychain = std::make_shared<desktop::MemoryKeychain>();
+        dependencies.browser = std::make_shared<authtest::RecordingBrowser>();
+        dependencies.notifications = std::make_shared<authtest::RecordingNotifications>();
+        if (address) {
+            dependencies.baseURL = address;
+        }
+        CorePanelAccess access(AuthSession::create(std::move(dependencies)), setup);
+        PanelModel model({world.recording, access, world.settings, world.updates, *world.permissions, world.audio,
+                          world.shell});
+        return model.gate();
+    };
+    EXPECT_EQ(gateWith(net::Url::parse("https://sign-in.test/")), Gate::signIn);
+    if (!AuthSession::baseURL()) {
+        EXPECT_EQ(gateWith(std::nullopt), Gate::modelSetup) << "signed out, with nothing to sign in to";
+    }
 }
 
 TEST(PanelModelGates, TheAppearanceAndSigningInStartTheSetupOnlyWhenSignedIn) {

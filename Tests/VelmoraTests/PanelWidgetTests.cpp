@@ -209,6 +209,22 @@ TEST_F(PanelWidgetTest, SignedOutSigningInAndAFailedSignIn) {
     EXPECT_TRUE(shows("文字起こしエンジンを準備しています…"));
 }
 
+TEST_F(PanelWidgetTest, WithoutASignInNothingAsksForOne) {
+    world.access.hasSignIn = false;
+    world.access.signedIn_.set(false);
+    world.access.phase_.set(ModelSetupPhase::notStarted());
+    show();
+    EXPECT_FALSE(shows("利用にはGoogleアカウントでのログインが必要です。"));
+    EXPECT_EQ(button("Googleでログイン"), nullptr);
+    EXPECT_TRUE(shows("文字起こしエンジンを準備しています…"));
+    EXPECT_EQ(world.access.setupStarts, 1);
+    expectNothingClippedAndSave("no-sign-in-setup");
+
+    world.access.phase_.set(ModelSetupPhase::ready());
+    settle();
+    EXPECT_TRUE(shows("録音開始"));
+}
+
 TEST_F(PanelWidgetTest, TheSetupPhasesAndTheRetry) {
     world.access.phase_.set(ModelSetupPhase::downloading(0.426));
     show();

@@ -30,11 +30,12 @@ const std::string quantised = "large-v3-v20240930_turbo_632MB";
 const std::string full = "large-v3-v20240930_turbo";
 const QString note = QStringLiteral("（低いほど小さな声も拾うが、環境音も拾いやすくなる）");
 
-/// The form on a home of its own: memory defaults, a sign-in on a memory keychain, an updater without
-/// a feed, and a lifecycle whose processes are only counted.
+/// The form on a home of its own: memory defaults, a sign-in to a service (unless the address is none)
+/// on a memory keychain, an updater without a feed, and a lifecycle whose processes are only counted.
 class SettingsViewTest : public testing::Test {
 protected:
-    explicit SettingsViewTest(const std::string& homeName = "home") {
+    explicit SettingsViewTest(const std::string& homeName = "home",
+                              std::optional<net::Url> signInAddress = net::Url::parse("https://sign-in.test/")) {
         homePath = home / homeName;
         environment.set("HOME", homePath.string());
         environment.set("XDG_CONFIG_HOME", (homePath / ".config").string());
@@ -45,6 +46,7 @@ protected:
         dependencies.keychain = keychain;
         dependencies.browser = browser;
         dependencies.notifications = std::make_shared<authtest::RecordingNotifications>();
+        dependencies.baseURL = signInAddress;
         auth = AuthSession::create(std::move(dependencies));
         control.startDetached = [this](const std::filesystem::path& program, const QStringList&) {
             started.push_back(program);
@@ -105,6 +107,11 @@ protected:
     LongHomeSettingsViewTest() : SettingsViewTest(std::string(60, 'h') + "/" + std::string(60, 'k')) {}
 };
 
+class NoSignInSettingsViewTest : public SettingsViewTest {
+protected:
+    NoSignInSettingsViewTest() : SettingsViewTest("home", std::nullopt) {}
+};
+
 } // namespace
 
 TEST_F(SettingsViewTest, SixSectionsInOrderWhileSignedInAndTheAccountGoesAndComesWithTheSignIn) {
@@ -134,6 +141,18 @@ TEST_F(SettingsViewTest, SixSectionsInOrderWhileSignedInAndTheAccountGoesAndCome
     EXPECT_EQ(auth->isSignedIn().subscriberCount(), 0u);
     EXPECT_EQ(settings->modelName().subscriberCount(), 0u);
     EXPECT_EQ(settings->vadThreshold().subscriberCount(), 0u);
+}
+
+TEST_F(NoSignInSettingsViewTest, WithoutASignInThereIsNoAccountSectionEvenWithAStoredToken) {
+    show();
+    EXPECT_TRUE(auth->isSignedIn().value());
+    const QStringList five{"保存先", "文字起こしモデル", "VAD感度", "アップデート", "アプリ"};
+    EXPECT_EQ(sectionTitles(), five);
+    auth->signOut();
+    auth->signIn([](std::exception_ptr) {});
+    auth->handleCallbackURL("velmora://auth?token=refresh-2");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sectionTitles(), five);
 }
 
 TEST_F(SettingsViewTest, TheRadioButtonsShowAndStoreTheModelName) {

@@ -9,6 +9,7 @@
 #include "VelmoraCoreTests/AuthTestSupport.h"
 #include "XTestKeyboard.h"
 
+#include <QGroupBox>
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
@@ -32,11 +33,13 @@ public:
     void showMoveFailure(const std::string&) override {}
 };
 
-/// The application on a home of its own, a sign-in session on memory, a fake recording session, and no
-/// process ever started or ended.
+/// The application on a home of its own, a sign-in session on memory (to the address given, else to the
+/// build's), a fake recording session, and no process ever started or ended.
 class AppFixture {
 public:
-    explicit AppFixture(bool hasTray, std::string hotKeyDisplay = ":4242", bool documentsBlocked = false) {
+    explicit AppFixture(bool hasTray, std::string hotKeyDisplay = ":4242", bool documentsBlocked = false,
+                        std::optional<net::Url> signInAddress = net::Url::parse("https://sign-in.test/"),
+                        std::optional<std::string> storedToken = std::nullopt) {
         if (documentsBlocked) {
             testsupport::writeFile(home_ / "Documents", "a file where the folder should be");
         }
@@ -45,12 +48,15 @@ public:
         environment_.unset("XDG_DOCUMENTS_DIR");
         VelmoraApp::Environment environment;
         environment.defaults = std::make_shared<DefaultsStore>();
-        environment.authSession = [this](std::shared_ptr<MainThreadDispatcher> mainThread) {
+        environment.authSession = [this, signInAddress, storedToken](std::shared_ptr<MainThreadDispatcher> mainThread) {
             AuthSession::Dependencies dependencies;
             dependencies.mainThread = std::move(mainThread);
-            dependencies.keychain = std::make_shared<desktop::MemoryKeychain>();
+            dependencies.keychain = std::make_shared<desktop::MemoryKeychain>(storedToken);
             dependencies.browser = browser;
             dependencies.notifications = std::make_shared<authtest::RecordingNotifications>();
+            if (signInAddress) {
+                dependencies.baseURL = signInAddress;
+            }
             auth = AuthSession::create(std::move(dependencies));
             return auth;
         };
@@ -138,6 +144,29 @@ TEST(VelmoraProgram, AnswersHelpAndVersionBeforeItNeedsADisplay) {
     // Without a display the xcb platform cannot start: any answer came before the application existed.
     testsupport::expectStandardOptions("velmora", {""},
                                        "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb");
+}
+
+TEST(VelmoraApp, WithoutASignInAddressNoAccountIsOfferedAndWithOneItIs) {
+    if (AuthSession::baseURL()) {
+        GTEST_SKIP() << "this build has a sign-in address";
+    }
+    auto sections = [](VelmoraApp& app) {
+        QStringList titles;
+        for (QGroupBox* section : app.settingsWindow().view().visibleSections()) {
+            titles << section->title();
+        }
+        return titles;
+    };
+    {
+        AppFixture fixture(true, ":4242", false, std::nullopt, "refresh");
+        EXPECT_FALSE(fixture.auth->signInExists());
+        EXPECT_FALSE(sections(*fixture.app).contains("アカウント")) << sections(*fixture.app).join(", ").toStdString();
+        EXPECT_EQ(sections(*fixture.app).size(), 5);
+    }
+    // The same build with an address handed in at start.
+    AppFixture fixture(true, ":4242", false, net::Url::parse("https://sign-in.test/"), "refresh");
+    EXPECT_TRUE(fixture.auth->signInExists());
+    EXPECT_TRUE(sections(*fixture.app).contains("アカウント"));
 }
 
 TEST(LaunchOptions, AddressesInOrderAndTheThreeOptions) {

@@ -5,6 +5,7 @@
 #include "Velmora/Application/LaunchOptions.h"
 #include "Velmora/Application/SingleInstance.h"
 #include "Velmora/Application/VelmoraApp.h"
+#include "VelmoraCore/Auth/AuthSession.h"
 #include "VelmoraCore/Auth/CallbackSchemeRegistration.h"
 
 #include <QApplication>
@@ -56,7 +57,9 @@ int main(int argc, char** argv) {
         break;
     }
     sayWhenThereIsNoTray();
-    velmora::registerCallbackScheme();
+    if (velmora::AuthSession::baseURL()) {
+        velmora::registerCallbackScheme(); // the sign-in's answer comes back through the scheme
+    }
 
     VelmoraApp velmora(VelmoraApp::Environment::standard(), options, &instance);
     instance.setHandlers({[&velmora](const QStringList& urls) { velmora.appDelegate().openURLs(urls); },

@@ -66,7 +66,9 @@ int callback(const velmoractl::Arguments& arguments) {
     if (urls.empty()) {
         throw UsageError("auth callback needs at least one URL");
     }
-    Session session;
+    // The browser opens nothing, so the start page's address never leaves the program: a build without
+    // a service's address gets a stand-in, and the answers are handled all the same.
+    Session session(velmora::AuthSession::baseURL().value_or(*net::Url::parse("https://sign-in.invalid/")));
     bool finished = false;
     std::exception_ptr failure;
     if (pending) {

@@ -15,6 +15,7 @@ public:
     CorePanelAccess(std::shared_ptr<AuthSession> auth, ModelSetupGate& gate)
         : auth_(std::move(auth)), gate_(gate) {}
 
+    bool signInExists() const override { return auth_->signInExists(); }
     const Observable<bool>& isSignedIn() const override { return auth_->isSignedIn(); }
     void signIn(std::function<void(std::exception_ptr)> completion) override { auth_->signIn(std::move(completion)); }
 

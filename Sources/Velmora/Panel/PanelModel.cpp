@@ -112,7 +112,7 @@ PanelModel::Gate PanelModel::gate() const {
     if (micPermission_ != PermissionStatus::granted || screenPermission_ != PermissionStatus::granted) {
         return Gate::permissions;
     }
-    if (!deps_.access.isSignedIn().value()) {
+    if (!isSignedInOrNeedNot()) {
         return Gate::signIn;
     }
     if (!(deps_.access.setupPhase().value() == ModelSetupPhase::ready())) {
@@ -170,10 +170,14 @@ std::string PanelModel::recordingFailureText() const {
 void PanelModel::appear() {
     readPermissions();
     refreshDevices();
-    if (deps_.access.isSignedIn().value()) {
+    if (isSignedInOrNeedNot()) {
         deps_.access.startSetupIfNeeded();
     }
     changed(gatePart | permissionPart | devicePart);
+}
+
+bool PanelModel::isSignedInOrNeedNot() const {
+    return !deps_.access.signInExists() || deps_.access.isSignedIn().value();
 }
 
 void PanelModel::readPermissions() {

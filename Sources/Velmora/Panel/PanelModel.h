@@ -133,6 +133,8 @@ public:
 private:
     void refreshDevices();
     void readPermissions();
+    /// Past the sign-in gate: signed in, or there is no sign-in to pass.
+    bool isSignedInOrNeedNot() const;
     std::string defaultOutputUID() const;
     void changed(unsigned parts);
     template <class T> void watch(const Observable<T>& property, unsigned parts);

@@ -123,7 +123,7 @@ SettingsView::SettingsView(AppSettings& settings, Updater& updater, AuthSession&
     updateCheck_ = new CheckForUpdatesView(std::make_unique<CheckForUpdatesViewModel>(updater), updater, updates);
     updates->layout()->addWidget(updateCheck_);
 
-    // 5. The account, only while signed in.
+    // 5. The account, only while signed in to a service that exists.
     account_ = section("アカウント");
     signOut_ = new QPushButton(QStringLiteral("ログアウト"), account_);
     account_->layout()->addWidget(signOut_);
@@ -198,7 +198,7 @@ void SettingsView::showThreshold(float threshold) {
 }
 
 void SettingsView::showSignedIn(bool signedIn) {
-    account_->setVisible(signedIn);
+    account_->setVisible(signedIn && authSession_.signInExists());
 }
 
 } // namespace velmora::app

@@ -1,7 +1,7 @@
 #pragma once
 // The settings form, in this order: the save folder (shown only), the speech model, the voice-activity
-// threshold, the update check, the account (only while signed in) and the application's restart and
-// quit. Every change goes straight into the settings, which store it; there is no apply step. The form
+// threshold, the update check, the account (only while signed in, and never in a build without a
+// sign-in) and the application's restart and quit. Every change goes straight into the settings, which store it; there is no apply step. The form
 // follows the settings and the sign-in as they change. Main thread only.
 
 #include "Velmora/Lifecycle/AppLifecycle.h"

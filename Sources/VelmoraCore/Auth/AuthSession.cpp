@@ -10,11 +10,7 @@
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
-
-// The service's address; a build for another service passes its own (-DVELMORA_AUTH_BASE_URL=…).
-#ifndef VELMORA_AUTH_BASE_URL
-#define VELMORA_AUTH_BASE_URL "https://velmora.app/"
-#endif
+#include <string_view>
 
 namespace velmora {
 
@@ -22,6 +18,8 @@ namespace {
 
 constexpr const char* missingTokenMessage = "コールバックにトークンが含まれていません";
 constexpr const char* accessTokenFailedMessage = "アクセストークンの取得に失敗しました";
+constexpr const char* browserFailedMessage = "ブラウザを開けませんでした: ";
+constexpr const char* noServiceMessage = "ログインサービスがありません";
 
 void warn(const std::string& text) {
     std::cerr << "warning: " << text << std::endl;
@@ -57,13 +55,17 @@ std::string decodeAccessToken(const std::string& body) {
 
 } // namespace
 
-net::Url AuthSession::baseURL() {
-    static const net::Url url = [] {
-        auto parsed = net::Url::parse(VELMORA_AUTH_BASE_URL);
-        if (!parsed) {
+std::optional<net::Url> AuthSession::baseURL() {
+    static const std::optional<net::Url> url = []() -> std::optional<net::Url> {
+        constexpr std::string_view address = VELMORA_AUTH_BASE_URL;
+        if (address.empty()) {
+            return std::nullopt;
+        }
+        auto parsed = net::Url::parse(std::string(address));
+        if (!parsed || parsed->scheme().empty()) {
             throw std::logic_error("VELMORA_AUTH_BASE_URL is not an address");
         }
-        return *parsed;
+        return parsed;
     }();
     return url;
 }
@@ -108,16 +110,35 @@ void AuthSession::signIn(SignInCompletion completion) {
     // One sign-in at a time: a new one ends the waiting one, so no caller is left waiting for ever.
     failSignIn(std::make_exception_ptr(AuthError::cancelled()));
     pendingSignIn_ = std::move(completion);
+    if (!deps_.baseURL) {
+        failSignIn(std::make_exception_ptr(AuthError::message(noServiceMessage)));
+        return;
+    }
+    const unsigned attempt = ++signInAttempt_;
     std::weak_ptr<AuthSession> weakSelf = weak_from_this();
     signInTimeout_ = deps_.mainThread->scheduleRepeating(deps_.signInTimeout, [weakSelf] {
         if (auto self = weakSelf.lock()) {
             self->failSignIn(std::make_exception_ptr(AuthError::cancelled()));
         }
     });
-    const net::Url start = deps_.baseURL.appendingPath("native/callback");
-    if (!deps_.browser->open(start.absoluteString())) {
-        warn("the sign-in page could not be opened in a browser (is xdg-open installed?)");
+    const net::Url start = deps_.baseURL->appendingPath("native/callback");
+    // Without this the user would wait for a browser window that never opened until the time-out.
+    deps_.browser->openWatched(start.absoluteString(),
+                               [weakSelf, mainThread = deps_.mainThread, attempt](const std::string& reason) {
+                                   mainThread->post([weakSelf, attempt, reason] {
+                                       if (auto self = weakSelf.lock()) {
+                                           self->browserFailed(attempt, reason);
+                                       }
+                                   });
+                               });
+}
+
+void AuthSession::browserFailed(unsigned attempt, const std::string& reason) {
+    if (attempt != signInAttempt_ || !pendingSignIn_) {
+        return;
     }
+    warn("the sign-in page could not be opened in a browser: " + reason);
+    failSignIn(std::make_exception_ptr(AuthError::message(browserFailedMessage + reason)));
 }
 
 void AuthSession::handleCallbackURL(const std::string& text) {
@@ -201,12 +222,15 @@ std::string AuthSession::fetchAccessToken(std::stop_token stop) {
             return *cachedAccessToken_;
         }
     }
+    if (!deps_.baseURL) {
+        throw AuthError::notSignedIn();
+    }
     const auto refreshToken = deps_.keychain->load();
     if (!refreshToken) {
         publishSignedIn(false);
         throw AuthError::notSignedIn();
     }
-    net::HttpRequest request(deps_.baseURL.appendingPath("api/auth/token"));
+    net::HttpRequest request(deps_.baseURL->appendingPath("api/auth/token"));
     request.timeout = accessTokenTimeout;
     request.headers.set("Authorization", "Bearer " + *refreshToken);
     const net::HttpData answer = deps_.http->send(request, stop); // transport errors go up unchanged

@@ -4,6 +4,9 @@
 // answers by opening a "velmora:" address, which the desktop hands to the application and the
 // application to handleCallbackURL(). Published: whether a refresh token is stored.
 //
+// A build without a service's address (VELMORA_AUTH_BASE_URL empty) has no sign-in: signInExists() is
+// false, and the application's parts then neither show nor ask for one.
+//
 // Main thread only, except fetchAccessToken(), which blocks and may be called from any thread.
 // Tokens never appear in logs or error texts.
 
@@ -37,7 +40,8 @@ public:
         std::shared_ptr<desktop::KeychainStore> keychain;
         std::shared_ptr<desktop::BrowserOpener> browser;
         std::shared_ptr<desktop::NotificationCenter> notifications;
-        net::Url baseURL = AuthSession::baseURL();
+        /// None: there is no service to sign in to.
+        std::optional<net::Url> baseURL = AuthSession::baseURL();
         std::shared_ptr<const net::HttpSession> http;
         std::function<Date()> now = [] { return Date(std::chrono::system_clock::now()); };
         /// A sign-in nobody answers ends as cancelled after this long (no browser tells us it closed).
@@ -54,19 +58,22 @@ public:
     /// The process-wide instance on the desktop's services, made on the first call with that main thread.
     static std::shared_ptr<AuthSession> shared(std::shared_ptr<MainThreadDispatcher> mainThread);
 
-    /// The service's address, a constant of the build (VELMORA_AUTH_BASE_URL).
-    static net::Url baseURL();
+    /// The service's address, a constant of the build (VELMORA_AUTH_BASE_URL); none when it is empty.
+    static std::optional<net::Url> baseURL();
 
     ~AuthSession();
     AuthSession(const AuthSession&) = delete;
     AuthSession& operator=(const AuthSession&) = delete;
 
+    /// Whether there is a service to sign in to: the session was given an address.
+    bool signInExists() const { return deps_.baseURL.has_value(); }
     const Observable<bool>& isSignedIn() const { return isSignedIn_; }
     /// True while a sign-in waits for its answer.
     bool isSigningIn() const { return static_cast<bool>(pendingSignIn_); }
 
     /// Opens the sign-in page and returns at once; `completion` runs when the answer arrives, the wait
-    /// times out (cancelled), or a later signIn() replaces this one (cancelled).
+    /// times out (cancelled), a later signIn() replaces this one (cancelled), or the browser cannot be
+    /// opened (AuthError::message). Without a service it fails at once.
     void signIn(SignInCompletion completion);
     /// Completes a waiting sign-in from an address the application was asked to open: scheme exactly
     /// "velmora", and host "auth" or a path containing "callback". Anything else is ignored.
@@ -77,7 +84,7 @@ public:
     /// A valid access token: the cached one while it is good for more than 60 seconds, else a new one
     /// from the service. Throws AuthError::notSignedIn without a refresh token, AuthError::message for a
     /// refused or failed answer (a 401 also signs out), and the HTTP layer's or decoding errors as they
-    /// come. Blocks; any thread.
+    /// come. Without a service, AuthError::notSignedIn and nothing changes. Blocks; any thread.
     std::string fetchAccessToken(std::stop_token stop = {});
 
     /// The notification shown after a sign-in.
@@ -91,6 +98,9 @@ private:
     explicit AuthSession(Dependencies dependencies);
 
     void completeSignIn(const CallbackUrl& url);
+    /// The browser of sign-in number `attempt` could not show the page: that sign-in, if it still
+    /// waits, ends with the reason.
+    void browserFailed(unsigned attempt, const std::string& reason);
     /// Ends the waiting sign-in, if any, handing `error` to its completion on the main thread.
     void failSignIn(std::exception_ptr error);
     /// Clears the waiting sign-in and stops its time-out; the caller resumes the completion.
@@ -103,6 +113,8 @@ private:
     Dependencies deps_;
     Observable<bool> isSignedIn_;
     SignInCompletion pendingSignIn_;
+    /// Counts sign-ins, so a late word from an earlier one's browser never ends a later one.
+    unsigned signInAttempt_ = 0;
     std::unique_ptr<RepeatingTimer> signInTimeout_;
 
     std::mutex cacheMutex_; // the cache is shared with fetches on other threads
