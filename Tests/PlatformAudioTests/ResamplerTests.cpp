@@ -76,6 +76,17 @@ TEST(Resampler, EqualRatesCopyTheSamplesExactly) {
     }
 }
 
+// A stretch too short to give one frame at the new rate (one frame at 48 kHz to 16 kHz) makes empty
+// buffers: their planes are still valid pointers, so copying no frames is no fault.
+TEST(Resampler, EmptyBuffersHavePlanesToCopyNothingWith) {
+    const auto empty = PcmBuffer::create(*PcmFormat::standard(16000, 2), 0);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_NE(empty->channel(0), nullptr);
+    EXPECT_NE(empty->channel(1), nullptr);
+    Resampler resampler(*PcmFormat::standard(48000, 2), empty->format());
+    EXPECT_EQ(resampler.convert(*sine(48000, 1, 440, 2), *empty), 0u);
+}
+
 TEST(Resampler, RefusesMismatchedChannelsBuffersAndFractionalRates) {
     EXPECT_THROW(Resampler(*PcmFormat::standard(48000, 2), *PcmFormat::standard(16000, 1)), AudioFileError);
     EXPECT_THROW(Resampler(*PcmFormat::standard(44100.5, 1), *PcmFormat::standard(16000, 1)), AudioFileError);

@@ -1,5 +1,6 @@
 #include "Platform/Audio/Files/PcmBuffer.h"
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 #include <string>
@@ -23,7 +24,9 @@ PcmBuffer::PcmBuffer(const PcmFormat& format, std::uint32_t capacity)
     : format_(format), capacity_(capacity), channels_(format.channelCount) {
     planePointers_.reserve(channels_.size());
     for (auto& plane : channels_) {
-        plane.assign(capacity, 0.0f);
+        // An empty buffer still gets a frame of storage: its planes are never null, so copies of no
+        // frames into or out of it are plain no-ops.
+        plane.assign(std::max<std::uint32_t>(capacity, 1), 0.0f);
         planePointers_.push_back(plane.data());
     }
 }
