@@ -4,9 +4,10 @@
 // share of the machine's peak for the precision used (measured in the same run; also per CPU second, for a
 // machine shared with other work), and the share of time
 // in matrix products (with their fused bias/GELU), attention and everything else. A last case loads the
-// turbo-shaped mel, encoder and decoder, runs one window through the mel and encoder models and the
-// decoder's first step, and reports the peak resident memory they add. The encoder's attention alone
-// (turbo's shape, a few heads) runs on one thread, against one core's peak measured in the same run.
+// turbo-shaped mel, encoder and decoder (half and 8-bit weights), runs one window through the mel and
+// encoder models and the decoder's first step, and reports the peak resident memory they add. The
+// encoder's attention alone (turbo's shape, a few heads) runs on one thread, against one core's peak
+// measured in the same run.
 
 #include "BenchmarkSupport.h"
 #include "OrvaneCore/Models/ModelPrediction.h"
@@ -139,12 +140,15 @@ void BM_EncoderAttentionOneThread(benchmark::State& state) {
 // The models a turbo-sized transcription holds, and one window through them (up to the first token).
 void BM_TurboResidentMemory(benchmark::State& state) {
     const ml::ComputeUnits units = kUnits[state.range(0)];
+    const ml::WeightType weights = state.range(1) ? ml::WeightType::int8 : ml::WeightType::half;
     const ml::WhisperPreset preset = *ml::WhisperPreset::named("turbo");
     const auto directory =
         std::filesystem::temp_directory_path() / ("velmora-bench-resident-" + std::to_string(::getpid()));
     ml::MelSpectrogramModel::writer(preset.encoder.mels).writeCompiled(directory / "MelSpectrogram.mlmodelc");
-    ml::AudioEncoderModel::writer(preset.encoder, 1).writeCompiled(directory / "AudioEncoder.mlmodelc");
-    ml::TextDecoderModel::writer(preset.decoder, 2).writeCompiled(directory / "TextDecoder.mlmodelc");
+    ml::AudioEncoderModel::writer(preset.encoder, 1, weights)
+        .writeCompiled(directory / "AudioEncoder.mlmodelc");
+    ml::TextDecoderModel::writer(preset.decoder, 2, weights)
+        .writeCompiled(directory / "TextDecoder.mlmodelc");
     for (auto _ : state) {
         malloc_trim(0);
         const double before = residentMegabytes();
@@ -192,7 +196,8 @@ void BM_TurboResidentMemory(benchmark::State& state) {
         state.counters["before load MB"] = before;
     }
     std::filesystem::remove_all(directory);
-    state.SetLabel(std::string("turbo mel, encoder and decoder, ") + orvane::description(units));
+    state.SetLabel(std::string("turbo mel, encoder and decoder, ") + orvane::description(units) + ", " +
+                   ml::weightTypeName(weights) + " weights");
 }
 
 } // namespace
@@ -207,4 +212,4 @@ BENCHMARK(BM_EncoderAttentionOneThread)
     ->Args({1500, 64, 2, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
-BENCHMARK(BM_TurboResidentMemory)->DenseRange(0, 1)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_TurboResidentMemory)->ArgsProduct({{0, 1}, {0, 1}})->Iterations(1)->Unit(benchmark::kSecond);

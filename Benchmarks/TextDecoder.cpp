@@ -1,7 +1,8 @@
 // One decoder step (one token) at cache positions 1, 100 and 220 at the shapes of the public model sizes,
 // random weights written to a temporary folder at start. The window's cross-attention keys and values are
 // computed before timing (once per window in real use). GB/s is the memory traffic the step implies:
-// the half weights, the window's cross-attention keys and values, and the cache columns it reads;
+// the weights (half, or 8-bit with their scales), the window's cross-attention keys and values, and the
+// cache columns it reads;
 // "of floor" is the time per token over the time the machine's copy bandwidth (measured in the same run)
 // needs for those bytes. "of read floor" compares with reading a working set of the same size on all
 // threads again and again (same run): where the bytes fit the last-level cache in part (the smaller
@@ -24,7 +25,8 @@ void BM_TextDecoderToken(benchmark::State& state) {
     const ml::WhisperPreset preset = *ml::WhisperPreset::named(kPresets[state.range(0)]);
     const ml::TextDecoderShape& s = preset.decoder;
     const int64_t position = state.range(1);
-    auto model = loadWritten(ml::TextDecoderModel::writer(s, 2), "decoder", preset.name);
+    const ml::WeightType weightType = state.range(2) ? ml::WeightType::int8 : ml::WeightType::half;
+    auto model = loadWritten(ml::TextDecoderModel::writer(s, 2, weightType), "decoder", preset.name);
 
     const int64_t e = s.layers * s.width;
     ml::DictionaryFeatureProvider input;
@@ -49,7 +51,11 @@ void BM_TextDecoderToken(benchmark::State& state) {
     input.set("decoder_key_padding_mask", ml::FeatureValue(padding));
     model->predict(input); // the window's cross-attention keys and values
     const double d = double(s.width), layers = double(s.layers);
-    const double weights = 2.0 * (layers * 14 * d * d + double(s.vocabulary) * d);
+    // Half weights take two bytes each; 8-bit ones one, and a float scale per row.
+    const double rows = layers * 14 * d + double(s.vocabulary);
+    const double weights = weightType == ml::WeightType::int8
+                               ? (layers * 14 * d * d + double(s.vocabulary) * d) + 4 * rows
+                               : 2.0 * (layers * 14 * d * d + double(s.vocabulary) * d);
     const double cross = layers * 2 * double(s.audioFrames) * d * 2;
     const double cache = layers * 2 * d * double(position) * 2;
     const double bytes = weights + cross + cache;
@@ -68,13 +74,14 @@ void BM_TextDecoderToken(benchmark::State& state) {
     state.counters["of floor"] = perToken / (bytes * 1e-9 / copy);
     state.counters["read GB/s"] = read;
     state.counters["of read floor"] = perToken / (bytes * 1e-9 / read);
-    state.SetLabel(preset.name + " at position " + std::to_string(position));
+    state.SetLabel(preset.name + " at position " + std::to_string(position) + ", " +
+                   ml::weightTypeName(weightType) + " weights");
 }
 
 } // namespace
 
 BENCHMARK(BM_TextDecoderToken)
-    ->ArgsProduct({{0, 1, 2, 3}, {1, 100, 220}})
+    ->ArgsProduct({{0, 1, 2, 3}, {1, 100, 220}, {0, 1}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(1.0);

@@ -1,10 +1,11 @@
 // The whole road through the engine facade: ten minutes of audio, mel, encoder, the decoder loop and the
-// seeker, window after window, on random-weight models of the tiny and turbo shapes with the engine's
-// default compute units. Random weights give no real text, so a scripting filter (a configuration's extra
-// logits filter) makes every window decode 128 text tokens, a closing timestamp and the end token: each
-// window runs the same real model steps and seeks a full window. Counters: the real-time factor, the
-// share of each stage (the loop: filters, sampling, cache copies and the rest of each step; seeking: the
-// seeker and the window's bookkeeping), and "outside models" — everything but the three models' predictions.
+// seeker, window after window, on random-weight models of the tiny and turbo shapes (turbo also with 8-bit
+// weights) with the engine's default compute units. Random weights give no real text, so a scripting filter
+// (a configuration's extra logits filter) makes every window decode 128 text tokens, a closing timestamp and
+// the end token: each window runs the same real model steps and seeks a full window. Counters: the real-time
+// factor, the share of each stage (the loop: filters, sampling, cache copies and the rest of each step;
+// seeking: the seeker and the window's bookkeeping), and "outside models" — everything but the three models'
+// predictions.
 
 #include "BenchmarkSupport.h"
 #include "BenchmarkTokenizer.h"
@@ -72,15 +73,16 @@ private:
 void BM_Transcribe(benchmark::State& state) {
     const std::string name = kPresets[state.range(0)];
     const ml::WhisperPreset preset = *ml::WhisperPreset::named(name);
+    const ml::WeightType weights = state.range(1) ? ml::WeightType::int8 : ml::WeightType::half;
     const sonavex::ModelComputeOptions compute;
     auto mel = std::make_shared<sonavex::FeatureExtractor>();
     mel->setModel(loadWritten(ml::MelSpectrogramModel::writer(preset.encoder.mels, 480000), "mel", name,
                               compute.melCompute));
     auto encoder = std::make_shared<sonavex::AudioEncoder>();
-    encoder->setModel(loadWritten(ml::AudioEncoderModel::writer(preset.encoder, 1), "encoder", name,
+    encoder->setModel(loadWritten(ml::AudioEncoderModel::writer(preset.encoder, 1, weights), "encoder", name,
                                   compute.audioEncoderCompute));
     auto decoder = std::make_shared<sonavex::TextDecoder>();
-    decoder->setModel(loadWritten(ml::TextDecoderModel::writer(preset.decoder, 2), "decoder", name,
+    decoder->setModel(loadWritten(ml::TextDecoderModel::writer(preset.decoder, 2, weights), "decoder", name,
                                   compute.textDecoderCompute));
     const auto tokenizer = multilingualTokenizer();
 
@@ -131,9 +133,16 @@ void BM_Transcribe(benchmark::State& state) {
     state.counters["loop share"] = loop / total;
     state.counters["seeking share"] = seeking / total;
     state.counters["outside models share"] = outside / total;
+    state.SetLabel(name + ", " + ml::weightTypeName(weights) + " weights");
 }
 
-BENCHMARK(BM_Transcribe)->Arg(0)->Arg(3)->Unit(benchmark::kSecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_Transcribe)
+    ->Args({0, 0})
+    ->Args({3, 0})
+    ->Args({3, 1})
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 } // namespace
 

@@ -18,6 +18,9 @@ function(velmora_set_isa_flags)
         elseif(src MATCHES "_avx512bf16\\.cpp$")
             set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS
                 "-mavx512bf16;-mavx512f;-mavx512bw;-mavx512vl;-mavx512dq;-mavx2;-mfma;-mf16c")
+        elseif(src MATCHES "_avx512vnni\\.cpp$")
+            set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS
+                "-mavx512vnni;-mavx512f;-mavx512bw;-mavx512vl;-mavx512dq;-mavx2;-mfma;-mf16c")
         elseif(src MATCHES "_avx512\\.cpp$")
             set_source_files_properties(${src} PROPERTIES COMPILE_OPTIONS
                 "-mavx512f;-mavx512bw;-mavx512vl;-mavx512dq;-mavx2;-mfma;-mf16c")

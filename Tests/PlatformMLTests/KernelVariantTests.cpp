@@ -13,7 +13,7 @@ namespace {
 
 std::vector<const KernelTable*> runnableTables() {
     std::vector<const KernelTable*> tables;
-    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512})
+    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512, Isa::avx512vnni})
         if (const KernelTable* t = kernelsFor(isa))
             tables.push_back(t);
     return tables;
@@ -93,7 +93,8 @@ TEST(KernelVariants, SoftmaxHandlesMaskedAndHugeScores) {
 TEST(KernelVariants, Avx512VariantsAreAmongThoseTestedWherePresent) {
     if (!kernelsFor(Isa::avx512))
         GTEST_SKIP() << "this processor has no AVX-512: only the generic and AVX2 variants are tested";
-    EXPECT_EQ(runnableTables().back()->isa, Isa::avx512);
+    const auto tables = runnableTables();
+    EXPECT_NE(std::find(tables.begin(), tables.end(), kernelsFor(Isa::avx512)), tables.end());
 }
 
 TEST(KernelVariants, ExpShiftedLeavesTheShiftedExponentialsAndReturnsTheirSum) {

@@ -222,3 +222,31 @@ TEST(TextDecoderModelDescription, PromisesItCannotKeepDoNotLoad) {
         .writeCompiled(dir / "Full.mlmodelc");
     EXPECT_NO_THROW(ml::Model::load(dir / "Full.mlmodelc"));
 }
+
+// The same checkpoint with 8-bit weights: every step's logits within 3 % (relative RMS) of the half
+// model's, over a scripted prompt and then the half model's own choices, on both compute-unit roads.
+TEST_F(TextDecoderModelTest, EightBitWeightsStayCloseToTheHalfOnesStepByStep) {
+    ml::TextDecoderShape shape{kVocabulary, kWidth, kLayers, 2, 448, kFrames, kCache, {}};
+    for (auto [layer, head] : kAlignmentHeads)
+        shape.alignmentHeads.emplace_back(layer, head);
+    ml::TextDecoderModel::writer(shape, 11, ml::WeightType::int8).writeCompiled(dir / "Int8.mlmodelc");
+    const auto int8Folder = ml::ModelFolder::read(dir / "Int8.mlmodelc");
+    EXPECT_EQ(int8Folder.parameters().string("weight_type"), "int8");
+    for (auto units : {ml::ComputeUnits::cpuOnly, ml::ComputeUnits::cpuAndNeuralEngine}) {
+        const ml::TextDecoderModel int8(int8Folder, units);
+        Window halfWindow(8), int8Window(8);
+        int token = 7;
+        for (int step = 0; step < int(kCache); ++step) {
+            const auto expected = halfWindow.step(*model, token)->multiArray("logits")->toFloats();
+            const auto logits = int8Window.step(int8, token)->multiArray("logits")->toFloats();
+            double error = 0, norm = 0;
+            for (size_t v = 0; v < expected.size(); ++v) {
+                error += (double(expected[v]) - logits[v]) * (double(expected[v]) - logits[v]);
+                norm += double(expected[v]) * expected[v];
+            }
+            EXPECT_LT(std::sqrt(error / norm), 0.03) << "step " << step << " units " << int(units);
+            token = step < 3 ? kTokens[step + 1]
+                             : int(std::max_element(expected.begin(), expected.end()) - expected.begin());
+        }
+    }
+}

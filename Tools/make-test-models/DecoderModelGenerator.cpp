@@ -52,7 +52,7 @@ ml::ModelWriter makeDecoderModel(const ToolOptions& options) {
     // One alignment head in each upper-half layer, as the presets have.
     for (int64_t layer = shape.layers / 2; layer < shape.layers; ++layer)
         shape.alignmentHeads.emplace_back(layer, layer % std::max<int64_t>(shape.heads, 1));
-    return ml::TextDecoderModel::writer(shape, uint64_t(options.integer("seed", 0)));
+    return ml::TextDecoderModel::writer(shape, uint64_t(options.integer("seed", 0)), weightsOption(options));
 }
 
 ml::ModelWriter makeScriptedDecoderModel(const ToolOptions& options) {

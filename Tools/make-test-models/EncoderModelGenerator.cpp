@@ -7,5 +7,5 @@ ml::ModelWriter makeEncoderModel(const ToolOptions& options) {
     shape.width = options.integer("width");
     shape.layers = options.integer("layers");
     shape.heads = options.integer("heads", shape.width / 64);
-    return ml::AudioEncoderModel::writer(shape, uint64_t(options.integer("seed", 0)));
+    return ml::AudioEncoderModel::writer(shape, uint64_t(options.integer("seed", 0)), weightsOption(options));
 }

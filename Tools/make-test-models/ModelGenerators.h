@@ -2,12 +2,13 @@
 // One generator per "--kind": each reads its flags and returns the model to write.
 // Add a kind by writing a generator in its own file and listing it in modelGenerators().
 
+#include "Platform/ML/Files/ModelWriter.h"
+#include "Platform/ML/Files/WeightType.h"
+#include "ToolOptions.h"
+
 #include <functional>
 #include <string>
 #include <vector>
-
-#include "Platform/ML/Files/ModelWriter.h"
-#include "ToolOptions.h"
 
 struct ModelGenerator {
     std::string kind;
@@ -16,6 +17,9 @@ struct ModelGenerator {
 };
 
 const std::vector<ModelGenerator>& modelGenerators();
+
+/// --weights int8|half (default half): how the encoder's and decoder's linear layers are stored.
+ml::WeightType weightsOption(const ToolOptions& options);
 
 ml::ModelWriter makeMelModel(const ToolOptions& options);
 ml::ModelWriter makeEncoderModel(const ToolOptions& options);

@@ -13,9 +13,12 @@ void writePreset(const ToolOptions& options) {
     // The English-only and large-v3 vocabularies share the shapes; --vocab picks one.
     preset->decoder.vocabulary = options.integer("vocab", preset->decoder.vocabulary);
     const uint64_t seed = uint64_t(options.integer("seed", 0));
+    const ml::WeightType weights = weightsOption(options);
     const std::filesystem::path out = options.text("out");
     options.requireAllUsed();
     ml::MelSpectrogramModel::writer(preset->encoder.mels).writeCompiled(out / "MelSpectrogram.mlmodelc");
-    ml::AudioEncoderModel::writer(preset->encoder, seed).writeCompiled(out / "AudioEncoder.mlmodelc");
-    ml::TextDecoderModel::writer(preset->decoder, seed + 1).writeCompiled(out / "TextDecoder.mlmodelc");
+    ml::AudioEncoderModel::writer(preset->encoder, seed, weights)
+        .writeCompiled(out / "AudioEncoder.mlmodelc");
+    ml::TextDecoderModel::writer(preset->decoder, seed + 1, weights)
+        .writeCompiled(out / "TextDecoder.mlmodelc");
 }

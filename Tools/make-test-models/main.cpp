@@ -1,6 +1,6 @@
 // make-test-models: writes small models with fixed-seed weights for tests and benchmarks.
 //   make-test-models --kind mel --mels 80|128 --out DIR/MelSpectrogram.mlmodelc [--seed S]
-//   make-test-models --preset tiny|base|small|turbo --out DIR [--vocab V] [--seed S]
+//   make-test-models --preset tiny|base|small|turbo --out DIR [--vocab V] [--seed S] [--weights int8|half]
 // An --out ending in ".mlpackage" writes the package form instead of the compiled one.
 
 #include "ModelGenerators.h"
@@ -16,7 +16,8 @@ std::string usage() {
     for (const auto& generator : modelGenerators()) {
         text += "  make-test-models " + generator.usage + "\n";
     }
-    return text + "  make-test-models --preset tiny|base|small|turbo --out DIR [--vocab V] [--seed S]\n";
+    return text + "  make-test-models --preset tiny|base|small|turbo --out DIR [--vocab V] [--seed S] "
+                  "[--weights int8|half]\n";
 }
 
 } // namespace

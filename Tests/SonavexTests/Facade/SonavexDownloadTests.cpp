@@ -1,5 +1,8 @@
+#include "Platform/ML/Files/ModelFolder.h"
+#include "Platform/ML/Model/Model.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Utilities/Errors/WhisperError.h"
+#include "Sonavex/Utilities/Models/CheckpointConverter.h"
 #include "Sonavex/Utilities/Models/CheckpointSource.h"
 #include "SonavexTests/Facade/FacadeFixture.h"
 
@@ -196,4 +199,26 @@ TEST_F(DownloadTest, AKnownVariantIsBuiltFromItsCheckpointWhenTheRepositoryHasNo
     EXPECT_EQ(download("base"), mirror() / "openai_whisper-base");
     EXPECT_TRUE(sonavex::CheckpointSource::holdsConvertedModels(mirror() / "openai_whisper-base"));
     EXPECT_EQ(errorOf([&] { download("unknown"); }), "No models found matching \"*unknown/*\" in " + kRepoText);
+}
+
+// A variant whose name carries a size is built with 8-bit weights; one built before at half precision is
+// kept as it is and still loads by the weight type it records.
+TEST_F(DownloadTest, ASizedVariantIsBuiltEightBitAndAnEarlierHalfBuildIsKept) {
+    testsupport::writeCheckpoint(temporary / "checkpoint", tinyShape());
+    hub.addRepository("openai/whisper-large-v3-turbo", temporary / "checkpoint");
+    const fs::path folder = download("large-v3-v20240930_626MB");
+    EXPECT_EQ(folder, mirror() / "openai_whisper-large-v3-v20240930_626MB");
+    for (const char* model : {"AudioEncoder", "TextDecoder"}) {
+        const fs::path path = folder / (std::string(model) + ".mlmodelc");
+        EXPECT_EQ(ml::ModelFolder::read(path).parameters().string("weight_type"), "int8") << model;
+        EXPECT_NO_THROW(ml::Model::load(path)) << model;
+    }
+
+    const fs::path earlier = mirror() / "distil-whisper_distil-large-v3_594MB";
+    sonavex::CheckpointConverter::convert(temporary / "checkpoint", earlier);
+    EXPECT_EQ(download("distil-large-v3_594MB"), earlier);
+    EXPECT_EQ(requestsFor("distil-whisper/distil-large-v3"), 0u);
+    EXPECT_EQ(ml::ModelFolder::read(earlier / "TextDecoder.mlmodelc").parameters().string("weight_type"),
+              "half");
+    EXPECT_NO_THROW(ml::Model::load(earlier / "TextDecoder.mlmodelc"));
 }

@@ -53,13 +53,13 @@ protected:
     }
 
     // A model folder made by the tool from a checkpoint the test writes, with real 30-second windows.
-    fs::path convertedByTheTool() {
+    fs::path convertedByTheTool(const std::string& flags = "") {
         auto shape = tinyShape();
         shape.sourcePositions = 1500;
         testsupport::writeCheckpoint(temporary / "checkpoint", shape);
         const fs::path folder = temporary / "converted";
         EXPECT_EQ(runSonavex("models convert " + shellQuoted((temporary / "checkpoint").string()) + " " +
-                             shellQuoted(folder.string()))
+                             shellQuoted(folder.string()) + flags)
                       .status,
                   0);
         return folder;
@@ -217,4 +217,23 @@ TEST_F(TranscribeToolTest, DetectLanguage) {
     EXPECT_EQ(outcome.status, 1);
     EXPECT_EQ(outcome.output, R"({"error":"decodingFailed","message":"Language detection not supported for this model"})"
                               "\n");
+}
+
+// A folder converted with 8-bit weights transcribes like any other; an unknown weight type is a usage error.
+TEST_F(TranscribeToolTest, AnEightBitFolderFromTheToolTranscribes) {
+    EXPECT_EQ(
+        runSonavex("models convert " + input("nowhere") + " " + input("unused") + " --weights int4").status,
+        2);
+    const fs::path folder = convertedByTheTool(" --weights int8");
+    EXPECT_NE(testsupport::readFile(folder / "TextDecoder.mlmodelc" / "model.json")
+                  .find("\"weight_type\": \"int8\""),
+              std::string::npos);
+    const auto outcome =
+        runSonavex("transcribe " + input("speech.wav") + " --model-folder " + shellQuoted(folder.string()) +
+                   " --options '{\"sampleLength\": 8}' --language en");
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    const auto results = outcomeLines(outcome.output);
+    ASSERT_EQ(results.size(), 1u) << outcome.output;
+    ASSERT_TRUE(results[0]["result"].is_array()) << results[0].dump();
+    EXPECT_EQ(results[0]["result"][0]["language"], "en");
 }

@@ -1,6 +1,3 @@
-#include <filesystem>
-#include <gtest/gtest.h>
-
 #include "OrvaneCore/Models/AutoTokenizerWrapper.h"
 #include "Platform/ML/Files/ModelFolder.h"
 #include "Platform/ML/Files/ModelParameters.h"
@@ -12,6 +9,11 @@
 #include "Sonavex/Utilities/Models/CheckpointWeights.h"
 #include "SonavexTests/CheckpointFixture.h"
 #include "Support/TestSupport.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
 using sonavex::CheckpointConversionError;
@@ -288,4 +290,67 @@ TEST_F(CheckpointConverterTest, ANonEmptyOutputFolderIsRefusedAndKeptAsItWas) {
     CheckpointConverter::convert(checkpoint, output / "");
     EXPECT_TRUE(fs::exists(output / "TextDecoder.mlmodelc" / "model.json"));
     EXPECT_EQ(entries(temporary / "out"), std::vector<std::string>{"model"});
+}
+
+// With 8-bit weights every linear layer (and the token embedding) is stored as integers within half a step
+// of the checkpoint's values, with a scale per row; everything else as in a half conversion. A checkpoint
+// weight that is not finite has no 8-bit form and fails the conversion, naming the tensor.
+TEST_F(CheckpointConverterTest, EightBitConversionQuantisesTheLinearLayersAndRefusesNonFiniteWeights) {
+    CheckpointShape shape;
+    shape.vocabulary = 300;
+    testsupport::writeCheckpoint(checkpoint, shape, "F32");
+    CheckpointConverter::convert(checkpoint, output, CheckpointConverter::kDefaultCacheLength, {},
+                                 ml::WeightType::int8);
+    const sonavex::CheckpointWeights original = sonavex::CheckpointWeights::open(checkpoint);
+    size_t quantised = 0, kept = 0;
+    for (const char* model : {"AudioEncoder", "TextDecoder"}) {
+        const fs::path folder = output / (std::string(model) + ".mlmodelc");
+        EXPECT_EQ(ml::ModelFolder::read(folder).parameters().string("weight_type"), "int8");
+        const auto file = ml::SafeTensorsFile::open(folder / "weights.safetensors");
+        for (const std::string& name : file->names()) {
+            SCOPED_TRACE(name);
+            if (name.ends_with("_scale"))
+                continue;
+            const auto values = original.array("model." + name, ml::MultiArrayDataType::Float32).toFloats();
+            if (file->tensor(name).dtype != "I8") {
+                EXPECT_EQ(file->array(name, ml::MultiArrayDataType::Float32).toFloats(),
+                          original.array("model." + name, arrayType(file->tensor(name).dtype)).toFloats());
+                ++kept;
+                continue;
+            }
+            const auto q = file->array(name, ml::MultiArrayDataType::Float32).toFloats();
+            const auto scales = file->array(name + "_scale", ml::MultiArrayDataType::Float32).toFloats();
+            const size_t in = values.size() / scales.size();
+            for (size_t i = 0; i < values.size(); ++i)
+                ASSERT_NEAR(q[i] * scales[i / in], values[i], 0.5 * scales[i / in] * 1.0001 + 1e-12) << i;
+            ++quantised;
+        }
+    }
+    // Six linear layers per encoder layer, ten per decoder layer, and the embedding.
+    EXPECT_EQ(quantised, size_t(6 * shape.encoderLayers + 10 * shape.decoderLayers + 1));
+    EXPECT_GT(kept, 0u);
+
+    testsupport::CheckpointTensors tensors = testsupport::checkpointTensors(shape, "F32");
+    const float infinity = INFINITY;
+    std::memcpy(tensors.at("model.decoder.layers.1.fc1.weight").bytes.data() + 40, &infinity,
+                sizeof infinity);
+    testsupport::writeSafeTensors(checkpoint / "model.safetensors", tensors);
+    const fs::path second = temporary / "out" / "second";
+    try {
+        CheckpointConverter::convert(checkpoint, second, CheckpointConverter::kDefaultCacheLength, {},
+                                     ml::WeightType::int8);
+        FAIL() << "a weight that is not finite was converted";
+    } catch (const CheckpointConversionError& error) {
+        EXPECT_NE(std::string(error.what()).find("decoder.layers.1.fc1.weight"), std::string::npos)
+            << error.what();
+    }
+    EXPECT_FALSE(fs::exists(second));
+    // Half precision keeps it as it is.
+    EXPECT_NO_THROW(CheckpointConverter::convert(checkpoint, second));
+    // Sized variant names are converted 8-bit.
+    EXPECT_EQ(CheckpointConverter::weightTypeForVariant("openai_whisper-large-v3-v20240930_turbo_632MB"),
+              ml::WeightType::int8);
+    EXPECT_EQ(CheckpointConverter::weightTypeForVariant("openai_whisper-large-v3-v20240930_turbo"),
+              ml::WeightType::half);
+    EXPECT_EQ(CheckpointConverter::weightTypeForVariant("openai_whisper-base"), ml::WeightType::half);
 }

@@ -23,9 +23,10 @@ namespace {
 
 constexpr const char* kUsage =
     "  sonavex models convert (CHECKPOINT_DIR | --repo OWNER/NAME [--endpoint URL] [--download-base DIR])\n"
-    "                         OUT_DIR [--cache-length N]\n"
-    "      {\"variant\", \"folder\"}: a checkpoint in the model hub's layout becomes a model folder; with\n"
-    "      --repo its files are first brought into the mirror (progress on standard error)\n"
+    "                         OUT_DIR [--cache-length N] [--weights int8|half]\n"
+    "      {\"variant\", \"folder\"}: a checkpoint in the model hub's layout becomes a model folder (linear\n"
+    "      layers as 8-bit integers with int8, default half); with --repo its files are first brought into\n"
+    "      the mirror (progress on standard error)\n"
     "  sonavex models download VARIANT --repo OWNER/NAME [--endpoint URL] [--download-base DIR]\n"
     "      {\"folder\"}: the variant's folder fetched into the mirror (or built from its public checkpoint\n"
     "      when the repository has none of this runtime's models; progress on standard error)\n"
@@ -86,6 +87,7 @@ int convert(CommandLine& commandLine) {
     const auto endpoint = commandLine.takeOption("--endpoint");
     const auto downloadBase = commandLine.takeOption("--download-base");
     const auto cacheLength = commandLine.takeOption("--cache-length");
+    const auto weightsName = commandLine.takeOption("--weights");
     if (!repo && (endpoint || downloadBase)) {
         throw CommandLine::UsageError("--endpoint and --download-base go with --repo");
     }
@@ -95,11 +97,16 @@ int convert(CommandLine& commandLine) {
     commandLine.finish();
     const int64_t length =
         cacheLength ? parseIntArgument(*cacheLength, "--cache-length") : CheckpointConverter::kDefaultCacheLength;
+    const auto weights = ml::weightTypeNamed(weightsName.value_or("half"));
+    if (!weights) {
+        throw CommandLine::UsageError("--weights must be int8 or half, not " + *weightsName);
+    }
 
     const std::filesystem::path folder = repo ? downloadCheckpoint(*repo, endpoint, downloadBase)
                                                 : std::filesystem::path(*checkpoint);
     const auto result = CheckpointConverter::convert(
-        folder, output, length, [](const std::string& model) { std::cerr << "writing " << model << "\n"; });
+        folder, output, length, [](const std::string& model) { std::cerr << "writing " << model << "\n"; },
+        *weights);
     Json line = Json::object();
     line["variant"] = std::string(description(ModelUtilities::detectVariant(result.logitsDim, result.encoderDim)));
     line["folder"] = result.folder.string();

@@ -1,6 +1,7 @@
 #include "Platform/ML/Files/TransformerWeights.h"
 
 #include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Model/ModelLoadError.h"
 
 #include <cmath>
 #include <cstring>
@@ -34,6 +35,72 @@ LinearWeights readLinear(const SafeTensorsFile& file, const std::string& prefix,
     return linear;
 }
 
+namespace {
+
+// The mapped 8-bit tensor, and its scales read.
+const SafeTensor& int8Tensor(const SafeTensorsFile& file, const std::string& name,
+                             const std::vector<int64_t>& shape, std::vector<float>& scales) {
+    const SafeTensor& tensor = file.tensor(name, shape);
+    if (tensor.dtype != "I8")
+        throw ModelLoadError(file.path(), "tensor \"" + name + "\" is " + tensor.dtype +
+                                              ", but the model's weight type is int8");
+    scales = readFloats(file, weightScaleName(name), {shape.front()});
+    return tensor;
+}
+
+// Half weights are floating-point tensors: reading 8-bit integers as values would be silently wrong.
+void requireFloatingPoint(const SafeTensorsFile& file, const std::string& name) {
+    if (file.tensor(name).dtype == "I8")
+        throw ModelLoadError(file.path(),
+                             "tensor \"" + name + "\" is I8, but the model's weight type is half");
+}
+
+} // namespace
+
+MultiArray readInt8(const SafeTensorsFile& file, const std::string& name, const std::vector<int64_t>& shape,
+                    std::vector<float>& scales) {
+    int8Tensor(file, name, shape, scales);
+    return file.array(name, MultiArrayDataType::Int8);
+}
+
+LinearWeights readLinear(const SafeTensorsFile& file, const std::string& prefix, int64_t out, int64_t in,
+                         WeightType weights, bool hasBias) {
+    if (weights == WeightType::half) {
+        requireFloatingPoint(file, prefix + ".weight");
+        return readLinear(file, prefix, out, in, MultiArrayDataType::Float16, hasBias);
+    }
+    LinearWeights linear;
+    linear.in = in;
+    linear.out = out;
+    linear.weight = readInt8(file, prefix + ".weight", {out, in}, linear.scales);
+    linear.bias = hasBias ? readFloats(file, prefix + ".bias", {out}) : std::vector<float>(size_t(out), 0.0f);
+    return linear;
+}
+
+void addWeight(ModelWriter& writer, const std::string& name, const MultiArray& values, WeightType weights) {
+    if (weights == WeightType::half) {
+        writer.addTensor(name, values);
+        return;
+    }
+    const MultiArray floats = values.converted(MultiArrayDataType::Float32);
+    const int64_t rows = floats.shape().front(), in = rows == 0 ? 0 : floats.count() / rows;
+    MultiArray bytes(floats.shape(), MultiArrayDataType::Int8);
+    MultiArray scales({rows}, MultiArrayDataType::Float32);
+    const auto* from = static_cast<const float*>(floats.data());
+    auto* to = static_cast<int8_t*>(bytes.data());
+    auto* scale = static_cast<float*>(scales.data());
+    for (int64_t r = 0; r < rows; ++r) {
+        try {
+            scale[r] = quantizeRow(from + r * in, size_t(in), to + r * in);
+        } catch (const std::invalid_argument& error) {
+            throw std::invalid_argument("tensor " + name + ", row " + std::to_string(r) + ": " +
+                                        error.what());
+        }
+    }
+    writer.addTensor(name, std::move(bytes));
+    writer.addTensor(weightScaleName(name), std::move(scales));
+}
+
 LinearWeights stackLinear(const std::vector<const LinearWeights*>& parts) {
     LinearWeights stacked;
     stacked.in = parts.front()->in;
@@ -44,6 +111,7 @@ LinearWeights stackLinear(const std::vector<const LinearWeights*>& parts) {
     for (const LinearWeights* part : parts) {
         std::memcpy(destination, part->weight.data(), part->weight.byteCount());
         destination += part->weight.byteCount();
+        stacked.scales.insert(stacked.scales.end(), part->scales.begin(), part->scales.end());
         stacked.bias.insert(stacked.bias.end(), part->bias.begin(), part->bias.end());
     }
     return stacked;
@@ -62,11 +130,33 @@ kernels::Precision productPrecision(ComputeUnits units) {
 }
 
 kernels::PackedWeights readPacked(const SafeTensorsFile& file, const std::vector<std::string>& names,
-                                  const std::vector<int64_t>& shape, kernels::Precision precision) {
+                                  const std::vector<int64_t>& shape, kernels::Precision precision,
+                                  WeightType weights) {
     size_t in = 1;
     for (size_t i = 1; i < shape.size(); ++i)
         in *= size_t(shape[i]);
     const size_t rows = size_t(shape.front());
+    if (weights == WeightType::int8) {
+        struct Source {
+            const int8_t* values;
+            std::vector<float> scales;
+        };
+        std::vector<Source> sources;
+        for (const std::string& name : names) {
+            Source source;
+            const SafeTensor& tensor = int8Tensor(file, name, shape, source.scales);
+            source.values = reinterpret_cast<const int8_t*>(tensor.data);
+            sources.push_back(std::move(source));
+        }
+        auto readRow = [&](size_t row, int8_t* values) {
+            const Source& source = sources[row / rows];
+            std::memcpy(values, source.values + (row % rows) * in, in);
+            return source.scales[row % rows];
+        };
+        return kernels::PackedWeights::packInt8(readRow, rows * names.size(), in, precision);
+    }
+    for (const std::string& name : names)
+        requireFloatingPoint(file, name);
     struct Source {
         const SafeTensor* tensor;
         std::vector<float> converted; // element types other than F16 and F32
@@ -93,8 +183,9 @@ kernels::PackedWeights readPacked(const SafeTensorsFile& file, const std::vector
 }
 
 PackedLinearWeights readPackedLinear(const SafeTensorsFile& file, const std::string& prefix, int64_t out,
-                                     int64_t in, kernels::Precision precision, bool hasBias) {
-    return {readPacked(file, {prefix + ".weight"}, {out, in}, precision),
+                                     int64_t in, kernels::Precision precision, WeightType weights,
+                                     bool hasBias) {
+    return {readPacked(file, {prefix + ".weight"}, {out, in}, precision, weights),
             hasBias ? readFloats(file, prefix + ".bias", {out}) : std::vector<float>(size_t(out), 0.0f)};
 }
 
@@ -107,17 +198,25 @@ float RandomWeightWriter::next() {
     return float(bits) * (2.0f / 16777216.0f) - 1.0f;             // uniform in [-1, 1)
 }
 
-void RandomWeightWriter::matrix(const std::string& name, std::vector<int64_t> shape, float spread) {
+MultiArray RandomWeightWriter::randomHalves(std::vector<int64_t> shape, float spread) {
     MultiArray values(shape, MultiArrayDataType::Float32);
     float* data = static_cast<float*>(values.data());
     for (int64_t i = 0; i < values.count(); ++i)
         data[i] = next() * spread;
-    writer_.addTensor(name, values.converted(MultiArrayDataType::Float16));
+    return values.converted(MultiArrayDataType::Float16);
+}
+
+void RandomWeightWriter::matrix(const std::string& name, std::vector<int64_t> shape, float spread) {
+    writer_.addTensor(name, randomHalves(std::move(shape), spread));
+}
+
+void RandomWeightWriter::weight(const std::string& name, std::vector<int64_t> shape, float spread) {
+    addWeight(writer_, name, randomHalves(std::move(shape), spread), weights_);
 }
 
 void RandomWeightWriter::linear(const std::string& prefix, int64_t out, int64_t in, bool hasBias) {
     // Uniform [-a, a] has standard deviation a / sqrt(3): a = sqrt(3 / in) keeps activations at unit scale.
-    matrix(prefix + ".weight", {out, in}, std::sqrt(3.0f / float(in)));
+    weight(prefix + ".weight", {out, in}, std::sqrt(3.0f / float(in)));
     if (hasBias)
         matrix(prefix + ".bias", {out}, 0.02f);
 }

@@ -17,6 +17,8 @@ bool cpuSupports(Isa isa) {
     case Isa::avx512:
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512dq") && processorHasF16C();
+    case Isa::avx512vnni:
+        return cpuSupports(Isa::avx512) && __builtin_cpu_supports("avx512vnni");
     }
     return false;
 }
@@ -31,6 +33,7 @@ KernelTable build(Isa isa) {
         fillReduction_generic(table);
         fillTileGemm_generic(table);
         fillAttentionBlock_generic(table);
+        fillInt8Kernels_generic(table);
         break;
     case Isa::avx2:
         table.name = "avx2";
@@ -39,14 +42,20 @@ KernelTable build(Isa isa) {
         fillReduction_avx2(table);
         fillTileGemm_avx2(table);
         fillAttentionBlock_avx2(table);
+        fillInt8Kernels_avx2(table);
         break;
     case Isa::avx512:
-        table.name = "avx512";
+    case Isa::avx512vnni:
+        table.name = isa == Isa::avx512 ? "avx512" : "avx512vnni";
         fillElementwise_avx512(table);
         fillHalfGemv_avx512(table);
         fillReduction_avx512(table);
         fillTileGemm_avx512(table);
         fillAttentionBlock_avx512(table);
+        if (isa == Isa::avx512)
+            fillInt8Kernels_avx512(table);
+        else
+            fillInt8Kernels_avx512vnni(table);
         break;
     }
     table.isa = isa;
@@ -61,14 +70,26 @@ const KernelTable* kernelsFor(Isa isa) {
     static const KernelTable generic = build(Isa::generic);
     static const KernelTable avx2 = cpuSupports(Isa::avx2) ? build(Isa::avx2) : KernelTable{};
     static const KernelTable avx512 = cpuSupports(Isa::avx512) ? build(Isa::avx512) : KernelTable{};
+    static const KernelTable avx512vnni =
+        cpuSupports(Isa::avx512vnni) ? build(Isa::avx512vnni) : KernelTable{};
     if (!cpuSupports(isa))
         return nullptr;
-    return isa == Isa::generic ? &generic : isa == Isa::avx2 ? &avx2 : &avx512;
+    switch (isa) {
+    case Isa::generic:
+        return &generic;
+    case Isa::avx2:
+        return &avx2;
+    case Isa::avx512:
+        return &avx512;
+    case Isa::avx512vnni:
+        break;
+    }
+    return &avx512vnni;
 }
 
 const KernelTable& activeKernels() {
     static const KernelTable* best = [] {
-        for (Isa isa : {Isa::avx512, Isa::avx2})
+        for (Isa isa : {Isa::avx512vnni, Isa::avx512, Isa::avx2})
             if (const KernelTable* table = kernelsFor(isa))
                 return table;
         return kernelsFor(Isa::generic);

@@ -10,7 +10,8 @@ namespace ml::kernels {
 
 struct AttentionBlock;
 
-enum class Isa { generic, avx2, avx512 };
+/// avx512vnni: the AVX-512 table with the 8-bit products summed by VNNI instructions.
+enum class Isa { generic, avx2, avx512, avx512vnni };
 
 struct KernelTable {
     Isa isa = Isa::generic;
@@ -42,6 +43,21 @@ struct KernelTable {
     // sum of value rows, in one pass with the sums kept in registers).
     void (*halfWeightedRowSum)(const uint16_t* rows, size_t ld, const float* weights, size_t count,
                                float* out, size_t width) = nullptr;
+
+    // 8-bit weights. y[r] = scales[r] * xScale * (W row r . x) for `rows` rows of int8 weights (row stride
+    // ldw) and activations quantised to 16 bits (value = x[i] * xScale); the dot is summed exactly in
+    // integers, so every variant gives the same bits.
+    void (*int8Gemv)(const int8_t* w, size_t ldw, const float* scales, const int16_t* x, float xScale,
+                     size_t in, float* y, size_t rows) = nullptr;
+    // x as 16-bit integers q[i] = round(x[i] / scale), scale = max |x| / 32767; returns the scale (0 when x
+    // is all zeros, NaN when it holds NaN or infinities).
+    float (*quantizeInt16)(const float* x, size_t n, int16_t* q) = nullptr;
+    // A slice of an 8-bit weight panel widened: out[k * width + j] = q[k * width + j] * scales[j].
+    void (*int8WidenPanel)(const int8_t* q, const float* scales, size_t width, size_t depth,
+                           float* out) = nullptr;
+    // The same into the bfloat16 roads' layout: `rows` rows of 64 values (32 columns' input pairs), value e
+    // of a row times pairScales[e], rounded to nearest even bfloat16.
+    void (*int8WidenBfloat16)(const int8_t* q, const float* pairScales, size_t rows, uint16_t* out) = nullptr;
 
     // Searches over one row (NaN never counts as above or at a threshold): the largest non-NaN value
     // (-inf when there is none); whether any entry is NaN; the index of the first entry above, or at or
@@ -92,5 +108,9 @@ void fillTileGemm_avx512(KernelTable& table);
 void fillAttentionBlock_generic(KernelTable& table);
 void fillAttentionBlock_avx2(KernelTable& table);
 void fillAttentionBlock_avx512(KernelTable& table);
+void fillInt8Kernels_generic(KernelTable& table);
+void fillInt8Kernels_avx2(KernelTable& table);
+void fillInt8Kernels_avx512(KernelTable& table);
+void fillInt8Kernels_avx512vnni(KernelTable& table);
 
 } // namespace ml::kernels

@@ -2,6 +2,7 @@
 // The runtime's one pool of compute threads. Every parallel kernel runs on it, and OpenBLAS is kept
 // single-threaded and called from inside the pool's partitions, so the two never compete for cores.
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
@@ -70,6 +71,13 @@ private:
 /// Blocks of `block` needed to cover `total` (the last one may be partial).
 inline size_t blocksOf(size_t total, size_t block) {
     return (total + block - 1) / block;
+}
+
+/// Tasks for work that can be split in `pieces`: up to four per thread, and a whole number per thread (one
+/// task more than the threads would double the time of the last round).
+inline size_t evenTasks(size_t pieces, size_t threads) {
+    const size_t tasks = std::clamp<size_t>(pieces, 1, threads * 4);
+    return tasks == 1 ? 1 : blocksOf(tasks, threads) * threads;
 }
 
 /// Splits [0, total) into `parts` near-equal ranges; range `part` as [begin, end), begin/end

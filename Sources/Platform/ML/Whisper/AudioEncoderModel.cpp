@@ -50,6 +50,7 @@ AudioEncoderModel::AudioEncoderModel(const ModelFolder& folder, ComputeUnits uni
 
     const SafeTensorsFile& w = folder.weights();
     const kernels::Precision precision = productPrecision(units);
+    const WeightType type = recordedWeightType(p);
     auto packConv = [&](const std::string& name, int64_t channels) {
         return PackedLinearWeights{readPacked(w, {name + ".weight"}, {d, channels, 3}, precision),
                                    readFloats(w, name + ".bias", {d})};
@@ -63,16 +64,16 @@ AudioEncoderModel::AudioEncoderModel(const ModelFolder& folder, ComputeUnits uni
         layer.attentionNorm = readLayerNorm(w, prefix + ".self_attn_layer_norm", d);
         const std::string attention = prefix + ".self_attn.";
         layer.qkv.weight = readPacked(
-            w, {attention + "q_proj.weight", attention + "k_proj.weight", attention + "v_proj.weight"}, {d, d},
-            precision);
+            w, {attention + "q_proj.weight", attention + "k_proj.weight", attention + "v_proj.weight"},
+            {d, d}, precision, type);
         layer.qkv.bias = readFloats(w, attention + "q_proj.bias", {d});
         layer.qkv.bias.resize(size_t(2 * d), 0.0f); // the key projection has no bias
         const std::vector<float> valueBias = readFloats(w, attention + "v_proj.bias", {d});
         layer.qkv.bias.insert(layer.qkv.bias.end(), valueBias.begin(), valueBias.end());
-        layer.out = readPackedLinear(w, attention + "out_proj", d, d, precision);
+        layer.out = readPackedLinear(w, attention + "out_proj", d, d, precision, type);
         layer.mlpNorm = readLayerNorm(w, prefix + ".final_layer_norm", d);
-        layer.fc1 = readPackedLinear(w, prefix + ".fc1", 4 * d, d, precision);
-        layer.fc2 = readPackedLinear(w, prefix + ".fc2", d, 4 * d, precision);
+        layer.fc1 = readPackedLinear(w, prefix + ".fc1", 4 * d, d, precision, type);
+        layer.fc2 = readPackedLinear(w, prefix + ".fc2", d, 4 * d, precision, type);
         layers_.push_back(std::move(layer));
         w.releaseReadPages();
     }
@@ -92,11 +93,12 @@ void AudioEncoderModel::describe(const AudioEncoderShape& shape, ModelWriter& wr
         kOutputName, MultiArrayDataType::Float16, {1, shape.width, 1, shape.frames}));
 }
 
-ModelWriter AudioEncoderModel::writer(const AudioEncoderShape& shape, uint64_t seed) {
+ModelWriter AudioEncoderModel::writer(const AudioEncoderShape& shape, uint64_t seed, WeightType weights) {
     const int64_t d = shape.width;
     ModelWriter writer(kKind);
     describe(shape, writer);
-    RandomWeightWriter random(writer, seed);
+    recordWeightType(writer.parameters(), weights);
+    RandomWeightWriter random(writer, seed, weights);
     random.matrix("encoder.conv1.weight", {d, shape.mels, 3}, std::sqrt(3.0f / float(3 * shape.mels)));
     random.matrix("encoder.conv1.bias", {d}, 0.02f);
     random.matrix("encoder.conv2.weight", {d, d, 3}, std::sqrt(3.0f / float(3 * d)));

@@ -4,7 +4,8 @@
 // "encoder_output_embeds" Float16 [1, D, 1, n_audio_ctx]. conv1d k3 -> GELU -> conv1d k3 stride 2 ->
 // GELU -> + stored positions -> pre-LayerNorm blocks (self-attention, head size 64; MLP 4D with GELU)
 // -> final LayerNorm. Every product here is a large matrix product: the weights are packed at load for the
-// matrix kernels, in float32 for cpuOnly and in reduced precision for the other compute units.
+// matrix kernels, in float32 for cpuOnly and in reduced precision for the other compute units; an 8-bit
+// model's linear layers stay 8-bit and are widened a slice at a time.
 
 #include "Platform/ML/Model/ComputeUnits.h"
 #include "Platform/ML/Files/ModelFolder.h"
@@ -33,8 +34,9 @@ public:
 
     explicit AudioEncoderModel(const ModelFolder& folder, ComputeUnits units = ComputeUnits::cpuOnly);
 
-    /// A writer for an encoder of this shape with random weights (fixed seed).
-    static ModelWriter writer(const AudioEncoderShape& shape, uint64_t seed);
+    /// A writer for an encoder of this shape with random weights (fixed seed), stored as `weights` says.
+    static ModelWriter writer(const AudioEncoderShape& shape, uint64_t seed,
+                              WeightType weights = WeightType::half);
     /// The hyper-parameters, input and output of this shape, for a writer that adds the weights itself.
     static void describe(const AudioEncoderShape& shape, ModelWriter& writer);
 

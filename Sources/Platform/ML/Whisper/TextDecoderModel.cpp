@@ -3,6 +3,7 @@
 #include "Platform/ML/Kernels/Elementwise/Elementwise.h"
 #include "Platform/ML/Kernels/Gemm.h"
 #include "Platform/ML/Kernels/HalfPrecision/HalfLinear.h"
+#include "Platform/ML/Kernels/Int8/Int8Linear.h"
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/Kernels/ThreadPool.h"
@@ -168,6 +169,15 @@ float crossAttentionPart(const kernels::KernelTable& k, const uint16_t* keys, co
     return largest;
 }
 
+// y = W x + bias (W's bias may be empty) over the layer's half or 8-bit rows; with `accumulate`, added to y.
+void rowLinear(const float* x, const LinearWeights& W, float* y, bool accumulate) {
+    const float* bias = W.bias.empty() ? nullptr : W.bias.data();
+    if (W.isInt8())
+        kernels::int8Linear(x, size_t(W.in), W.bytes(), W.scales.data(), bias, size_t(W.out), y, accumulate);
+    else
+        kernels::halfLinear(x, size_t(W.in), W.halves(), bias, size_t(W.out), y, accumulate);
+}
+
 // A half-weight layer with its matrix stored transposed ([in, out]); in and out keep their meaning.
 LinearWeights transposed(LinearWeights layer) {
     MultiArray weight({layer.in, layer.out}, MultiArrayDataType::Float16);
@@ -233,27 +243,33 @@ TextDecoderModel::TextDecoderModel(const ModelFolder& folder, ComputeUnits units
                                     "\" is declared but the model names no \"alignment_heads\"");
 
     const SafeTensorsFile& file = folder.weights();
-    const auto f16 = MultiArrayDataType::Float16;
-    tokenEmbedding_ = file.array("decoder.embed_tokens.weight", {shape_.vocabulary, d}, f16);
+    weights_ = recordedWeightType(p);
+    const WeightType type = weights_;
+    tokenEmbedding_ = readLinear(file, "decoder.embed_tokens", shape_.vocabulary, d, type, false);
+    tokenEmbedding_.bias.clear(); // the output projection has none
     positions_ = readFloats(file, "decoder.embed_positions.weight", {shape_.textContext, d});
     file.releaseReadPages(); // every weight is copied: the file's pages need not stay beside the copies
+    const kernels::Precision precision = productPrecision(units);
     for (int64_t l = 0; l < shape_.layers; ++l) {
         const std::string prefix = "decoder.layers." + std::to_string(l);
         Layer layer;
         layer.selfNorm = readLayerNorm(file, prefix + ".self_attn_layer_norm", d);
-        const LinearWeights q = readLinear(file, prefix + ".self_attn.q_proj", d, d, f16);
-        const LinearWeights k = readLinear(file, prefix + ".self_attn.k_proj", d, d, f16, false);
-        const LinearWeights v = readLinear(file, prefix + ".self_attn.v_proj", d, d, f16);
+        const LinearWeights q = readLinear(file, prefix + ".self_attn.q_proj", d, d, type);
+        const LinearWeights k = readLinear(file, prefix + ".self_attn.k_proj", d, d, type, false);
+        const LinearWeights v = readLinear(file, prefix + ".self_attn.v_proj", d, d, type);
         layer.selfQkv = stackLinear({&q, &k, &v});
-        layer.selfOut = readLinear(file, prefix + ".self_attn.out_proj", d, d, f16);
+        layer.selfOut = readLinear(file, prefix + ".self_attn.out_proj", d, d, type);
         layer.crossNorm = readLayerNorm(file, prefix + ".encoder_attn_layer_norm", d);
-        layer.crossQuery = readLinear(file, prefix + ".encoder_attn.q_proj", d, d, f16);
-        layer.crossKey = readPackedLinear(file, prefix + ".encoder_attn.k_proj", d, d, productPrecision(units), false);
-        layer.crossValue = readPackedLinear(file, prefix + ".encoder_attn.v_proj", d, d, productPrecision(units));
-        layer.crossOut = readLinear(file, prefix + ".encoder_attn.out_proj", d, d, f16);
+        layer.crossQuery = readLinear(file, prefix + ".encoder_attn.q_proj", d, d, type);
+        layer.crossKey =
+            readPackedLinear(file, prefix + ".encoder_attn.k_proj", d, d, precision, type, false);
+        layer.crossValue = readPackedLinear(file, prefix + ".encoder_attn.v_proj", d, d, precision, type);
+        layer.crossOut = readLinear(file, prefix + ".encoder_attn.out_proj", d, d, type);
         layer.mlpNorm = readLayerNorm(file, prefix + ".final_layer_norm", d);
-        layer.fc1 = readLinear(file, prefix + ".fc1", 4 * d, d, f16);
-        layer.fc2 = transposed(readLinear(file, prefix + ".fc2", d, 4 * d, f16));
+        layer.fc1 = readLinear(file, prefix + ".fc1", 4 * d, d, type);
+        layer.fc2 = readLinear(file, prefix + ".fc2", d, 4 * d, type);
+        if (type == WeightType::half)
+            layer.fc2 = transposed(std::move(layer.fc2));
         layers_.push_back(std::move(layer));
         file.releaseReadPages();
     }
@@ -302,13 +318,14 @@ void TextDecoderModel::setParameters(const TextDecoderShape& shape, ModelWriter&
     }
 }
 
-ModelWriter TextDecoderModel::writer(const TextDecoderShape& shape, uint64_t seed) {
+ModelWriter TextDecoderModel::writer(const TextDecoderShape& shape, uint64_t seed, WeightType weights) {
     const int64_t d = shape.width;
     ModelWriter writer(kKind);
     setParameters(shape, writer);
+    recordWeightType(writer.parameters(), weights);
     describe(shape, writer);
-    RandomWeightWriter random(writer, seed);
-    random.matrix("decoder.embed_tokens.weight", {shape.vocabulary, d}, 1.0f);
+    RandomWeightWriter random(writer, seed, weights);
+    random.weight("decoder.embed_tokens.weight", {shape.vocabulary, d}, 1.0f);
     random.matrix("decoder.embed_positions.weight", {shape.textContext, d}, 0.5f);
     for (int64_t l = 0; l < shape.layers; ++l) {
         const std::string prefix = "decoder.layers." + std::to_string(l);
@@ -412,18 +429,35 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
                      &query = scratch.query, &scores = scratch.scores;
     std::vector<double>& alignment = scratch.alignment;
     const float scale = 1.0f / std::sqrt(float(kHeadSize));
-    // y[64] = the head's 64 rows of W [., d] times x, plus their bias.
+    // The head projections' input, quantised once per job for 8-bit weights.
+    thread_local QuantizedVector threadQuantized;
+    QuantizedVector& hq = threadQuantized;
+    const bool int8 = weights_ == WeightType::int8;
+    // y[64] = the head's 64 rows of W [., d] times x (h, or hq for 8-bit weights), plus their bias.
     auto projectHead = [&](const LinearWeights& W, size_t firstRow, const float* in, float* out) {
-        k.halfGemv(W.halves() + firstRow * d, d, in, d, out, kHeadSize);
+        if (int8)
+            k.int8Gemv(W.bytes() + firstRow * d, d, W.scales.data() + firstRow, hq.values.data(), hq.scale, d,
+                       out, kHeadSize);
+        else
+            k.halfGemv(W.halves() + firstRow * d, d, in, d, out, kHeadSize);
         k.add(out, W.bias.data() + firstRow, kHeadSize);
     };
-    halfToFloat(static_cast<const uint16_t*>(tokenEmbedding_.data()) + size_t(token) * d, x.data(), d);
+    if (int8) {
+        const int8_t* row = tokenEmbedding_.bytes() + size_t(token) * d;
+        const float rowScale = tokenEmbedding_.scales[size_t(token)];
+        for (size_t i = 0; i < d; ++i)
+            x[i] = float(row[i]) * rowScale;
+    } else {
+        halfToFloat(tokenEmbedding_.halves() + size_t(token) * d, x.data(), d);
+    }
     k.add(x.data(), positions_.data() + t * d, d);
 
     for (size_t l = 0; l < layers_.size(); ++l) {
         const Layer& layer = layers_[l];
         // Self-attention over the caller's cache plus this step's fresh key and value.
         k.layerNorm(x.data(), h.data(), d, layer.selfNorm.gamma.data(), layer.selfNorm.beta.data(), 1e-5f);
+        if (int8)
+            hq.quantize(h.data(), d);
         // One job: first a task per head and projection (its 64 rows of the stacked query/key/value
         // weights), then a task per head that attends once its three projections are done.
         float* q = qkv.data();
@@ -448,10 +482,12 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
             selfAttentionHead(k, view, l * d + c, q + c, freshKey + c, freshValue + c, scale,
                               scores.data() + head * view.attended, attention.data() + c);
         });
-        halfLinear(attention.data(), d, layer.selfOut.halves(), layer.selfOut.bias.data(), d, x.data(), true);
+        rowLinear(attention.data(), layer.selfOut, x.data(), true);
 
         // Cross-attention over the window's encoder output.
         k.layerNorm(x.data(), h.data(), d, layer.crossNorm.gamma.data(), layer.crossNorm.beta.data(), 1e-5f);
+        if (int8)
+            hq.quantize(h.data(), d);
         const auto* keys = static_cast<const uint16_t*>(cross->keys[l].data());
         const auto* values = static_cast<const uint16_t*>(cross->values[l].data());
         // One job: a task per head for its query, then each head's frames in parts (a soft-max in parts,
@@ -498,20 +534,22 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
                 }
             }
         }
-        halfLinear(attention.data(), d, layer.crossOut.halves(), layer.crossOut.bias.data(), d, x.data(),
-                   true);
+        rowLinear(attention.data(), layer.crossOut, x.data(), true);
 
         k.layerNorm(x.data(), h.data(), d, layer.mlpNorm.gamma.data(), layer.mlpNorm.beta.data(), 1e-5f);
-        halfMlp(h.data(), d, layer.fc1.halves(), layer.fc1.bias.data(), 4 * d, layer.fc2.halves(),
-                layer.fc2.bias.data(), x.data());
+        if (int8)
+            int8Mlp(h.data(), d, layer.fc1.bytes(), layer.fc1.scales.data(), layer.fc1.bias.data(), 4 * d,
+                    layer.fc2.bytes(), layer.fc2.scales.data(), layer.fc2.bias.data(), x.data());
+        else
+            halfMlp(h.data(), d, layer.fc1.halves(), layer.fc1.bias.data(), 4 * d, layer.fc2.halves(),
+                    layer.fc2.bias.data(), x.data());
     }
     k.layerNorm(x.data(), x.data(), d, finalNorm_.gamma.data(), finalNorm_.beta.data(), 1e-5f);
 
     // Kept per thread: at 200 KB a fresh vector per token is a fresh mapping, page faults and zeroing.
     thread_local std::vector<float> logits;
     logits.resize(size_t(shape_.vocabulary));
-    halfLinear(x.data(), d, static_cast<const uint16_t*>(tokenEmbedding_.data()), nullptr, logits.size(),
-               logits.data());
+    rowLinear(x.data(), tokenEmbedding_, logits.data(), false);
     auto logitsArray = std::make_shared<MultiArray>(std::vector<int64_t>{1, 1, shape_.vocabulary},
                                                     MultiArrayDataType::Float16);
     floatToHalf(logits.data(), static_cast<uint16_t*>(logitsArray->data()), logits.size());

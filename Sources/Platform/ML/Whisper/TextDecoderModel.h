@@ -10,8 +10,9 @@
 // Float16 [1, W]: the mean cross-attention weights of those heads.
 // Position t's key and value always come from this step's projection (the column at t in the caches
 // may be stale); hidden positions are never read. Per-token work is bound by reading weights, so the
-// matrices are kept as half floats; cross-attention keys and values are computed once per window, in a
-// large product whose precision follows the compute units (as the encoder's).
+// matrices are kept as half floats (or 8-bit integers, for an 8-bit model); cross-attention keys and values
+// are computed once per window, in a large product whose precision follows the compute units (as the
+// encoder's).
 
 #include "Platform/ML/Model/ComputeUnits.h"
 #include "Platform/ML/Whisper/CrossAttentionCache.h"
@@ -43,8 +44,9 @@ public:
 
     explicit TextDecoderModel(const ModelFolder& folder, ComputeUnits units = ComputeUnits::cpuOnly);
 
-    /// A writer for a decoder of this shape with random weights (fixed seed).
-    static ModelWriter writer(const TextDecoderShape& shape, uint64_t seed);
+    /// A writer for a decoder of this shape with random weights (fixed seed), stored as `weights` says.
+    static ModelWriter writer(const TextDecoderShape& shape, uint64_t seed,
+                              WeightType weights = WeightType::half);
     /// The seven inputs and three or four outputs of the contract, for this shape.
     static void describe(const TextDecoderShape& shape, ModelWriter& writer);
     /// The hyper-parameters of this shape (alignment heads included).
@@ -68,13 +70,14 @@ private:
         LinearWeights crossOut;
         LayerNormWeights mlpNorm;
         LinearWeights fc1;
-        LinearWeights fc2; // stored transposed, [4 D, D]: the MLP reads it row by row
+        LinearWeights fc2; // half weights: stored transposed, [4 D, D], the MLP reads it row by row
     };
 
     void computeCrossAttention(const MultiArray& encoderOutput, CrossAttentionCache::Entry& entry) const;
 
     TextDecoderShape shape_;
-    MultiArray tokenEmbedding_; // [V, D] half: the input embedding and the output projection
+    WeightType weights_ = WeightType::half;
+    LinearWeights tokenEmbedding_; // [V, D]: the input embedding and the output projection
     std::vector<float> positions_;
     std::vector<Layer> layers_;
     LayerNormWeights finalNorm_;

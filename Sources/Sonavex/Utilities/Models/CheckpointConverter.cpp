@@ -1,6 +1,7 @@
 #include "Sonavex/Utilities/Models/CheckpointConverter.h"
 
 #include "Platform/ML/Files/ModelWriter.h"
+#include "Platform/ML/Files/TransformerWeights.h"
 #include "Platform/ML/Whisper/AudioEncoderModel.h"
 #include "Platform/ML/Whisper/MelSpectrogramModel.h"
 #include "Platform/ML/Whisper/TextDecoderModel.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <regex>
 #include <set>
 #include <system_error>
 #include <unistd.h>
@@ -29,11 +31,13 @@ constexpr const char* kOutputProjection = "proj_out.weight";
 constexpr int64_t kHopLength = 160;
 
 // One tensor the runtime's kinds read: its name without "model.", shape and the element type the kind
-// converts it to on load (stored that way, loading converts nothing).
+// converts it to on load (stored that way, loading converts nothing); a linear layer's weight is stored
+// 8-bit instead in an 8-bit model.
 struct PlannedTensor {
     std::string name;
     std::vector<int64_t> shape;
     MultiArrayDataType type;
+    bool linear = false;
 };
 
 using Plan = std::vector<PlannedTensor>;
@@ -45,7 +49,7 @@ void addLayerNorm(Plan& plan, const std::string& prefix, int64_t d) {
 
 void addLinear(Plan& plan, const std::string& prefix, int64_t out, int64_t in, MultiArrayDataType type,
                bool hasBias = true) {
-    plan.push_back({prefix + ".weight", {out, in}, type});
+    plan.push_back({prefix + ".weight", {out, in}, type, true});
     if (hasBias) {
         plan.push_back({prefix + ".bias", {out}, MultiArrayDataType::Float32});
     }
@@ -96,7 +100,7 @@ Plan encoderPlan(const CheckpointConfig& config) {
 Plan decoderPlan(const CheckpointConfig& config) {
     const int64_t d = config.dModel;
     const auto f16 = MultiArrayDataType::Float16, f32 = MultiArrayDataType::Float32;
-    Plan plan{{"decoder.embed_tokens.weight", {config.vocabSize, d}, f16},
+    Plan plan{{"decoder.embed_tokens.weight", {config.vocabSize, d}, f16, true},
               {"decoder.embed_positions.weight", {config.maxTargetPositions, d}, f32}};
     for (int64_t l = 0; l < config.decoderLayers; ++l) {
         const std::string prefix = "decoder.layers." + std::to_string(l);
@@ -127,9 +131,16 @@ void checkTensor(const CheckpointWeights& weights, const PlannedTensor& planned)
     }
 }
 
-void addTensors(const CheckpointWeights& weights, const Plan& plan, ml::ModelWriter& writer) {
+void addTensors(const CheckpointWeights& weights, const Plan& plan, ml::WeightType type,
+                ml::ModelWriter& writer) {
+    ml::recordWeightType(writer.parameters(), type);
     for (const PlannedTensor& planned : plan) {
-        writer.addTensor(planned.name, weights.array(kPrefix + planned.name, planned.type));
+        if (planned.linear && type == ml::WeightType::int8) {
+            ml::addWeight(writer, planned.name,
+                          weights.array(kPrefix + planned.name, MultiArrayDataType::Float32), type);
+        } else {
+            writer.addTensor(planned.name, weights.array(kPrefix + planned.name, planned.type));
+        }
     }
 }
 
@@ -283,9 +294,15 @@ const std::vector<std::string>& CheckpointConverter::checkpointPatterns() {
     return patterns;
 }
 
+ml::WeightType CheckpointConverter::weightTypeForVariant(const std::string& modelName) {
+    static const std::regex sized(".*_[0-9]+MB");
+    return std::regex_match(modelName, sized) ? ml::WeightType::int8 : ml::WeightType::half;
+}
+
 CheckpointConverter::Result CheckpointConverter::convert(const fs::path& checkpointFolder,
                                                          const fs::path& outputFolder, int64_t cacheLength,
-                                                         const Progress& progress) {
+                                                         const Progress& progress,
+                                                         ml::WeightType weightType) {
     const fs::path target = normalizedTarget(outputFolder);
     if (!fs::is_directory(checkpointFolder)) {
         throw CheckpointConversionError(checkpointFolder.string() + ": missing checkpoint folder");
@@ -347,7 +364,7 @@ CheckpointConverter::Result CheckpointConverter::convert(const fs::path& checkpo
         {
             ml::ModelWriter writer(ml::AudioEncoderModel::kKind);
             ml::AudioEncoderModel::describe(encoderShape, writer);
-            addTensors(weights, encoder, writer);
+            addTensors(weights, encoder, weightType, writer);
             writer.writeCompiled(staging.path() / "AudioEncoder.mlmodelc");
         }
         announce("TextDecoder");
@@ -355,7 +372,7 @@ CheckpointConverter::Result CheckpointConverter::convert(const fs::path& checkpo
             ml::ModelWriter writer(ml::TextDecoderModel::kKind);
             ml::TextDecoderModel::setParameters(decoderShape, writer);
             ml::TextDecoderModel::describe(decoderShape, writer);
-            addTensors(weights, decoder, writer);
+            addTensors(weights, decoder, weightType, writer);
             writer.writeCompiled(staging.path() / "TextDecoder.mlmodelc");
         }
         for (const std::string& name : copiedFileNames()) {

@@ -4,6 +4,8 @@
 // the runtime's compiled form, with the configuration and tokenizer files beside them, so the folder can
 // be given as the engine's model folder and needs no network.
 
+#include "Platform/ML/Files/WeightType.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -28,9 +30,16 @@ public:
 
     /// Converts `checkpointFolder` into `outputFolder`, which must be missing or an empty folder. The
     /// folder is built beside `outputFolder` and renamed into place, so a failure leaves nothing behind.
-    /// Throws CheckpointConversionError naming the file and the key or tensor at fault.
-    static Result convert(const std::filesystem::path& checkpointFolder, const std::filesystem::path& outputFolder,
-                          int64_t cacheLength = kDefaultCacheLength, const Progress& progress = {});
+    /// With int8 weights, every linear layer of the encoder and decoder (and the token embedding) is stored
+    /// as 8-bit integers with a scale per row. Throws CheckpointConversionError naming the file and the key
+    /// or tensor at fault.
+    static Result convert(const std::filesystem::path& checkpointFolder,
+                          const std::filesystem::path& outputFolder,
+                          int64_t cacheLength = kDefaultCacheLength, const Progress& progress = {},
+                          ml::WeightType weights = ml::WeightType::half);
+
+    /// The weight type a model variant is built with: int8 for a name that carries a size ("…_632MB").
+    static ml::WeightType weightTypeForVariant(const std::string& modelName);
 
     /// Hub file patterns of everything a conversion reads, for bringing a checkpoint into the mirror.
     static const std::vector<std::string>& checkpointPatterns();

@@ -125,11 +125,13 @@ std::filesystem::path CheckpointSource::build(const orvane::HubApiWrapper& hub, 
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder.parent_path());
     int written = 0;
-    CheckpointConverter::convert(checkpoint, folder, CheckpointConverter::kDefaultCacheLength,
-                                 [&](const std::string& model) {
-                                     Logging::debug("Writing " + model + " of " + modelName);
-                                     report(downloadShare + written++ * (100 - downloadShare) / 3);
-                                 });
+    CheckpointConverter::convert(
+        checkpoint, folder, CheckpointConverter::kDefaultCacheLength,
+        [&](const std::string& model) {
+            Logging::debug("Writing " + model + " of " + modelName);
+            report(downloadShare + written++ * (100 - downloadShare) / 3);
+        },
+        CheckpointConverter::weightTypeForVariant(modelName));
     removeWeights(hub, repo);
     report(100);
     return folder;

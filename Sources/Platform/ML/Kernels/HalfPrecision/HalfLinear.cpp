@@ -8,16 +8,6 @@
 #include <vector>
 
 namespace ml::kernels {
-namespace {
-
-// Tasks for a layer that can be split in `pieces`: up to four per thread, and a whole number per thread
-// (one task more than the threads would double the time of the last round).
-size_t evenTasks(size_t pieces, size_t threads) {
-    const size_t tasks = std::clamp<size_t>(pieces, 1, threads * 4);
-    return tasks == 1 ? 1 : blocksOf(tasks, threads) * threads;
-}
-
-} // namespace
 
 void halfLinear(const float* x, size_t in, const uint16_t* W, const float* bias, size_t out, float* y,
                 bool accumulate) {

@@ -28,6 +28,9 @@ enum class WeightStorage {
     half,
     /// bfloat16 pairs in 32-column panels, read in place by the bfloat16 roads.
     bfloat16,
+    /// 8-bit integers with a float scale per column (output row of W), in the layout of the road's compute
+    /// type (float32 panels, or bfloat16 pair panels), widened a slice at a time.
+    int8,
 };
 
 class PackedWeights {
@@ -48,6 +51,13 @@ public:
                               const KernelTable& kernels = activeKernels(),
                               BfloatRoad road = bestBfloatRoad());
 
+    /// Writes row `row` of an 8-bit W (`in` values) into `values` and returns its scale.
+    using Int8RowReader = std::function<float(size_t row, int8_t* values)>;
+    /// Packs an 8-bit W, kept 8-bit on either precision.
+    static PackedWeights packInt8(const Int8RowReader& readRow, size_t out, size_t in, Precision wanted,
+                                  const KernelTable& kernels = activeKernels(),
+                                  BfloatRoad road = bestBfloatRoad());
+
     size_t in() const { return in_; }
     size_t out() const { return out_; }
     Precision precision() const { return precision_; }
@@ -55,7 +65,9 @@ public:
     /// The road the bfloat16 products run on (`none` for float32).
     BfloatRoad road() const { return road_; }
     const KernelTable& kernels() const { return *kernels_; }
-    size_t byteCount() const { return data_.size() * sizeof(uint16_t); }
+    size_t byteCount() const {
+        return data_.size() * sizeof(uint16_t) + bytes_.size() + scales_.size() * sizeof(float);
+    }
 
     /// Half storage: panel p holds columns [p * W, p * W + W) (W = the kernels' panel width, zero past
     /// `out`), in steps of W halves per input index.
@@ -72,6 +84,18 @@ public:
         return data_.data() + panel * paddedIn_ * kBfloatPanelWidth;
     }
 
+    /// 8-bit storage: the half layout in bytes for float32 (a scale per column), or the bfloat16 one in bytes
+    /// for bfloat16 (a scale per value of a 64-value row of pairs: each column's twice).
+    const int8_t* int8Panel(size_t panel) const {
+        return bytes_.data() +
+               panel * (precision_ == Precision::float32 ? in_ * kernels_->gemmPanelWidth
+                                                         : paddedIn_ * kBfloatPanelWidth);
+    }
+    const float* int8Scales(size_t panel) const {
+        return scales_.data() +
+               panel * (precision_ == Precision::float32 ? kernels_->gemmPanelWidth : 2 * kBfloatPanelWidth);
+    }
+
 private:
     size_t in_ = 0, out_ = 0, paddedIn_ = 0;
     Precision precision_ = Precision::float32;
@@ -79,6 +103,8 @@ private:
     BfloatRoad road_ = BfloatRoad::none;
     const KernelTable* kernels_ = nullptr;
     std::vector<uint16_t> data_;
+    std::vector<int8_t> bytes_;
+    std::vector<float> scales_;
 };
 
 /// float -> bfloat16 bits, round to nearest even (NaN stays NaN).

@@ -23,6 +23,16 @@ const Compute* panelSlice(const PackedWeights& W, size_t panel, size_t k0, size_
         if constexpr (!floats)
             return W.bfloat16Panel(panel) + k0 * PackedWeights::kBfloatPanelWidth;
         break;
+    case WeightStorage::int8:
+        if constexpr (floats) {
+            const size_t width = W.kernels().gemmPanelWidth;
+            W.kernels().int8WidenPanel(W.int8Panel(panel) + k0 * width, W.int8Scales(panel), width, depth,
+                                       scratch);
+        } else {
+            W.kernels().int8WidenBfloat16(W.int8Panel(panel) + k0 * PackedWeights::kBfloatPanelWidth,
+                                          W.int8Scales(panel), depth / 2, scratch);
+        }
+        return scratch;
     }
     (void)scratch;
     throw std::logic_error("packed weights read by a road their storage does not serve");

@@ -1,0 +1,13 @@
+// Int8 kernels for avx512: the bodies are shared (Int8Kernels.inl); this file names the instruction set
+// and the build compiles it with that instruction set enabled.
+#define VELMORA_ISA_AVX512 1
+
+#include "Platform/ML/Kernels/Int8/Int8Kernels.inl"
+
+namespace ml::kernels {
+
+void fillInt8Kernels_avx512(KernelTable& table) {
+    avx512::fillInt8Kernels(table);
+}
+
+} // namespace ml::kernels

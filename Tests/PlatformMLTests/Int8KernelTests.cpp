@@ -1,0 +1,154 @@
+// The 8-bit kernels of every variant this processor runs: the per-token product against an exact integer
+// reference (same bits on every variant), the activations' quantisation, the panel widening, and packed
+// 8-bit weights through the encoder's products.
+#include "KernelTestSupport.h"
+#include "Platform/ML/Files/WeightType.h"
+#include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Kernels/Packed/PackedLinear.h"
+#include "Platform/ML/Kernels/Packed/PackedWeights.h"
+
+#include <cmath>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+
+using namespace ml::kernels;
+using namespace kerneltest;
+
+namespace {
+
+// The tables to test; those this processor cannot run are named once.
+std::vector<const KernelTable*> int8Tables() {
+    std::vector<const KernelTable*> tables;
+    std::string untested;
+    for (Isa isa : {Isa::generic, Isa::avx2, Isa::avx512, Isa::avx512vnni}) {
+        if (const KernelTable* t = kernelsFor(isa))
+            tables.push_back(t);
+        else
+            untested += std::string(untested.empty() ? "" : ", ") + (isa == Isa::avx2     ? "avx2"
+                                                                     : isa == Isa::avx512 ? "avx512"
+                                                                                          : "avx512vnni");
+    }
+    if (!untested.empty())
+        std::printf("[   NOTE   ] not tested, this processor does not run them: %s\n", untested.c_str());
+    return tables;
+}
+
+std::vector<int8_t> randomBytes(size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> value(-128, 127);
+    std::vector<int8_t> bytes(n);
+    for (auto& b : bytes)
+        b = int8_t(value(random));
+    return bytes;
+}
+
+} // namespace
+
+TEST(Int8Kernels, RowProductsAreTheExactIntegerDotOnEveryVariant) {
+    // Lengths with tails after every vector body, and one past two integer blocks; then the extremes,
+    // which a 32-bit sum over a whole long row would overflow.
+    for (const KernelTable* t : int8Tables())
+        for (size_t in : {1, 7, 31, 33, 130, 1283, 5000}) {
+            for (bool extreme : {false, true}) {
+                const size_t rows = 5, ldw = in + 3;
+                auto w = randomBytes(rows * ldw, unsigned(in));
+                std::vector<int16_t> x(in);
+                std::mt19937 random(unsigned(in) + 1);
+                std::uniform_int_distribution<int> value(-32767, 32767);
+                for (size_t i = 0; i < in; ++i)
+                    x[i] = int16_t(extreme ? (i % 2 ? 32767 : -32767) : value(random));
+                if (extreme)
+                    for (size_t i = 0; i < w.size(); ++i)
+                        w[i] = int8_t(i % 2 ? 127 : -128);
+                const std::vector<float> scales{0.5f, 0.001f, 3.0f, 1e-6f, 0.0f};
+                std::vector<float> y(rows, NAN);
+                t->int8Gemv(w.data(), ldw, scales.data(), x.data(), 0.25f, in, y.data(), rows);
+                for (size_t r = 0; r < rows; ++r) {
+                    int64_t dot = 0;
+                    for (size_t i = 0; i < in; ++i)
+                        dot += int64_t(w[r * ldw + i]) * x[i];
+                    ASSERT_EQ(y[r], float(dot) * scales[r] * 0.25f)
+                        << t->name << " in=" << in << " row " << r << (extreme ? " extreme" : "");
+                }
+            }
+        }
+}
+
+TEST(Int8Kernels, ActivationsQuantiseAlikeEverywhereAndKeepZerosAndNaN) {
+    const KernelTable* generic = kernelsFor(Isa::generic);
+    for (const KernelTable* t : int8Tables())
+        for (size_t n : {1, 7, 16, 33, 1283}) {
+            auto x = randomVector(n, unsigned(n), 3.0f);
+            std::vector<int16_t> q(n), expected(n);
+            const float scale = t->quantizeInt16(x.data(), n, q.data());
+            ASSERT_EQ(scale, generic->quantizeInt16(x.data(), n, expected.data())) << t->name;
+            ASSERT_EQ(q, expected) << t->name << " n=" << n;
+            for (size_t i = 0; i < n; ++i)
+                ASSERT_NEAR(q[i] * scale, x[i], 0.51f * scale) << t->name;
+            // All zeros: scale 0, the products are 0. A NaN or an infinity anywhere: the products are NaN.
+            std::vector<float> zeros(n, 0.0f);
+            EXPECT_EQ(t->quantizeInt16(zeros.data(), n, q.data()), 0.0f);
+            EXPECT_EQ(q, std::vector<int16_t>(n, 0));
+            for (float bad : {NAN, INFINITY}) {
+                x[n / 2] = bad;
+                EXPECT_TRUE(std::isnan(t->quantizeInt16(x.data(), n, q.data()))) << t->name << " " << bad;
+            }
+        }
+}
+
+TEST(Int8Kernels, PanelSlicesWidenWithTheirColumnScalesAndPackedProductsMatch) {
+    for (const KernelTable* t : int8Tables()) {
+        const size_t width = t->gemmPanelWidth, depth = 5;
+        const auto q = randomBytes(width * depth, 3);
+        const auto scales = randomVector(width, 4);
+        std::vector<float> out(width * depth);
+        t->int8WidenPanel(q.data(), scales.data(), width, depth, out.data());
+        for (size_t i = 0; i < out.size(); ++i)
+            ASSERT_EQ(out[i], float(q[i]) * scales[i % width]) << t->name;
+
+        // Packed 8-bit weights through the float32 products (rows and columns with partial tiles and panels,
+        // an input longer than one slice): the product of the widened weights.
+        const size_t rows = 29, in = 300, outputs = 2 * width + 5;
+        const auto bytes = randomBytes(outputs * in, 5);
+        const auto rowScales = randomVector(outputs, 6, 0.01f);
+        const auto W = PackedWeights::packInt8(
+            [&](size_t row, int8_t* values) {
+                std::copy(bytes.begin() + long(row * in), bytes.begin() + long((row + 1) * in), values);
+                return rowScales[row];
+            },
+            outputs, in, Precision::float32, *t);
+        ASSERT_TRUE(W.isInt8());
+        const auto x = randomVector(rows * in, 7);
+        const auto bias = randomVector(outputs, 8);
+        std::vector<float> y(rows * outputs);
+        packedLinear(x.data(), rows, W, bias.data(), y.data());
+        for (size_t r = 0; r < rows; ++r)
+            for (size_t c = 0; c < outputs; ++c) {
+                double expected = bias[c];
+                for (size_t k = 0; k < in; ++k)
+                    expected += double(x[r * in + k]) * double(float(bytes[c * in + k]) * rowScales[c]);
+                ASSERT_NEAR(y[r * outputs + c], expected, 1e-4 * (1 + std::fabs(expected))) << t->name;
+            }
+    }
+}
+
+TEST(Int8Kernels, RowsQuantiseWithinHalfAStepAndRefuseValuesThatAreNotFinite) {
+    const auto row = randomVector(301, 9, 0.2f);
+    std::vector<int8_t> q(row.size());
+    const float scale = ml::quantizeRow(row.data(), row.size(), q.data());
+    float largest = 0;
+    for (float v : row)
+        largest = std::max(largest, std::fabs(v));
+    EXPECT_FLOAT_EQ(scale * 127.0f, largest);
+    for (size_t i = 0; i < row.size(); ++i)
+        ASSERT_NEAR(q[i] * scale, row[i], 0.5f * scale * 1.0001f);
+    std::vector<float> zeros(4, 0.0f);
+    EXPECT_EQ(ml::quantizeRow(zeros.data(), zeros.size(), q.data()), 0.0f);
+    for (float bad : {NAN, INFINITY, -INFINITY}) {
+        auto broken = row;
+        broken[17] = bad;
+        EXPECT_THROW(ml::quantizeRow(broken.data(), broken.size(), q.data()), std::invalid_argument);
+    }
+}
