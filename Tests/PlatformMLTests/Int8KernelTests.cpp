@@ -4,6 +4,7 @@
 #include "KernelTestSupport.h"
 #include "Platform/ML/Files/WeightType.h"
 #include "Platform/ML/Kernels/KernelTable.h"
+#include "Platform/ML/Kernels/Packed/BfloatRoad.h"
 #include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/Kernels/Packed/PackedWeights.h"
 
@@ -119,7 +120,7 @@ TEST(Int8Kernels, PanelSlicesWidenWithTheirColumnScalesAndPackedProductsMatch) {
                 return rowScales[row];
             },
             outputs, in, Precision::float32, *t);
-        ASSERT_TRUE(W.isInt8());
+        ASSERT_EQ(W.storage(), WeightStorage::int8);
         const auto x = randomVector(rows * in, 7);
         const auto bias = randomVector(outputs, 8);
         std::vector<float> y(rows * outputs);
@@ -132,6 +133,53 @@ TEST(Int8Kernels, PanelSlicesWidenWithTheirColumnScalesAndPackedProductsMatch) {
                 ASSERT_NEAR(y[r * outputs + c], expected, 1e-4 * (1 + std::fabs(expected))) << t->name;
             }
     }
+}
+
+TEST(Int8Kernels, BfloatRoadsWidenPairPanelsAndTheirProductsStayClose) {
+    for (const KernelTable* t : int8Tables()) {
+        const size_t rows = 3;
+        const auto q = randomBytes(64 * rows, 10);
+        const auto scales = randomVector(64, 11);
+        std::vector<uint16_t> out(64 * rows);
+        t->int8WidenBfloat16(q.data(), scales.data(), rows, out.data());
+        for (size_t i = 0; i < out.size(); ++i)
+            ASSERT_EQ(out[i], floatToBfloat16(float(q[i]) * scales[i % 64])) << t->name << " at " << i;
+    }
+    // Packed for a bfloat16 road, 8-bit weights stay 8-bit and the products follow the widened weights within
+    // bfloat16's precision.
+    std::string untested;
+    for (BfloatRoad road : {BfloatRoad::vectors, BfloatRoad::tiles}) {
+        if (!bfloatRoadAvailable(road)) {
+            untested += std::string(untested.empty() ? "" : ", ") + bfloatRoadName(road);
+            continue;
+        }
+        const size_t rows = 29, in = 300, outputs = 69;
+        const auto bytes = randomBytes(outputs * in, 12);
+        const auto rowScales = randomVector(outputs, 13, 0.01f);
+        const auto W = PackedWeights::packInt8(
+            [&](size_t row, int8_t* values) {
+                std::copy(bytes.begin() + long(row * in), bytes.begin() + long((row + 1) * in), values);
+                return rowScales[row];
+            },
+            outputs, in, Precision::bfloat16, activeKernels(), road);
+        ASSERT_EQ(W.precision(), Precision::bfloat16);
+        ASSERT_EQ(W.storage(), WeightStorage::int8);
+        const auto x = randomVector(rows * in, 14);
+        std::vector<float> y(rows * outputs);
+        packedLinear(x.data(), rows, W, nullptr, y.data());
+        for (size_t r = 0; r < rows; ++r)
+            for (size_t c = 0; c < outputs; ++c) {
+                double expected = 0, magnitude = 0;
+                for (size_t k = 0; k < in; ++k) {
+                    const double term = double(x[r * in + k]) * double(float(bytes[c * in + k]) * rowScales[c]);
+                    expected += term;
+                    magnitude += std::fabs(term);
+                }
+                ASSERT_NEAR(y[r * outputs + c], expected, 1e-2 * magnitude) << bfloatRoadName(road);
+            }
+    }
+    if (!untested.empty())
+        std::printf("[   NOTE   ] not tested, this processor does not run them: %s\n", untested.c_str());
 }
 
 TEST(Int8Kernels, RowsQuantiseWithinHalfAStepAndRefuseValuesThatAreNotFinite) {
