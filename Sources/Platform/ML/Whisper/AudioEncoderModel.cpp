@@ -7,9 +7,12 @@
 #include "Platform/ML/Kernels/KernelTable.h"
 #include "Platform/ML/Kernels/Packed/PackedLinear.h"
 #include "Platform/ML/Model/PredictionError.h"
+#include "Platform/ML/Values/MultiArray.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 
@@ -31,6 +34,57 @@ private:
 };
 
 } // namespace
+
+// One mapping carved into the window's buffers. Buffers whose lives do not overlap share room: the mel
+// input with the stacked query, key and value; the first convolution's output with the MLP's hidden
+// layer; a block's attention output with its normalised input.
+struct AudioEncoderModel::Scratch {
+    explicit Scratch(const AudioEncoderShape& shape)
+        : memory({int64_t(roomFor(shape))}, MultiArrayDataType::Float32) {
+        const size_t d = size_t(shape.width), frames = size_t(shape.frames);
+        float* next = static_cast<float*>(memory.data());
+        const auto carve = [&](size_t floats) {
+            float* start = next;
+            next += aligned(floats);
+            return start;
+        };
+        x = carve(frames * d);
+        h = carve(frames * d);
+        qkv = carve(std::max(frames * 3 * d, size_t(shape.mels) * 2 * frames));
+        mlp = carve(std::max(frames * 4 * d, 2 * frames * d));
+        mel = qkv;
+        conv = mlp;
+        attended = h;
+    }
+
+    // Whole cache lines for every buffer.
+    static size_t aligned(size_t floats) { return (floats + 15) / 16 * 16; }
+    static size_t roomFor(const AudioEncoderShape& shape) {
+        const size_t d = size_t(shape.width), frames = size_t(shape.frames);
+        return 2 * aligned(frames * d) + aligned(std::max(frames * 3 * d, size_t(shape.mels) * 2 * frames)) +
+               aligned(std::max(frames * 4 * d, 2 * frames * d));
+    }
+
+    MultiArray memory;
+    float *x, *h, *qkv, *mlp, *mel, *conv, *attended;
+};
+
+std::unique_ptr<AudioEncoderModel::Scratch> AudioEncoderModel::takeScratch() const {
+    {
+        std::lock_guard lock(scratchMutex_);
+        if (idleScratch_)
+            return std::move(idleScratch_);
+    }
+    return std::make_unique<Scratch>(shape_);
+}
+
+void AudioEncoderModel::keepScratch(std::unique_ptr<Scratch> scratch) const {
+    std::lock_guard lock(scratchMutex_);
+    if (!idleScratch_)
+        idleScratch_ = std::move(scratch);
+}
+
+AudioEncoderModel::~AudioEncoderModel() = default;
 
 AudioEncoderModel::Profile& AudioEncoderModel::threadProfile() {
     thread_local Profile profile;
@@ -126,68 +180,70 @@ void AudioEncoderModel::predict(const FeatureProvider& inputs, const PredictionO
     const size_t d = size_t(shape_.width), frames = size_t(shape_.frames), melFrames = 2 * frames;
     const size_t mels = size_t(shape_.mels);
 
-    std::vector<float> mel(mels * melFrames);
-    std::vector<float> conv(melFrames * d);
-    std::vector<float> x(frames * d), h(frames * d), qkv(frames * 3 * d), attended(frames * d),
-        mlp(frames * 4 * d);
+    std::unique_ptr<Scratch> scratch = takeScratch();
+    float *const mel = scratch->mel, *const conv = scratch->conv, *const x = scratch->x, *const h = scratch->h,
+                 *const qkv = scratch->qkv, *const attended = scratch->attended, *const mlp = scratch->mlp;
     {
         StageTimer timer(profile.other);
         if (features->dataType() == MultiArrayDataType::Float16)
-            halfToFloat(static_cast<const uint16_t*>(features->data()), mel.data(), mel.size());
+            halfToFloat(static_cast<const uint16_t*>(features->data()), mel, mels * melFrames);
+        else if (features->dataType() == MultiArrayDataType::Float32)
+            std::memcpy(mel, features->data(), mels * melFrames * sizeof(float));
         else
-            mel = features->toFloats();
+            std::ranges::copy(features->toFloats(), mel);
     }
     {
         StageTimer timer(profile.products);
-        conv1d({mel.data(), melFrames, 1, mels, melFrames, &conv1_.weight, conv1_.bias.data(), 1, true},
-               conv.data());
-        conv1d({conv.data(), 1, d, d, melFrames, &conv2_.weight, conv2_.bias.data(), 2, true}, x.data());
+        conv1d({mel, melFrames, 1, mels, melFrames, &conv1_.weight, conv1_.bias.data(), 1, true},
+               conv);
+        conv1d({conv, 1, d, d, melFrames, &conv2_.weight, conv2_.bias.data(), 2, true}, x);
     }
     const KernelTable& k = activeKernels();
     {
         StageTimer timer(profile.other);
-        k.add(x.data(), positions_.data(), x.size());
+        k.add(x, positions_.data(), frames * d);
     }
     for (const Layer& layer : layers_) {
         {
             StageTimer timer(profile.other);
-            layerNorm(x.data(), h.data(), frames, d, layer.attentionNorm.gamma.data(),
+            layerNorm(x, h, frames, d, layer.attentionNorm.gamma.data(),
                       layer.attentionNorm.beta.data());
         }
         {
             StageTimer timer(profile.products);
-            packedLinear(h.data(), frames, layer.qkv.weight, layer.qkv.bias.data(), qkv.data());
+            packedLinear(h, frames, layer.qkv.weight, layer.qkv.bias.data(), qkv);
         }
         {
             StageTimer timer(profile.attention);
-            AttentionArgs args{qkv.data(),      3 * d, qkv.data() + d, 3 * d,  qkv.data() + 2 * d,
-                               3 * d,           attended.data(), d,     frames, frames, d / kHeadSize};
+            AttentionArgs args{qkv,      3 * d, qkv + d, 3 * d,  qkv + 2 * d,
+                               3 * d,           attended, d,     frames, frames, d / kHeadSize};
             args.precision = layer.qkv.weight.precision(); // as the products were packed
             args.road = layer.qkv.weight.road();
             attention(args);
         }
         {
             StageTimer timer(profile.products);
-            packedLinear(attended.data(), frames, layer.out.weight, layer.out.bias.data(), x.data(), true);
+            packedLinear(attended, frames, layer.out.weight, layer.out.bias.data(), x, true);
         }
         {
             StageTimer timer(profile.other);
-            layerNorm(x.data(), h.data(), frames, d, layer.mlpNorm.gamma.data(), layer.mlpNorm.beta.data());
+            layerNorm(x, h, frames, d, layer.mlpNorm.gamma.data(), layer.mlpNorm.beta.data());
         }
         {
             StageTimer timer(profile.products);
-            packedLinear(h.data(), frames, layer.fc1.weight, layer.fc1.bias.data(), mlp.data(), false,
+            packedLinear(h, frames, layer.fc1.weight, layer.fc1.bias.data(), mlp, false,
                          Epilogue::gelu);
-            packedLinear(mlp.data(), frames, layer.fc2.weight, layer.fc2.bias.data(), x.data(), true);
+            packedLinear(mlp, frames, layer.fc2.weight, layer.fc2.bias.data(), x, true);
         }
     }
     auto output = std::make_shared<MultiArray>(std::vector<int64_t>{1, shape_.width, 1, shape_.frames},
                                                MultiArrayDataType::Float16);
     {
         StageTimer timer(profile.other);
-        layerNorm(x.data(), x.data(), frames, d, finalNorm_.gamma.data(), finalNorm_.beta.data());
-        transposeToHalf(x.data(), frames, d, static_cast<uint16_t*>(output->data()));
+        layerNorm(x, x, frames, d, finalNorm_.gamma.data(), finalNorm_.beta.data());
+        transposeToHalf(x, frames, d, static_cast<uint16_t*>(output->data()));
     }
+    keepScratch(std::move(scratch));
     outputs.set(kOutputName, FeatureValue(output));
 }
 

@@ -14,6 +14,8 @@
 #include "Platform/ML/Files/TransformerWeights.h"
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <vector>
 
 namespace ml {
@@ -33,6 +35,7 @@ public:
     static constexpr const char* kOutputName = "encoder_output_embeds";
 
     explicit AudioEncoderModel(const ModelFolder& folder, ComputeUnits units = ComputeUnits::cpuOnly);
+    ~AudioEncoderModel() override;
 
     /// A writer for an encoder of this shape with random weights (fixed seed), stored as `weights` says.
     static ModelWriter writer(const AudioEncoderShape& shape, uint64_t seed,
@@ -59,7 +62,15 @@ private:
         PackedLinearWeights fc2;
     };
 
+    // The activations of one window: about 70 MB at the large sizes, so they are kept for the next window
+    // (no page faults, no heap left fragmented by window-sized blocks) and lie on large pages.
+    struct Scratch;
+    std::unique_ptr<Scratch> takeScratch() const;
+    void keepScratch(std::unique_ptr<Scratch> scratch) const;
+
     AudioEncoderShape shape_;
+    mutable std::mutex scratchMutex_;
+    mutable std::unique_ptr<Scratch> idleScratch_; // one is enough: windows of a model rarely overlap
     PackedLinearWeights conv1_, conv2_; // [D, channels * 3]
     std::vector<float> positions_;
     std::vector<Layer> layers_;
