@@ -139,6 +139,22 @@ TEST_F(TextDecoderModelTest, ANewWindowInReusedMemoryIsNeverServedStaleCrossAtte
     EXPECT_EQ(model->crossAttentionComputations(), 2u);
 }
 
+TEST_F(TextDecoderModelTest, AFinishedWindowsCrossAttentionGoesWhenTheNextWindowAsks) {
+    auto first = std::make_unique<Window>(1);
+    first->step(*model, 5);
+    Window second(2);
+    second.step(*model, 5);
+    Window sameAsFirst(1); // the first window's encoder output, in an array of its own
+    sameAsFirst.step(*model, 5);
+    EXPECT_EQ(model->crossAttentionComputations(), 2u) << "a window still in use keeps its entry";
+    first.reset();
+    sameAsFirst.encoderOutput.reset();
+    second.step(*model, 6); // the entry no array holds is no longer the most recent
+    Window firstAgain(1);
+    expectMatchesReference(firstAgain, *firstAgain.step(*model, 5));
+    EXPECT_EQ(model->crossAttentionComputations(), 3u);
+}
+
 TEST_F(TextDecoderModelTest, ConcurrentWindowsGetTheirOwnResults) {
     std::vector<std::thread> threads;
     std::vector<std::vector<double>> results(4);

@@ -32,14 +32,26 @@ bool CrossAttentionCache::matches(const Entry& entry, const MultiArray& encoderO
            sameBytes(entry.source.data(), encoderOutput.data(), entry.source.size());
 }
 
-std::shared_ptr<const CrossAttentionCache::Entry> CrossAttentionCache::get(const MultiArray& encoderOutput,
-                                                                           const Compute& compute) const {
+void CrossAttentionCache::dropFinishedWindows() const {
+    // The most recent entry stays whatever becomes of its array: a caller that copies the encoder output
+    // for every step still finds it.
+    if (entries_.empty())
+        return;
+    for (auto it = std::next(entries_.begin()); it != entries_.end();)
+        it = it->owner.expired() ? entries_.erase(it) : std::next(it);
+}
+
+std::shared_ptr<const CrossAttentionCache::Entry>
+CrossAttentionCache::get(const std::shared_ptr<const MultiArray>& output, const Compute& compute) const {
+    const MultiArray& encoderOutput = *output;
     {
         std::lock_guard lock(mutex_);
+        dropFinishedWindows();
         for (auto it = entries_.begin(); it != entries_.end(); ++it)
-            if (matches(**it, encoderOutput)) {
+            if (matches(*it->entry, encoderOutput)) {
+                it->owner = output;
                 entries_.splice(entries_.begin(), entries_, it);
-                return entries_.front();
+                return entries_.front().entry;
             }
     }
     // Computed without the lock: other windows keep decoding meanwhile. Two threads missing on the same
@@ -52,7 +64,8 @@ std::shared_ptr<const CrossAttentionCache::Entry> CrossAttentionCache::get(const
     compute(encoderOutput, *entry);
     std::lock_guard lock(mutex_);
     ++computeCount_;
-    entries_.push_front(entry);
+    entries_.push_front({entry, output});
+    dropFinishedWindows();
     while (entries_.size() > capacity_)
         entries_.pop_back();
     return entry;

@@ -3,7 +3,9 @@
 // computed once per window and reused for each of its tokens. An entry is found by comparing the whole
 // encoder output (type, shape and every byte) with the one it was made from, so a new window is never
 // served an old window's values, whatever memory its array happens to reuse. Several windows decoded at
-// once each keep their own entry; the least recently used entry goes first.
+// once each keep their own entry; the least recently used entry goes first. An entry whose encoder output
+// no longer exists anywhere (its window is done) goes as soon as another window asks: a turbo-sized entry
+// is 35 MB, and a file transcribed window after window would otherwise keep the last few.
 
 #include "Platform/ML/Values/MultiArray.h"
 
@@ -34,17 +36,23 @@ public:
     explicit CrossAttentionCache(size_t capacity = 4) : capacity_(capacity) {}
 
     /// The entry for this encoder output, computing it (outside the lock) when there is none.
-    std::shared_ptr<const Entry> get(const MultiArray& encoderOutput, const Compute& compute) const;
+    std::shared_ptr<const Entry> get(const std::shared_ptr<const MultiArray>& encoderOutput,
+                                     const Compute& compute) const;
 
     /// How many times an entry was computed (for tests).
     size_t computeCount() const;
 
 private:
+    struct Slot {
+        std::shared_ptr<const Entry> entry;
+        std::weak_ptr<const MultiArray> owner; // the last array it served
+    };
     static bool matches(const Entry& entry, const MultiArray& encoderOutput);
+    void dropFinishedWindows() const; // with the lock held
 
     size_t capacity_;
     mutable std::mutex mutex_;
-    mutable std::list<std::shared_ptr<const Entry>> entries_; // most recently used first
+    mutable std::list<Slot> entries_; // most recently used first
     mutable size_t computeCount_ = 0;
 };
 

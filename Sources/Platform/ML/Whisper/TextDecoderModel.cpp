@@ -402,7 +402,7 @@ void TextDecoderModel::predict(const FeatureProvider& inputs, const PredictionOp
     const CacheView& view = scratch.view;
 
     auto cross =
-        crossCache_.get(*encoderOutput, [this](const MultiArray& output, CrossAttentionCache::Entry& entry) {
+        crossCache_.get(encoderOutput, [this](const MultiArray& output, CrossAttentionCache::Entry& entry) {
             computeCrossAttention(output, entry);
         });
 
