@@ -51,6 +51,9 @@ ThreadPool::~ThreadPool() {
 
 void ThreadPool::work(Job& job) {
     insideJob = true;
+    // Finished tasks are reported once, when none is left to take: one write to the shared count per
+    // thread instead of one per task (a decoder step hands out a few hundred small tasks).
+    size_t done = 0;
     for (size_t i = job.next.fetch_add(1); i < job.count; i = job.next.fetch_add(1)) {
         try {
             job.trampoline(job.body, i);
@@ -59,10 +62,11 @@ void ThreadPool::work(Job& job) {
             if (!job.error)
                 job.error = std::current_exception();
         }
-        if (job.finished.fetch_add(1) + 1 == job.count && callerSleeping_.load()) {
-            std::lock_guard lock(mutex_); // the caller is between its check and its wait, or waiting
-            done_.notify_all();
-        }
+        ++done;
+    }
+    if (done != 0 && job.finished.fetch_add(done) + done == job.count && callerSleeping_.load()) {
+        std::lock_guard lock(mutex_); // the caller is between its check and its wait, or waiting
+        done_.notify_all();
     }
     insideJob = false;
 }
