@@ -2,7 +2,7 @@
 #include "Platform/Audio/Files/AudioFileError.h"
 #include "Platform/Audio/Files/EncoderSetupError.h"
 #include "Platform/Audio/Files/StreamingAacWriter.h"
-#include "Support/AudioTestFiles.h"
+#include "Support/Audio/AudioTestFiles.h"
 #include "Support/TestSupport.h"
 
 #include <csignal>

@@ -1,6 +1,6 @@
 #include "Platform/Audio/Files/AudioFileError.h"
 #include "Platform/Audio/Files/AudioFileReader.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/TestAudioFile.h"
 #include "Support/TestSupport.h"
 
 #include <cmath>

@@ -1,6 +1,6 @@
 #include "Platform/Audio/Files/AudioFileError.h"
 #include "Platform/Audio/Files/CafWriter.h"
-#include "Support/AudioTestFiles.h"
+#include "Support/Audio/AudioTestFiles.h"
 #include "Support/TestSupport.h"
 
 #include <bit>

@@ -3,8 +3,8 @@
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "Platform/Audio/Pulse/PulseRecordStream.h"
 #include "Support/ScopedEnvironment.h"
-#include "Support/SignalLevel.h"
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/SignalLevel.h"
+#include "Support/Audio/TestPulseServer.h"
 
 #include <algorithm>
 #include <atomic>

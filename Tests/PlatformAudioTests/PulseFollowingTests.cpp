@@ -3,7 +3,7 @@
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "Platform/Audio/Pulse/PulseEventSubscription.h"
 #include "Platform/Audio/Pulse/PulseServerQueries.h"
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/TestPulseServer.h"
 
 #include <atomic>
 #include <chrono>

@@ -2,7 +2,7 @@
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "Platform/Audio/Pulse/PulseServerQueries.h"
 #include "Support/ScopedEnvironment.h"
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/TestPulseServer.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

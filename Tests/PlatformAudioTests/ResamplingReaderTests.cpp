@@ -5,8 +5,8 @@
 #include "Platform/Audio/Files/ContainerInfo.h"
 #include "Platform/Audio/Files/Resampler.h"
 #include "Platform/Audio/Files/ResamplingReader.h"
-#include "Support/AudioTestFiles.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/AudioTestFiles.h"
+#include "Support/Audio/TestAudioFile.h"
 #include "Support/TestSupport.h"
 
 #include <cmath>

@@ -2,7 +2,7 @@
 // A notification service on the test's session bus (org.freedesktop.Notifications): answers
 // GetServerInformation, GetCapabilities and Notify, and records every Notify call.
 
-#include "Support/FakeBusService.h"
+#include "Support/Desktop/FakeBusService.h"
 
 #include <map>
 #include <memory>

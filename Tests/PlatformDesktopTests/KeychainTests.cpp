@@ -1,5 +1,5 @@
 #include "Platform/Desktop/Keychain/SecretServiceKeychain.h"
-#include "Support/SessionBusTest.h"
+#include "Support/Desktop/SessionBusTest.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "FakeNotificationService.h"
 #include "Platform/Desktop/Notifications/FreedesktopNotificationCenter.h"
-#include "Support/SessionBusTest.h"
+#include "Support/Desktop/SessionBusTest.h"
 
 #include <future>
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 #include "Platform/Desktop/Updates/UpdateFeedError.h"
 #include "Platform/Desktop/Updates/UpdateFeedReader.h"
 #include "Platform/Desktop/Updates/UpdateUrlPolicy.h"
-#include "Support/FeedServer.h"
+#include "Support/Network/FeedServer.h"
 
 #include <gtest/gtest.h>
 

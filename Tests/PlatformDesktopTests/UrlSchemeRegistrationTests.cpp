@@ -1,6 +1,6 @@
 #include "Platform/Desktop/UrlHandling/UrlSchemeRegistration.h"
 #include "Platform/Desktop/UrlHandling/XdgBrowserOpener.h"
-#include "Support/DesktopSandbox.h"
+#include "Support/Desktop/DesktopSandbox.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 

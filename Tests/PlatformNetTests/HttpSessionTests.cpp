@@ -1,6 +1,6 @@
 #include "Platform/Net/HttpSession.h"
 #include "Platform/Net/UrlError.h"
-#include "Support/FakeHub.h"
+#include "Support/Network/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 

@@ -3,8 +3,8 @@
 #include "Platform/Audio/Files/AudioFileError.h"
 #include "Platform/Audio/Files/CafWriter.h"
 #include "Platform/Audio/Files/StreamingAacWriter.h"
-#include "Support/AudioTestFiles.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/AudioTestFiles.h"
+#include "Support/Audio/TestAudioFile.h"
 #include "Support/TestSupport.h"
 #include "VelmoraCore/AudioCapture/AudioConverter.h"
 

@@ -2,7 +2,7 @@
 #include "OrvaneCore/Errors/DecodingError.h"
 #include "Platform/Desktop/Keychain/MemoryKeychain.h"
 #include "Platform/Net/UrlError.h"
-#include "Support/FakeHub.h"
+#include "Support/Network/FakeHub.h"
 #include "VelmoraCore/Auth/AuthError.h"
 #include "VelmoraCore/Auth/AuthSession.h"
 #include "VelmoraCore/PlainMainLoop.h"

@@ -1,7 +1,7 @@
 #include "AuthTestSupport.h"
 #include "Platform/Desktop/Keychain/MemoryKeychain.h"
 #include "Platform/Desktop/UrlHandling/XdgBrowserOpener.h"
-#include "Support/DesktopSandbox.h"
+#include "Support/Desktop/DesktopSandbox.h"
 #include "VelmoraCore/Auth/AuthSession.h"
 #include "VelmoraCore/Auth/CallbackSchemeRegistration.h"
 #include "VelmoraCore/ErrorText.h"

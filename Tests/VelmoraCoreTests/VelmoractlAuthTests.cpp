@@ -1,6 +1,6 @@
 #include "AuthTestSupport.h"
-#include "Support/FakeHub.h"
-#include "Support/SessionBusTest.h"
+#include "Support/Network/FakeHub.h"
+#include "Support/Desktop/SessionBusTest.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "Support/FeedServer.h"
+#include "Support/Network/FeedServer.h"
 #include "Velmora/Updates/CheckForUpdatesView.h"
 #include "Velmora/Updates/DialogUpdatePresenter.h"
 #include "Velmora/Updates/UpdaterConfiguration.h"

@@ -3,7 +3,7 @@
 #include "ShellTestSupport.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/StandardOptions.h"
-#include "Support/TestDisplay.h"
+#include "Support/Desktop/TestDisplay.h"
 #include "Support/TestSupport.h"
 #include "Velmora/Application/VelmoraApp.h"
 #include "VelmoraCoreTests/AuthTestSupport.h"

@@ -2,7 +2,7 @@
 #include "OrvaneCore/External/Hub/Download/Downloader.h"
 #include "OrvaneCore/External/Hub/Files/MoveDownloadedFile.h"
 #include "Platform/Net/UrlError.h"
-#include "Support/FakeHub.h"
+#include "Support/Network/FakeHub.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>

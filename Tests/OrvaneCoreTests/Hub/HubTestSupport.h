@@ -3,7 +3,7 @@
 // variables are set, and a fake hub serves one repository "owner/name" from a folder.
 
 #include "OrvaneCore/External/Hub/Download/Downloader.h"
-#include "Support/FakeHub.h"
+#include "Support/Network/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 

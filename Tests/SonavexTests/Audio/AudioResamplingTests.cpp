@@ -1,7 +1,7 @@
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/LogCapture.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/TestAudioFile.h"
 #include "Support/TestSupport.h"
 
 #include <algorithm>

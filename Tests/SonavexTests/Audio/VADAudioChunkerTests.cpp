@@ -3,7 +3,7 @@
 #include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "SonavexTests/LogCapture.h"
 #include "SonavexTests/ResultFixtures.h"
-#include "Support/SpokenAudio.h"
+#include "Support/Audio/SpokenAudio.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>

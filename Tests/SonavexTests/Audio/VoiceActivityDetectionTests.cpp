@@ -1,6 +1,6 @@
 #include "Sonavex/Core/Audio/AudioProcessor.h"
 #include "Sonavex/Core/Audio/VoiceActivity/EnergyVAD.h"
-#include "Support/SpokenAudio.h"
+#include "Support/Audio/SpokenAudio.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
 #include "Sonavex/Core/TranscribeTask.h"
 #include "Sonavex/Utilities/Errors/WhisperError.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/TestAudioFile.h"
 
 #include <cmath>
 #include <mutex>

@@ -1,8 +1,8 @@
 #include "Sonavex/Utilities/Formats/JsonCoding.h"
 #include "SonavexTests/Facade/FacadeFixture.h"
 #include "SonavexTests/ToolRunner.h"
-#include "Support/SpokenAudio.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/SpokenAudio.h"
+#include "Support/Audio/TestAudioFile.h"
 
 #include <nlohmann/json.hpp>
 #include <random>

@@ -4,8 +4,8 @@
 #include "SonavexTests/LogCapture.h"
 #include "SonavexTests/ToolRunner.h"
 #include "Support/ScopedEnvironment.h"
-#include "Support/SignalLevel.h"
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/SignalLevel.h"
+#include "Support/Audio/TestPulseServer.h"
 
 #include <chrono>
 #include <cmath>

@@ -9,7 +9,7 @@
 #include "SonavexTests/CheckpointFixture.h"
 #include "SonavexTests/HubIsolation.h"
 #include "SonavexTests/LogCapture.h"
-#include "Support/FakeHub.h"
+#include "Support/Network/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 

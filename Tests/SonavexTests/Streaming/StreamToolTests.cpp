@@ -1,8 +1,8 @@
 #include "Sonavex/Utilities/Formats/JsonCoding.h"
 #include "SonavexTests/ModelFolder.h"
 #include "SonavexTests/ToolRunner.h"
-#include "Support/SpokenAudio.h"
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/SpokenAudio.h"
+#include "Support/Audio/TestPulseServer.h"
 
 #include <gtest/gtest.h>
 #include <sstream>

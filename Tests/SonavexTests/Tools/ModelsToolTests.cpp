@@ -1,6 +1,6 @@
 #include "SonavexTests/CheckpointFixture.h"
 #include "SonavexTests/ToolRunner.h"
-#include "Support/FakeHub.h"
+#include "Support/Network/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 

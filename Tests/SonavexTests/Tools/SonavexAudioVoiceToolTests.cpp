@@ -1,8 +1,8 @@
 #include "Sonavex/Core/Audio/Chunking/VADAudioChunker.h"
 #include "Sonavex/Core/Audio/VoiceActivity/EnergyVAD.h"
 #include "SonavexTests/ToolRunner.h"
-#include "Support/SpokenAudio.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/SpokenAudio.h"
+#include "Support/Audio/TestAudioFile.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>

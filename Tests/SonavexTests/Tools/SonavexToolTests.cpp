@@ -1,6 +1,6 @@
 #include "SonavexTests/ToolRunner.h"
 #include "Support/StandardOptions.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/TestAudioFile.h"
 #include "Support/TestSupport.h"
 
 #include <cstring>

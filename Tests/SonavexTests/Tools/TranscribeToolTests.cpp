@@ -2,7 +2,7 @@
 #include "Sonavex/Utilities/Formats/JsonCoding.h"
 #include "SonavexTests/ModelFolder.h"
 #include "SonavexTests/ToolRunner.h"
-#include "Support/SpokenAudio.h"
+#include "Support/Audio/SpokenAudio.h"
 #include "Support/TestSupport.h"
 
 #include <algorithm>

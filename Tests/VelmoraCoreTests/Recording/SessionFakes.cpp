@@ -1,7 +1,7 @@
 #include "SessionFakes.h"
 
 #include "OrvaneCore/Errors/CancellationError.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/TestAudioFile.h"
 #include "VelmoraCore/AudioCapture/AudioConverter.h"
 
 #include <algorithm>

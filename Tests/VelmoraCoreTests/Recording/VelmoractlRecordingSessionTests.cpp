@@ -1,5 +1,5 @@
 #include "../VelmoractlRunner.h"
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/TestPulseServer.h"
 #include "Support/TestSupport.h"
 #include "VelmoraCore/AudioCapture/Devices/DiskSpace.h"
 

@@ -1,6 +1,6 @@
-#include "Support/FakeHub.h"
+#include "Support/Network/FakeHub.h"
 #include "Support/ScopedEnvironment.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/TestAudioFile.h"
 #include "Support/TestSupport.h"
 #include "TrackFiles.h"
 #include "VelmoraCore/Transcription/Transcriber.h"

@@ -1,6 +1,6 @@
 #include "TrackFiles.h"
 
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/TestAudioFile.h"
 
 #include <cmath>
 #include <iostream>

@@ -3,7 +3,7 @@
 #include "OrvaneCore/Logging/Describing.h"
 #include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Support/ScopedEnvironment.h"
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/TestAudioFile.h"
 #include "Support/TestSupport.h"
 #include "TrackFiles.h"
 #include "VelmoraCore/Transcription/Transcriber.h"

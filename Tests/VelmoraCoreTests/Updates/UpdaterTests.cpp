@@ -1,4 +1,4 @@
-#include "Support/FeedServer.h"
+#include "Support/Network/FeedServer.h"
 #include "VelmoraCore/PlainMainLoop.h"
 #include "VelmoraCore/Updates/CheckForUpdatesViewModel.h"
 #include "VelmoraCore/Updates/GentleUpdateDelegate.h"

@@ -1,4 +1,4 @@
-#include "Support/FeedServer.h"
+#include "Support/Network/FeedServer.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/TestPulseServer.h"
 #include "Support/TestSupport.h"
 #include "VelmoraCore/AudioCapture/Devices/AudioHardware.h"
 #include "VelmoraCore/AudioCapture/Devices/CAError.h"

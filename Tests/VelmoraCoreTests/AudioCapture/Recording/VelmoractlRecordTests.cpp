@@ -1,5 +1,5 @@
 #include "Platform/Audio/Files/AudioFileReader.h"
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/TestPulseServer.h"
 #include "Support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 #include "Platform/Audio/Files/AudioFileReader.h"
 #include "Platform/Audio/Pulse/PulseCallbackRecordStream.h"
 #include "Platform/Audio/Pulse/PulseContext.h"
-#include "Support/AudioTestFiles.h"
-#include "Support/SignalLevel.h"
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/AudioTestFiles.h"
+#include "Support/Audio/SignalLevel.h"
+#include "Support/Audio/TestPulseServer.h"
 #include "Support/TestSupport.h"
 #include "VelmoraCore/AudioCapture/TwoTrack/DualTrackRecorder.h"
 

@@ -1,4 +1,4 @@
-#include "Support/LoopbackServer.h"
+#include "Support/Network/LoopbackServer.h"
 
 #include <chrono>
 #include <stdexcept>

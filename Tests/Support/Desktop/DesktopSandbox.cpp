@@ -1,4 +1,4 @@
-#include "Support/DesktopSandbox.h"
+#include "Support/Desktop/DesktopSandbox.h"
 
 #include <chrono>
 #include <fstream>

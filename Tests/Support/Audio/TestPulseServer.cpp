@@ -1,4 +1,4 @@
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/TestPulseServer.h"
 
 #include "Support/TestSupport.h"
 

@@ -2,7 +2,7 @@
 // A screen-saver service on the test's session bus (org.freedesktop.ScreenSaver): answers Inhibit with
 // a fresh cookie and UnInhibit, and records every call in order.
 
-#include "Support/FakeBusService.h"
+#include "Support/Desktop/FakeBusService.h"
 
 #include <cstdint>
 #include <memory>

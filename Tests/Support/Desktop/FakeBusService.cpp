@@ -1,4 +1,4 @@
-#include "Support/FakeBusService.h"
+#include "Support/Desktop/FakeBusService.h"
 
 #include <gio/gio.h>
 

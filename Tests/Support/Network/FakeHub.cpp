@@ -1,6 +1,6 @@
-#include "Support/FakeHub.h"
+#include "Support/Network/FakeHub.h"
 
-#include "Support/LoopbackServer.h"
+#include "Support/Network/LoopbackServer.h"
 #include "Support/TestSupport.h"
 
 #include <httplib.h>

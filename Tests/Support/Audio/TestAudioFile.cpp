@@ -1,4 +1,4 @@
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/TestAudioFile.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "Support/SessionBusTest.h"
+#include "Support/Desktop/SessionBusTest.h"
 
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/TestPulseServer.h"
 #include "Support/TestSupport.h"
 
 #include <cstdlib>

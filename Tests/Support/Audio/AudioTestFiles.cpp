@@ -1,4 +1,4 @@
-#include "Support/AudioTestFiles.h"
+#include "Support/Audio/AudioTestFiles.h"
 
 #include "Platform/Audio/Files/AudioFileReader.h"
 #include "Platform/Audio/Files/PcmBuffer.h"

@@ -1,6 +1,6 @@
-#include "Support/SpokenAudio.h"
+#include "Support/Audio/SpokenAudio.h"
 
-#include "Support/AudioTestFiles.h"
+#include "Support/Audio/AudioTestFiles.h"
 #include "Support/TestSupport.h"
 
 #include <stdexcept>

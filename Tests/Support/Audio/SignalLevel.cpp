@@ -1,4 +1,4 @@
-#include "Support/SignalLevel.h"
+#include "Support/Audio/SignalLevel.h"
 
 #include <algorithm>
 #include <cmath>

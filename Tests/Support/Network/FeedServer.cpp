@@ -1,6 +1,6 @@
-#include "Support/FeedServer.h"
+#include "Support/Network/FeedServer.h"
 
-#include "Support/LoopbackServer.h"
+#include "Support/Network/LoopbackServer.h"
 
 #include <condition_variable>
 #include <mutex>

@@ -1,6 +1,6 @@
-#include "Support/TestDisplay.h"
+#include "Support/Desktop/TestDisplay.h"
 
-#include "Support/TestPulseServer.h"
+#include "Support/Audio/TestPulseServer.h"
 #include "Support/TestSupport.h"
 
 #include <unistd.h>

@@ -2,7 +2,7 @@
 // Audio the tests make and read back: tones with clicks whose position shows any shift, and a whole
 // file read through the audio layer's reader to check what a writer or a conversion produced.
 
-#include "Support/TestAudioFile.h"
+#include "Support/Audio/TestAudioFile.h"
 
 #include <cstdint>
 #include <filesystem>

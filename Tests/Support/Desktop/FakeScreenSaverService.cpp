@@ -1,4 +1,4 @@
-#include "Support/FakeScreenSaverService.h"
+#include "Support/Desktop/FakeScreenSaverService.h"
 
 #include <algorithm>
 #include <gio/gio.h>
