@@ -11,6 +11,7 @@
 #include "Platform/ML/Files/ModelWriter.h"
 #include "Platform/ML/Values/MultiArray.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <chrono>
 #include <cstring>
@@ -193,20 +194,28 @@ struct Peak {
     double gflopsPerCore = 0;
 };
 
+// The best of a few rounds: a round in which the system put two pool threads on one core for a while
+// (seen on virtual machines) measures half the machine, and a peak is what the machine can do.
 inline Peak measuredPeak(ml::kernels::BfloatRoad road) {
     auto& pool = ml::kernels::ThreadPool::shared();
     std::vector<float> sinks(pool.threadCount());
     std::vector<double> flops(pool.threadCount());
-    const double cpuStart = processCpuSeconds();
-    const auto start = std::chrono::steady_clock::now();
-    pool.parallelFor(pool.threadCount(), [&](size_t t) { flops[t] = peakLoop(road, peakRounds(road), &sinks[t]); });
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double cpuSeconds = processCpuSeconds() - cpuStart;
+    Peak best;
+    for (int round = 0; round < 5; ++round) {
+        const double cpuStart = processCpuSeconds();
+        const auto start = std::chrono::steady_clock::now();
+        pool.parallelFor(pool.threadCount(),
+                         [&](size_t t) { flops[t] = peakLoop(road, peakRounds(road), &sinks[t]); });
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double cpuSeconds = processCpuSeconds() - cpuStart;
+        double gflop = 0;
+        for (double f : flops)
+            gflop += f * 1e-9;
+        best.gflops = std::max(best.gflops, gflop / seconds);
+        best.gflopsPerCore = std::max(best.gflopsPerCore, gflop / cpuSeconds);
+    }
     benchmark::DoNotOptimize(sinks.data());
-    double gflop = 0;
-    for (double f : flops)
-        gflop += f * 1e-9;
-    return {gflop / seconds, gflop / cpuSeconds};
+    return best;
 }
 
 /// The machine's copy bandwidth right now in GB/s (bytes read plus bytes written, as STREAM counts them):
