@@ -14,14 +14,8 @@ uint16_t floatToBfloat16(float value) {
     return uint16_t((bits + 0x7FFF + ((bits >> 16) & 1)) >> 16);
 }
 
-PackedWeights PackedWeights::pack(const float* W, size_t out, size_t in, Precision wanted,
-                                  const KernelTable& kernels, BfloatRoad road) {
-    return pack([&](size_t row, float* values) { std::memcpy(values, W + row * in, in * sizeof(float)); },
-                out, in, wanted, kernels, road);
-}
-
-PackedWeights PackedWeights::pack(const RowReader& readRow, size_t out, size_t in, Precision wanted,
-                                  const KernelTable& kernels, BfloatRoad road) {
+PackedWeights PackedWeights::shaped(size_t out, size_t in, Precision wanted, const KernelTable& kernels,
+                                    BfloatRoad road) {
     PackedWeights packed;
     packed.in_ = in;
     packed.out_ = out;
@@ -30,6 +24,18 @@ PackedWeights PackedWeights::pack(const RowReader& readRow, size_t out, size_t i
         wanted == Precision::bfloat16 && road != BfloatRoad::none && bfloatRoadAvailable(road);
     packed.precision_ = reduced ? Precision::bfloat16 : Precision::float32;
     packed.road_ = reduced ? road : BfloatRoad::none;
+    return packed;
+}
+
+PackedWeights PackedWeights::pack(const float* W, size_t out, size_t in, Precision wanted,
+                                  const KernelTable& kernels, BfloatRoad road) {
+    return pack([&](size_t row, float* values) { std::memcpy(values, W + row * in, in * sizeof(float)); },
+                out, in, wanted, kernels, road);
+}
+
+PackedWeights PackedWeights::pack(const RowReader& readRow, size_t out, size_t in, Precision wanted,
+                                  const KernelTable& kernels, BfloatRoad road) {
+    PackedWeights packed = shaped(out, in, wanted, kernels, road);
     ThreadPool& pool = ThreadPool::shared();
     if (packed.precision_ == Precision::float32) {
         const size_t width = kernels.gemmPanelWidth, panels = (out + width - 1) / width;
@@ -65,17 +71,10 @@ PackedWeights PackedWeights::pack(const RowReader& readRow, size_t out, size_t i
 
 PackedWeights PackedWeights::packInt8(const Int8RowReader& readRow, size_t out, size_t in, Precision wanted,
                                       const KernelTable& kernels, BfloatRoad road) {
-    PackedWeights packed;
-    packed.in_ = in;
-    packed.out_ = out;
-    packed.kernels_ = &kernels;
-    const bool reduced =
-        wanted == Precision::bfloat16 && road != BfloatRoad::none && bfloatRoadAvailable(road);
-    packed.precision_ = reduced ? Precision::bfloat16 : Precision::float32;
-    packed.road_ = reduced ? road : BfloatRoad::none;
+    PackedWeights packed = shaped(out, in, wanted, kernels, road);
     packed.storage_ = WeightStorage::int8;
     ThreadPool& pool = ThreadPool::shared();
-    if (!reduced) {
+    if (packed.precision_ == Precision::float32) {
         const size_t width = kernels.gemmPanelWidth, panels = blocksOf(out, width);
         packed.bytes_.assign(panels * in * width, 0);
         packed.scales_.assign(panels * width, 0.0f);

@@ -97,6 +97,10 @@ public:
     }
 
 private:
+    // The shape, kernels and precision: bfloat16 where it is wanted and its road runs here.
+    static PackedWeights shaped(size_t out, size_t in, Precision wanted, const KernelTable& kernels,
+                                BfloatRoad road);
+
     size_t in_ = 0, out_ = 0, paddedIn_ = 0;
     Precision precision_ = Precision::float32;
     WeightStorage storage_ = WeightStorage::half;
