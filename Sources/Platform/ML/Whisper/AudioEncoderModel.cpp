@@ -10,6 +10,7 @@
 #include "Platform/ML/Values/MultiArray.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstring>
@@ -40,29 +41,29 @@ private:
 // layer; a block's attention output with its normalised input.
 struct AudioEncoderModel::Scratch {
     explicit Scratch(const AudioEncoderShape& shape)
-        : memory({int64_t(roomFor(shape))}, MultiArrayDataType::Float32) {
-        const size_t d = size_t(shape.width), frames = size_t(shape.frames);
-        float* next = static_cast<float*>(memory.data());
-        const auto carve = [&](size_t floats) {
-            float* start = next;
-            next += aligned(floats);
-            return start;
-        };
-        x = carve(frames * d);
-        h = carve(frames * d);
-        qkv = carve(std::max(frames * 3 * d, size_t(shape.mels) * 2 * frames));
-        mlp = carve(std::max(frames * 4 * d, 2 * frames * d));
+        : memory({int64_t(total(shape))}, MultiArrayDataType::Float32) {
+        const auto room = sizes(shape);
+        x = static_cast<float*>(memory.data());
+        h = x + room[0];
+        qkv = h + room[1];
+        mlp = qkv + room[2];
         mel = qkv;
         conv = mlp;
         attended = h;
     }
 
-    // Whole cache lines for every buffer.
-    static size_t aligned(size_t floats) { return (floats + 15) / 16 * 16; }
-    static size_t roomFor(const AudioEncoderShape& shape) {
+    // Floats for x, h, qkv (or the mel input) and mlp (or the first convolution's output), each rounded
+    // up to whole cache lines.
+    static std::array<size_t, 4> sizes(const AudioEncoderShape& shape) {
         const size_t d = size_t(shape.width), frames = size_t(shape.frames);
-        return 2 * aligned(frames * d) + aligned(std::max(frames * 3 * d, size_t(shape.mels) * 2 * frames)) +
-               aligned(std::max(frames * 4 * d, 2 * frames * d));
+        const auto aligned = [](size_t floats) { return (floats + 15) / 16 * 16; };
+        return {aligned(frames * d), aligned(frames * d),
+                aligned(std::max(frames * 3 * d, size_t(shape.mels) * 2 * frames)),
+                aligned(std::max(frames * 4 * d, 2 * frames * d))};
+    }
+    static size_t total(const AudioEncoderShape& shape) {
+        const auto room = sizes(shape);
+        return room[0] + room[1] + room[2] + room[3];
     }
 
     MultiArray memory;
