@@ -4,9 +4,12 @@
 #include "Support/ScopedEnvironment.h"
 #include "Support/TestSupport.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <future>
 #include <gtest/gtest.h>
+#include <memory>
+#include <thread>
 
 namespace fs = std::filesystem;
 using desktop::UrlSchemeRegistration;
@@ -135,4 +138,31 @@ TEST(XdgBrowserOpener, AnOpenerThatEndsUnsuccessfullyIsReportedFromItsOwnThread)
     };
     EXPECT_EQ(heard("exit 3"), "xdg-open exited with status 3") << "no browser found";
     EXPECT_EQ(heard("kill -TERM $$"), "xdg-open was ended by signal SIGTERM");
+}
+
+TEST(XdgBrowserOpener, ASuccessOrAFailureAfterTheWatchTimeIsNotReported) {
+    testsupport::DesktopSandbox desktop;
+    testsupport::ScopedEnvironment environment;
+    environment.set("PATH", desktop.root().string() + ":" + std::getenv("PATH"));
+    desktop::XdgBrowserOpener opener(std::chrono::seconds(2));
+    // The watcher thread owns the handler until xdg-open has ended and been judged: the token it holds
+    // goes when that is done.
+    auto reported = [&](const std::string& body) {
+        desktop.script("xdg-open", body);
+        auto told = std::make_shared<std::atomic<bool>>(false);
+        auto token = std::make_shared<int>(0);
+        std::weak_ptr<int> watching = token;
+        EXPECT_TRUE(opener.openWatched("https://example.invalid/",
+                                       [told, token](const std::string&) { *told = true; }));
+        token.reset();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!watching.expired() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(watching.expired()) << "xdg-open was never reaped";
+        return told->load();
+    };
+    EXPECT_FALSE(reported("exit 0")) << "a page that was shown";
+    EXPECT_FALSE(reported("sleep 3; exit 3")) << "after the watch time it is the browser ending";
+    EXPECT_TRUE(reported("exit 3"));
 }
