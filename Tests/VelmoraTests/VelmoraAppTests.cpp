@@ -142,8 +142,14 @@ TEST(VelmoraApp, ASaveFolderThatCannotBeMadeDoesNotStopTheStart) {
 
 TEST(VelmoraProgram, AnswersHelpAndVersionBeforeItNeedsADisplay) {
     // Without a display the xcb platform cannot start: any answer came before the application existed.
-    testsupport::expectStandardOptions("velmora", {""},
-                                       "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb");
+    const std::string withoutDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb";
+    testsupport::expectStandardOptions("velmora", {""}, withoutDisplay);
+    std::string output;
+    EXPECT_EQ(testsupport::runCommand(withoutDisplay + " " + testsupport::toolPath("velmora").string() +
+                                          " -style fusion --bogus 2>&1",
+                                      &output),
+              2);
+    EXPECT_NE(output.find("unknown option --bogus\nusage:"), std::string::npos) << output;
 }
 
 TEST(VelmoraApp, WithoutASignInAddressNoAccountIsOfferedAndWithOneItIs) {
@@ -178,6 +184,15 @@ TEST(LaunchOptions, AddressesInOrderAndTheThreeOptions) {
     EXPECT_EQ(options.screenshotDirectory, "/tmp/shots");
     EXPECT_THROW(LaunchOptions::parse({"--screenshot"}), std::invalid_argument);
     EXPECT_THROW(LaunchOptions::parse({"--verbose"}), std::invalid_argument);
+    // The toolkit's own options are its own, with their values.
+    std::vector<std::string> words{"velmora", "-platform", "offscreen", "--style=fusion", "-reverse", "--show-panel"};
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    const auto full = LaunchOptions::parseCommandLine(int(argv.size()), argv.data());
+    EXPECT_TRUE(full.showPanel);
+    EXPECT_TRUE(full.urls.isEmpty());
 }
 
 class VelmoraAppOnDisplay : public testsupport::XDisplayTest {};

@@ -20,19 +20,19 @@ int main(int argc, char** argv) {
     if (auto status = tools::answerStandardOption("velmora", {argv + 1, argv + argc}, LaunchOptions::usage)) {
         return *status;
     }
+    // Checked before the application exists too: without a display Qt would abort first.
+    LaunchOptions options;
+    try {
+        options = LaunchOptions::parseCommandLine(argc, argv);
+    } catch (const std::invalid_argument& error) {
+        std::cerr << "velmora: " << error.what() << "\n" << LaunchOptions::usage << std::endl;
+        return 2;
+    }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velmora"));
     QApplication::setApplicationDisplayName(QStringLiteral("ベルモラ"));
     // A tray application: closing its windows does not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-
-    LaunchOptions options;
-    try {
-        options = LaunchOptions::parse(QApplication::arguments().mid(1));
-    } catch (const std::invalid_argument& error) {
-        std::cerr << "velmora: " << error.what() << "\n" << LaunchOptions::usage << std::endl;
-        return 2;
-    }
 
     auto sayWhenThereIsNoTray = [] {
         if (!QSystemTrayIcon::isSystemTrayAvailable()) {

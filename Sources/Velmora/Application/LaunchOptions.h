@@ -20,6 +20,10 @@ struct LaunchOptions {
 
     /// The options of `arguments` (without the program name). Throws std::invalid_argument with the reason.
     static LaunchOptions parse(const QStringList& arguments);
+    /// The program's own options of a whole command line (program name first), read before the GUI
+    /// exists so that a wrong one is a usage error even without a display. The toolkit's own options
+    /// ("-platform offscreen", "-style fusion", …) are left to the toolkit. Throws like parse().
+    static LaunchOptions parseCommandLine(int argc, char** argv);
     static constexpr const char* usage =
         "usage: velmora [URL...] [--show-panel] [--no-install-check] [--screenshot DIR]";
 };
