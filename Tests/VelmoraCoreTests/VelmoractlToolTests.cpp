@@ -36,7 +36,8 @@ TEST(VelmoractlTool, SettingsShowSetAndUnsetPrintTheSettingsAfterTheChange) {
 
     for (const char* bad :
          {"settings set vadThreshold loud", "settings set colour red", "settings unset modelName", "settings",
-          "settings show extra", "nosuchgroup", "settings set modelName ''", "settings set vadThreshold -0.5",
+          "settings show extra", "nosuchgroup", "settings set modelName ''", "settings set modelName '  '",
+          "settings set vadThreshold -0.5",
           "settings set vadThreshold 0.2", "settings set vadThreshold 0.004",
           "settings set vadThreshold nan"}) {
         ToolRun run = velmoractl(bad, true);

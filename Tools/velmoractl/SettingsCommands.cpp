@@ -46,8 +46,9 @@ int run(const velmoractl::Arguments& arguments) {
         const float threshold = key == velmora::AppSettings::vadThresholdKey
                                     ? velmoractl::vadThresholdArgument("vadThreshold", value)
                                     : 0;
-        if (key == velmora::AppSettings::modelNameKey && value.empty()) {
-            throw UsageError("modelName needs a model name, not an empty text");
+        if (key == velmora::AppSettings::modelNameKey &&
+            value.find_first_not_of(" \t\n\v\f\r") == std::string::npos) {
+            throw UsageError("modelName needs a model name, not an empty or blank text");
         }
         velmora::AppSettings settings(velmora::DefaultsStore::standard());
         if (key == velmora::AppSettings::modelNameKey) {
