@@ -148,7 +148,7 @@ TEST_F(AuthSessionTest, SignInOpensTheServicePageAndTheCallerHearsAfterTheStateC
     EXPECT_EQ(notifications->questions, 1);
     ASSERT_EQ(notifications->shown.size(), 1u);
     EXPECT_EQ(notifications->shown[0].title, "ベルモラ");
-    EXPECT_EQ(notifications->shown[0].body, "ログインしました。メニューバーのアイコンから開けます。");
+    EXPECT_EQ(notifications->shown[0].body, "ログインしました。トレイのアイコンから開けます。");
     EXPECT_TRUE(notifications->shown[0].playsDefaultSound);
 
     notifications->grants = false;

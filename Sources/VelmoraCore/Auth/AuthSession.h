@@ -89,7 +89,7 @@ public:
 
     /// The notification shown after a sign-in.
     static constexpr const char* notificationTitle = "ベルモラ";
-    static constexpr const char* notificationBody = "ログインしました。メニューバーのアイコンから開けます。";
+    static constexpr const char* notificationBody = "ログインしました。トレイのアイコンから開けます。";
     static constexpr const char* callbackScheme = "velmora";
     static constexpr std::chrono::seconds accessTokenMargin{60};
     static constexpr std::chrono::seconds accessTokenTimeout{60};
