@@ -99,6 +99,33 @@ TEST(Int8Kernels, ActivationsQuantiseAlikeEverywhereAndKeepZerosAndNaN) {
         }
 }
 
+TEST(Int8Kernels, MagnitudesTooSmallForAScaleQuantiseToZeroOnEveryVariant) {
+    // 127 / 1e-38 and 32767 / 1e-36 overflow to infinity (and 0 x infinity is NaN): such rows and vectors
+    // are zero. Lengths reach both the vector bodies and the tails.
+    for (float tiny : {1e-38f, 1e-36f, 1e-44f}) {
+        const std::vector<float> row{tiny, 0.0f, -tiny};
+        std::vector<int8_t> q(row.size(), 1);
+        EXPECT_EQ(ml::quantizeRow(row.data(), row.size(), q.data()), 0.0f) << tiny;
+        EXPECT_EQ(q, std::vector<int8_t>(row.size(), 0)) << tiny;
+        for (const KernelTable* t : int8Tables())
+            for (size_t n : {1, 7, 33}) {
+                std::vector<float> x(n, 0.0f);
+                for (size_t i = 0; i < n; i += 2)
+                    x[i] = i % 4 ? -tiny : tiny;
+                std::vector<int16_t> values(n, 1);
+                EXPECT_EQ(t->quantizeInt16(x.data(), n, values.data()), 0.0f) << t->name << " " << tiny;
+                EXPECT_EQ(values, std::vector<int16_t>(n, 0)) << t->name << " " << tiny << " n=" << n;
+            }
+    }
+    // Small but with a normal scale: still quantised.
+    for (const KernelTable* t : int8Tables()) {
+        std::vector<float> x(33, -1e-33f);
+        std::vector<int16_t> values(x.size());
+        EXPECT_EQ(t->quantizeInt16(x.data(), x.size(), values.data()), 1e-33f / 32767.0f) << t->name;
+        EXPECT_EQ(values, std::vector<int16_t>(x.size(), -32767)) << t->name;
+    }
+}
+
 TEST(Int8Kernels, PanelSlicesWidenWithTheirColumnScalesAndPackedProductsMatch) {
     for (const KernelTable* t : int8Tables()) {
         const size_t width = t->gemmPanelWidth, depth = 5;

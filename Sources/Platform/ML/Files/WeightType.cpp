@@ -1,6 +1,7 @@
 #include "Platform/ML/Files/WeightType.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <stdexcept>
 
@@ -43,7 +44,9 @@ float quantizeRow(const float* w, size_t n, int8_t* q) {
             throw std::invalid_argument("a weight that is not finite has no 8-bit form");
         largest = std::max(largest, std::fabs(w[i]));
     }
-    if (largest == 0.0f) {
+    // Below this the scale would be subnormal and 127 / largest can overflow (0 * inf is NaN): such a row
+    // counts as zero.
+    if (largest < FLT_MIN * 127.0f) {
         std::fill(q, q + n, int8_t(0));
         return 0.0f;
     }

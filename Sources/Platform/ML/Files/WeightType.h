@@ -29,9 +29,9 @@ std::optional<WeightType> weightTypeNamed(const std::string& name);
 WeightType recordedWeightType(const ModelParameters& parameters);
 void recordWeightType(ModelParameters& parameters, WeightType type);
 
-/// One row quantised symmetrically: q = round(w / scale) in [-127, 127] with scale = max |w| / 127 (0 for an
-/// all-zero row). Returns the scale; throws std::invalid_argument when the row holds a value that is not
-/// finite (it has no 8-bit form, and a cast of it would be undefined).
+/// One row quantised symmetrically: q = round(w / scale) in [-127, 127] with scale = max |w| / 127 (0, and q
+/// all 0, when max |w| < FLT_MIN * 127). Returns the scale; throws std::invalid_argument when the row holds
+/// a value that is not finite (it has no 8-bit form, and a cast of it would be undefined).
 float quantizeRow(const float* w, size_t n, int8_t* q);
 
 } // namespace ml

@@ -49,8 +49,8 @@ struct KernelTable {
     // integers, so every variant gives the same bits.
     void (*int8Gemv)(const int8_t* w, size_t ldw, const float* scales, const int16_t* x, float xScale,
                      size_t in, float* y, size_t rows) = nullptr;
-    // x as 16-bit integers q[i] = round(x[i] / scale), scale = max |x| / 32767; returns the scale (0 when x
-    // is all zeros, NaN when it holds NaN or infinities).
+    // x as 16-bit integers q[i] = round(x[i] / scale), scale = max |x| / 32767; returns the scale (0, and q
+    // all 0, when max |x| < FLT_MIN * 32767; NaN when x holds NaN or infinities).
     float (*quantizeInt16)(const float* x, size_t n, int16_t* q) = nullptr;
     // A slice of an 8-bit weight panel widened: out[k * width + j] = q[k * width + j] * scales[j].
     void (*int8WidenPanel)(const int8_t* q, const float* scales, size_t width, size_t depth,

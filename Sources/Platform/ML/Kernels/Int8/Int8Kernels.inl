@@ -8,6 +8,7 @@
 #include "Platform/ML/Kernels/Simd.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 namespace ml::kernels::VELMORA_ISA {
@@ -144,8 +145,9 @@ float quantizeInt16(const float* x, size_t n, int16_t* q) {
         largest = std::max(largest, std::fabs(x[i]));
         poison += x[i] * 0.0f;
     }
-    if (poison != 0.0f || largest == 0.0f) {
-        // All zeros: nothing to scale. NaN or infinities: no integer form; the products come out NaN.
+    if (poison != 0.0f || largest < FLT_MIN * kActivationRange) {
+        // All zeros, or so small that the scale would be subnormal and its inverse could overflow: zeros.
+        // NaN or infinities: no integer form; the products come out NaN.
         std::fill(q, q + n, int16_t(0));
         return poison != 0.0f ? NAN : 0.0f;
     }
