@@ -48,10 +48,10 @@ std::vector<int8_t> randomBytes(size_t n, unsigned seed) {
 } // namespace
 
 TEST(Int8Kernels, RowProductsAreTheExactIntegerDotOnEveryVariant) {
-    // Lengths with tails after every vector body, and one past two integer blocks; then the extremes,
-    // which a 32-bit sum over a whole long row would overflow.
+    // Lengths with tails after every vector body, one past two integer blocks, and one whose extremes
+    // overflow a 32-bit lane that is never flushed (over 257 pair sums of 255 x 32767 in one lane).
     for (const KernelTable* t : int8Tables())
-        for (size_t in : {1, 7, 31, 33, 130, 1283, 5000}) {
+        for (size_t in : {1, 7, 31, 33, 130, 1283, 5000, 40000}) {
             for (bool extreme : {false, true}) {
                 const size_t rows = 5, ldw = in + 3;
                 auto w = randomBytes(rows * ldw, unsigned(in));
