@@ -15,7 +15,9 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <future>
 #include <gtest/gtest.h>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -372,10 +374,47 @@ TEST(KernelThreadPool, RunsEveryIndexOnceNestsAndRethrows) {
 }
 
 TEST(KernelThreadPool, WakesSleepingThreadsAndHandsTasksOutInOrder) {
+    // A caller whose last task stays out of its hands for longer than it polls sleeps, and must be woken
+    // when that task ends. The caller's own tasks wait until a worker holds the one that blocks, so the
+    // caller cannot take it; the job runs on a thread of its own, so a caller never woken fails the test
+    // instead of hanging it (its pool is then left behind, and the rest, which would hang, is skipped).
+    {
+        struct Shared {
+            std::atomic<bool> held{false}, release{false};
+            std::promise<void> done;
+        };
+        auto shared = std::make_shared<Shared>();
+        auto sleepy = std::make_unique<ThreadPool>(4);
+        std::future<void> done = shared->done.get_future();
+        std::thread caller([shared, pool = sleepy.get()] {
+            const auto callerId = std::this_thread::get_id();
+            pool->parallelFor(2, [&](size_t) {
+                if (std::this_thread::get_id() == callerId)
+                    while (!shared->held.load() && !shared->release.load())
+                        std::this_thread::yield();
+                else if (!shared->held.exchange(true))
+                    while (!shared->release.load())
+                        std::this_thread::yield();
+            });
+            shared->done.set_value();
+        });
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!shared->held.load() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        EXPECT_TRUE(shared->held.load()) << "no worker took a task";
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // the caller polls for 0.2 ms
+        shared->release = true;
+        if (done.wait_for(std::chrono::seconds(10)) == std::future_status::ready) {
+            caller.join();
+        } else {
+            caller.detach();
+            static_cast<void>(sleepy.release());
+            FAIL() << "the sleeping caller was not woken when its last task ended";
+        }
+    }
     ThreadPool pool(4);
     for (int round = 0; round < 3; ++round) {
-        // Longer than the threads poll: they (and, on the slow task, the caller) go to sleep and must be
-        // woken.
+        // Longer than the threads poll: they go to sleep and must be woken.
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
         std::vector<std::atomic<int>> hits(9);
         pool.parallelFor(hits.size(), [&](size_t i) {
