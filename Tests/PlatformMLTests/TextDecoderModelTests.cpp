@@ -153,6 +153,13 @@ TEST_F(TextDecoderModelTest, AFinishedWindowsCrossAttentionGoesWhenTheNextWindow
     Window firstAgain(1);
     expectMatchesReference(firstAgain, *firstAgain.step(*model, 5));
     EXPECT_EQ(model->crossAttentionComputations(), 3u);
+    // The most recent entry stays when its array goes: a caller that copies the encoder output for every
+    // step still finds it.
+    for (int token : {6, 7}) {
+        firstAgain.encoderOutput = std::make_shared<ml::MultiArray>(*firstAgain.encoderOutput);
+        expectMatchesReference(firstAgain, *firstAgain.step(*model, token));
+    }
+    EXPECT_EQ(model->crossAttentionComputations(), 3u);
 }
 
 TEST_F(TextDecoderModelTest, ConcurrentWindowsGetTheirOwnResults) {
