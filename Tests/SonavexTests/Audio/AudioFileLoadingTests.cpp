@@ -235,8 +235,26 @@ TEST(AudioFileLoading, NonFiniteSamplesLoadAsZeroAndAreCountedOnce) {
     samples = AudioProcessor::loadAudioAsFloatArray(stereo);
     EXPECT_TRUE(std::all_of(samples.begin(), samples.end(), [](float x) { return std::isfinite(x); }));
     EXPECT_EQ(log.linesStartingWith("Replaced "),
-              (std::vector<std::string>{"Replaced 3 non-finite samples with 0 in " + mono,
-                                        "Replaced 3 non-finite samples with 0 in " + stereo}));
+              (std::vector<std::string>{"Replaced 3 non-finite or out-of-range samples in " + mono,
+                                        "Replaced 3 non-finite or out-of-range samples in " + stereo}));
+}
+
+// Finite samples near the float limit turn infinite in the resampler's filter unless bounded first; the
+// bounded ones count as replaced.
+TEST(AudioFileLoading, SamplesNearTheFloatLimitLoadFiniteCountedAsReplaced) {
+    testsupport::TemporaryDirectory folder;
+    std::vector<float> loud(48000, 0.25f);
+    std::fill(loud.begin() + 1000, loud.begin() + 1300, 3.4e38f);
+    std::fill(loud.begin() + 2000, loud.begin() + 2100, -3.4e38f);
+    auto path = (folder / "loud48k.wav").string();
+    audiotest::writeRawWav(path, 48000, 1, 32, loud);
+
+    AudioProcessor::FileLoadReport report;
+    auto samples =
+        AudioProcessor::loadAudioAsFloatArray(path, AudioInputOptions::SumChannels{}, 0.0, std::nullopt, report);
+    EXPECT_EQ(samples.size(), 16000u);
+    EXPECT_TRUE(std::all_of(samples.begin(), samples.end(), [](float x) { return std::isfinite(x); }));
+    EXPECT_EQ(report.nonFiniteSamples, 400);
 }
 
 /// An RF64 WAV file (16-bit, mono, 8 kHz) whose header states `frames` frames but that holds one second.

@@ -6,7 +6,8 @@
 //
 // A file that ends before the audio its header states (cut off mid-write, or a header that lies) reads
 // as the frames it holds: the length shrinks to them once a read finds the end, and statedLength() keeps
-// the header's number. Non-finite samples (NaN, ±infinity) of float files read as 0.
+// the header's number. Non-finite samples (NaN, ±infinity) of float files read as 0, and samples beyond
+// ±maximumSampleMagnitude (AudioFileLimits.h) as that bound.
 //
 // One reader serves one thread at a time.
 
@@ -49,8 +50,8 @@ public:
     /// The frames the header states; more than length() once a file that ends early has been read to
     /// its end.
     std::int64_t statedLength() const;
-    /// Samples that were not finite numbers and were read as 0, in all decoding since the file was
-    /// opened (frames decoded again after a move back count again).
+    /// Samples that were replaced (not finite numbers, read as 0, or beyond the bound, read as it), in
+    /// all decoding since the file was opened (frames decoded again after a move back count again).
     std::int64_t nonFiniteSamples() const;
     /// The frame the next read starts at.
     std::int64_t framePosition() const;

@@ -240,6 +240,9 @@ void StreamDecoder::replaceNonFinite(std::vector<std::vector<float>>& planes, st
             if (!std::isfinite(plane[i])) {
                 plane[i] = 0;
                 ++nonFiniteSamples_;
+            } else if (std::fabs(plane[i]) > maximumSampleMagnitude) {
+                plane[i] = std::copysign(maximumSampleMagnitude, plane[i]);
+                ++nonFiniteSamples_;
             }
         }
     }
@@ -295,8 +298,9 @@ std::size_t StreamDecoder::copyFrame(std::vector<std::vector<float>>& planes) {
     default:
         throw AudioFileError(readOperation, path_.string(), "the decoder gives an unknown sample format");
     }
-    // Only float samples can be NaN or infinite (a double also overflows to infinity as a float); one
-    // such sample would poison every level, spectrum and mix computed from the block.
+    // Only float samples can be NaN, infinite or far beyond full scale (a double also overflows to
+    // infinity as a float); one such sample would poison every level, spectrum and mix computed from the
+    // block, or turn infinite there.
     const auto format = static_cast<AVSampleFormat>(frame_->format);
     if (format == AV_SAMPLE_FMT_FLT || format == AV_SAMPLE_FMT_FLTP || format == AV_SAMPLE_FMT_DBL ||
         format == AV_SAMPLE_FMT_DBLP) {

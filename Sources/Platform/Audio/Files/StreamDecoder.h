@@ -33,7 +33,8 @@ public:
     /// What the header declares even where it cannot be trusted (an index past the end of the file, a
     /// WAV or CAF data chunk larger than the file); nothing when it declares nothing.
     std::optional<std::int64_t> declaredLength() const { return declaredLength_; }
-    /// Samples decoded so far that were not finite numbers (NaN, ±infinity) and are given as 0.
+    /// Samples decoded so far that were replaced: those that were not finite numbers (NaN, ±infinity),
+    /// given as 0, and those beyond ±maximumSampleMagnitude, given as that bound.
     std::int64_t nonFiniteSamples() const { return nonFiniteSamples_; }
 
     /// Decodes the next block into `planes` (resized to the channel count, each plane to the block's
@@ -44,7 +45,8 @@ private:
     void close();
     /// Copies the decoded frame into `planes` as float, scaled as the library scales integer samples.
     std::size_t copyFrame(std::vector<std::vector<float>>& planes);
-    /// Gives every non-finite sample of the first `frames` frames as 0, and counts them.
+    /// Gives every non-finite sample of the first `frames` frames as 0 and every one beyond the bound as
+    /// the bound, and counts them.
     void replaceNonFinite(std::vector<std::vector<float>>& planes, std::size_t frames);
 
     std::filesystem::path path_;

@@ -127,8 +127,8 @@ public:
     //
     // A file that ends before the audio its header states loads as the frames it holds, with a warning
     // (info level) naming both counts; one that holds no frame though its header states some throws the
-    // audio layer's AudioFileError. Non-finite samples load as 0, their number logged once per load
-    // (debug level).
+    // audio layer's AudioFileError. Non-finite samples load as 0 and samples beyond ±1e6 as that bound,
+    // their number logged once per load (debug level).
 
     /// What a whole-file load found besides the samples, in frames of the file.
     struct FileLoadReport {
@@ -155,7 +155,8 @@ public:
     static std::vector<float> loadAudioAsFloatArray(
         const std::string& fromPath, const ChannelMode& channelMode = AudioInputOptions::SumChannels{},
         std::optional<double> startTime = std::nullopt, std::optional<double> endTime = std::nullopt);
-    /// The same, telling `report` how many frames the file states and holds.
+    /// The same, telling `report` how many frames the file states and holds, and how many samples were
+    /// replaced.
     static std::vector<float> loadAudioAsFloatArray(const std::string& fromPath,
                                                     const ChannelMode& channelMode,
                                                     std::optional<double> startTime,

@@ -119,7 +119,7 @@ void warnIfEndsEarly(const audio::AudioFileReader& file) {
 
 void logNonFinite(const audio::AudioFileReader& file, std::int64_t count) {
     if (count > 0) {
-        Logging::debug("Replaced " + std::to_string(count) + " non-finite samples with 0 in " +
+        Logging::debug("Replaced " + std::to_string(count) + " non-finite or out-of-range samples in " +
                        file.path().string());
     }
 }
