@@ -1,3 +1,4 @@
+#include "Support/Audio/TestAudioFile.h"
 #include "Support/TestSupport.h"
 
 #include <cstring>
@@ -47,6 +48,26 @@ TEST(VelmoractlAudio, MakesACafConvertsMixesAndProbes) {
     EXPECT_EQ(velmoractl("audio probe " + dir + "recording.m4a").output,
               "{\"container\":\"m4a\",\"codec\":\"aac\",\"sampleRate\":48000,\"channels\":2,\"frames\":24000,"
               "\"duration\":0.5}\n");
+}
+
+// A source cut short or with samples replaced converts as far as it goes, and says so on standard error.
+TEST(VelmoractlAudio, ConvertWarnsOnStandardErrorOfACutOrRepairedSource) {
+    testsupport::TemporaryDirectory folder;
+    const auto dir = "'" + folder.path().string() + "'/";
+    std::vector<float> samples(44100, 0.25f);
+    audiotest::writeRawWav(folder / "cut.wav", 44100, 1, 32, samples, 88200 * 4, 88200);
+    std::fill(samples.begin() + 1000, samples.begin() + 1300, 3.4e38f);
+    audiotest::writeRawWav(folder / "loud.wav", 44100, 1, 32, samples);
+
+    ToolRun run = velmoractl("audio convert " + dir + "cut.wav " + dir + "cut.m4a", "2>&1 >/dev/null");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, "warning: " + (folder / "cut.wav").string() +
+                              " ends early: it holds 44100 of the 88200 frames its header states; converting "
+                              "the 44100\n");
+    run = velmoractl("audio convert " + dir + "loud.wav " + dir + "loud.m4a", "2>&1 >/dev/null");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output,
+              "warning: replaced 300 non-finite or out-of-range samples in " + (folder / "loud.wav").string() + "\n");
 }
 
 TEST(VelmoractlAudio, FailuresPrintTheDescriptionOnStandardErrorAndExitNonZero) {

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iostream>
 #include <memory>
 #include <new>
 #include <vector>
@@ -71,6 +72,21 @@ std::shared_ptr<audio::PcmBuffer> makeBuffer(const audio::PcmFormat& format) {
     return buffer;
 }
 
+// A source cut short or with samples replaced converts as far as it goes; the output cannot say so, so
+// the conversion does, as a warning on standard error.
+void warnAboutSource(const audio::AudioFileReader& source, const char* doing) {
+    const std::string path = source.path().string();
+    if (source.length() < source.statedLength()) {
+        std::cerr << "warning: " << path << " ends early: it holds " << source.length() << " of the "
+                  << source.statedLength() << " frames its header states; " << doing << " the "
+                  << source.length() << std::endl;
+    }
+    if (source.nonFiniteSamples() > 0) {
+        std::cerr << "warning: replaced " << source.nonFiniteSamples()
+                  << " non-finite or out-of-range samples in " << path << std::endl;
+    }
+}
+
 double aacSampleRate(double sourceRate) {
     const bool whole = sourceRate == std::floor(sourceRate) && sourceRate <= 2147483647.0;
     return whole && audio::AacFileWriter::isSupportedSampleRate(int(sourceRate)) ? sourceRate
@@ -96,6 +112,7 @@ void AudioConverter::convertToM4A(const std::filesystem::path& source, const std
     }
     writer->finish();
     output.finished();
+    warnAboutSource(reader.source(), "converting");
 }
 
 void AudioConverter::mix(const std::filesystem::path& trackA, const std::filesystem::path& trackB,
@@ -162,6 +179,9 @@ void AudioConverter::mix(const std::filesystem::path& trackA, const std::filesys
     }
     writer->finish();
     output.finished();
+    for (const auto& input : inputs) {
+        warnAboutSource(input->source(), "mixing");
+    }
 }
 
 } // namespace velmora

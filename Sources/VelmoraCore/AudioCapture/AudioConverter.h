@@ -5,7 +5,9 @@
 // in the output, lengths are exact to the frame and nothing is shifted.
 //
 // Neither changes its inputs; both replace the destination. A failed or cancelled run leaves no
-// destination file. They hold no state and may run in parallel on different files.
+// destination file. An input that ends before its stated length, or whose samples had to be replaced
+// (not finite, or far beyond full scale), is used as far as it goes, with a warning on standard error.
+// They hold no state and may run in parallel on different files.
 
 #include "VelmoraCore/AudioCapture/ConversionError.h"
 

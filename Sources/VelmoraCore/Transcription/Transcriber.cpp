@@ -131,6 +131,10 @@ Transcriber::Track Transcriber::planTrack(const std::string& audioPath, float en
                   << report.statedFrames << " frames its header states; transcribing the "
                   << report.heldFrames << std::endl;
     }
+    if (report.nonFiniteSamples > 0) {
+        std::cerr << "warning: replaced " << report.nonFiniteSamples
+                  << " non-finite or out-of-range samples in " << audioPath << std::endl;
+    }
     float peak = 0;
     for (const float sample : track.samples) {
         peak = std::max(peak, std::fabs(sample));

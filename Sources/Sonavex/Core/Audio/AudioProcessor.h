@@ -126,9 +126,10 @@ public:
     // Loading files.
     //
     // A file that ends before the audio its header states loads as the frames it holds, with a warning
-    // (info level) naming both counts; one that holds no frame though its header states some throws the
-    // audio layer's AudioFileError. Non-finite samples load as 0 and samples beyond ±1e6 as that bound,
-    // their number logged once per load (debug level).
+    // naming both counts; one that holds no frame though its header states some throws the audio layer's
+    // AudioFileError. Non-finite samples load as 0 and samples beyond ±1e6 as that bound, their number
+    // told once per load. Both notes go to the log at info level, or to standard error when the log does
+    // not show info; a load that fills a FileLoadReport only logs them, leaving the telling to its caller.
 
     /// What a whole-file load found besides the samples, in frames of the file.
     struct FileLoadReport {

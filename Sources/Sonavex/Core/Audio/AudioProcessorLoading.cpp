@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <limits>
 #include <new>
 #include <stdexcept>
@@ -109,18 +110,31 @@ std::string detailsLine(const char* prefix, double rate, std::uint32_t channels,
            ", Duration: " + orvane::describing(frames / rate) + "s";
 }
 
-void warnIfEndsEarly(const audio::AudioFileReader& file) {
-    if (file.length() < file.statedLength()) {
-        Logging::info("Warning: audio file " + file.path().string() + " ends early: it holds " +
-                      std::to_string(file.length()) + " of the " + std::to_string(file.statedLength()) +
-                      " frames its header states; loading the " + std::to_string(file.length()));
+/// A file found cut short or with samples replaced is news for whoever runs the load, not just for the
+/// log: the note goes to the log when it shows info, else to standard error, where a tool that keeps the
+/// log quiet still shows it. A caller that takes the FileLoadReport tells it in its own words instead.
+void noteAboutFile(const std::string& text, bool callerTells) {
+    if (Logging::isLoggingEnabled(Logging::LogLevel::info)) {
+        Logging::info(text);
+    } else if (!callerTells) {
+        std::cerr << text + "\n" << std::flush;
     }
 }
 
-void logNonFinite(const audio::AudioFileReader& file, std::int64_t count) {
+void warnIfEndsEarly(const audio::AudioFileReader& file, bool callerTells) {
+    if (file.length() < file.statedLength()) {
+        noteAboutFile("Warning: audio file " + file.path().string() + " ends early: it holds " +
+                          std::to_string(file.length()) + " of the " + std::to_string(file.statedLength()) +
+                          " frames its header states; loading the " + std::to_string(file.length()),
+                      callerTells);
+    }
+}
+
+void logReplaced(const audio::AudioFileReader& file, std::int64_t count, bool callerTells) {
     if (count > 0) {
-        Logging::debug("Replaced " + std::to_string(count) + " non-finite or out-of-range samples in " +
-                       file.path().string());
+        noteAboutFile("Replaced " + std::to_string(count) + " non-finite or out-of-range samples in " +
+                          file.path().string(),
+                      callerTells);
     }
 }
 
@@ -185,25 +199,17 @@ AudioProcessor::Buffer AudioProcessor::loadAudio(audio::AudioFileReader& fromFil
     auto buffer = loadStretch(fromFile, channelMode, startTime, endTime, maxReadFrameSize);
     // Only the stretch that runs into the early end says so; stretches past it are simply empty.
     if (start < fromFile.length() || start == 0) {
-        warnIfEndsEarly(fromFile);
+        warnIfEndsEarly(fromFile, false);
     }
-    logNonFinite(fromFile, fromFile.nonFiniteSamples() - nonFiniteBefore);
+    logReplaced(fromFile, fromFile.nonFiniteSamples() - nonFiniteBefore, false);
     return buffer;
 }
 
-std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& fromPath,
-                                                         const ChannelMode& channelMode,
-                                                         std::optional<double> startTime,
-                                                         std::optional<double> endTime) {
-    FileLoadReport report;
-    return loadAudioAsFloatArray(fromPath, channelMode, startTime, endTime, report);
-}
+namespace {
 
-std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& fromPath,
-                                                         const ChannelMode& channelMode,
-                                                         std::optional<double> startTime,
-                                                         std::optional<double> endTime,
-                                                         FileLoadReport& report) {
+std::vector<float> loadWholeFile(const std::string& fromPath, const AudioProcessor::ChannelMode& channelMode,
+                                 std::optional<double> startTime, std::optional<double> endTime,
+                                 AudioProcessor::FileLoadReport& report, bool callerTells) {
     requireExistingFile(fromPath);
     audio::AudioFileReader file(fromPath);
     checkTimes(startTime, endTime);
@@ -217,7 +223,8 @@ std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& from
         // One allocation for the whole result: growing it piece by piece would briefly hold it twice.
         // The length is the header's word, so no more is reserved than the file's bytes could carry even
         // at a very low bit rate; audio beyond that (or a header that lies) grows the result as it comes.
-        auto samples = static_cast<std::size_t>(std::ceil((end - time) * targetSampleRate)) + 1;
+        auto samples =
+            static_cast<std::size_t>(std::ceil((end - time) * AudioProcessor::targetSampleRate)) + 1;
         std::error_code unknown;
         const auto bytes = std::filesystem::file_size(fromPath, unknown);
         if (!unknown) {
@@ -234,17 +241,35 @@ std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& from
     while (time < end) {
         // Both ends of a piece come from the same time value, so adjacent pieces meet at one frame.
         double pieceStart = time;
-        time = std::min(end, time + pieceDurationSeconds);
+        time = std::min(end, time + AudioProcessor::pieceDurationSeconds);
         auto piece = loadStretch(file, channelMode, pieceStart, time, std::nullopt);
         // Flattened straight into the result: a copy per piece would hold the piece twice.
-        appendBufferToArray(*piece, flattenChunkSize, result);
+        appendBufferToArray(*piece, AudioProcessor::flattenChunkSize, result);
         // A file that ends before its stated length has nothing more to give.
         end = std::min(end, file.length() / rate);
     }
-    warnIfEndsEarly(file);
-    logNonFinite(file, file.nonFiniteSamples());
+    warnIfEndsEarly(file, callerTells);
+    logReplaced(file, file.nonFiniteSamples(), callerTells);
     report = {file.statedLength(), file.length(), file.nonFiniteSamples()};
     return result;
+}
+
+} // namespace
+
+std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& fromPath,
+                                                         const ChannelMode& channelMode,
+                                                         std::optional<double> startTime,
+                                                         std::optional<double> endTime) {
+    FileLoadReport report;
+    return loadWholeFile(fromPath, channelMode, startTime, endTime, report, false);
+}
+
+std::vector<float> AudioProcessor::loadAudioAsFloatArray(const std::string& fromPath,
+                                                         const ChannelMode& channelMode,
+                                                         std::optional<double> startTime,
+                                                         std::optional<double> endTime,
+                                                         FileLoadReport& report) {
+    return loadWholeFile(fromPath, channelMode, startTime, endTime, report, true);
 }
 
 std::vector<Result<std::vector<float>>> AudioProcessor::loadAudio(const std::vector<std::string>& at,
