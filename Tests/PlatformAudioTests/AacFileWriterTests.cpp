@@ -55,6 +55,22 @@ TEST(AacFileWriter, RefusesFormatsAacCannotCarryAsASetUpFailure) {
                  audio::AudioFileError);
 }
 
+// The encoder refuses input near the float limit with a bare "Invalid argument"; the error must say why.
+TEST(AacFileWriter, InputTheEncoderRefusesFailsNamingTheEncodersCause) {
+    TemporaryDirectory folder;
+    const auto path = folder / "loud.m4a";
+    audiotest::Planes planes(1, std::vector<float>(48000, 3.4e38f));
+    try {
+        AacFileWriter writer(path, AacFileWriter::Container::m4a, 48000, 1);
+        writeInPieces(writer, planes, 4096);
+        writer.finish();
+        ADD_FAILURE() << "encoded samples of 3.4e38";
+    } catch (const audio::AudioFileError& error) {
+        EXPECT_EQ(std::string(error.what()), "Cannot encode audio file " + path.string() +
+                                                 ": Input contains (near) NaN/+-Inf (Invalid argument)");
+    }
+}
+
 TEST(StreamingAacWriter, FragmentedFileFromAnotherThreadReadsBackExactAndUnshifted) {
     TemporaryDirectory folder;
     const auto path = folder / "system_capture.mp4";

@@ -30,6 +30,12 @@ namespace {
     throw AudioFileError(operation, path.string(), error);
 }
 
+// The encoder gives the cause of a refusal (input that is not finite, say) only in its log, which is
+// cleared before each call to it so that the message names this refusal's cause.
+[[noreturn]] void throwEncode(const std::filesystem::path& path, int error) {
+    throw AudioFileError("Cannot encode audio file", path.string(), error, takeLibraryError());
+}
+
 // The native encoder's largest layout (7.1); its frames are gathered through a fixed array of pointers.
 constexpr int kMaxChannels = 8;
 
@@ -68,12 +74,13 @@ struct AacFileWriter::State {
 
     void drainPackets() {
         while (true) {
+            takeLibraryError();
             const int received = avcodec_receive_packet(codec, packet);
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
                 return;
             }
             if (received < 0) {
-                throwWrite(path, "Cannot encode audio file", received);
+                throwEncode(path, received);
             }
             av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
             packet->stream_index = stream->index;
@@ -98,10 +105,11 @@ struct AacFileWriter::State {
         av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->data), count);
         frame->pts = framesSent;
         framesSent += count;
+        takeLibraryError();
         const int sent = avcodec_send_frame(codec, frame);
         av_frame_unref(frame);
         if (sent < 0) {
-            throwWrite(path, "Cannot encode audio file", sent);
+            throwEncode(path, sent);
         }
         drainPackets();
     }
@@ -222,9 +230,10 @@ void AacFileWriter::finish() {
     if (const int rest = av_audio_fifo_size(s.fifo); rest > 0) {
         s.sendFromFifo(rest); // a short last frame: the encoder pads it and marks the padding
     }
+    takeLibraryError();
     int result = avcodec_send_frame(s.codec, nullptr);
     if (result < 0) {
-        throwWrite(s.path, "Cannot encode audio file", result);
+        throwEncode(s.path, result);
     }
     s.drainPackets();
     s.finished = true;

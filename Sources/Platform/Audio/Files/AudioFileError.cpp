@@ -21,8 +21,11 @@ AudioFileError::AudioFileError(const std::string& operation, const std::string& 
     : std::runtime_error(compose(operation, path, reason)), operation_(operation), path_(path),
       reason_(reason) {}
 
-AudioFileError::AudioFileError(const std::string& operation, const std::string& path, int libraryCode)
-    : AudioFileError(operation, path, libraryMessage(libraryCode)) {
+AudioFileError::AudioFileError(const std::string& operation, const std::string& path, int libraryCode,
+                               const std::string& cause)
+    : AudioFileError(operation, path,
+                     cause.empty() ? libraryMessage(libraryCode)
+                                   : cause + " (" + libraryMessage(libraryCode) + ")") {
     libraryCode_ = libraryCode;
 }
 

@@ -12,8 +12,10 @@ class AudioFileError : public std::runtime_error {
 public:
     /// A failure found by this layer itself (no library error code).
     AudioFileError(const std::string& operation, const std::string& path, const std::string& reason);
-    /// A failure the media library reported with `libraryCode` (a negative FFmpeg error code).
-    AudioFileError(const std::string& operation, const std::string& path, int libraryCode);
+    /// A failure the media library reported with `libraryCode` (a negative FFmpeg error code); `cause`,
+    /// when given, is what the library logged about it, and comes first in the reason.
+    AudioFileError(const std::string& operation, const std::string& path, int libraryCode,
+                   const std::string& cause = {});
 
     const std::string& operation() const { return operation_; }
     const std::string& path() const { return path_; }
