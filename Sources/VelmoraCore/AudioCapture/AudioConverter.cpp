@@ -93,43 +93,11 @@ double aacSampleRate(double sourceRate) {
                                                                                  : kFallbackSampleRate;
 }
 
-} // namespace
-
-void AudioConverter::convertToM4A(const std::filesystem::path& source, const std::filesystem::path& destination,
-                                  std::stop_token stop) {
-    refuseSameFile(source, destination);
-    removeQuietly(destination);
-    audio::AudioFileReader file(source);
-    const double sampleRate = aacSampleRate(file.fileFormat().sampleRate);
-    audio::ResamplingReader reader(std::move(file), sampleRate);
-    const auto& format = reader.format();
-    auto writer = openM4A(destination, format.sampleRate, format.channelCount);
-    PartialOutput output(destination);
-    auto buffer = makeBuffer(format);
-    while (const std::uint32_t frames = reader.read(*buffer)) {
-        orvane::throwIfCancelled(stop);
-        writer->write(buffer->planes(), frames);
-    }
-    writer->finish();
-    output.finished();
-    warnAboutSource(reader.source(), "converting");
-}
-
-void AudioConverter::mix(const std::filesystem::path& trackA, const std::filesystem::path& trackB,
-                         const std::filesystem::path& destination, std::stop_token stop) {
-    refuseSameFile(trackA, destination);
-    refuseSameFile(trackB, destination);
-    removeQuietly(destination);
-
-    std::vector<std::unique_ptr<audio::ResamplingReader>> inputs;
-    for (const auto& track : {trackA, trackB}) {
-        if (audio::ContainerInfo::inspect(track).hasAudio) {
-            inputs.push_back(std::make_unique<audio::ResamplingReader>(audio::AudioFileReader(track), kMixSampleRate));
-        }
-    }
-    if (inputs.empty()) {
-        throw ConversionError::exportFailed("どちらの入力にも音声トラックがありません");
-    }
+// Plays the inputs together from time zero into one stereo M4A at `sampleRate` (the inputs' rate): a mono
+// input plays on both sides, of more channels the first two are used, the shorter input is followed by
+// silence and the sum is clipped to full scale.
+void writeStereoMix(std::vector<std::unique_ptr<audio::ResamplingReader>>& inputs, double sampleRate,
+                    const std::filesystem::path& destination, std::stop_token stop, const char* doing) {
     std::vector<std::shared_ptr<audio::PcmBuffer>> blocks;
     for (const auto& input : inputs) {
         blocks.push_back(makeBuffer(input->format()));
@@ -144,7 +112,7 @@ void AudioConverter::mix(const std::filesystem::path& trackA, const std::filesys
         return longest;
     };
 
-    auto writer = openM4A(destination, kMixSampleRate, 2);
+    auto writer = openM4A(destination, sampleRate, 2);
     PartialOutput output(destination);
     std::vector<float> left(kBlockFrames), right(kBlockFrames);
     const float* const stereo[] = {left.data(), right.data()};
@@ -180,8 +148,55 @@ void AudioConverter::mix(const std::filesystem::path& trackA, const std::filesys
     writer->finish();
     output.finished();
     for (const auto& input : inputs) {
-        warnAboutSource(input->source(), "mixing");
+        warnAboutSource(input->source(), doing);
     }
+}
+
+} // namespace
+
+void AudioConverter::convertToM4A(const std::filesystem::path& source, const std::filesystem::path& destination,
+                                  std::stop_token stop) {
+    refuseSameFile(source, destination);
+    removeQuietly(destination);
+    audio::AudioFileReader file(source);
+    const double sampleRate = aacSampleRate(file.fileFormat().sampleRate);
+    if (file.fileFormat().channelCount > std::uint32_t(audio::AacFileWriter::maximumChannelCount)) {
+        // AAC carries at most 7.1: more channels are mixed down to stereo, as a mix would.
+        std::vector<std::unique_ptr<audio::ResamplingReader>> inputs;
+        inputs.push_back(std::make_unique<audio::ResamplingReader>(std::move(file), sampleRate));
+        writeStereoMix(inputs, sampleRate, destination, stop, "converting");
+        return;
+    }
+    audio::ResamplingReader reader(std::move(file), sampleRate);
+    const auto& format = reader.format();
+    auto writer = openM4A(destination, format.sampleRate, format.channelCount);
+    PartialOutput output(destination);
+    auto buffer = makeBuffer(format);
+    while (const std::uint32_t frames = reader.read(*buffer)) {
+        orvane::throwIfCancelled(stop);
+        writer->write(buffer->planes(), frames);
+    }
+    writer->finish();
+    output.finished();
+    warnAboutSource(reader.source(), "converting");
+}
+
+void AudioConverter::mix(const std::filesystem::path& trackA, const std::filesystem::path& trackB,
+                         const std::filesystem::path& destination, std::stop_token stop) {
+    refuseSameFile(trackA, destination);
+    refuseSameFile(trackB, destination);
+    removeQuietly(destination);
+
+    std::vector<std::unique_ptr<audio::ResamplingReader>> inputs;
+    for (const auto& track : {trackA, trackB}) {
+        if (audio::ContainerInfo::inspect(track).hasAudio) {
+            inputs.push_back(std::make_unique<audio::ResamplingReader>(audio::AudioFileReader(track), kMixSampleRate));
+        }
+    }
+    if (inputs.empty()) {
+        throw ConversionError::exportFailed("どちらの入力にも音声トラックがありません");
+    }
+    writeStereoMix(inputs, kMixSampleRate, destination, stop, "mixing");
 }
 
 } // namespace velmora

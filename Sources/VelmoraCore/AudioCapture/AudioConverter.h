@@ -23,6 +23,8 @@ public:
     AudioConverter() = delete;
 
     /// Re-encodes `source` at its own rate and channel count (a rate AAC cannot carry becomes 48 kHz).
+    /// AAC carries at most eight channels: a source of more is mixed down as `mix` does (its first two
+    /// channels as stereo, clipped to full scale).
     /// Throws audio::AudioFileError for a source that cannot be opened or decoded, or a destination that
     /// cannot be written; ConversionError::exportSessionCreationFailed when the encoder or the M4A
     /// writer cannot be set up for the format; ConversionError::exportFailed when source and destination

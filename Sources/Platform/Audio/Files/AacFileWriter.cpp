@@ -36,8 +36,8 @@ namespace {
     throw AudioFileError("Cannot encode audio file", path.string(), error, takeLibraryError());
 }
 
-// The native encoder's largest layout (7.1); its frames are gathered through a fixed array of pointers.
-constexpr int kMaxChannels = 8;
+// Frames are gathered through a fixed array of pointers, one per channel.
+constexpr int kMaxChannels = AacFileWriter::maximumChannelCount;
 
 constexpr int kSupportedRates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
                                    22050, 16000, 12000, 11025, 8000,  7350};

@@ -24,6 +24,8 @@ public:
 
     /// The rates AAC can carry (those of MPEG-4 audio); any other rate must be resampled first.
     static bool isSupportedSampleRate(int sampleRate);
+    /// The native encoder's largest layout (7.1); more channels must be mixed down first.
+    static constexpr int maximumChannelCount = 8;
 
     /// Opens the encoder and the muxer and writes the file's header. Throws audio::EncoderSetupError
     /// when the encoder or the muxer refuses the format, and AudioFileError when the file cannot be
