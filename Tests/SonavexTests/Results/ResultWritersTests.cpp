@@ -62,6 +62,10 @@ TEST_F(ResultWriters, FormatTimeOfTimesWithoutAFormIsSafe) {
     const std::string largest = vtt.formatTime(std::numeric_limits<float>::max(), false, ".");
     EXPECT_EQ(largest.rfind("9223372036854775807:", 0), 0u) << largest;
     EXPECT_EQ(vtt.formatTime(1e30f, false, "."), largest);
+    // Negative times have no form either.
+    EXPECT_EQ(vtt.formatTime(-90, false, "."), "00:00.000");
+    EXPECT_EQ(srt.formatTime(-0.5f, true, ","), "00:00:00,000");
+    EXPECT_EQ(vtt.formatTime(-std::numeric_limits<float>::max(), false, "."), "00:00.000");
 }
 
 TEST_F(ResultWriters, SubtitlesHaveOneEntryPerWordOrPerSegment) {

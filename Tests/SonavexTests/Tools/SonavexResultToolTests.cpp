@@ -109,7 +109,7 @@ TEST(SonavexTool, ResultTimeFormatsEachValue) {
                               "\n"
                               R"({"seconds":"nan","text":"00:00.000"})"
                               "\n"
-                              R"({"seconds":-1.5,"text":"00:-1.500"})"
+                              R"({"seconds":-1.5,"text":"00:00.000"})"
                               "\n"
                               R"({"seconds":3600.0,"text":"01:00:00.000"})"
                               "\n");

@@ -35,7 +35,7 @@ std::string ResultWriting::formatTime(float seconds, bool alwaysIncludeHours,
                                       const std::string& decimalMarker) const {
     // Beyond this the hours no longer fit 64 bits: such times all format as this one.
     constexpr float largestTime = 0x1p63f * 3600.0f;
-    const float x = std::isfinite(seconds) ? std::clamp(seconds, -largestTime, largestTime) : 0.0f;
+    const float x = std::isfinite(seconds) && seconds > 0 ? std::min(seconds, largestTime) : 0.0f;
     const int64_t hours = truncated(x / 3600.0f);
     const int64_t minutes = truncated(std::fmod(x, 3600.0f) / 60.0f);
     const int64_t wholeSeconds = truncated(std::fmod(x, 60.0f));

@@ -29,8 +29,8 @@ public:
 
     /// "MM:SS<marker>mmm" below one hour unless `alwaysIncludeHours`, else "HH:MM:SS<marker>mmm" (hours not
     /// limited to two digits); every part computed in 32-bit arithmetic and truncated toward zero. A time
-    /// that is not finite formats as 0; a time whose hours do not fit 64 bits is clamped to the largest
-    /// (or, negative, the smallest) time whose hours do.
+    /// that is negative or not finite formats as 0; a time whose hours do not fit 64 bits is clamped to the
+    /// largest time whose hours do.
     virtual std::string formatTime(float seconds, bool alwaysIncludeHours,
                                    const std::string& decimalMarker) const;
 
