@@ -85,6 +85,24 @@ TEST_F(ResultWriters, SubtitlesHaveOneEntryPerWordOrPerSegment) {
                                              "01:02:05.100 --> 01:02:07.999\n Second\n\n");
 }
 
+TEST_F(ResultWriters, ATextCannotEndItsCueEarly) {
+    // A blank line ends a cue (line breaks of any kind, blanks between them, one at either end), and
+    // "-->" may not stand in a WebVTT cue's text.
+    auto result =
+        resultWith({makeSegment(0, 1, " One\n\n2\n00:00:05,000 --> 00:00:06,000\n Two"),
+                    makeSegment(1, 2, "\n a\r\n \t\r\nb \rc\n\n"),
+                    makeSegment(2, 3, " x", std::vector<WordTiming>{{" a-->b\r\n", {1}, 2, 3, 0.9f}})});
+    EXPECT_EQ(written(srt, *result, "talk"), "1\n00:00:00,000 --> 00:00:01,000\n"
+                                             " One\n2\n00:00:05,000 --> 00:00:06,000\n Two\n\n"
+                                             "2\n00:00:01,000 --> 00:00:02,000\n a\nb \nc\n\n"
+                                             "3\n00:00:02,000 --> 00:00:03,000\n a-->b\n\n");
+    EXPECT_EQ(written(vtt, *result, "talk"), "WEBVTT\n\n"
+                                             "00:00.000 --> 00:01.000\n"
+                                             " One\n2\n00:00:05,000 --&gt; 00:00:06,000\n Two\n\n"
+                                             "00:01.000 --> 00:02.000\n a\nb \nc\n\n"
+                                             "00:02.000 --> 00:03.000\n a--&gt;b\n\n");
+}
+
 TEST_F(ResultWriters, EmptyResultGivesEmptyFiles) {
     auto result = resultWith({});
     EXPECT_EQ(written(srt, *result, "empty"), "");

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 
 namespace sonavex {
 
@@ -27,6 +28,40 @@ std::string padded(int64_t value, int width) {
     char buffer[32];
     std::snprintf(buffer, sizeof buffer, "%0*lld", width, static_cast<long long>(value));
     return buffer;
+}
+
+bool isBlankLine(std::string_view line) {
+    return line.find_first_not_of(" \t\v\f") == std::string_view::npos;
+}
+
+// A blank line ends a cue, so the text keeps its lines but none that is blank: the lines between line
+// breaks ("\n", "\r\n" or "\r") that hold only blanks go, the rest are joined by "\n". The text starts
+// and ends a line of the file already, so a break at either end goes too.
+std::string cueText(std::string_view text) {
+    if (text.find_first_of("\r\n") == std::string_view::npos) {
+        return std::string(text);
+    }
+    std::string kept;
+    for (size_t start = 0; start <= text.size();) {
+        const size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        const std::string_view line = text.substr(start, end - start);
+        if (!isBlankLine(line)) {
+            if (!kept.empty()) {
+                kept += '\n';
+            }
+            kept += line;
+        }
+        start = end + 1;
+    }
+    return kept;
+}
+
+// "-->" may not appear in a WebVTT cue's text; the entity reads as ">" to a player.
+std::string withoutArrows(std::string text) {
+    for (size_t at = text.find("-->"); at != std::string::npos; at = text.find("-->", at)) {
+        text.replace(at + 2, 1, "&gt;");
+    }
+    return text;
 }
 
 } // namespace
@@ -52,11 +87,12 @@ std::string ResultWriting::formatTime(float seconds, bool alwaysIncludeHours,
 std::string ResultWriting::formatSegment(int64_t index, float start, float end,
                                          const std::string& text) const {
     return std::to_string(index) + "\n" + formatTime(start, true, ",") + " --> " +
-           formatTime(end, true, ",") + "\n" + text + "\n\n";
+           formatTime(end, true, ",") + "\n" + cueText(text) + "\n\n";
 }
 
 std::string ResultWriting::formatTiming(float start, float end, const std::string& text) const {
-    return formatTime(start, false, ".") + " --> " + formatTime(end, false, ".") + "\n" + text + "\n\n";
+    return formatTime(start, false, ".") + " --> " + formatTime(end, false, ".") + "\n" +
+           withoutArrows(cueText(text)) + "\n\n";
 }
 
 std::vector<ResultWriting::Cue> ResultWriting::cues(const TranscriptionResult& result) {

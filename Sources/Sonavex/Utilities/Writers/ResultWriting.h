@@ -34,9 +34,11 @@ public:
     virtual std::string formatTime(float seconds, bool alwaysIncludeHours,
                                    const std::string& decimalMarker) const;
 
-    /// A SubRip block: the index, the times with hours and ",", the text and a blank line.
+    /// A SubRip block: the index, the times with hours and ",", the text and a blank line. The text keeps
+    /// its lines but loses blank ones (they would end the block early): it is one block whatever it holds.
     std::string formatSegment(int64_t index, float start, float end, const std::string& text) const;
-    /// A WebVTT cue: the times (hours from one hour on) with ".", the text and a blank line.
+    /// A WebVTT cue: the times (hours from one hour on) with ".", the text and a blank line. The text's
+    /// blank lines go as in formatSegment, and "-->" in it is written "--&gt;".
     std::string formatTiming(float start, float end, const std::string& text) const;
 
 protected:
