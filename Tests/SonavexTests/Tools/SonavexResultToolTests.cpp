@@ -1,5 +1,6 @@
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 #include "Sonavex/Utilities/Formats/JsonCoding.h"
+#include "SonavexTests/ResultFixtures.h"
 #include "SonavexTests/ToolRunner.h"
 #include "Support/TestSupport.h"
 
@@ -72,6 +73,36 @@ TEST_F(SonavexResultTool, WriteMakesTheThreeFormats) {
     EXPECT_EQ(missing.output.rfind(R"({"error":"filesystem_error","message":)", 0), 0u) << missing.output;
     EXPECT_EQ(runSonavex("result write txt " + file.string() + " " + folder.path().string() + " out").status,
               2);
+}
+
+TEST(SonavexResultToolSubtitles, ShowTextOnlyInCuesNumberedWithoutGaps) {
+    // Special-token markers in the texts, and a segment and a word left empty by them.
+    using sonavex::WordTiming;
+    auto result = sonavex::TranscriptionResult::make(
+        "",
+        {makeSegment(0, 2, "<|0.00|> Hello<|2.00|>"), makeSegment(2, 4, "<|endoftext|>"),
+         makeSegment(4, 8, " x",
+                     std::vector<WordTiming>{
+                         {" Good", {1}, 4, 5, 1}, {"<|nospeech|>", {2}, 5, 6, 1}, {" bye", {3}, 6, 7, 1}})},
+        "en", {});
+    testsupport::TemporaryDirectory folder;
+    testsupport::writeFile(folder / "result.json", sonavex::json::Json(*result).dump());
+    auto write = [&](const std::string& format) {
+        return runSonavex("result write " + format + " " + (folder / "result.json").string() + " " +
+                          folder.path().string() + " out")
+            .status;
+    };
+
+    ASSERT_EQ(write("srt"), 0);
+    EXPECT_EQ(testsupport::readFile(folder / "out.srt"), "1\n00:00:00,000 --> 00:00:02,000\n Hello\n\n"
+                                                         "2\n00:00:04,000 --> 00:00:05,000\n Good\n\n"
+                                                         "3\n00:00:06,000 --> 00:00:07,000\n bye\n\n");
+    ASSERT_EQ(write("vtt"), 0);
+    EXPECT_EQ(testsupport::readFile(folder / "out.vtt"), "WEBVTT\n\n00:00.000 --> 00:02.000\n Hello\n\n"
+                                                         "00:04.000 --> 00:05.000\n Good\n\n"
+                                                         "00:06.000 --> 00:07.000\n bye\n\n");
+    ASSERT_EQ(write("json"), 0);
+    EXPECT_NE(testsupport::readFile(folder / "out.json").find("<|endoftext|>"), std::string::npos);
 }
 
 TEST_F(SonavexResultTool, JsonOfAResultAndItsParts) {

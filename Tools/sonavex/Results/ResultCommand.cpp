@@ -7,6 +7,7 @@
 #include "CommandLine/JsonLines.h"
 #include "CommandLine/NumberArguments.h"
 #include "Results/ResultWriters.h"
+#include "Results/SubtitleCues.h"
 #include "Sonavex/Utilities/Transcription/TranscriptionUtilities.h"
 #include "Sonavex/Utilities/Writers/WriteJSON.h"
 #include "Sonavex/Utilities/Writers/WriteSRT.h"
@@ -23,7 +24,8 @@ constexpr const char* kUsage =
     "  sonavex result report FILE\n"
     "      the timings report, then one line per segment (plain text)\n"
     "  sonavex result write json|srt|vtt FILE OUTDIR NAME\n"
-    "      writes OUTDIR/NAME.json, .srt or .vtt; {\"url\"}\n"
+    "      writes OUTDIR/NAME.json, .srt or .vtt; {\"url\"}; subtitles leave out special tokens and cues\n"
+    "      without text, as transcribe --format does\n"
     "  sonavex result time SECONDS... [--hours] [--marker M]\n"
     "      {\"seconds\", \"text\"} per value, as the subtitle writers format times (default marker \".\")\n";
 
@@ -50,7 +52,12 @@ int write(CommandLine& commandLine) {
     const std::string name = commandLine.takePositional("NAME");
     commandLine.finish();
     auto writer = writerFor(format, outputDir);
-    auto written = writer->write(*readResult(file), name);
+    auto result = readResult(file);
+    if (format != "json") {
+        // The cues transcribe --format writes: text only (the audio's length is not known here).
+        result = subtitleResult(*withoutSpecialTokens(*result), std::nullopt);
+    }
+    auto written = writer->write(*result, name);
     if (!written.isSuccess()) {
         std::rethrow_exception(written.error());
     }

@@ -11,15 +11,49 @@ bool isBlank(const std::string& text) {
                        [](unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); });
 }
 
-template <class Timed> void capTimes(Timed& timed, float end) {
-    timed.start = std::min(timed.start, end);
-    timed.end = std::min(timed.end, end);
+// A marker is "<|", a name without "<", "|" or ">", and "|>"; a lone "<|" stays.
+std::string withoutMarkers(const std::string& text) {
+    std::string kept;
+    for (size_t at = 0; at < text.size();) {
+        if (text.compare(at, 2, "<|") == 0) {
+            const size_t close = text.find_first_of("<|>", at + 2);
+            if (close != std::string::npos && text.compare(close, 2, "|>") == 0) {
+                at = close + 2;
+                continue;
+            }
+        }
+        kept += text[at++];
+    }
+    return kept;
+}
+
+template <class Timed> void capTimes(Timed& timed, std::optional<float> end) {
+    if (end) {
+        timed.start = std::min(timed.start, *end);
+        timed.end = std::min(timed.end, *end);
+    }
 }
 
 } // namespace
 
-std::shared_ptr<TranscriptionResult> subtitleResult(const TranscriptionResult& result, double audioSeconds) {
-    const auto end = static_cast<float>(audioSeconds);
+std::shared_ptr<TranscriptionResult> withoutSpecialTokens(const TranscriptionResult& result) {
+    std::vector<TranscriptionSegment> segments = result.segments();
+    for (TranscriptionSegment& segment : segments) {
+        segment.text = withoutMarkers(segment.text);
+        if (segment.words) {
+            for (WordTiming& word : *segment.words) {
+                word.word = withoutMarkers(word.word);
+            }
+        }
+    }
+    return TranscriptionResult::make(result.text(), std::move(segments), result.language(), result.timings(),
+                                     result.seekTime());
+}
+
+std::shared_ptr<TranscriptionResult> subtitleResult(const TranscriptionResult& result,
+                                                    std::optional<double> audioSeconds) {
+    const std::optional<float> end =
+        audioSeconds ? std::optional<float>(static_cast<float>(*audioSeconds)) : std::nullopt;
     std::vector<TranscriptionSegment> kept;
     for (TranscriptionSegment segment : result.segments()) {
         if (segment.words) {

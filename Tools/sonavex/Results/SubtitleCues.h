@@ -4,11 +4,18 @@
 #include "Sonavex/Core/Results/TranscriptionResult.h"
 
 #include <memory>
+#include <optional>
 
 namespace sonavex::tool {
 
+/// A copy of `result` whose segment and word texts lack the special-token markers ("<|…|>"), as the
+/// decoder gives them when told to skip special tokens.
+std::shared_ptr<TranscriptionResult> withoutSpecialTokens(const TranscriptionResult& result);
+
 /// A copy of `result` without the segments and words whose text is empty or only white space (a segment
-/// whose words all go keeps its own text), and with every start and end at most `audioSeconds`.
-std::shared_ptr<TranscriptionResult> subtitleResult(const TranscriptionResult& result, double audioSeconds);
+/// whose words all go keeps its own text), and, given the audio's length, with every start and end at
+/// most that length.
+std::shared_ptr<TranscriptionResult> subtitleResult(const TranscriptionResult& result,
+                                                    std::optional<double> audioSeconds);
 
 } // namespace sonavex::tool
