@@ -27,6 +27,10 @@ std::string withoutMarkers(const std::string& text) {
     return kept;
 }
 
+template <class Timed> bool startsAfter(const Timed& timed, std::optional<float> end) {
+    return end && timed.start >= *end;
+}
+
 template <class Timed> void capTimes(Timed& timed, std::optional<float> end) {
     if (end) {
         timed.start = std::min(timed.start, *end);
@@ -57,12 +61,15 @@ std::shared_ptr<TranscriptionResult> subtitleResult(const TranscriptionResult& r
     std::vector<TranscriptionSegment> kept;
     for (TranscriptionSegment segment : result.segments()) {
         if (segment.words) {
-            std::erase_if(*segment.words, [](const WordTiming& word) { return isBlank(word.word); });
+            std::erase_if(*segment.words, [&](const WordTiming& word) {
+                return isBlank(word.word) || startsAfter(word, end);
+            });
             for (auto& word : *segment.words) {
                 capTimes(word, end);
             }
         }
-        if ((!segment.words || segment.words->empty()) && isBlank(segment.text)) {
+        if ((!segment.words || segment.words->empty()) &&
+            (isBlank(segment.text) || startsAfter(segment, end))) {
             continue;
         }
         capTimes(segment, end);

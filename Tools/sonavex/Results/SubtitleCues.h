@@ -13,8 +13,8 @@ namespace sonavex::tool {
 std::shared_ptr<TranscriptionResult> withoutSpecialTokens(const TranscriptionResult& result);
 
 /// A copy of `result` without the segments and words whose text is empty or only white space (a segment
-/// whose words all go keeps its own text), and, given the audio's length, with every start and end at
-/// most that length.
+/// whose words all go keeps its own text). Given the audio's length, also without those that start at or
+/// after its end (they would show for no time), and with every other end at most that length.
 std::shared_ptr<TranscriptionResult> subtitleResult(const TranscriptionResult& result,
                                                     std::optional<double> audioSeconds);
 
