@@ -218,9 +218,9 @@ std::filesystem::path Sonavex::download(const std::string& variant,
     } catch (...) {
         Logging::debug(orvane::describeCurrentException());
         // A model set up before still works when the hub cannot be reached.
-        if (const auto reason = orvane::hubUnreachableReason(std::current_exception())) {
+        if (const auto code = orvane::hubUnreachableCode(std::current_exception())) {
             if (auto folder = completeLocalVariant(hub, repoReference, variant, source)) {
-                Logging::info("The hub cannot be reached (" + *reason +
+                Logging::info("The hub cannot be reached (" + net::UrlError::description(*code) +
                               "); using the complete local copy of " + variant + " at " + folder->string());
                 return *folder;
             }

@@ -329,8 +329,8 @@ TEST_F(SnapshotTest, WrapperLeavesTheOfflineDecisionToTheNetworkState) {
 }
 
 // With the network state deciding, a hub that cannot be reached (stopped, or a host that never resolves)
-// leaves a complete local copy in use, said once at info level; an incomplete copy, and a client that
-// asked for the network, get the network's error.
+// leaves a complete local copy in use, said once at info level; a client that asked for the network gets
+// the network's error, an incomplete copy a network error that also says what the copy lacks.
 TEST_F(SnapshotTest, UnreachableHubLeavesACompleteLocalCopyInUse) {
     snapshot();
     std::string stopped;
@@ -360,9 +360,52 @@ TEST_F(SnapshotTest, UnreachableHubLeavesACompleteLocalCopyInUse) {
     const HubApi automatic(mirror.path(), std::string(), stopped);
     expectError<orvane::Hub::HubClientError>(
         [&] { automatic.snapshot(repo, "main", {"*.json"}); },
-        [](const auto& error) { EXPECT_EQ(error.urlErrorCode(), net::UrlError::Code::cannotConnectToHost); });
+        [](const auto& error) {
+            EXPECT_EQ(error.urlErrorCode(), net::UrlError::Code::cannotConnectToHost);
+            EXPECT_TRUE(std::string(error.what()).ends_with("Metadata not available for config.json"))
+                << error.what();
+        });
     orvane::Logging::updateCallback(nullptr);
     orvane::Logging::updateLogLevel(orvane::Logging::LogLevel::none);
+}
+
+// A first download cut short keeps the listing it received, so with the hub out of reach the copy that
+// lacks a listed file, with or without that file's record, does not stand in; the error names the file
+// and the hub's reason. What other globs select from the copy is complete and still stands in.
+TEST_F(SnapshotTest, CopyLackingAListedFileDoesNotStandInForAnUnreachableHub) {
+    auto cut = faultOn("model.bin");
+    cut.cutAfterBytes = 1000;
+    hub.addFault(cut);
+    EXPECT_THROW(snapshot(), net::UrlError);
+    ASSERT_TRUE(fs::exists(record("config.json")));
+    std::string stopped;
+    {
+        FakeHub gone;
+        stopped = gone.endpoint();
+    }
+    const HubApi automatic(mirror.path(), std::string(), stopped);
+    const HubApi::Repo repo{"owner/name"};
+    const auto expectMissingModel = [&] {
+        expectError<orvane::Hub::HubClientError>(
+            [&] {
+                automatic.snapshot(repo, "main", {"weights/*", "config.json"});
+            },
+            [](const auto& error) {
+                EXPECT_EQ(error.urlErrorCode(), net::UrlError::Code::cannotConnectToHost);
+                EXPECT_STREQ(error.what(),
+                             "Network error: The hub cannot be reached (Could not connect to the "
+                             "server.), and the local copy of owner/name cannot stand in: "
+                             "Incomplete local copy: weights/model.bin is missing");
+            });
+    };
+    expectMissingModel();
+    EXPECT_EQ(automatic.snapshot(repo, "main", {"*.json"}), folder());
+
+    hub.clearFaults();
+    snapshot();
+    fs::remove(folder() / "weights/model.bin");
+    ASSERT_TRUE(fs::exists(record("weights/model.bin")));
+    expectMissingModel();
 }
 
 TEST(HubFileDownloader, IncompleteFileIsNamedAfterTheBareEtag) {

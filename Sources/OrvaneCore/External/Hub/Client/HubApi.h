@@ -87,6 +87,9 @@ public:
     std::vector<std::string> getFilenames(const Repo& repo, const std::string& revision = "main",
                                           const std::vector<std::string>& globs = {},
                                           std::stop_token stop = {}) const;
+    /// What getFilenames gives for a listing's names and these globs.
+    static std::vector<std::string> filenamesMatching(std::vector<std::string> names,
+                                                      const std::vector<std::string>& globs);
 
     /// HEAD probe of a file: commit, normalised etag, location (the "Location" of a 302, else the
     /// answering address) and size ("X-Linked-Size", else "Content-Length", strictly decimal).
@@ -124,7 +127,9 @@ public:
     /// listed files are brought up to date one after another; the listing's and downloads' errors pass
     /// through, and a stop request throws CancellationError (files completed before it stay). When the
     /// network state decided (useOfflineMode absent) and the hub cannot be reached, a local copy that
-    /// passes the offline check (and holds every file already listed) is used instead, logged at info.
+    /// passes completeLocalSnapshot is used instead, logged at info; a local copy that does not gives a
+    /// network error with the transport's code that also says why the copy cannot stand in. Every listing
+    /// with files to fetch is recorded in the mirror first (see completeLocalSnapshot).
     std::filesystem::path snapshot(const Repo& repo, const std::string& revision = "main",
                                    const std::vector<std::string>& globs = {},
                                    const ProgressHandler& progressHandler = {}, std::stop_token stop = {}) const;
@@ -133,6 +138,15 @@ public:
     /// repository (matching local files present, each with its download record, a SHA-256 etag still
     /// matching), else EnvironmentError. Returns the repository folder.
     std::filesystem::path localSnapshot(const Repo& repo, const std::vector<std::string>& globs = {}) const;
+
+    /// localSnapshot, and besides every file that the repository's recorded listing names and the globs
+    /// match must lie in the mirror with its download record, else offlineModeError "Incomplete local
+    /// copy: <path> is missing" (or "... has no download record"): what may stand in for the repository
+    /// when the hub cannot be reached. The listing is the one the last online snapshot with files to fetch
+    /// received, whatever its globs, kept in the repository folder as ".cache/huggingface/listing.json"; a
+    /// mirror without one (filled before listings were recorded) is held to localSnapshot alone. Never sends.
+    std::filesystem::path completeLocalSnapshot(const Repo& repo,
+                                                const std::vector<std::string>& globs = {}) const;
 
     /// The paths, relative to the repository folder, of the local files matching at least one glob (all
     /// without globs), hidden entries left out. Touches no network; a missing folder gives none.

@@ -82,6 +82,11 @@ std::vector<std::string> HubApi::getFilenames(const Repo& repo, const std::strin
     for (auto& sibling : listing.siblings) {
         names.push_back(std::move(sibling.rfilename));
     }
+    return filenamesMatching(std::move(names), globs);
+}
+
+std::vector<std::string> HubApi::filenamesMatching(std::vector<std::string> names,
+                                                   const std::vector<std::string>& globs) {
     if (globs.empty()) {
         return names;
     }

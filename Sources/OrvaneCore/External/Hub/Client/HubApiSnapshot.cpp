@@ -4,11 +4,14 @@
 #include "OrvaneCore/External/Hub/Client/HubPatternMatch.h"
 #include "OrvaneCore/External/Hub/Client/HubUnreachable.h"
 #include "OrvaneCore/External/Hub/Download/HubFileDownloader.h"
+#include "OrvaneCore/External/Hub/Files/AtomicFile.h"
+#include "OrvaneCore/External/Hub/Files/FileReadError.h"
 #include "OrvaneCore/Logging/Logging.h"
 #include "OrvaneCore/System/FileManager.h"
 
 #include <cmath>
 #include <limits>
+#include <nlohmann/json.hpp>
 
 namespace orvane {
 
@@ -60,17 +63,56 @@ std::vector<std::pair<fs::path, std::optional<std::string>>> localFiles(const fs
     return files;
 }
 
+/// The repository's listing as the last online snapshot received it, all of its names: {"files": [...]}.
+/// It lies beside the bookkeeping folder rather than in it, where the record or partial file of some
+/// repository path could take its name.
+fs::path listingRecord(const HubApi& hub, const HubApi::Repo& repo) {
+    return hub.metadataFolder(repo).parent_path() / "listing.json";
+}
+
+/// Kept before the first file is fetched, so that a copy cut short says what it lacks. A listing that
+/// cannot be kept costs only that knowledge, not the download.
+void recordListing(const fs::path& file, const std::vector<std::string>& names) {
+    try {
+        fs::create_directories(file.parent_path());
+        AtomicFile::write(file, nlohmann::json{{"files", names}}.dump() + "\n");
+    } catch (const std::exception& error) {
+        Logging::error("Could not record the repository listing at " + file.string() + ": " + error.what());
+    }
+}
+
+/// Nothing when no snapshot recorded a listing (a mirror filled before listings were kept) or it cannot
+/// be read.
+std::optional<std::vector<std::string>> recordedListing(const fs::path& file) {
+    std::error_code error;
+    if (!fs::exists(file, error)) {
+        return std::nullopt;
+    }
+    try {
+        return nlohmann::json::parse(FileReadError::readContents(file))
+            .at("files")
+            .get<std::vector<std::string>>();
+    } catch (const std::exception& problem) {
+        Logging::error("Ignoring the unreadable repository listing " + file.string() + ": " + problem.what());
+        return std::nullopt;
+    }
+}
+
 fs::path onlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std::string& revision,
                         const std::vector<std::string>& globs, const HubApi::ProgressHandler& progressHandler,
-                        const std::stop_token& stop, std::optional<std::vector<std::string>>& listed) {
+                        const std::stop_token& stop) {
     const fs::path folder = hub.localRepoLocation(repo);
     const auto report = [&](const Progress& progress) {
         if (progressHandler) {
             progressHandler(progress);
         }
     };
-    const std::vector<std::string> names = hub.getFilenames(repo, revision, globs, stop);
-    listed = names;
+    // The whole listing is kept, so that a later stand-in with any globs knows what they select.
+    std::vector<std::string> listing = hub.getFilenames(repo, revision, {}, stop);
+    const std::vector<std::string> names = HubApi::filenamesMatching(listing, globs);
+    if (!names.empty()) {
+        recordListing(listingRecord(hub, repo), orderedSet(listing));
+    }
     const auto parent = Progress::create(static_cast<std::int64_t>(names.size()));
     if (names.empty()) {
         report(*parent);
@@ -101,30 +143,25 @@ fs::path onlineSnapshot(const HubApi& hub, const HubApi::Repo& repo, const std::
     return folder;
 }
 
-/// The repository folder when the hub could not be reached and the local copy is complete: every
-/// matching local file has its download record (as offline), and every file the hub listed before it
-/// went away is there.
+/// The repository folder when the hub could not be reached and the local copy is complete. Nothing when
+/// the hub answered, or nothing of the repository lies here: then the failure is the whole story.
 std::optional<fs::path> localStandIn(const HubApi& hub, const HubApi::Repo& repo,
                                      const std::vector<std::string>& globs,
-                                     const std::optional<std::vector<std::string>>& listed,
                                      const std::exception_ptr& failure) {
-    const auto reason = hubUnreachableReason(failure);
-    if (!reason) {
+    const auto code = hubUnreachableCode(failure);
+    if (!code || hub.localFilenames(repo, globs).empty()) {
         return std::nullopt;
     }
     fs::path folder;
     try {
-        folder = hub.localSnapshot(repo, globs);
+        folder = hub.completeLocalSnapshot(repo, globs);
+    } catch (const HubApi::EnvironmentError& error) {
+        throw unreachableWithoutStandIn(*code, "the local copy of " + repo.id, error.message());
     } catch (const std::exception&) {
         return std::nullopt;
     }
-    for (const auto& name : listed.value_or(std::vector<std::string>{})) {
-        std::error_code error;
-        if (!fs::is_regular_file(folder / name, error)) {
-            return std::nullopt;
-        }
-    }
-    Logging::info("The hub cannot be reached (" + *reason + "); using the complete local copy of " + repo.id);
+    Logging::info("The hub cannot be reached (" + net::UrlError::description(*code) +
+                  "); using the complete local copy of " + repo.id);
     return folder;
 }
 
@@ -182,6 +219,26 @@ fs::path HubApi::localSnapshot(const Repo& repo, const std::vector<std::string>&
     return folder;
 }
 
+fs::path HubApi::completeLocalSnapshot(const Repo& repo, const std::vector<std::string>& globs) const {
+    const fs::path folder = localSnapshot(repo, globs);
+    const auto listing = recordedListing(listingRecord(*this, repo));
+    if (!listing) {
+        return folder;
+    }
+    const fs::path bookkeeping = metadataFolder(repo);
+    for (const auto& name : filenamesMatching(*listing, globs)) {
+        std::error_code error;
+        if (!fs::is_regular_file(folder / name, error)) {
+            throw EnvironmentError::offlineModeError("Incomplete local copy: " + name + " is missing");
+        }
+        if (!readDownloadMetadata(bookkeeping / (name + ".metadata"))) {
+            throw EnvironmentError::offlineModeError("Incomplete local copy: " + name +
+                                                     " has no download record");
+        }
+    }
+    return folder;
+}
+
 fs::path HubApi::snapshot(const Repo& repo, const std::string& revision,
                           const std::vector<std::string>& globs, const ProgressHandler& progressHandler,
                           std::stop_token stop) const {
@@ -189,16 +246,15 @@ fs::path HubApi::snapshot(const Repo& repo, const std::string& revision,
     if (useOfflineMode.value_or(networkUnusable)) {
         return localSnapshot(repo, globs);
     }
-    std::optional<std::vector<std::string>> listed;
     try {
-        return onlineSnapshot(*this, repo, revision, globs, progressHandler, stop, listed);
+        return onlineSnapshot(*this, repo, revision, globs, progressHandler, stop);
     } catch (...) {
         // Whatever a stopped request or transfer reported, the caller asked for the stop.
         throwIfCancelled(stop);
         // A machine with an interface but no way to the hub still has its complete copies; a caller that
         // asked for the network explicitly gets the network's answer.
         if (!useOfflineMode) {
-            if (auto folder = localStandIn(*this, repo, globs, listed, std::current_exception())) {
+            if (auto folder = localStandIn(*this, repo, globs, std::current_exception())) {
                 return *folder;
             }
         }

@@ -40,6 +40,12 @@ HubClientError HubClientError::networkError(std::string description) {
     return {Kind::networkError, "Network error: " + description, description};
 }
 
+HubClientError HubClientError::networkError(net::UrlError::Code code, std::string description) {
+    HubClientError result = networkError(std::move(description));
+    result.urlErrorCode_ = code;
+    return result;
+}
+
 HubClientError HubClientError::resourceNotFound(std::string text) {
     return {Kind::resourceNotFound, "Resource not found: " + text, text};
 }

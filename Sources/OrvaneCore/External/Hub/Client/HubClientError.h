@@ -39,6 +39,8 @@ public:
     static HubClientError networkError(const net::UrlError& error);
     /// A network error known only by its description (no code).
     static HubClientError networkError(std::string description);
+    /// A network error with the code of the URL error behind it and a description of its own.
+    static HubClientError networkError(net::UrlError::Code code, std::string description);
     static HubClientError resourceNotFound(std::string text);
     static HubClientError configurationMissing(std::string fileName);
     /// `description` is the file-system error's own description.

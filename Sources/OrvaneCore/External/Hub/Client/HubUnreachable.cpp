@@ -1,8 +1,5 @@
 #include "OrvaneCore/External/Hub/Client/HubUnreachable.h"
 
-#include "OrvaneCore/External/Hub/Client/HubClientError.h"
-#include "Platform/Net/UrlError.h"
-
 namespace orvane {
 
 namespace {
@@ -23,7 +20,7 @@ bool meansUnreachable(net::UrlError::Code code) {
 
 } // namespace
 
-std::optional<std::string> hubUnreachableReason(const std::exception_ptr& error) {
+std::optional<net::UrlError::Code> hubUnreachableCode(const std::exception_ptr& error) {
     if (!error) {
         return std::nullopt;
     }
@@ -31,15 +28,22 @@ std::optional<std::string> hubUnreachableReason(const std::exception_ptr& error)
         std::rethrow_exception(error);
     } catch (const Hub::HubClientError& hubError) {
         if (auto code = hubError.urlErrorCode(); code && meansUnreachable(*code)) {
-            return net::UrlError::description(*code);
+            return code;
         }
     } catch (const net::UrlError& urlError) {
         if (meansUnreachable(urlError.code())) {
-            return std::string(urlError.what());
+            return urlError.code();
         }
     } catch (...) {
     }
     return std::nullopt;
+}
+
+Hub::HubClientError unreachableWithoutStandIn(net::UrlError::Code code, const std::string& copy,
+                                              const std::string& gap) {
+    return Hub::HubClientError::networkError(code, "The hub cannot be reached (" +
+                                                       net::UrlError::description(code) + "), and " + copy +
+                                                       " cannot stand in: " + gap);
 }
 
 } // namespace orvane
