@@ -275,7 +275,9 @@ public:
     /// Fetches the repository folder whose name ends with `variant` ("openai" folders win a tie) into the
     /// mirror and returns it. When the repository holds no folder of this runtime's models, a known
     /// variant is built from its public checkpoint instead (see CheckpointSource). modelsUnavailable
-    /// "No models found matching …" / "Multiple models found matching …"; the hub's errors unchanged.
+    /// "No models found matching …" / "Multiple models found matching …"; the hub's errors unchanged,
+    /// except that when the hub cannot be reached a complete local copy of the variant is returned, and
+    /// an incomplete one gives a network error that also says what it lacks.
     static std::filesystem::path download(const std::string& variant,
                                           const std::optional<std::filesystem::path>& downloadBase,
                                           bool useBackgroundSession, const std::string& repo,

@@ -44,11 +44,20 @@ bool holdsRuntimeModels(const std::vector<std::string>& names, const std::string
     return !orvane::matching(names, folder + "/*/model.json").empty();
 }
 
+// What a local copy lacks, in the words of the mirror's own check: "Incomplete local copy: <path below
+// the repository folder> is missing".
+std::string missingFrom(const std::filesystem::path& base, const std::filesystem::path& file) {
+    return "Incomplete local copy: " + file.lexically_relative(base).generic_string() + " is missing";
+}
+
 // The variant's folder from the mirror alone, when it is complete there: a folder of this runtime's
-// three models whose files all have their download records, or a finished conversion of its checkpoint.
+// three models whose files (all the repository listed, when its listing was recorded) have their download
+// records, or a finished conversion of its checkpoint. Otherwise `gap` says what the local copy lacks;
+// it stays empty when there is none.
 std::optional<std::filesystem::path> completeLocalVariant(const orvane::HubApiWrapper& hub, const Repo& repo,
                                                           const std::string& variant,
-                                                          const std::optional<CheckpointSource>& source) {
+                                                          const std::optional<CheckpointSource>& source,
+                                                          std::string& gap) {
     std::string pattern = "*" + variant + "/*";
     auto folders = topFolders(hub.localFilenames(repo, {pattern}));
     if (folders.size() > 1) {
@@ -56,18 +65,28 @@ std::optional<std::filesystem::path> completeLocalVariant(const orvane::HubApiWr
         folders = topFolders(hub.localFilenames(repo, {pattern}));
     }
     const auto base = hub.localRepoLocation(repo);
-    if (folders.size() == 1 && CheckpointSource::holdsConvertedModels(base / folders.front())) {
-        try {
-            return hub.localSnapshot(repo, {pattern}) / folders.front();
-        } catch (const std::exception& error) {
-            Logging::debug("The local copy of " + folders.front() + " cannot stand in: " + error.what());
+    if (folders.size() == 1) {
+        if (const auto missing = CheckpointSource::missingModelFile(base / folders.front())) {
+            gap = missingFrom(base, *missing);
+        } else {
+            try {
+                return hub.impl.completeLocalSnapshot(repo.hubRepo(), {pattern}) / folders.front();
+            } catch (const orvane::HubApi::EnvironmentError& error) {
+                gap = error.message();
+            } catch (const std::exception& error) {
+                Logging::debug("The local copy of " + folders.front() + " cannot stand in: " + error.what());
+            }
         }
     }
     // A conversion writes no download records: a folder with some is a download, complete or not.
     std::error_code error;
-    if (source && CheckpointSource::holdsConvertedModels(base / source->modelName) &&
+    if (source && std::filesystem::exists(base / source->modelName, error) &&
         !std::filesystem::exists(hub.impl.metadataFolder(repo.hubRepo()) / source->modelName, error)) {
-        return base / source->modelName;
+        if (const auto missing = CheckpointSource::missingModelFile(base / source->modelName)) {
+            gap = missingFrom(base, *missing);
+        } else {
+            return base / source->modelName;
+        }
     }
     return std::nullopt;
 }
@@ -217,12 +236,16 @@ std::filesystem::path Sonavex::download(const std::string& variant,
         return local / folders.front();
     } catch (...) {
         Logging::debug(orvane::describeCurrentException());
-        // A model set up before still works when the hub cannot be reached.
+        // A model set up before still works when the hub cannot be reached; one cut short says what it lacks.
         if (const auto code = orvane::hubUnreachableCode(std::current_exception())) {
-            if (auto folder = completeLocalVariant(hub, repoReference, variant, source)) {
+            std::string gap;
+            if (auto folder = completeLocalVariant(hub, repoReference, variant, source, gap)) {
                 Logging::info("The hub cannot be reached (" + net::UrlError::description(*code) +
                               "); using the complete local copy of " + variant + " at " + folder->string());
                 return *folder;
+            }
+            if (!gap.empty()) {
+                throw orvane::unreachableWithoutStandIn(*code, "the local copy of " + variant, gap);
             }
         }
         throw;

@@ -80,8 +80,9 @@ TEST_F(DownloadTest, UnknownOrAmbiguousNamesFailWithTheirPattern) {
                   kRepoText);
 }
 
-// With the hub out of reach a variant fetched before is used when every file has its download record;
-// one that lost a record, or a variant never fetched, fails with the hub's error.
+// With the hub out of reach a variant fetched before is used when it holds every file the repository
+// listed, each with its download record; one that lost a file or a record fails saying so and why the hub
+// could not be asked; a variant never fetched fails with the hub's error.
 TEST_F(DownloadTest, AFetchedVariantStandsInForAnUnreachableHub) {
     copyModels(served() / "openai_whisper-tiny");
     hub.addRepository(kRepo, served());
@@ -97,9 +98,15 @@ TEST_F(DownloadTest, AFetchedVariantStandsInForAnUnreachableHub) {
     }
     const std::string hubError = "Download failed: A server with the specified hostname could not be found.";
     EXPECT_EQ(errorOf([&] { offline("custom-variant"); }), hubError);
+    const std::string cannotStandIn =
+        "Network error: The hub cannot be reached (A server with the specified "
+        "hostname could not be found.), and the local copy of tiny cannot stand in: ";
+    fs::remove(folder / "config.json");
+    EXPECT_EQ(errorOf([&] { offline("tiny"); }),
+              cannotStandIn + "Incomplete local copy: openai_whisper-tiny/config.json is missing");
     fs::remove(mirror() /
                ".cache/huggingface/download/openai_whisper-tiny/TextDecoder.mlmodelc/model.json.metadata");
-    EXPECT_EQ(errorOf([&] { offline("tiny"); }), hubError);
+    EXPECT_EQ(errorOf([&] { offline("tiny"); }), cannotStandIn + "Metadata not available for model.json");
 }
 
 // The support file decides the recommendation; two of them: the first listed; none or an unreachable
@@ -199,6 +206,25 @@ TEST_F(DownloadTest, AKnownVariantIsBuiltFromItsCheckpointWhenTheRepositoryHasNo
     EXPECT_EQ(download("base"), mirror() / "openai_whisper-base");
     EXPECT_TRUE(sonavex::CheckpointSource::holdsConvertedModels(mirror() / "openai_whisper-base"));
     EXPECT_EQ(errorOf([&] { download("unknown"); }), "No models found matching \"*unknown/*\" in " + kRepoText);
+}
+
+// A conversion that lost a model's weights is not a finished one: with the hub out of reach it does not
+// stand in and the error names the file and the hub's reason; with the hub it is built again.
+TEST_F(DownloadTest, AConversionLackingAModelsWeightsIsBuiltAgainAndNeverStandsIn) {
+    testsupport::writeCheckpoint(temporary / "checkpoint", tinyShape());
+    hub.addRepository("openai/whisper-tiny", temporary / "checkpoint");
+    const fs::path folder = download("tiny");
+    const fs::path weights = folder / "TextDecoder.mlmodelc" / ml::ModelFolder::kWeightsFileName;
+    fs::remove(weights);
+    EXPECT_EQ(errorOf([&] {
+                  Sonavex::download("tiny", temporary / "mirror", false, kRepo, std::nullopt,
+                                    "http://hub.invalid/", {});
+              }),
+              "Network error: The hub cannot be reached (A server with the specified hostname could not be "
+              "found.), and the local copy of tiny cannot stand in: Incomplete local copy: "
+              "openai_whisper-tiny/TextDecoder.mlmodelc/weights.safetensors is missing");
+    EXPECT_EQ(download("tiny"), folder);
+    EXPECT_TRUE(fs::exists(weights));
 }
 
 // A variant whose name carries a size is built with 8-bit weights; one built before at half precision is

@@ -3,6 +3,7 @@
 #include "OrvaneCore/Errors/CancellationError.h"
 #include "OrvaneCore/Errors/ErrorDescription.h"
 #include "OrvaneCore/Extensions/ArrayExtensions.h"
+#include "Platform/ML/Files/ModelFolder.h"
 #include "Sonavex/Core/Constants.h"
 #include "Sonavex/Utilities/Errors/WhisperError.h"
 #include "Sonavex/Utilities/Logging/Logging.h"
@@ -77,14 +78,21 @@ std::optional<std::string> CheckpointSource::checkpointRepoFor(const std::string
     return std::nullopt;
 }
 
-bool CheckpointSource::holdsConvertedModels(const std::filesystem::path& folder) {
+std::optional<std::filesystem::path> CheckpointSource::missingModelFile(const std::filesystem::path& folder) {
     for (const char* name : {"MelSpectrogram", "AudioEncoder", "TextDecoder"}) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(folder / (std::string(name) + ".mlmodelc") / "model.json", error)) {
-            return false;
+        for (const char* file : {ml::ModelFolder::kDescriptionFileName, ml::ModelFolder::kWeightsFileName}) {
+            const auto path = folder / (std::string(name) + ".mlmodelc") / file;
+            std::error_code error;
+            if (!std::filesystem::is_regular_file(path, error)) {
+                return path;
+            }
         }
     }
-    return true;
+    return std::nullopt;
+}
+
+bool CheckpointSource::holdsConvertedModels(const std::filesystem::path& folder) {
+    return !missingModelFile(folder);
 }
 
 std::filesystem::path CheckpointSource::build(const orvane::HubApiWrapper& hub, const std::filesystem::path& folder,

@@ -27,6 +27,9 @@ struct CheckpointSource {
     /// The checkpoint repository of a known model name; nothing for a name of no known form.
     static std::optional<std::string> checkpointRepoFor(const std::string& modelName);
 
+    /// The first file of the three models of this runtime (each one's description and weights) that
+    /// `folder` lacks; nothing when it holds them all.
+    static std::optional<std::filesystem::path> missingModelFile(const std::filesystem::path& folder);
     /// Whether `folder` holds the three models of this runtime.
     static bool holdsConvertedModels(const std::filesystem::path& folder);
 
