@@ -42,6 +42,16 @@ constexpr int kMaxChannels = AacFileWriter::maximumChannelCount;
 constexpr int kSupportedRates[] = {96000, 88200, 64000, 48000, 44100, 32000, 24000,
                                    22050, 16000, 12000, 11025, 8000,  7350};
 
+// The layout the encoder is told for each channel count. The library's default layouts for 3, 6 and 8
+// channels hold a low-frequency channel, which AAC carries band-limited: a voice on that input would be
+// lost. Our sources are microphones and captures, not surround mixes, so every count gets a layout of
+// full-range channels only (the encoder describes those it has no standard form for in a program
+// configuration element, which decoders read back in the same channel order).
+constexpr uint64_t kFullRangeLayouts[kMaxChannels] = {
+    AV_CH_LAYOUT_MONO,         AV_CH_LAYOUT_STEREO,  AV_CH_LAYOUT_SURROUND, AV_CH_LAYOUT_4POINT0,
+    AV_CH_LAYOUT_5POINT0_BACK, AV_CH_LAYOUT_6POINT0, AV_CH_LAYOUT_7POINT0,  AV_CH_LAYOUT_OCTAGONAL,
+};
+
 } // namespace
 
 struct AacFileWriter::State {
@@ -147,7 +157,7 @@ AacFileWriter::AacFileWriter(const std::filesystem::path& path, Container contai
     }
     s.codec->sample_fmt = AV_SAMPLE_FMT_FLTP;
     s.codec->sample_rate = sampleRate;
-    av_channel_layout_default(&s.codec->ch_layout, channels);
+    av_channel_layout_from_mask(&s.codec->ch_layout, kFullRangeLayouts[channels - 1]);
     s.codec->bit_rate = bitRate > 0 ? bitRate : std::min<int64_t>(64000 * channels, 256000);
     s.codec->profile = FF_PROFILE_AAC_LOW;
     s.codec->time_base = AVRational{1, sampleRate};

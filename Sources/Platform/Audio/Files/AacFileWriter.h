@@ -24,7 +24,7 @@ public:
 
     /// The rates AAC can carry (those of MPEG-4 audio); any other rate must be resampled first.
     static bool isSupportedSampleRate(int sampleRate);
-    /// The native encoder's largest layout (7.1); more channels must be mixed down first.
+    /// The native encoder's largest layout; more channels must be mixed down first.
     static constexpr int maximumChannelCount = 8;
 
     /// Opens the encoder and the muxer and writes the file's header. Throws audio::EncoderSetupError
