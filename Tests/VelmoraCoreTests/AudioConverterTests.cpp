@@ -103,16 +103,61 @@ TEST(AudioConverter, AnUnreadableSourceFailsWithTheAudioLayersErrorAndLeavesNoDe
     EXPECT_FALSE(fs::exists(folder / "rec.m4a"));
 }
 
-// AAC carries at most eight channels: a source of more is mixed down to stereo as a mix is.
-TEST(AudioConverter, ASourceOfMoreChannelsThanAacCarriesConvertsToStereoOfItsFirstTwo) {
+double rms(const std::vector<float>& plane) {
+    double sum = 0;
+    for (float sample : plane)
+        sum += double(sample) * sample;
+    return std::sqrt(sum / double(plane.size()));
+}
+
+// A 1 kHz tone of amplitude 0.5 on channel `on` of `channels`, the others silent.
+audiotest::Planes toneOnOneChannel(int channels, int on, int64_t frames = 12000) {
+    audiotest::Planes planes(size_t(channels), std::vector<float>(size_t(frames), 0.0f));
+    for (int64_t f = 0; f < frames; ++f)
+        planes[size_t(on)][size_t(f)] = 0.5f * float(std::sin(2 * M_PI * 1000.0 * double(f) / 48000));
+    return planes;
+}
+
+// A microphone's inputs are all full-range: none may be carried as a band-limited bass channel.
+TEST(AudioConverter, AToneOnAnyOneChannelKeepsItsLevelAndItsChannel) {
     testsupport::TemporaryDirectory folder;
-    writeCaf(folder / "nine.caf", 44100, sineWithClick(9, 4410, 44100, 100));
+    for (int channels = 3; channels <= 8; ++channels) {
+        for (int on = 0; on < channels; ++on) {
+            writeCaf(folder / "in.caf", 48000, toneOnOneChannel(channels, on));
+            AudioConverter::convertToM4A(folder / "in.caf", folder / "out.m4a");
+            const auto back = readBack(folder / "out.m4a");
+            ASSERT_EQ(back.planes.size(), size_t(channels));
+            for (int c = 0; c < channels; ++c) {
+                const double level = rms(back.planes[size_t(c)]);
+                if (c == on)
+                    EXPECT_NEAR(level, 0.5 / std::sqrt(2.0), 0.03) << on << " of " << channels;
+                else
+                    EXPECT_LT(level, 0.01) << "channel " << c << " with the tone on " << on << " of " << channels;
+            }
+        }
+    }
+}
+
+// Past what AAC carries, and in a mix, a channel beyond the first two is folded into both sides at the
+// mean's level, never dropped.
+TEST(AudioConverter, ChannelsBeyondTheFirstTwoAreFoldedIntoBothSides) {
+    testsupport::TemporaryDirectory folder;
+    writeCaf(folder / "nine.caf", 48000, toneOnOneChannel(9, 2));
     AudioConverter::convertToM4A(folder / "nine.caf", folder / "nine.m4a");
-    const auto back = readBack(folder / "nine.m4a");
-    EXPECT_EQ(back.sampleRate, 44100);
+    auto back = readBack(folder / "nine.m4a");
+    EXPECT_EQ(back.sampleRate, 48000);
     ASSERT_EQ(back.planes.size(), 2u);
-    EXPECT_EQ(back.planes[0].size(), 4410u);
-    expectClickAt(back, 100);
+    EXPECT_EQ(back.planes[0].size(), 12000u);
+    for (const auto& side : back.planes)
+        EXPECT_NEAR(rms(side), 0.5 / std::sqrt(2.0) / 8, 0.005);
+
+    writeCaf(folder / "three.caf", 48000, toneOnOneChannel(3, 2));
+    writeCaf(folder / "silent.caf", 48000, audiotest::Planes(1, std::vector<float>(12000, 0.0f)));
+    AudioConverter::mix(folder / "silent.caf", folder / "three.caf", folder / "mix.m4a");
+    back = readBack(folder / "mix.m4a");
+    ASSERT_EQ(back.planes.size(), 2u);
+    for (const auto& side : back.planes)
+        EXPECT_NEAR(rms(side), 0.5 / std::sqrt(2.0) / 2, 0.01);
 }
 
 TEST(AudioConverter, ConvertingOrMixingOntoAnInputRefusesInsteadOfDeletingIt) {

@@ -68,6 +68,13 @@ TEST(VelmoractlAudio, ConvertWarnsOnStandardErrorOfACutOrRepairedSource) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.output,
               "warning: replaced 300 non-finite or out-of-range samples in " + (folder / "loud.wav").string() + "\n");
+
+    testsupport::writeFile(folder / "nine.f32", rawFloats(std::vector<float>(9 * 4800, 0.1f)));
+    ASSERT_EQ(velmoractl("audio caf " + dir + "nine.f32 " + dir + "nine.caf --rate 48000 --channels 9").status, 0);
+    run = velmoractl("audio convert " + dir + "nine.caf " + dir + "nine.m4a", "2>&1 >/dev/null");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.output, "warning: " + (folder / "nine.caf").string() +
+                              " was mixed down from 9 channels to stereo: AAC carries at most 8\n");
 }
 
 TEST(VelmoractlAudio, FailuresPrintTheDescriptionOnStandardErrorAndExitNonZero) {

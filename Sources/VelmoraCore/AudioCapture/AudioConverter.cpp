@@ -93,9 +93,34 @@ double aacSampleRate(double sourceRate) {
                                                                                  : kFallbackSampleRate;
 }
 
-// Plays the inputs together from time zero into one stereo M4A at `sampleRate` (the inputs' rate): a mono
-// input plays on both sides, of more channels the first two are used, the shorter input is followed by
-// silence and the sum is clipped to full scale.
+// Adds one input's block into the two sides. Mono plays on both sides and stereo keeps its sides. Of more
+// channels, the first two keep their sides and every further one goes to both, each side being the mean of
+// what it takes: a voice on any input of a multi-input microphone is heard, and the fold alone never
+// clips (a microphone array's inputs, which all hear the same voice, fold to that voice's own level).
+void addFoldedToStereo(const audio::PcmBuffer& block, std::uint32_t frames, float* left, float* right) {
+    const std::uint32_t channels = block.channelCount();
+    const auto addScaled = [frames](const float* from, float gain, float* to) {
+        for (std::uint32_t f = 0; f < frames; ++f) {
+            to[f] += gain * from[f];
+        }
+    };
+    if (channels <= 2) {
+        addScaled(block.channel(0), 1.0f, left);
+        addScaled(block.channel(channels - 1), 1.0f, right);
+        return;
+    }
+    const float gain = 1.0f / float(channels - 1);
+    addScaled(block.channel(0), gain, left);
+    addScaled(block.channel(1), gain, right);
+    for (std::uint32_t c = 2; c < channels; ++c) {
+        addScaled(block.channel(c), gain, left);
+        addScaled(block.channel(c), gain, right);
+    }
+}
+
+// Plays the inputs together from time zero into one stereo M4A at `sampleRate` (the inputs' rate): each
+// input is folded into the two sides as above, the shorter input is followed by silence and the sum is
+// clipped to full scale.
 void writeStereoMix(std::vector<std::unique_ptr<audio::ResamplingReader>>& inputs, double sampleRate,
                     const std::filesystem::path& destination, std::stop_token stop, const char* doing) {
     std::vector<std::shared_ptr<audio::PcmBuffer>> blocks;
@@ -126,11 +151,8 @@ void writeStereoMix(std::vector<std::unique_ptr<audio::ResamplingReader>>& input
         for (size_t i = 0; i < inputs.size(); ++i) {
             auto& block = *blocks[i];
             const std::uint32_t got = inputs[i]->read(block);
-            const float* l = block.channel(0);
-            const float* r = block.channelCount() > 1 ? block.channel(1) : l;
-            for (std::uint32_t f = 0; f < got; ++f) {
-                left[f] += l[f];
-                right[f] += r[f];
+            if (got > 0) {
+                addFoldedToStereo(block, got, left.data(), right.data());
             }
         }
         // An input that ended early within this block shortens it.
@@ -160,11 +182,16 @@ void AudioConverter::convertToM4A(const std::filesystem::path& source, const std
     removeQuietly(destination);
     audio::AudioFileReader file(source);
     const double sampleRate = aacSampleRate(file.fileFormat().sampleRate);
-    if (file.fileFormat().channelCount > std::uint32_t(audio::AacFileWriter::maximumChannelCount)) {
-        // AAC carries at most 7.1: more channels are mixed down to stereo, as a mix would.
+    if (const auto channels = file.fileFormat().channelCount;
+        channels > std::uint32_t(audio::AacFileWriter::maximumChannelCount)) {
+        // More channels than AAC carries are folded into stereo as a mix folds an input; the output
+        // cannot say so, so the conversion does.
         std::vector<std::unique_ptr<audio::ResamplingReader>> inputs;
         inputs.push_back(std::make_unique<audio::ResamplingReader>(std::move(file), sampleRate));
         writeStereoMix(inputs, sampleRate, destination, stop, "converting");
+        std::cerr << "warning: " << source.string() << " was mixed down from " << channels
+                  << " channels to stereo: AAC carries at most " << audio::AacFileWriter::maximumChannelCount
+                  << std::endl;
         return;
     }
     audio::ResamplingReader reader(std::move(file), sampleRate);

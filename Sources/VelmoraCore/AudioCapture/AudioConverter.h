@@ -23,8 +23,8 @@ public:
     AudioConverter() = delete;
 
     /// Re-encodes `source` at its own rate and channel count (a rate AAC cannot carry becomes 48 kHz).
-    /// AAC carries at most eight channels: a source of more is mixed down as `mix` does (its first two
-    /// channels as stereo, clipped to full scale).
+    /// Every channel keeps its full band. AAC carries at most eight channels: a source of more is mixed
+    /// down to stereo as `mix` folds an input, with a warning on standard error.
     /// Throws audio::AudioFileError for a source that cannot be opened or decoded, or a destination that
     /// cannot be written; ConversionError::exportSessionCreationFailed when the encoder or the M4A
     /// writer cannot be set up for the format; ConversionError::exportFailed when source and destination
@@ -33,8 +33,10 @@ public:
                              std::stop_token stop = {});
 
     /// Mixes the first audio stream of each input into one 48 kHz stereo M4A: both start at time zero,
-    /// a mono input plays on both sides (of more channels, the first two are used), the shorter input is
-    /// followed by silence and the sum is clipped to full scale. An input without audio is left out;
+    /// a mono input plays on both sides, a stereo one keeps its sides, and an input of more channels is
+    /// folded into two: its first two keep their sides, every further one plays on both, and each side
+    /// is the mean of the channels it takes, so the fold never clips. The shorter input is followed by
+    /// silence and the sum of the inputs is clipped to full scale. An input without audio is left out;
     /// with neither, ConversionError::exportFailed and nothing is written. Other errors as convertToM4A.
     static void mix(const std::filesystem::path& trackA, const std::filesystem::path& trackB,
                     const std::filesystem::path& destination, std::stop_token stop = {});
