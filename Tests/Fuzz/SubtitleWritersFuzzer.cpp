@@ -1,6 +1,6 @@
 // The SubRip and WebVTT files of results with any texts and times: each reads back as exactly one cue
 // per segment, or per word of a segment with words, whatever the texts hold (line breaks of any kind,
-// blank lines, "-->", timing lines) and whatever the times are (negative, not finite, huge).
+// blank lines, "-->", timing lines, markup) and whatever the times are (negative, not finite, huge).
 //
 // The input is entries cut at lines "@@@@". An entry's first line is "START END" (read by strtof, so
 // "nan", "-inf" and "1e30" work), the rest its text. "w START END" makes the entry a word of the segment
@@ -91,6 +91,30 @@ bool isTimingLine(std::string_view line, char marker, bool hoursRequired) {
            isTime(line.substr(arrow + 5), marker, hoursRequired);
 }
 
+/// A WebVTT cue text line as a player shows it: no "<" (a tag would start), and every "&" one of the
+/// three references the writer uses, read back in one pass.
+std::string shownWebVTTText(std::string_view line) {
+    require(line.find('<') == std::string_view::npos);
+    std::string shown;
+    for (size_t at = 0; at < line.size(); ++at) {
+        if (line[at] != '&') {
+            shown += line[at];
+            continue;
+        }
+        const std::string_view rest = line.substr(at);
+        if (rest.starts_with("&amp;")) {
+            shown += '&';
+            at += 4;
+        } else if (rest.starts_with("&lt;") || rest.starts_with("&gt;")) {
+            shown += rest[1] == 'l' ? '<' : '>';
+            at += 3;
+        } else {
+            require(false);
+        }
+    }
+    return shown;
+}
+
 // The writers' files without the disk (each write syncs its file, which slows the runs ninetyfold): the
 // same cues through the same formatting, in the same order.
 struct Subtitles : sonavex::WriteVTT {
@@ -171,15 +195,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 isTimingLine(srtBlocks[i][1], ',', true));
     }
 
-    // WebVTT: the header, then per cue the timing line and a text without "-->".
+    // WebVTT: the header, then per cue the timing line and a text without "-->" that a player shows as
+    // the SubRip file's text (which is written as it stands).
     const std::string vttContents = subtitles.vtt(result);
     require(vttContents.starts_with("WEBVTT\n\n"));
     const auto vttBlocks = blocks(std::string_view(vttContents).substr(8));
     require(vttBlocks.size() == cues);
-    for (const auto& block : vttBlocks) {
+    for (size_t i = 0; i < vttBlocks.size(); ++i) {
+        const auto& block = vttBlocks[i];
         require(isTimingLine(block[0], '.', false));
+        require(block.size() - 1 == srtBlocks[i].size() - 2);
         for (size_t line = 1; line < block.size(); ++line) {
             require(block[line].find("-->") == std::string_view::npos);
+            require(shownWebVTTText(block[line]) == srtBlocks[i][line + 1]);
         }
     }
     return 0;

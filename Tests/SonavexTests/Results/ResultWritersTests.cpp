@@ -103,6 +103,13 @@ TEST_F(ResultWriters, ATextCannotEndItsCueEarly) {
                                              "00:02.000 --> 00:03.000\n a--&gt;b\n\n");
 }
 
+TEST_F(ResultWriters, WebVTTWritesWhatItWouldReadAsMarkupAsEntities) {
+    auto result = resultWith({makeSegment(0, 1, " AT&T <3 you, &amp; <b>x</b> -> y")});
+    EXPECT_EQ(written(srt, *result, "talk"), "1\n00:00:00,000 --> 00:00:01,000\n AT&T <3 you, &amp; <b>x</b> -> y\n\n");
+    EXPECT_EQ(written(vtt, *result, "talk"),
+              "WEBVTT\n\n00:00.000 --> 00:01.000\n AT&amp;T &lt;3 you, &amp;amp; &lt;b>x&lt;/b> -> y\n\n");
+}
+
 TEST_F(ResultWriters, EmptyResultGivesEmptyFiles) {
     auto result = resultWith({});
     EXPECT_EQ(written(srt, *result, "empty"), "");

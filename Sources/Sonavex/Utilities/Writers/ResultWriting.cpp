@@ -56,12 +56,24 @@ std::string cueText(std::string_view text) {
     return kept;
 }
 
-// "-->" may not appear in a WebVTT cue's text; the entity reads as ">" to a player.
-std::string withoutArrows(std::string text) {
-    for (size_t at = text.find("-->"); at != std::string::npos; at = text.find("-->", at)) {
-        text.replace(at + 2, 1, "&gt;");
+// WebVTT reads "<" as the start of a tag, "&" as the start of a character reference, and "-->" as the
+// end of a timing line, so a cue's text writes them as entities, which a player shows as the characters.
+std::string escapedForWebVTT(std::string_view text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c == '&') {
+            escaped += "&amp;";
+        } else if (c == '<') {
+            escaped += "&lt;";
+        } else if (c == '>' && escaped.ends_with("--")) {
+            escaped += "&gt;";
+        } else {
+            escaped += c;
+        }
     }
-    return text;
+    return escaped;
 }
 
 } // namespace
@@ -92,7 +104,7 @@ std::string ResultWriting::formatSegment(int64_t index, float start, float end,
 
 std::string ResultWriting::formatTiming(float start, float end, const std::string& text) const {
     return formatTime(start, false, ".") + " --> " + formatTime(end, false, ".") + "\n" +
-           withoutArrows(cueText(text)) + "\n\n";
+           escapedForWebVTT(cueText(text)) + "\n\n";
 }
 
 std::vector<ResultWriting::Cue> ResultWriting::cues(const TranscriptionResult& result) {

@@ -38,7 +38,7 @@ public:
     /// its lines but loses blank ones (they would end the block early): it is one block whatever it holds.
     std::string formatSegment(int64_t index, float start, float end, const std::string& text) const;
     /// A WebVTT cue: the times (hours from one hour on) with ".", the text and a blank line. The text's
-    /// blank lines go as in formatSegment, and "-->" in it is written "--&gt;".
+    /// blank lines go as in formatSegment; "&" in it is written "&amp;", "<" "&lt;" and "-->" "--&gt;".
     std::string formatTiming(float start, float end, const std::string& text) const;
 
 protected:
