@@ -4,10 +4,53 @@
 #include "Platform/Audio/Pulse/PulseError.h"
 
 #include <algorithm>
+#include <optional>
+#include <pulse/channelmap.h>
+#include <pulse/introspect.h>
 #include <pulse/stream.h>
 #include <stdexcept>
 
 namespace audio {
+
+namespace {
+
+struct SourceChannels {
+    PulseContext* context = nullptr;
+    std::optional<pa_channel_map> map;
+};
+
+void onSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata) {
+    auto* found = static_cast<SourceChannels*>(userdata);
+    if (eol == 0 && info != nullptr) {
+        found->map = info->channel_map;
+    }
+    if (eol != 0) {
+        found->context->signal();
+    }
+}
+
+// The stream's channel positions. The server has a default map for at most six channels, so a stream of
+// more would not even be made without one. A source's own map, where it has as many channels, makes
+// the server hand each input over as it is, by position: a multi-input interface's inputs (often named
+// aux0, aux1, …) would otherwise be remixed onto the default map's speaker positions. Other counts get
+// the default map, filled up with auxiliary positions past six, and the server mixes as it always did.
+pa_channel_map channelMapFor(PulseContext& context, const PulseRecordRequest& request) {
+    if (request.sourceName) {
+        SourceChannels found{&context, std::nullopt};
+        // A source that does not exist is refused by the connect, which names it.
+        context.await(pa_context_get_source_info_by_name(context.context(), request.sourceName->c_str(),
+                                                         onSourceInfo, &found),
+                      "pa_context_get_source_info_by_name");
+        if (found.map && found.map->channels == request.channels) {
+            return *found.map;
+        }
+    }
+    pa_channel_map map;
+    pa_channel_map_init_extend(&map, request.channels, PA_CHANNEL_MAP_DEFAULT);
+    return map;
+}
+
+} // namespace
 
 pa_stream* connectRecordStream(PulseContext& context, const PulseRecordRequest& request,
                                PulseStreamStateCallback onState, PulseStreamReadCallback onReadable, void* userdata) {
@@ -32,7 +75,8 @@ pa_stream* connectRecordStream(PulseContext& context, const PulseRecordRequest& 
     if (!context.isConnected()) {
         throw PulseError("pa_stream_new", context.lastError());
     }
-    pa_stream* stream = pa_stream_new(context.context(), request.streamName.c_str(), &format, nullptr);
+    const pa_channel_map map = channelMapFor(context, request);
+    pa_stream* stream = pa_stream_new(context.context(), request.streamName.c_str(), &format, &map);
     if (stream == nullptr) {
         throw PulseError("pa_stream_new", context.lastError());
     }

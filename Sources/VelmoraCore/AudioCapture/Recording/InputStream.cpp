@@ -6,6 +6,7 @@
 #include "VelmoraCore/AudioCapture/Devices/CAError.h"
 
 #include <cmath>
+#include <string>
 
 namespace velmora {
 
@@ -35,7 +36,12 @@ std::unique_ptr<InputStream> openPulseInputStream(const std::string& deviceUID, 
         return std::make_unique<PulseInputStream>(std::make_unique<audio::PulseCallbackRecordStream>(
             audio::PulseContext::shared(), options, std::move(handler)));
     } catch (const audio::PulseError& error) {
-        throw CAError::status(error.operation(), error.code());
+        // The server's code alone does not tell a user what it refused, so the input's format and the
+        // reason come with it.
+        throw CAError::message("マイク " + deviceUID + " を " + std::to_string(channels) + " チャンネル・" +
+                               std::to_string(options.sampleRate) + " Hz で開けません: " +
+                               CAError::statusDescription(error.operation(), error.code()) + " (" +
+                               error.libraryText() + ")");
     }
 }
 

@@ -25,7 +25,8 @@ public:
 };
 
 /// Starts a capture on the device with this UID at the given rate and channel count. Throws CAError
-/// (the failed call and its status) when it cannot start.
+/// when it cannot start (the sound server's opener names the device, the format, the failed call, its
+/// status and the server's reason).
 using InputStreamOpener = std::function<std::unique_ptr<InputStream>(
     const std::string& deviceUID, double sampleRate, int channels, InputStream::BufferHandler handler)>;
 

@@ -92,8 +92,26 @@ void MicRecorder::start(const std::filesystem::path& path) {
     }
     framesWritten_ = 0;
     file_ = makeFile_(path, rate, channels);
-    input_ = openInput_(uid, rate, channels,
-                        [this, channels](const void* data, size_t bytes) { handleInput(data, bytes, channels); });
+    try {
+        input_ = openInput_(uid, rate, channels,
+                            [this, channels](const void* data, size_t bytes) { handleInput(data, bytes, channels); });
+    } catch (...) {
+        discardFile(path);
+        throw;
+    }
+}
+
+// A capture that never started recorded nothing: the file it was to fill goes, rather than stay behind
+// as an empty recording.
+void MicRecorder::discardFile(const std::filesystem::path& path) {
+    try {
+        file_->close();
+    } catch (const std::exception&) {
+        // It goes anyway.
+    }
+    file_.reset();
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);
 }
 
 void MicRecorder::stop() {

@@ -43,7 +43,8 @@ public:
     /// Clears the failure record, chooses the device (the preferred one when it exists, else the
     /// default input, with a built-in microphone in place of a Bluetooth one), creates the file at
     /// `path` and starts the capture. Throws CAError when there is no default input or the capture
-    /// cannot start, and the file's own error unchanged. After a throw, stop() cleans up.
+    /// cannot start (the file it created is removed then), and the file's own error unchanged. After a
+    /// throw, stop() cleans up.
     void start(const std::filesystem::path& path);
     /// Ends the capture (no buffer is handled after this point), closes the file and sets the level to
     /// 0. Never fails; does nothing when nothing runs.
@@ -67,6 +68,7 @@ public:
 
 private:
     void handleInput(const void* data, size_t bytes, int channels);
+    void discardFile(const std::filesystem::path& path);
 
     AudioSystem& system_;
     const InputStreamOpener openInput_;

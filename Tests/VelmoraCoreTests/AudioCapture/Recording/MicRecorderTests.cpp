@@ -91,13 +91,17 @@ TEST_F(MicRecorderTest, NoDefaultInputIsTheDeviceMessageAndNothingIsOpened) {
     EXPECT_TRUE(files.files.empty());
     EXPECT_TRUE(inputs.opened.empty());
 
-    // A capture that cannot start reports the server's call; stop() then closes the file it left.
+    // A capture that cannot start reports the server's call and leaves no empty file behind.
     system.defaultInput = 2;
     inputs.fails = true;
     EXPECT_THROW(recorder.start("mic.caf"), CAError);
     ASSERT_EQ(files.files.size(), 1u);
-    recorder.stop();
     EXPECT_TRUE(files.files[0]->closed);
+    testsupport::TemporaryDirectory folder;
+    MicRecorder onDisk{system, inputs.opener(), velmora::makeCafCaptureFile};
+    EXPECT_THROW(onDisk.start(folder / "mic.caf"), CAError);
+    onDisk.stop();
+    EXPECT_FALSE(std::filesystem::exists(folder / "mic.caf"));
 }
 
 TEST_F(MicRecorderTest, EachBufferSetsThePeakAndIsWrittenDeinterleavedInWholeFrames) {
@@ -249,4 +253,44 @@ TEST_F(MicRecordingTest, RecordsTheChosenSourceAtItsOwnRateAndChannels) {
     }
     EXPECT_NEAR(peak, 0.5f, 0.01f);
     EXPECT_EQ(recorder.writeFailureCount(), 0);
+}
+
+// Multi-input interfaces and microphone arrays: seven or eight inputs, named by the server's auxiliary
+// positions, each carrying test_source's sine. Every input reaches its own channel of the file.
+TEST_F(MicRecordingTest, AMicrophoneOfSevenOrEightInputsRecordsEachInputOnItsOwnChannel) {
+    for (int channels : {7, 8}) {
+        std::string positions, masters;
+        for (int c = 0; c < channels; ++c) {
+            positions += (c > 0 ? ",aux" : "aux") + std::to_string(c);
+            masters += c > 0 ? ",mono" : "mono";
+        }
+        const std::string name = "array" + std::to_string(channels);
+        testsupport::LoadedPulseModule array("module-remap-source", "source_name=" + name +
+                                                                        " master=test_source remix=no channels=" +
+                                                                        std::to_string(channels) + " channel_map=" +
+                                                                        positions + " master_channel_map=" + masters);
+        ASSERT_GE(array.index(), 0);
+        MicRecorder recorder;
+        recorder.preferredDeviceUID = name;
+        recorder.start(folder / (name + ".caf"));
+        ASSERT_TRUE(waitForFrames(recorder, 16000));
+        recorder.stop();
+        const auto back = audiotest::readBack(folder / (name + ".caf"));
+        ASSERT_EQ(back.planes.size(), size_t(channels));
+        for (const auto& plane : back.planes) {
+            float peak = 0;
+            for (float sample : plane)
+                peak = std::max(peak, std::fabs(sample));
+            EXPECT_NEAR(peak, 0.5f, 0.01f) << name;
+        }
+    }
+
+    // A capture the server refuses says which input, in which format, and why.
+    try {
+        velmora::openPulseInputStream("no_such_source", 48000, 2, [](const void*, size_t) {});
+        ADD_FAILURE() << "opened a source that does not exist";
+    } catch (const CAError& error) {
+        EXPECT_EQ(error.description(), "マイク no_such_source を 2 チャンネル・48000 Hz で開けません: "
+                                       "pa_stream_connect_record failed \u2014 OSStatus 5 (No such entity)");
+    }
 }
