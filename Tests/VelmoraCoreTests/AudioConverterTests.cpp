@@ -4,6 +4,7 @@
 #include "Platform/Audio/Files/CafWriter.h"
 #include "Platform/Audio/Files/StreamingAacWriter.h"
 #include "Support/Audio/AudioTestFiles.h"
+#include "Support/Audio/SignalLevel.h"
 #include "Support/Audio/TestAudioFile.h"
 #include "Support/TestSupport.h"
 #include "VelmoraCore/AudioCapture/AudioConverter.h"
@@ -104,10 +105,7 @@ TEST(AudioConverter, AnUnreadableSourceFailsWithTheAudioLayersErrorAndLeavesNoDe
 }
 
 double rms(const std::vector<float>& plane) {
-    double sum = 0;
-    for (float sample : plane)
-        sum += double(sample) * sample;
-    return std::sqrt(sum / double(plane.size()));
+    return testsupport::measureSignal(plane).rms;
 }
 
 // A 1 kHz tone of amplitude 0.5 on channel `on` of `channels`, the others silent.
