@@ -18,6 +18,9 @@
 #include <optional>
 #include <string>
 
+struct pa_context;
+struct pa_operation;
+struct pa_source_info;
 struct pa_stream;
 
 namespace audio {
@@ -33,7 +36,8 @@ public:
     /// One fragment: whole frames in the requested format. `data` is null for a stretch the server
     /// dropped because it was not read in time (`bytes` long).
     using DataHandler = std::function<void(const void* data, size_t bytes)>;
-    /// The stream ended on its own (its source went away, the server was lost); called at most once.
+    /// The stream ended on its own (its source went away, the server was lost, or an input-only stream
+    /// was moved onto a monitor); called at most once, on the loop thread with the loop's lock held.
     using EndHandler = std::function<void(const PulseError& error)>;
 
     /// Connects and waits until the server delivers; fragments may reach `onData` before it returns.
@@ -60,6 +64,11 @@ public:
 private:
     static void onState(pa_stream* stream, void* userdata);
     static void onReadable(pa_stream* stream, size_t bytes, void* userdata);
+    static void onMoved(pa_stream* stream, void* userdata);
+    static void onMovedSourceInfo(pa_context* context, const pa_source_info* info, int eol, void* userdata);
+    void drainLocked(pa_stream* stream);
+    void endLocked(const PulseError& error);
+    void cancelMoveCheckLocked();
     void disconnectLocked();
 
     std::shared_ptr<PulseContext> context_;
@@ -70,6 +79,11 @@ private:
     uint32_t sampleRate_ = 0;
     uint32_t channels_ = 0;
     bool ready_ = false;
+    // A stream that records inputs only: while the server's answer on where it was moved is out, the
+    // fragments wait in the library's buffer, so none of a monitor's reaches the handler.
+    bool movesOnlyToInputs_ = false;
+    pa_operation* moveCheck_ = nullptr;
+    bool movedOntoMonitor_ = false;
     uint64_t overruns_ = 0;
     uint64_t droppedBytes_ = 0;
 };

@@ -105,6 +105,7 @@ pa_stream* connectRecordStream(PulseContext& context, const PulseRecordRequest& 
 void releaseRecordStream(pa_stream* stream) {
     pa_stream_set_state_callback(stream, nullptr, nullptr);
     pa_stream_set_read_callback(stream, nullptr, nullptr);
+    pa_stream_set_moved_callback(stream, nullptr, nullptr);
     if (PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
         pa_stream_disconnect(stream);
     }

@@ -24,6 +24,11 @@ struct PulseRecordRequest {
     /// The server moves a stream whose source goes away to another source. A stream that must
     /// record this source or nothing (a sink's monitor) ends instead.
     bool staysOnSource = false;
+    /// A stream that must record an input or nothing (a microphone): when its input goes and the server
+    /// moves it onto an output's monitor (no other input is left), it ends instead, so it never records
+    /// what the machine plays. A move onto another input goes on as the server made it. Honoured by
+    /// PulseCallbackRecordStream.
+    bool movesOnlyToInputs = false;
 };
 
 using PulseStreamStateCallback = void (*)(pa_stream* stream, void* userdata);
@@ -35,7 +40,8 @@ using PulseStreamReadCallback = void (*)(pa_stream* stream, size_t bytes, void* 
 /// with the server's reason, e.g. no such source) and leaves nothing behind on failure.
 pa_stream* connectRecordStream(PulseContext& context, const PulseRecordRequest& request,
                                PulseStreamStateCallback onState, PulseStreamReadCallback onReadable, void* userdata);
-/// Clears the callbacks, disconnects and releases the stream. Under a PulseContext::Lock.
+/// Clears the callbacks (state, read and moved), disconnects and releases the stream. Under a
+/// PulseContext::Lock; may run on the loop thread.
 void releaseRecordStream(pa_stream* stream);
 
 } // namespace audio

@@ -261,9 +261,9 @@ void SinkMonitorCapture::open(uint32_t sink, const std::string& sinkName, const 
                 mixer_.push(sink, static_cast<const float*>(data), frames);
             },
             [this, sink](const audio::PulseError& error) {
-                // On the loop thread, its lock held.
+                // On the loop thread, its lock held: taking it again here would abort the program.
                 if (!context_->isConnected()) {
-                    fail(std::make_exception_ptr(hardwareError(error)));
+                    failLocked(std::make_exception_ptr(hardwareError(error)));
                     return;
                 }
                 {
@@ -295,6 +295,10 @@ void SinkMonitorCapture::close(uint32_t sink) {
 
 void SinkMonitorCapture::fail(std::exception_ptr error) {
     PulseContext::Lock lock(*context_);
+    failLocked(std::move(error));
+}
+
+void SinkMonitorCapture::failLocked(std::exception_ptr error) {
     if (failed_ || !onFailure_) {
         return;
     }

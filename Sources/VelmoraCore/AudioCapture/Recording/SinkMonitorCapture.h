@@ -75,7 +75,10 @@ private:
     void reconcile(bool starting);
     void open(uint32_t sink, const std::string& sinkName, const std::string& sourceName);
     void close(uint32_t sink);
+    /// Tells the failure once. fail() takes the loop's lock; failLocked() runs where it is held already
+    /// (on the loop thread, inside a stream's handler).
     void fail(std::exception_ptr error);
+    void failLocked(std::exception_ptr error);
     void wake();
 
     /// The frames the output should hold by now, at 48 kHz from start().
