@@ -52,6 +52,7 @@ struct BenchHardware : velmora::TapHardware {
         void start(InputHandler handler) override { owner.handler = std::move(handler); }
         void stop() override { owner.handler = {}; }
         bool isRunning() override { return bool(owner.handler); }
+        std::exception_ptr endError() override { return nullptr; }
         BenchHardware& owner;
     };
 

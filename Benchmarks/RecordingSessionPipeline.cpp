@@ -96,6 +96,7 @@ struct LinkedMicrophone final : velmora::RecordingMicrophone {
     float level() const override { return 0.1f; }
     std::int64_t writeFailureCount() const override { return 0; }
     std::exception_ptr lastWriteError() const override { return nullptr; }
+    bool inputEnded() const override { return false; }
 };
 
 struct LinkedSystemAudio final : velmora::RecordingSystemAudio {

@@ -24,6 +24,7 @@ public:
     float level() const override { return 0; }
     std::int64_t writeFailureCount() const override { return 0; }
     std::exception_ptr lastWriteError() const override { return nullptr; }
+    bool inputEnded() const override { return false; }
 };
 
 class SilentSystemAudio final : public RecordingSystemAudio {

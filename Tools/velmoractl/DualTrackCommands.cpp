@@ -1,6 +1,6 @@
 // velmoractl record-dual --seconds N --dir OUT: records the microphone and everything the computer plays
-// through one capture device into OUT/mic.caf and OUT/system.caf, then prints the layout, the devices
-// and the counters.
+// through one capture device into OUT/mic.caf and OUT/system.caf, then prints the layout, the devices,
+// the counters and why the recording was cut short (exit 1), if it was.
 // velmoractl dual-layout A O M T [--aggregate-rate R] [--tap-rate R]: where the two tracks would lie
 // among A input channels (O of the output device, M of the microphone, T of the tap).
 
@@ -9,11 +9,13 @@
 #include "ToolOutput.h"
 #include "VelmoraCore/AudioCapture/TwoTrack/ChannelLayout.h"
 #include "VelmoraCore/AudioCapture/TwoTrack/DualTrackRecorder.h"
+#include "VelmoraCore/ErrorText.h"
 
 #include <charconv>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -42,6 +44,13 @@ int recordDual(const velmoractl::Arguments& arguments) {
     recorder.start(folder / "mic.caf", folder / "system.caf");
     std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
     recorder.stop();
+    // A member whose stream ended by itself (the sound server or the microphone went) cut both tracks short.
+    const std::exception_ptr streamError = recorder.streamError();
+    std::optional<std::string> lastError;
+    if (streamError) {
+        lastError = velmora::errorDescription(streamError);
+        velmoractl::progress("the recording was cut short: " + *lastError);
+    }
 
     const velmora::ChannelLayout& layout = *recorder.layout();
     velmoractl::printLine(
@@ -59,8 +68,9 @@ int recordDual(const velmoractl::Arguments& arguments) {
             .integer("framesWritten", recorder.framesWritten())
             .integer("ioProcCalls", recorder.ioProcCalls())
             .integer("writeFailures", recorder.writeFailures())
-            .integer("emptyInputCalls", recorder.emptyInputCalls()));
-    return velmoractl::exitSuccess;
+            .integer("emptyInputCalls", recorder.emptyInputCalls())
+            .optionalString("lastError", lastError));
+    return lastError ? velmoractl::exitFailure : velmoractl::exitSuccess;
 }
 
 int channelCount(const std::string& name, const std::string& text) {

@@ -1,7 +1,7 @@
 // velmoractl record --seconds N --dir OUT [--mic UID] [--mic-only | --system-only]: records the
 // microphone into OUT/mic.caf and what the computer plays into OUT/system_capture.mp4 as a recording
 // does, printing the microphone's level every 0.1 s and then what was recorded. Ctrl-C ends early and
-// still finishes both files.
+// still finishes both files. A track whose stream ended by itself exits 1, saying why.
 
 #include "CommandGroup.h"
 #include "CommandLine.h"
@@ -36,6 +36,10 @@ double secondsFrom(const std::string& text) {
     return seconds;
 }
 
+std::optional<std::string> descriptionOf(const std::exception_ptr& error) {
+    return error ? std::optional<std::string>(velmora::errorDescription(error)) : std::nullopt;
+}
+
 std::string micObject(const velmora::MicRecorder& mic) {
     return velmoractl::JsonObject()
         .string("device", mic.deviceUID())
@@ -43,17 +47,14 @@ std::string micObject(const velmora::MicRecorder& mic) {
         .integer("channels", mic.channelCount())
         .integer("frames", mic.framesWritten())
         .integer("writeFailureCount", mic.writeFailureCount())
+        .optionalString("lastError", descriptionOf(mic.lastWriteError()))
         .text();
 }
 
 std::string systemObject(const velmora::SystemAudioRecorder& system) {
-    std::optional<std::string> lastError;
-    if (auto error = system.lastError()) {
-        lastError = velmora::errorDescription(error);
-    }
     return velmoractl::JsonObject()
         .boolean("started", system.didStartWallClock().has_value())
-        .optionalString("lastError", lastError)
+        .optionalString("lastError", descriptionOf(system.lastError()))
         .text();
 }
 
@@ -144,7 +145,17 @@ int record(const velmoractl::Arguments& arguments) {
         result.null("system");
     }
     velmoractl::printLine(result);
-    return velmoractl::exitSuccess;
+    // A track cut short (its stream ended: the sound server or the input went) is no success.
+    bool cutShort = false;
+    if (mic && mic->inputEnded()) {
+        velmoractl::progress("the microphone's track was cut short: " + *descriptionOf(mic->lastWriteError()));
+        cutShort = true;
+    }
+    if (system && system->captureEnded()) {
+        velmoractl::progress("the system track was cut short: " + *descriptionOf(system->lastError()));
+        cutShort = true;
+    }
+    return cutShort ? velmoractl::exitFailure : velmoractl::exitSuccess;
 }
 
 const bool registered = velmoractl::registerCommandGroup(

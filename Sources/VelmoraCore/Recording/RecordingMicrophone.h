@@ -26,6 +26,9 @@ public:
     /// Failed buffer writes of the current recording, and the last such error.
     virtual std::int64_t writeFailureCount() const = 0;
     virtual std::exception_ptr lastWriteError() const = 0;
+    /// True once the input ended by itself (the sound server or the input went): the recording can
+    /// record nothing more, and the failure record says why.
+    virtual bool inputEnded() const = 0;
 };
 
 } // namespace velmora

@@ -248,6 +248,12 @@ void RecordingSession::startMeterTimer() {
         }
         elapsedSeconds_.set(std::chrono::duration<double>(collaborators_.now() - *startedAt_).count());
         micLevel_.set(micRecorder_->level());
+        // A microphone that lost its input (or its sound server) records nothing more: the recording
+        // ends now, as the user's stop would, and that stop reports the loss. Posted, because the stop
+        // removes this very timer.
+        if (micRecorder_->inputEnded()) {
+            onMain([this] { stop(); });
+        }
     });
 }
 

@@ -72,6 +72,8 @@ public:
     void start();
     /// Ends the recording and queues its folder; does nothing unless recording or while a stop is in
     /// progress. Returns at once: the phase leaves `recording` once both recorders are stopped.
+    /// A recording whose microphone loses its input or its sound server is stopped this way by the
+    /// session itself, within a meter tick; the stop then fails it with the microphone's failure.
     void stop();
     /// Back to `idle` with no elapsed time, error or folder. Ignored while a start or stop is in progress.
     void reset();

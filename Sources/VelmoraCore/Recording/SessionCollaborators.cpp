@@ -19,6 +19,7 @@ public:
     float level() const override { return recorder_.level(); }
     std::int64_t writeFailureCount() const override { return recorder_.writeFailureCount(); }
     std::exception_ptr lastWriteError() const override { return recorder_.lastWriteError(); }
+    bool inputEnded() const override { return recorder_.inputEnded(); }
 
 private:
     MicRecorder recorder_;

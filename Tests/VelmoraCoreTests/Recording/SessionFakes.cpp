@@ -77,6 +77,11 @@ std::exception_ptr FakeMicrophone::lastWriteError() const {
     return state->lastError;
 }
 
+bool FakeMicrophone::inputEnded() const {
+    std::lock_guard lock(state->mutex);
+    return state->inputEnded;
+}
+
 void FakeSystemAudio::start(const std::filesystem::path& file) {
     {
         std::lock_guard lock(state->mutex);

@@ -47,6 +47,7 @@ struct FakeMicrophone final : velmora::RecordingMicrophone {
         std::exception_ptr startError;
         std::int64_t failures = 0;
         std::exception_ptr lastError;
+        bool inputEnded = false;
         float level = 0;
     };
     explicit FakeMicrophone(std::shared_ptr<State> state) : state(std::move(state)) {}
@@ -56,6 +57,7 @@ struct FakeMicrophone final : velmora::RecordingMicrophone {
     float level() const override;
     std::int64_t writeFailureCount() const override;
     std::exception_ptr lastWriteError() const override;
+    bool inputEnded() const override;
     std::shared_ptr<State> state;
 };
 

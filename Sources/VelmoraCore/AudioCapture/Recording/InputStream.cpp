@@ -4,6 +4,7 @@
 #include "Platform/Audio/Pulse/PulseContext.h"
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "VelmoraCore/AudioCapture/Devices/CAError.h"
+#include "VelmoraCore/AudioCapture/Recording/StreamEndedError.h"
 
 #include <cmath>
 #include <string>
@@ -26,15 +27,22 @@ private:
 } // namespace
 
 std::unique_ptr<InputStream> openPulseInputStream(const std::string& deviceUID, double sampleRate, int channels,
-                                                  InputStream::BufferHandler handler) {
+                                                  InputStream::BufferHandler handler, InputStream::EndHandler onEnd) {
     audio::PulseCallbackRecordStream::Options options;
     options.sourceName = deviceUID;
     options.sampleRate = uint32_t(std::lround(sampleRate));
     options.channels = uint32_t(channels);
     options.streamName = "Microphone";
+    // The user's voice or nothing: never what the machine plays.
+    options.movesOnlyToInputs = true;
+    auto ended = [deviceUID, onEnd = std::move(onEnd)](const audio::PulseError& error) {
+        if (onEnd) {
+            onEnd(std::make_exception_ptr(streamEndedError("マイク " + deviceUID, error)));
+        }
+    };
     try {
         return std::make_unique<PulseInputStream>(std::make_unique<audio::PulseCallbackRecordStream>(
-            audio::PulseContext::shared(), options, std::move(handler)));
+            audio::PulseContext::shared(), options, std::move(handler), std::move(ended)));
     } catch (const audio::PulseError& error) {
         // The server's code alone does not tell a user what it refused, so the input's format and the
         // reason come with it.

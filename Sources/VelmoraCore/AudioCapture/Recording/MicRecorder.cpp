@@ -73,6 +73,7 @@ void MicRecorder::start(const std::filesystem::path& path) {
         std::lock_guard guard(lock_);
         writeFailureCount_ = 0;
         lastWriteError_ = nullptr;
+        inputEnded_ = false;
     }
     // A second start without a stop must not leave the first capture writing into a replaced file.
     if (input_ != nullptr || file_ != nullptr) {
@@ -93,8 +94,9 @@ void MicRecorder::start(const std::filesystem::path& path) {
     framesWritten_ = 0;
     file_ = makeFile_(path, rate, channels);
     try {
-        input_ = openInput_(uid, rate, channels,
-                            [this, channels](const void* data, size_t bytes) { handleInput(data, bytes, channels); });
+        input_ = openInput_(
+            uid, rate, channels, [this, channels](const void* data, size_t bytes) { handleInput(data, bytes, channels); },
+            [this](std::exception_ptr error) { handleEnd(std::move(error)); });
     } catch (...) {
         discardFile(path);
         throw;
@@ -177,6 +179,21 @@ void MicRecorder::handleInput(const void* data, size_t bytes, int channels) {
         ++writeFailureCount_;
         lastWriteError_ = std::current_exception();
     }
+}
+
+// The recording has lost its input: what it holds stays, and the session learns of the loss where it
+// already looks for lost samples.
+void MicRecorder::handleEnd(std::exception_ptr error) {
+    std::lock_guard guard(lock_);
+    ++writeFailureCount_;
+    lastWriteError_ = std::move(error);
+    inputEnded_ = true;
+    currentLevel_ = 0;
+}
+
+bool MicRecorder::inputEnded() const {
+    std::lock_guard guard(lock_);
+    return inputEnded_;
 }
 
 float MicRecorder::level() const {

@@ -5,7 +5,8 @@
 // before it calls stop().
 //
 // Threads: the caller's, and the input's serial thread on which every buffer is handled and written.
-// The lock guards only the level, the first-buffer time and the failure record, and is never held
+// The lock guards only the level, the first-buffer time and the failure record (with the input's end),
+// and is never held
 // across the copy or the file write, so level() never waits on the disk.
 
 #include "VelmoraCore/AudioCapture/Devices/AudioSystem.h"
@@ -53,8 +54,12 @@ public:
     /// Peak of the last handled buffer, linear, 0 when stopped. Any thread.
     float level() const;
     /// Buffers of the current recording whose write failed, and the last such failure. Any thread.
+    /// An input that ended by itself counts as one more failure, its error naming the input and why.
     int64_t writeFailureCount() const;
     std::exception_ptr lastWriteError() const;
+    /// True once the current recording's input ended by itself (the sound server or the input went):
+    /// nothing more is recorded until the next start(). Any thread.
+    bool inputEnded() const;
     /// When the first buffer with samples was handled; kept across recordings once set.
     std::optional<std::chrono::system_clock::time_point> firstBufferWallClock() const;
 
@@ -68,6 +73,7 @@ public:
 
 private:
     void handleInput(const void* data, size_t bytes, int channels);
+    void handleEnd(std::exception_ptr error);
     void discardFile(const std::filesystem::path& path);
 
     AudioSystem& system_;
@@ -88,6 +94,7 @@ private:
     std::optional<std::chrono::system_clock::time_point> firstBufferWallClock_;
     int64_t writeFailureCount_ = 0;
     std::exception_ptr lastWriteError_;
+    bool inputEnded_ = false;
     std::string deviceUID_;
     double sampleRate_ = 0;
     int channels_ = 0;

@@ -60,7 +60,9 @@ void SystemAudioRecorder::start(const std::filesystem::path& path) {
                                      sonavex::currentDateDescription() + "\n";
             std::fputs(line.c_str(), stdout);
             std::fflush(stdout);
-            shared->setError(error);
+            std::lock_guard guard(shared->lock);
+            shared->lastError = error;
+            shared->captureEnded = true;
         };
         capture_->start(output, onFailure);
     } catch (...) {
@@ -102,6 +104,11 @@ std::optional<std::chrono::system_clock::time_point> SystemAudioRecorder::didSta
 std::exception_ptr SystemAudioRecorder::lastError() const {
     std::lock_guard guard(shared_->lock);
     return shared_->lastError;
+}
+
+bool SystemAudioRecorder::captureEnded() const {
+    std::lock_guard guard(shared_->lock);
+    return shared_->captureEnded;
 }
 
 int64_t SystemAudioRecorder::framesWritten() const {

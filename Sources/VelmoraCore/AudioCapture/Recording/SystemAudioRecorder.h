@@ -59,6 +59,9 @@ public:
     std::optional<std::chrono::system_clock::time_point> didStartWallClock() const;
     /// The last failure of the capture or the file; kept after stop().
     std::exception_ptr lastError() const;
+    /// True once the capture stopped by itself (the sound server went), so the file holds only what came
+    /// before; kept after stop().
+    bool captureEnded() const;
     /// Frames handed to the file so far.
     int64_t framesWritten() const;
     /// The sinks being recorded now (empty when stopped), and the stretches the server dropped.
@@ -74,6 +77,7 @@ private:
         std::exception_ptr lastError;
         int64_t framesWritten = 0;
         bool outputFailed = false;
+        bool captureEnded = false;
         FinishHandshake finish;
 
         void setError(std::exception_ptr error);

@@ -4,6 +4,7 @@
 
 #include "VelmoraCore/AudioCapture/TwoTrack/InputBufferList.h"
 
+#include <exception>
 #include <functional>
 
 namespace velmora {
@@ -23,6 +24,9 @@ public:
     virtual void stop() = 0;
     /// True while every member delivers. Never throws.
     virtual bool isRunning() = 0;
+    /// Why a member stopped delivering by itself (its stream ended: the sound server or the input
+    /// went), as a CAError naming the member and the reason; null while every member delivers.
+    virtual std::exception_ptr endError() = 0;
 };
 
 } // namespace velmora

@@ -145,6 +145,10 @@ bool DualTrackRecorder::isRunning() const {
     return aggregate_ != nullptr && aggregate_->isRunning();
 }
 
+std::exception_ptr DualTrackRecorder::streamError() const {
+    return aggregate_ != nullptr ? aggregate_->endError() : nullptr;
+}
+
 void DualTrackRecorder::handleInput(InputBufferList buffers) {
     ++ioProcCalls_;
     if (!layout_ || micFile_ == nullptr || systemFile_ == nullptr) {

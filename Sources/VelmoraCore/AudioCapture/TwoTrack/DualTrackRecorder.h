@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -61,6 +62,9 @@ public:
     Levels levels() const;
     /// True while the device delivers. Any thread.
     bool isRunning() const;
+    /// Why the device stopped delivering by itself (a member's stream ended: the sound server or the
+    /// microphone went), naming the track and the reason; null while it delivers. Kept after stop().
+    std::exception_ptr streamError() const;
 
     const std::optional<ChannelLayout>& layout() const { return layout_; }
     /// Counters over the recorder's life, never reset. Any thread.

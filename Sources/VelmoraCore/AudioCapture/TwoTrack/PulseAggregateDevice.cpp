@@ -4,6 +4,7 @@
 #include "Platform/Audio/Pulse/PulseContext.h"
 #include "Platform/Audio/Pulse/PulseError.h"
 #include "VelmoraCore/AudioCapture/Devices/CAError.h"
+#include "VelmoraCore/AudioCapture/Recording/StreamEndedError.h"
 #include "VelmoraCore/AudioCapture/TwoTrack/PulseTapStream.h"
 
 #include <pulse/def.h>
@@ -48,6 +49,9 @@ PulseAggregateDevice::PulseAggregateDevice(std::shared_ptr<audio::PulseContext> 
         options.sampleRate = sampleRate;
         options.channels = sources[i].channels;
         options.streamName = streamName;
+        // A microphone's stream records an input or nothing, never what the machine plays.
+        options.movesOnlyToInputs = true;
+        sourceNames_.push_back(sources[i].name);
         EndState* end = sourceEnds_.back().get();
         streams_.push_back(std::make_unique<audio::PulseCallbackRecordStream>(
             context_, options, [this, i](const void* data, size_t bytes) { deliver(i, data, bytes); },
@@ -99,17 +103,31 @@ void PulseAggregateDevice::deliver(size_t member, const void* data, size_t bytes
 }
 
 int PulseAggregateDevice::endedMemberError() const {
-    for (const auto& end : sourceEnds_) {
-        if (end->ended) {
-            return end->error > 0 ? end->error.load() : PA_ERR_NOENTITY;
+    const auto ended = endedMember();
+    return ended ? ended->error : -1;
+}
+
+std::exception_ptr PulseAggregateDevice::endError() {
+    const auto ended = endedMember();
+    if (!ended) {
+        return nullptr;
+    }
+    return std::make_exception_ptr(streamEndedError(ended->subject, audio::PulseError("pa_stream", ended->error)));
+}
+
+std::optional<PulseAggregateDevice::EndedMember> PulseAggregateDevice::endedMember() const {
+    for (size_t i = 0; i < sourceEnds_.size(); ++i) {
+        if (sourceEnds_[i]->ended) {
+            const int error = sourceEnds_[i]->error;
+            return EndedMember{"マイク " + sourceNames_[i], error > 0 ? error : PA_ERR_NOENTITY};
         }
     }
     for (const auto& tap : taps_) {
         if (tap->hasEnded()) {
-            return tap->endError() > 0 ? tap->endError() : PA_ERR_NOENTITY;
+            return EndedMember{"システム音声", tap->endError() > 0 ? tap->endError() : PA_ERR_NOENTITY};
         }
     }
-    return -1;
+    return std::nullopt;
 }
 
 } // namespace velmora

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,7 @@ public:
     void start(InputHandler handler) override;
     void stop() override;
     bool isRunning() override;
+    std::exception_ptr endError() override;
 
     /// Frames of member `member` (sources first, then taps) filled with silence so far.
     uint64_t silenceFrames(size_t member) const { return pairing_.silenceFrames(member); }
@@ -59,6 +61,12 @@ private:
 
     void deliver(size_t member, const void* data, size_t bytes);
     int endedMemberError() const;
+    // The first member found ended: its name for a message and the library's error number.
+    struct EndedMember {
+        std::string subject;
+        int error = 0;
+    };
+    std::optional<EndedMember> endedMember() const;
 
     std::shared_ptr<audio::PulseContext> context_;
     const uint32_t sampleRate_;
@@ -69,6 +77,7 @@ private:
     // Written under the loop's lock; atomic for isRunning().
     std::atomic<bool> started_{false};
     std::vector<std::unique_ptr<EndState>> sourceEnds_;
+    std::vector<std::string> sourceNames_;
     std::vector<std::shared_ptr<PulseTapStream>> taps_;
     // Last, so they stop (and no handler runs) before the rest goes.
     std::vector<std::unique_ptr<audio::PulseCallbackRecordStream>> streams_;

@@ -284,7 +284,7 @@ TEST_F(MicRecordingTest, AMicrophoneOfSevenOrEightInputsRecordsEachInputOnItsOwn
 
     // A capture the server refuses says which input, in which format, and why.
     try {
-        velmora::openPulseInputStream("no_such_source", 48000, 2, [](const void*, size_t) {});
+        velmora::openPulseInputStream("no_such_source", 48000, 2, [](const void*, size_t) {}, {});
         ADD_FAILURE() << "opened a source that does not exist";
     } catch (const CAError& error) {
         EXPECT_EQ(error.description(), "マイク no_such_source を 2 チャンネル・48000 Hz で開けません: "

@@ -91,12 +91,13 @@ velmora::CaptureFileWriterFactory FakeFiles::factory() {
 
 velmora::InputStreamOpener FakeInputs::opener() {
     return [this](const std::string& uid, double sampleRate, int channels,
-                  velmora::InputStream::BufferHandler handler) -> std::unique_ptr<velmora::InputStream> {
+                  velmora::InputStream::BufferHandler handler,
+                  velmora::InputStream::EndHandler onEnd) -> std::unique_ptr<velmora::InputStream> {
         if (fails) {
             throw velmora::CAError::status("pa_stream_connect_record", 5);
         }
         log_->add("open input " + uid);
-        auto entry = std::make_shared<Opened>(Opened{uid, sampleRate, channels, std::move(handler), false});
+        auto entry = std::make_shared<Opened>(Opened{uid, sampleRate, channels, std::move(handler), std::move(onEnd), false});
         opened.push_back(entry);
         return std::make_unique<FakeInput>(entry, log_);
     };

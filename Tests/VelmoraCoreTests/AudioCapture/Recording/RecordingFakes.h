@@ -62,6 +62,7 @@ public:
         double sampleRate = 0;
         int channels = 0;
         velmora::InputStream::BufferHandler handler;
+        velmora::InputStream::EndHandler onEnd;
         bool stopped = false;
     };
 

@@ -49,7 +49,7 @@ TEST_F(VelmoractlRecordTest, RecordsBothTracksPrintingTheLevelThenWhatWasRecorde
     EXPECT_GT(frames, 0);
     EXPECT_EQ(run.lines.back(), "{\"mic\":{\"device\":\"test_source\",\"sampleRate\":16000,\"channels\":1,\"frames\":" +
                                     std::to_string(frames) +
-                                    ",\"writeFailureCount\":0},\"system\":{\"started\":true,\"lastError\":null}}");
+                                    ",\"writeFailureCount\":0,\"lastError\":null},\"system\":{\"started\":true,\"lastError\":null}}");
     audio::AudioFileReader system(folder / "take" / "system_capture.mp4");
     EXPECT_EQ(system.codecName(), "aac");
     EXPECT_EQ(system.fileFormat().channelCount, 2u);

@@ -88,6 +88,7 @@ struct FakeTapHardware : velmora::TapHardware {
             owner.running = false;
         }
         bool isRunning() override { return owner.running; }
+        std::exception_ptr endError() override { return nullptr; }
         FakeTapHardware& owner;
     };
 

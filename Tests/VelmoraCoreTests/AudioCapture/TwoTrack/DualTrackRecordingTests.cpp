@@ -263,7 +263,7 @@ TEST_F(DualTrackRecordingTest, VelmoractlRecordsBothFilesAndPrintsTheLayoutDevic
         R"(\{"layout":\{"totalInputChannels":3,"micChannels":\[0,1\],"systemChannels":\[1,3\],"sampleRate":(\d+),)"
         R"("tapAdvertisedSampleRate":\1\},"outputDeviceName":"Test-Sink","outputDeviceTransport":"仮想",)"
         R"("micDeviceName":"Dual-Mic","framesWritten":)" +
-        std::to_string(frames) + R"(,"ioProcCalls":[1-9]\d*,"writeFailures":0,"emptyInputCalls":0\}\n)");
+        std::to_string(frames) + R"(,"ioProcCalls":[1-9]\d*,"writeFailures":0,"emptyInputCalls":0,"lastError":null\}\n)");
     EXPECT_TRUE(std::regex_match(run.output, line)) << run.output;
 
     // A folder that cannot be made is a failure of its own.
