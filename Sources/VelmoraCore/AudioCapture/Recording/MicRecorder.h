@@ -6,8 +6,7 @@
 //
 // Threads: the caller's, and the input's serial thread on which every buffer is handled and written.
 // The lock guards only the level, the first-buffer time and the failure record (with the input's end),
-// and is never held
-// across the copy or the file write, so level() never waits on the disk.
+// and is never held across the copy or the file write, so level() never waits on the disk.
 
 #include "VelmoraCore/AudioCapture/Devices/AudioSystem.h"
 #include "VelmoraCore/AudioCapture/Recording/CaptureFileWriter.h"
