@@ -42,7 +42,6 @@ protected:
         }
         environment.set("HOME", home.path().string());
         environment.unset("XDG_CONFIG_HOME");
-        environment.unset("XDG_DOCUMENTS_DIR");
         // The display-sleep inhibition is not what is tested here.
         environment.unset("DBUS_SESSION_BUS_ADDRESS");
         ASSERT_NO_FATAL_FAILURE(startServer(testsupport::aCallWithAHeadset()));
